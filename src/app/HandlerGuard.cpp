@@ -1,0 +1,27 @@
+#include "app/HandlerGuard.h"
+
+#include "app/Dialogs.h"
+
+#include <exception>
+
+std::string WithFullStop(const std::string& text) {
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
+        return text + ".";
+    return text;
+}
+
+void RunGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept {
+    try {
+        try {
+            handler();
+        } catch (const std::bad_alloc&) {
+            dialogs.error(WithFullStop("Out of memory"));
+        } catch (const std::exception& e) {
+            dialogs.error(WithFullStop(e.what()));
+        } catch (...) {
+            dialogs.error(WithFullStop("Unexpected error"));
+        }
+    } catch (...) {
+        // The error box itself failed; there is nobody left to tell.
+    }
+}

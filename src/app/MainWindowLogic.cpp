@@ -1,0 +1,56 @@
+#include "app/App.h"
+#include "app/Handlers.h"
+#include "link/ComPort.h"
+#include "link/InstrumentLink.h"
+
+void FormCreate(App& app, const QStringList& arguments) {
+    try {
+        app.port.openPort();
+    } catch (const EComPort&) {
+        app.dialogs.beep();
+        app.controls.setReadLogEnabled(false);
+        app.dialogs.message("Unable to open comport: " + app.port.port().toStdString() +
+                            "\n\rPort may be opened by another application");
+    }
+    app.controls.setGraphEnabled(false);
+    app.controls.setGraphVisible(false);
+    if (!arguments.isEmpty()) {
+        const QString first = arguments.first().toUpper();
+        if (first == QLatin1String("G") || first == QLatin1String("GRAPH")) {
+            app.state.ProductionMode = "G";
+            app.controls.setGraphVisible(true);
+        }
+    }
+}
+
+void FormActivate(App& app) {
+    ResetTable(app);
+    if (app.port.connected())
+        app.controls.focusReadLog();
+    else
+        app.controls.focusPortSelector();
+    app.state.GraphViewed = false;
+}
+
+bool FormCloseQuery(App& app) {
+    if (app.state.DataSaved)
+        return true;
+    if (!app.dialogs.confirmYesNo("Data not saved - exit anyway?"))
+        return false;
+    app.port.closePort();
+    return true;
+}
+
+void ComboBox1Click(App& app, const QString& text) {
+    app.port.closePort();
+    app.port.setPort(text);
+    try {
+        app.port.openPort();
+        app.controls.setReadLogEnabled(true);
+        app.controls.focusReadLog();
+    } catch (const EComPort&) {
+        app.controls.setReadLogEnabled(false);
+        app.port.closePort();
+        app.dialogs.message("Error opning: " + text.toStdString());
+    }
+}

@@ -1,0 +1,41 @@
+#include "app/widgets/AboutUnit.h"
+#include "app/widgets/Logsave.h"
+#include "app/widgets/QtDialogs.h"
+#include "graph/widgets/LogGraph.h"
+#include "link/ComPort.h"
+#include "service/widgets/StatusDump.h"
+#include "text/Clock.h"
+
+#include <QApplication>
+
+#ifdef Q_OS_WIN
+#include <timeapi.h>
+#include <windows.h>
+#endif
+
+int main(int argc, char* argv[]) {
+#ifdef Q_OS_WIN
+    // The 5 ms and 50 ms poll steps need 1 ms sleep granularity, not the default 15.6 ms.
+    timeBeginPeriod(1);
+#endif
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Virelon Log Dump"));
+    QApplication::setApplicationDisplayName(QString());
+
+    TComPort port;
+    SystemClock clock;
+    TForm1 form1(port, clock, QApplication::arguments().mid(1));
+    TAboutBox aboutBox(&form1);
+    TForm2 form2(form1.app(), &form1);
+    TForm3 form3(form1.app(), &form1);
+    form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
+    form1.dialogs().setWindow(ModalWindow::Graph, &form2);
+    form1.dialogs().setWindow(ModalWindow::StatusDump, &form3);
+    form1.show();
+    const int result = QApplication::exec();
+    port.closePort();
+#ifdef Q_OS_WIN
+    timeEndPeriod(1);
+#endif
+    return result;
+}

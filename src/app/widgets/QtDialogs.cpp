@@ -1,0 +1,86 @@
+#include "app/widgets/QtDialogs.h"
+
+#include "text/Cp1252.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+QtDialogs::QtDialogs(QWidget* owner) : m_owner(owner) {}
+
+QtDialogs::~QtDialogs() = default;
+
+namespace {
+
+QMessageBox::StandardButton ask(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
+                                QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton escape) {
+    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), displayText(text), buttons,
+                    owner);
+    box.setEscapeButton(escape);
+    const int result = box.exec();
+    return static_cast<QMessageBox::StandardButton>(result);
+}
+
+} // namespace
+
+void QtDialogs::message(const std::string& text) {
+    ask(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool QtDialogs::confirmYesNo(const std::string& text) {
+    return ask(m_owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtDialogs::confirmOkCancel(const std::string& text) {
+    return ask(m_owner, QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel,
+               QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void QtDialogs::error(const std::string& text) {
+    ask(m_owner, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+std::optional<SaveDialogResult> QtDialogs::saveFile(const SaveDialogSetup& setup) {
+    QFileDialog dialog(m_owner);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    dialog.setNameFilters(setup.filters);
+    dialog.setDefaultSuffix(setup.defaultSuffix);
+    if (!setup.folder.isEmpty())
+        dialog.setDirectory(setup.folder);
+    if (setup.selectedFilter >= 1 && setup.selectedFilter <= setup.filters.size())
+        dialog.selectNameFilter(setup.filters.at(setup.selectedFilter - 1));
+    else if (!m_lastFilter.isEmpty())
+        dialog.selectNameFilter(m_lastFilter);
+    dialog.selectFile(setup.proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    m_lastFilter = dialog.selectedNameFilter();
+    SaveDialogResult result;
+    result.fileName = dialog.selectedFiles().first();
+    result.filterIndex = static_cast<int>(setup.filters.indexOf(m_lastFilter)) + 1;
+    if (result.filterIndex < 1)
+        result.filterIndex = 1;
+    return result;
+}
+
+void QtDialogs::beep() {
+    QApplication::beep();
+}
+
+void QtDialogs::setBusyCursor(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtDialogs::showModal(ModalWindow window) {
+    const auto found = m_windows.find(window);
+    if (found != m_windows.end() && found->second)
+        found->second->exec();
+}

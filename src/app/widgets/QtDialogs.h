@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <map>
+class QFileDialog;
+class QWidget;
+
+// The boxes and dialogs of the program, shown with Qt widgets over the main window.
+class QtDialogs final : public IDialogs {
+public:
+    explicit QtDialogs(QWidget* owner);
+    ~QtDialogs() override;
+
+    void message(const std::string& text) override;
+    bool confirmYesNo(const std::string& text) override;
+    bool confirmOkCancel(const std::string& text) override;
+    void error(const std::string& text) override;
+    std::optional<SaveDialogResult> saveFile(const SaveDialogSetup& setup) override;
+    void beep() override;
+    void setBusyCursor(bool busy) override;
+    void showModal(ModalWindow window) override;
+
+    void setWindow(ModalWindow which, QDialog* dialog) { m_windows[which] = dialog; }
+
+private:
+    QWidget* m_owner;
+    std::map<ModalWindow, QPointer<QDialog>> m_windows;
+    // Kept between saves so the dialog keeps its last filter entry.
+    QString m_lastFilter;
+};
+
+// The title of the program's boxes.
+inline constexpr const char* kApplicationTitle = "VELKOR - Virelon Log Dump";

@@ -1,0 +1,5 @@
+#include "app/App.h"
+#include "app/Handlers.h"
+
+// "Save As": to be built.
+void btnSaveAsClick(App&) {}

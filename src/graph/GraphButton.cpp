@@ -1,0 +1,5 @@
+#include "app/App.h"
+#include "app/Handlers.h"
+
+// "Graph": to be built.
+void btnGraphClick(App&) {}

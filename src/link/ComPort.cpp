@@ -1,0 +1,225 @@
+#include "link/ComPort.h"
+
+#include <QSerialPort>
+#include <QtGlobal>
+#include <cerrno>
+#include <chrono>
+
+namespace {
+
+// Write time limit: 1000 ms plus 100 ms per byte.
+constexpr int kWriteLimitFixedMs = 1000;
+constexpr int kWriteLimitPerByteMs = 100;
+// Error number reported for an operation on a closed port (the platform's "bad handle").
+#ifdef Q_OS_WIN
+constexpr int kClosedPortError = 6;
+#else
+constexpr int kClosedPortError = EBADF;
+#endif
+
+// Only the messages of the operations this program uses; the other numbers of the table
+// belong to facilities it does not have.
+const char* const kPortErrorMessages[23] = {
+    "Unable to open com port",
+    "WriteFile function failed",
+    "ReadFile function failed",
+    nullptr,
+    "PurgeComm function failed",
+    nullptr,
+    "SetCommState function failed",
+    "SetCommTimeouts failed",
+    "SetupComm function failed",
+    "ClearCommError function failed",
+    "GetCommModemStatus function failed",
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+// The platform's number for the failure just seen, or the library's own code.
+int systemErrorOf(const QSerialPort& serial, int savedErrno) {
+    if (savedErrno != 0)
+        return savedErrno;
+    return static_cast<int>(serial.error());
+}
+
+} // namespace
+
+const char* PortErrorMessage(int messageNo) {
+    if (messageNo < 1 || messageNo > 23 || !kPortErrorMessages[messageNo - 1])
+        return "Serial port error";
+    return kPortErrorMessages[messageNo - 1];
+}
+
+EComPort::EComPort(int messageNo, int systemError)
+    : AppError(std::string(PortErrorMessage(messageNo)) +
+               " (win error code: " + std::to_string(systemError) + ")"),
+      MessageNo(messageNo), SystemError(systemError) {}
+
+QString deviceForPortName(const QString& name) {
+    const QByteArray variable = "LOGDUMP_" + name.toUpper().toLatin1();
+    const QString mapped = qEnvironmentVariable(variable.constData());
+    if (!mapped.isEmpty())
+        return mapped;
+#ifdef Q_OS_WIN
+    return name;
+#else
+    if (name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
+        bool ok = false;
+        const int n = name.mid(3).toInt(&ok);
+        if (ok && n >= 1)
+            return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    }
+    return name;
+#endif
+}
+
+TComPort::TComPort() = default;
+
+TComPort::~TComPort() {
+    if (m_serial)
+        m_serial->close();
+}
+
+void TComPort::openPort() {
+    if (m_connected)
+        return;
+    auto serial = std::make_unique<QSerialPort>();
+    serial->setPortName(m_devicePath.isEmpty() ? deviceForPortName(m_port) : m_devicePath);
+    errno = 0;
+    if (!serial->open(QIODevice::ReadWrite))
+        throw EComPort(1, systemErrorOf(*serial, errno));
+    errno = 0;
+    const bool applied =
+        serial->setBaudRate(QSerialPort::Baud9600) && serial->setDataBits(QSerialPort::Data8) &&
+        serial->setParity(QSerialPort::NoParity) && serial->setStopBits(QSerialPort::OneStop) &&
+        serial->setFlowControl(QSerialPort::SoftwareControl);
+    if (!applied) {
+        const int code = systemErrorOf(*serial, errno);
+        serial->close();
+        throw EComPort(7, code);
+    }
+    // Modem lines held inactive. A pseudo-terminal has none and refuses: not a failure.
+    serial->setDataTerminalReady(false);
+    serial->setRequestToSend(false);
+    serial->clearError();
+    m_serial = std::move(serial);
+    m_connected = true;
+}
+
+void TComPort::closePort() {
+    if (!m_connected)
+        return;
+    m_serial->clear(QSerialPort::AllDirections);
+    m_serial->close();
+    m_serial.reset();
+    m_connected = false;
+}
+
+void TComPort::setPort(const QString& name) {
+    if (name == m_port)
+        return;
+    m_port = name;
+    if (m_connected) {
+        closePort();
+        openPort();
+    }
+}
+
+void TComPort::discardBuffers(bool input, bool output) {
+    if (!m_connected)
+        throw EComPort(5, kClosedPortError);
+    QSerialPort::Directions directions;
+    if (input)
+        directions |= QSerialPort::Input;
+    if (output)
+        directions |= QSerialPort::Output;
+    errno = 0;
+    if (directions && !m_serial->clear(directions)) {
+        const int code = systemErrorOf(*m_serial, errno);
+        m_serial->clearError();
+        throw EComPort(5, code);
+    }
+}
+
+int TComPort::bytesWaiting() {
+    if (!m_connected)
+        throw EComPort(10, kClosedPortError);
+    errno = 0;
+    // Moves what the device has received into the port's buffer without waiting.
+    m_serial->waitForReadyRead(0);
+    const auto error = m_serial->error();
+    if (error == QSerialPort::TimeoutError) {
+        m_serial->clearError();
+    } else if (error != QSerialPort::NoError) {
+        const int code = systemErrorOf(*m_serial, errno);
+        m_serial->clearError();
+        if (error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError ||
+            error == QSerialPort::PermissionError || error == QSerialPort::NotOpenError)
+            throw EComPort(10, code);
+        // Line errors (framing, parity, break) are dropped, as the device latch is cleared.
+    }
+    return static_cast<int>(m_serial->bytesAvailable());
+}
+
+int TComPort::readBytes(char* buffer, int count) {
+    if (!m_connected)
+        throw EComPort(3, kClosedPortError);
+    if (count <= 0)
+        return 0;
+    errno = 0;
+    const qint64 n = m_serial->read(buffer, count);
+    if (n < 0) {
+        const int code = systemErrorOf(*m_serial, errno);
+        m_serial->clearError();
+        throw EComPort(3, code);
+    }
+    return static_cast<int>(n);
+}
+
+int TComPort::writeText(const std::string& text) {
+    if (text.empty())
+        return 0;
+    if (!m_connected)
+        throw EComPort(2, kClosedPortError);
+    errno = 0;
+    const qint64 queued = m_serial->write(text.data(), static_cast<qint64>(text.size()));
+    if (queued < 0) {
+        const int code = systemErrorOf(*m_serial, errno);
+        m_serial->clearError();
+        throw EComPort(2, code);
+    }
+    // Without an event loop, write() only queues: push the bytes out within the time limit.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(
+                                             kWriteLimitFixedMs +
+                                             kWriteLimitPerByteMs * static_cast<int>(text.size()));
+    while (m_serial->bytesToWrite() > 0) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            break;
+        if (!m_serial->waitForBytesWritten(static_cast<int>(left))) {
+            const auto error = m_serial->error();
+            if (error == QSerialPort::TimeoutError) {
+                m_serial->clearError();
+                break;
+            }
+            if (error != QSerialPort::NoError) {
+                const int code = systemErrorOf(*m_serial, errno);
+                m_serial->clearError();
+                throw EComPort(2, code);
+            }
+        }
+    }
+    return static_cast<int>(queued - m_serial->bytesToWrite());
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "link/SerialLine.h"
+#include "text/AppError.h"
+
+#include <QString>
+#include <memory>
+
+class QSerialPort;
+
+// Failure of the serial port: the message of PortErrorMessages and the platform's error number.
+class EComPort : public AppError {
+public:
+    EComPort(int messageNo, int systemError);
+    int MessageNo;
+    int SystemError;
+};
+
+// Text of PortErrorMessages entry n (1 to 23).
+const char* PortErrorMessage(int messageNo);
+
+// The device a selector name opens: $LOGDUMP_COMn when set, otherwise COMn on Windows and
+// /dev/ttyS<n-1> elsewhere. Other names are taken as device names.
+QString deviceForPortName(const QString& name);
+
+// The serial port to the instrument, with the fixed line settings: 9600 8N1, XON/XOFF both ways,
+// DTR and RTS inactive. Polled synchronously from the one program thread; no event loop needed.
+class TComPort final : public ISerialLine {
+public:
+    TComPort();
+    ~TComPort() override;
+    TComPort(const TComPort&) = delete;
+    TComPort& operator=(const TComPort&) = delete;
+
+    void openPort() override;
+    void closePort() override;
+    bool connected() const override { return m_connected; }
+    QString port() const override { return m_port; }
+    void setPort(const QString& name) override;
+    void discardBuffers(bool input, bool output) override;
+    int bytesWaiting() override;
+    int readBytes(char* buffer, int count) override;
+    int writeText(const std::string& text) override;
+
+    // A device path taken as it is, bypassing the COMn mapping (for the command-line tool).
+    void setDevicePath(const QString& path) { m_devicePath = path; }
+
+private:
+    QString m_port = QStringLiteral("COM1");
+    QString m_devicePath;
+    bool m_connected = false;
+    std::unique_ptr<QSerialPort> m_serial;
+};

@@ -1,0 +1,108 @@
+#include "link/InstrumentLink.h"
+
+#include "app/App.h"
+#include "text/TextFieldHelpers.h"
+
+namespace {
+constexpr int kPollStepMs = 50;
+
+int silenceLimit(uint8_t count) {
+    return count == 0 ? 100 : count;
+}
+} // namespace
+
+void SendLine(ISerialLine& port, const std::string& command) {
+    port.writeText(command + "\r\n");
+}
+
+void ReadLine(ISerialLine& port, IClock& clock, uint8_t count, std::string& target) {
+    const int limit = silenceLimit(count);
+    target.clear();
+    int idle = 0;
+    bool cr = false;
+    bool lf = false;
+    while (!(cr && lf) && idle < limit) {
+        if (port.bytesWaiting() > 0) {
+            char byte = 0;
+            port.readBytes(&byte, 1);
+            idle = 0;
+            if (byte == '\n')
+                lf = true;
+            else if (byte == '\r')
+                cr = true;
+            else if (target.size() < kMaxReplyBytes)
+                target.push_back(byte);
+            else
+                break; // an endless line ends as if it had fallen silent
+        } else {
+            Delay(clock, kPollStepMs);
+            ++idle;
+        }
+    }
+    if (!(cr && lf))
+        target += kTimeoutMark;
+}
+
+void ReadRaw(ISerialLine& port, IClock& clock, uint8_t count, std::string& target) {
+    const int limit = silenceLimit(count);
+    target.clear();
+    int idle = 0;
+    while (idle < limit && target.size() < kMaxReplyBytes) {
+        if (port.bytesWaiting() > 0) {
+            char byte = 0;
+            port.readBytes(&byte, 1);
+            target.push_back(byte);
+            idle = 0;
+        } else {
+            Delay(clock, kPollStepMs);
+            ++idle;
+        }
+    }
+}
+
+int32_t FirstNumber(const std::string& text) {
+    std::string run;
+    for (char c : text) {
+        const bool numberChar = IsNumeric(std::string(1, c));
+        if (numberChar)
+            run.push_back(c);
+        else if (!run.empty())
+            break;
+    }
+    if (run.empty())
+        return -1;
+    return StrToInt(run);
+}
+
+void ResetTable(App& app) {
+    ProgramState& s = app.state;
+    LogTable& t = app.table;
+    s.LogCount = 0;
+    s.ValueName = "Rl";
+    s.ModelName = "?";
+    s.IdentLine.clear();
+    s.SerialLine.clear();
+    app.controls.setSaveAsEnabled(false);
+    app.controls.memErrClear();
+    t.clearCells();
+    t.setEnabled(false);
+    s.ColWidthSum = 0;
+    s.DataSaved = true;
+    t.setCols(8);
+    t.clearCells();
+    t.setRows(2);
+    static const char* const headers[8] = {"#",     "Date / Time", nullptr,  "Qd",
+                                           "RStat", "QStat",       "Seq-Id", "Seq#"};
+    static const int widths[7] = {30, 112, 35, 35, 37, 37, 68};
+    for (int c = 0; c < 7; ++c)
+        t.setColWidth(c, widths[c]);
+    for (int c = 0; c < 8; ++c)
+        t.setCell(c, 0, headers[c] ? headers[c] : s.ValueName);
+    t.setRows(2);
+    s.ColWidthSum = t.widthSum();
+    app.controls.setTableClientWidth(s.ColWidthSum);
+    app.controls.setDataReadCaption("");
+    app.controls.setGaugeMax(s.LogCount);
+    app.controls.setGaugePosition(0);
+    app.controls.repaintNow();
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <string>
+#include <vector>
+
+// Text colour of a table cell: normal, or the marking of a warning or an error.
+enum class CellMark { Normal, Orange, Red };
+
+// The log table: the one store of a downloaded log. Row 0 holds the column titles, rows 1 and on
+// the records; every procedure uses this numbering. Cells hold the instrument's bytes.
+// For views, the Qt model shows row 0 as the horizontal header and rows 1.. as its rows.
+class LogTable final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultColWidth = 50;
+    static constexpr int kDefaultRowHeight = 21;
+
+    explicit LogTable(QObject* parent = nullptr);
+
+    int rows() const { return static_cast<int>(m_cells.size()); }
+    int cols() const { return m_cols; }
+    void setRows(int rows);
+    void setCols(int cols);
+
+    // Out-of-range cells read as empty and ignore writes.
+    const std::string& cell(int col, int row) const;
+    void setCell(int col, int row, std::string text);
+    CellMark mark(int col, int row) const;
+    void setMark(int col, int row, CellMark mark);
+
+    // Empties every cell (texts and colours), keeping the shape.
+    void clearCells();
+    void insertEmptyRows(int at, int count);
+    void removeTableRows(int at, int count);
+
+    int colWidth(int col) const;
+    void setColWidth(int col, int width);
+    int widthSum() const;
+
+    bool isEnabled() const { return m_enabled; }
+    void setEnabled(bool enabled);
+
+    // Qt model view: data rows only; row 0 is the header.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const final;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const final;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const final;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const final;
+    Qt::ItemFlags flags(const QModelIndex& index) const final;
+
+signals:
+    void columnWidthsChanged();
+    void enabledChanged(bool enabled);
+
+private:
+    struct Cell {
+        std::string text;
+        CellMark mark = CellMark::Normal;
+    };
+    using Row = std::vector<Cell>;
+
+    std::vector<Row> m_cells;
+    std::vector<int> m_widths;
+    int m_cols = 0;
+    bool m_enabled = true;
+};

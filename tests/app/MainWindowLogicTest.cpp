@@ -1,0 +1,123 @@
+#include "SimRig.h"
+#include "app/HandlerGuard.h"
+#include "app/Handlers.h"
+#include "link/ComPort.h"
+#include "link/InstrumentLink.h"
+
+#include <gtest/gtest.h>
+
+TEST(ResetTable, GivesTheResetLayoutAndState) {
+    SimRig rig;
+    rig.app.state.SerialNo = "4711";
+    rig.app.state.DataSaved = false;
+    rig.app.table.setCols(6);
+    rig.app.table.setRows(40);
+    rig.app.table.setCell(3, 5, "x");
+    rig.app.table.setMark(3, 5, CellMark::Red);
+    ResetTable(rig.app);
+    const LogTable& t = rig.app.table;
+    ASSERT_EQ(t.cols(), 8);
+    ASSERT_EQ(t.rows(), 2);
+    const char* headers[] = {"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"};
+    const int widths[] = {30, 112, 35, 35, 37, 37, 68, 50};
+    for (int c = 0; c < 8; ++c) {
+        EXPECT_EQ(t.cell(c, 0), headers[c]);
+        EXPECT_EQ(t.colWidth(c), widths[c]);
+        EXPECT_EQ(t.cell(c, 1), "");
+    }
+    EXPECT_EQ(rig.controls.tableClientWidth, 404);
+    EXPECT_EQ(rig.app.state.ColWidthSum, 404);
+    EXPECT_FALSE(t.isEnabled());
+    EXPECT_FALSE(rig.controls.saveAsEnabled);
+    EXPECT_EQ(rig.app.state.ModelName, "?");
+    EXPECT_EQ(rig.app.state.ValueName, "Rl");
+    EXPECT_EQ(rig.app.state.LogCount, 0);
+    EXPECT_TRUE(rig.app.state.DataSaved);
+    EXPECT_EQ(rig.app.state.SerialNo, "4711");
+    EXPECT_EQ(rig.controls.dataRead, "");
+}
+
+TEST(FormCreate, ProductionModeOnlyFromTheFirstArgument) {
+    struct Case {
+        QStringList args;
+        bool production;
+    } const cases[] = {
+        {{"G"}, true},   {{"graph"}, true}, {{"Graph"}, true},   {{"g", "x"}, true},  {{}, false},
+        {{"-G"}, false}, {{"/G"}, false},   {{"x", "G"}, false}, {{"GRAPHS"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        SimRig rig;
+        rig.line.closePort();
+        FormCreate(rig.app, c.args);
+        EXPECT_EQ(rig.app.state.ProductionMode, c.production ? "G" : "");
+        EXPECT_EQ(rig.controls.graphVisible, c.production);
+        EXPECT_FALSE(rig.controls.graphEnabled);
+    }
+}
+
+TEST(FormCreate, BusyPortBeepsOnceAndDisablesReadLog) {
+    SimRig rig;
+    rig.line.closePort();
+    rig.line.busyPorts.insert("COM1");
+    FormCreate(rig.app, {});
+    EXPECT_EQ(rig.dialogs.events,
+              (std::vector<std::string>{"beep", "message: Unable to open comport: COM1\n\rPort may "
+                                                "be opened by another application"}));
+    EXPECT_FALSE(rig.controls.readLogEnabled);
+    FormActivate(rig.app);
+    EXPECT_EQ(rig.controls.focus, "PortSelector");
+
+    ComboBox1Click(rig.app, "COM2");
+    EXPECT_TRUE(rig.line.connected());
+    EXPECT_TRUE(rig.controls.readLogEnabled);
+    EXPECT_EQ(rig.controls.focus, "ReadLog");
+
+    ComboBox1Click(rig.app, "COM1");
+    EXPECT_FALSE(rig.line.connected());
+    EXPECT_FALSE(rig.controls.readLogEnabled);
+    EXPECT_EQ(rig.dialogs.events.back(), "message: Error opning: COM1");
+}
+
+TEST(FormCloseQuery, AsksOnlyWithUnsavedData) {
+    SimRig rig;
+    FormActivate(rig.app);
+    EXPECT_TRUE(FormCloseQuery(rig.app));
+    EXPECT_TRUE(rig.dialogs.events.empty());
+
+    rig.app.state.DataSaved = false;
+    rig.dialogs.yesNoAnswers = {false, true};
+    EXPECT_FALSE(FormCloseQuery(rig.app));
+    EXPECT_TRUE(rig.line.connected());
+    EXPECT_TRUE(FormCloseQuery(rig.app));
+    EXPECT_FALSE(rig.line.connected());
+    EXPECT_EQ(rig.dialogs.events,
+              (std::vector<std::string>{"yesno: Data not saved - exit anyway?",
+                                        "yesno: Data not saved - exit anyway?"}));
+}
+
+TEST(HandlerGuard, ShowsEveryErrorWithTheFullStopRule) {
+    struct Case {
+        std::string text;
+        std::string shown;
+    } const cases[] = {
+        {"No connection with instrument", "No connection with instrument."},
+        {"Unable to open com port (win error code: 2)",
+         "Unable to open com port (win error code: 2)"},
+        {"ends in a stop.", "ends in a stop."},
+        {"ends in a dash-", "ends in a dash-"},
+        {"ends in 7", "ends in 7."},
+        {"caf\xE9", "caf\xE9."},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        FakeDialogs dialogs;
+        RunGuarded(dialogs, [&] { throw AppError(c.text); });
+        EXPECT_EQ(dialogs.events, std::vector<std::string>{"error: " + c.shown});
+    }
+    FakeDialogs dialogs;
+    RunGuarded(dialogs, [] { throw EComPort(3, 9); });
+    EXPECT_EQ(dialogs.events,
+              std::vector<std::string>{"error: ReadFile function failed (win error code: 9)"});
+}
