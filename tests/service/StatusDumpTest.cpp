@@ -310,11 +310,3 @@ TEST(MailLink, EncodesSubjectAndLinesAndJoinsWithCrLf) {
         EXPECT_EQ(MailLink("service@virelon.example", c.subject, c.lines), c.link);
     }
 }
-
-TEST(MailLink, TakesTheReportWithTheSubjectOfTheShowing) {
-    DumpRig d(withReport("only line\r"));
-    EXPECT_EQ(d.core.mailLink(), "mailto:service@virelon.example?Subject=&Body=");
-    d.activate();
-    EXPECT_EQ(d.core.mailLink(),
-              "mailto:service@virelon.example?Subject=Testmail&Body=only%20line");
-}
