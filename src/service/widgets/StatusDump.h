@@ -1,15 +1,47 @@
 #pragma once
 
+#include "service/StatusReport.h"
+
 #include <QDialog>
 
 class App;
+class QPlainTextEdit;
+class QPushButton;
 
 // The status dump window: fetches the instrument's report for support.
-class TForm3 final : public QDialog {
+class TForm3 final : public QDialog, private IStatusDumpView {
     Q_OBJECT
 public:
     explicit TForm3(App& app, QWidget* parent = nullptr);
 
+    StatusDumpCore& core() { return m_core; }
+    // The controls, by their names, for tests and screenshots.
+    QPlainTextEdit* memStat() const { return m_memStat; }
+    QPushButton* btnCopyToClip() const { return m_btnCopyToClip; }
+    QPushButton* button1() const { return m_button1; }
+
+    void btnCopyToClipClick();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void FormActivate();
+    void activateWhenPainted(int showing, int attempt);
+    void showMemo();
+    void takeEditedMemo();
+    void guarded(const std::function<void()>& handler);
+
+    // IStatusDumpView
+    void repaintNow() override;
+    void focusCopyToClip() override;
+
     App& m_app;
+    StatusDumpCore m_core;
+    QPlainTextEdit* m_memStat = nullptr;
+    QPushButton* m_btnCopyToClip = nullptr;
+    QPushButton* m_button1 = nullptr;
+    int m_showing = 0;      // counts the showings, so each runs its activation once
+    bool m_syncing = false; // memo widget and core memo are being matched
 };

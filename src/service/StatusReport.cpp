@@ -1,0 +1,90 @@
+#include "service/StatusReport.h"
+
+#include "app/App.h"
+#include "link/InstrumentLink.h"
+#include "text/Cp1252.h"
+#include "text/TextFieldHelpers.h"
+
+namespace {
+constexpr int kPollStepMs = 50;
+// Empty polls in a row that end the report (about 500 ms of silence).
+constexpr int kReportSilencePolls = 10;
+
+std::string percentEncoded(const std::string& bytes) {
+    // Unreserved characters stay; everything else, "&", "#", "%", "?" and blanks included,
+    // is escaped so it cannot cut the link or end up as a different header.
+    const QByteArray encoded = fromCp1252(bytes).toUtf8().toPercentEncoding();
+    return encoded.toStdString();
+}
+} // namespace
+
+std::string StatusDumpMailMessage() {
+    return std::string("Click \"Copy to clipboard\" and paste the data in the message field in a "
+                       "mail\n\rSend the mail to: ") +
+           kSupportAddress;
+}
+
+void StatusDumpCore::FormActivate(App& app, IStatusDumpView& view) {
+    MailSubject = "Testmail";
+    memStat.clear();
+    view.repaintNow();
+
+    // No discarding here: the handshake before the window opened left the line clean.
+    SendLine(app.port, "DPS");
+
+    // Lines collect here and reach the memo in one go, also when a port error ends the
+    // collection: line by line would redraw the whole memo for every line.
+    std::vector<std::string> lines;
+    std::string current;
+    size_t received = 0;
+    int idle = 0;
+    try {
+        while (idle < kReportSilencePolls) {
+            if (app.port.bytesWaiting() <= 0) {
+                Delay(app.clock, kPollStepMs);
+                ++idle;
+                continue;
+            }
+            // A device that never stops sending ends the report here, as if it had gone
+            // quiet; what it sends beyond stays unread.
+            if (received >= kMaxReplyBytes)
+                break;
+            char byte = 0;
+            app.port.readBytes(&byte, 1);
+            ++received;
+            idle = 0;
+            if (byte == '\n')
+                continue;
+            if (byte == '\r') {
+                lines.push_back(std::move(current));
+                current.clear();
+            } else {
+                current.push_back(byte);
+            }
+        }
+    } catch (...) {
+        memStat.setLines(std::move(lines));
+        throw;
+    }
+    if (!current.empty())
+        lines.push_back(std::move(current));
+    memStat.setLines(std::move(lines));
+
+    app.dialogs.message(StatusDumpMailMessage());
+    view.focusCopyToClip();
+}
+
+std::string StatusDumpCore::mailLink() const {
+    return MailLink(kMailLinkRecipient, MailSubject, memStat.lines());
+}
+
+std::string MailLink(const std::string& recipient, const std::string& subject,
+                     const std::vector<std::string>& lines) {
+    std::string link = "mailto:" + recipient + "?Subject=" + percentEncoded(subject) + "&Body=";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            link += "%0D%0A";
+        link += percentEncoded(lines[i]);
+    }
+    return link;
+}

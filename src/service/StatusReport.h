@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/TextMemo.h"
+
+#include <string>
+#include <vector>
+
+class App;
+
+// The maker's support: where the user is told to mail the report, and the recipient of the
+// mail link. Two different fixed addresses.
+inline constexpr const char* kSupportAddress = "support@virelon.example";
+inline constexpr const char* kMailLinkRecipient = "service@virelon.example";
+
+// The question before the status dump window opens; LF CR LF CR between its two sentences.
+inline constexpr const char* kStatusDumpQuestion =
+    "In case of trouble you can generate an instrument repport and mail it to VELKOR"
+    "\n\r\n\r"
+    "Press OK when the instrument is turn on and connected to the pc";
+
+// The message after the report has arrived: LF CR, then the support address.
+std::string StatusDumpMailMessage();
+
+// What the status dump window does on screen while its core works.
+class IStatusDumpView {
+public:
+    virtual ~IStatusDumpView() = default;
+    // Paints the window and its memo now, without handling other events.
+    virtual void repaintNow() = 0;
+    virtual void focusCopyToClip() = 0;
+};
+
+// The status dump window in core terms: its report memo, the mail subject, and the fetch of the
+// instrument's report on each showing.
+class StatusDumpCore {
+public:
+    // One showing of the window: "DPS", the report into memStat until the instrument falls
+    // silent, then the message naming the support address.
+    void FormActivate(App& app, IStatusDumpView& view);
+    // The "mailto:" link for the memo as it stands.
+    std::string mailLink() const;
+
+    TextMemo memStat; // the report, one line per report line; the user may edit it
+    std::string MailSubject;
+};
+
+// A "mailto:" link: subject and each line percent-encoded (RFC 6068, Windows-1252 bytes taken
+// to UTF-8), lines joined by "%0D%0A".
+std::string MailLink(const std::string& recipient, const std::string& subject,
+                     const std::vector<std::string>& lines);

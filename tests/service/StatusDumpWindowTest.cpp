@@ -1,0 +1,85 @@
+#include "SimRig.h"
+#include "service/widgets/StatusDump.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+sim::Scenario withReport(const std::string& report) {
+    sim::Scenario s;
+    s.dumpReport = report;
+    return s;
+}
+
+// Shows the window and waits (on events, not on time) for its activation to finish.
+bool showAndWaitForReport(SimRig& rig, TForm3& form) {
+    const size_t before = rig.dialogs.events.size();
+    form.show();
+    return QTest::qWaitFor([&] { return rig.dialogs.events.size() > before; }, 5000);
+}
+
+size_t dpsSent(const SimRig& rig) {
+    size_t n = 0;
+    for (const auto& r : rig.instrument.received())
+        n += r.line == "DPS";
+    return n;
+}
+
+} // namespace
+
+TEST(StatusDumpWindow, ShowingFetchesTheReportIntoTheMemoAndFocusesCopy) {
+    SimRig rig(withReport("Battery: 6.1 V\r\n\r\nSelf test: passed\r\n"));
+    TForm3 form(rig.app);
+    EXPECT_EQ(form.windowTitle(), "VELKOR - Virelon Instrument Status Dump");
+    EXPECT_EQ(form.memStat()->geometry(), QRect(24, 16, 305, 489));
+    EXPECT_EQ(form.btnCopyToClip()->text(), "Copy to clipboard");
+    EXPECT_EQ(form.button1()->text(), "Send as mail");
+    EXPECT_FALSE(form.memStat()->isReadOnly());
+
+    ASSERT_TRUE(showAndWaitForReport(rig, form));
+    EXPECT_EQ(form.memStat()->toPlainText(), "Battery: 6.1 V\n\nSelf test: passed");
+    EXPECT_EQ(form.focusWidget(), form.btnCopyToClip());
+    EXPECT_FALSE(form.button1()->isVisible());
+    EXPECT_EQ(dpsSent(rig), 1u);
+    form.hide();
+}
+
+TEST(StatusDumpWindow, EachShowingRunsOneFreshExchange) {
+    SimRig rig(withReport("report\r\n"));
+    TForm3 form(rig.app);
+    ASSERT_TRUE(showAndWaitForReport(rig, form));
+    form.memStat()->appendPlainText(QStringLiteral("note"));
+    form.hide();
+    ASSERT_TRUE(showAndWaitForReport(rig, form));
+    EXPECT_EQ(form.memStat()->toPlainText(), "report");
+    // Nothing more runs while the window simply stays open.
+    QTest::qWait(50);
+    EXPECT_EQ(dpsSent(rig), 2u);
+    EXPECT_EQ(rig.dialogs.events.size(), 2u);
+    form.hide();
+}
+
+TEST(StatusDumpWindow, CopyPutsTheMemoAsEditedOnTheClipboardAsPlainText) {
+    SimRig rig(withReport("line 1\r\nline 2\r\n"));
+    TForm3 form(rig.app);
+    ASSERT_TRUE(showAndWaitForReport(rig, form));
+    form.memStat()->appendPlainText(QStringLiteral("Customer: road 7 & more"));
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(form.btnCopyToClip(), Qt::LeftButton);
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_EQ(mime->text(), "line 1\nline 2\nCustomer: road 7 & more");
+    EXPECT_FALSE(mime->hasHtml());
+    // The mail link reads the memo as the user left it too.
+    EXPECT_EQ(form.core().mailLink(), "mailto:service@virelon.example?Subject=Testmail&Body="
+                                      "line%201%0D%0Aline%202%0D%0ACustomer%3A%20road%207%20%26%"
+                                      "20more");
+    form.hide();
+}
