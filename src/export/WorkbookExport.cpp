@@ -67,11 +67,29 @@ std::string cellText(const std::string& bytes) {
     return text;
 }
 
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Spreadsheet programs read "_xHHHH_" in a stored text as the character HHHH; an underscore
+// that starts such a sequence in the cell itself is stored as "_x005F_" so it reads back as is.
+std::string escapeCharacterCodes(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        result.push_back(text[i]);
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) &&
+            isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_')
+            result += "x005F_";
+    }
+    return result;
+}
+
 std::string toUtf8(const std::string& cp1252) {
     QString text = fromCp1252(cp1252);
     if (text.size() > kMaxCellChars)
         text.truncate(kMaxCellChars);
-    return text.toUtf8().toStdString();
+    return escapeCharacterCodes(text.toUtf8().toStdString());
 }
 
 // Puts a completely written file on the disk before it replaces the old one.
