@@ -1,6 +1,5 @@
 #include "export/TextLogExport.h"
 
-#include "app/ProgramState.h"
 #include "app/TextMemo.h"
 #include "export/FileLayer.h"
 #include "export/TitledTable.h"
@@ -15,10 +14,6 @@ AppError writeError(int errorNumber) {
 }
 
 } // namespace
-
-std::string LogTitle(const ProgramState& state) {
-    return "*Log dump from: " + state.ModelName + " - " + state.SerialLine;
-}
 
 std::string BuildTextLogBlock(const TitledTable& table, const TextMemo& statistics) {
     std::string block = table.title() + kLineEnd;
