@@ -8,7 +8,10 @@
 // What the save dialog is set up with.
 struct SaveDialogSetup {
     QString defaultSuffix;
-    QStringList filters;    // Qt filter entries, in order
+    QStringList filters; // Qt filter entries, in order
+    // The default suffix of each filter entry, in the same order; the dialog switches to it
+    // when that entry is chosen. Empty: defaultSuffix for every entry.
+    QStringList filterSuffixes;
     int selectedFilter = 0; // 1-based entry to preselect; 0 keeps the dialog's last choice
     QString proposedName;   // file name without folder
     QString folder;         // start folder; empty for the dialog's own default

@@ -1,5 +1,98 @@
+#include "export/SaveAs.h"
+
 #include "app/App.h"
 #include "app/Handlers.h"
+#include "export/TextLogExport.h"
+#include "export/TitledTable.h"
+#include "export/WorkbookExport.h"
+#include "text/Cp1252.h"
 
-// "Save As": to be built.
-void btnSaveAsClick(App&) {}
+#include <QFileInfo>
+
+namespace {
+
+constexpr int kWorkbookEntry = 1;
+constexpr int kTextLogEntry = 2;
+
+SaveDialogSetup normalSetup() {
+    SaveDialogSetup setup;
+    setup.defaultSuffix = QStringLiteral("Log");
+    setup.filters = {QStringLiteral("Excel files (*.xls)"),
+                     QStringLiteral("Comma seperated file (*.Log)")};
+    // A typed "RVM4711" must get the extension of the chosen format, or a workbook would
+    // replace the text log "RVM4711.Log" collected over many downloads.
+    setup.filterSuffixes = {QStringLiteral("xls"), QStringLiteral("Log")};
+    return setup;
+}
+
+// As the old file routines: a dot anywhere in the file's own name is an extension.
+bool hasExtension(const QString& path) {
+    return QFileInfo(path).fileName().contains(QLatin1Char('.'));
+}
+
+void writeTextLog(App& app, IFileLayer& files, const QString& path) {
+    const TitledTable titled(app.table, LogTitle(app.state));
+    AppendTextLog(files, path, BuildTextLogBlock(titled, app.memStat));
+}
+
+void writeWorkbook(App& app, const QString& path) {
+    SaveToWorkbook(TitledTable(app.table, LogTitle(app.state)), path);
+}
+
+} // namespace
+
+void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
+    ProgramState& s = app.state;
+    SaveDialogSetup setup = normalSetup();
+    if (s.ProductionMode == "G") {
+        setup.proposedName = QStringLiteral("RVM") + fromCp1252(s.SerialNo);
+        setup.selectedFilter = kTextLogEntry;
+        setup.folder = QFileInfo(workFolder).isDir() ? workFolder : s.SaveFolder;
+        setup.confirmOverwrite = false;
+        if (!s.GraphViewed && !app.dialogs.confirmYesNo("Graph not viewed! - Save any way?"))
+            return;
+    } else {
+        setup.folder = s.SaveFolder;
+    }
+
+    const std::optional<SaveDialogResult> chosen = app.dialogs.saveFile(setup);
+    if (!chosen || chosen->fileName.isEmpty())
+        return;
+    s.SaveFolder = QFileInfo(chosen->fileName).absolutePath() + QLatin1Char('/');
+
+    std::string openError;
+    {
+        BusyCursor busy(app.dialogs);
+        if (chosen->filterIndex == kWorkbookEntry) {
+            writeWorkbook(app, chosen->fileName);
+            s.DataSaved = true;
+            return;
+        }
+        // A name without extension writes nothing, so nothing counts as saved.
+        if (!hasExtension(chosen->fileName))
+            return;
+        try {
+            writeTextLog(app, files, chosen->fileName);
+            s.DataSaved = true;
+        } catch (const EOpenFile& e) {
+            openError = e.what();
+        }
+    }
+    if (!openError.empty())
+        app.dialogs.message(openError);
+}
+
+void btnSaveAsClick(App& app) {
+    SaveAs(app, SystemFileLayer(), QString::fromLatin1(kWorkFolder));
+}
+
+void SaveTableToFile(App& app, const QString& path, IFileLayer& files) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
+        writeTextLog(app, files, path);
+    else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
+        writeWorkbook(app, path);
+    else
+        throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
+    app.state.DataSaved = true;
+}

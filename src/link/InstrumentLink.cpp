@@ -84,6 +84,8 @@ void ResetTable(App& app) {
     s.SerialLine.clear();
     app.controls.setSaveAsEnabled(false);
     app.controls.memErrClear();
+    // A statistics report belongs to the log it came from; it must not be saved with the next.
+    app.memStat.clear();
     t.clearCells();
     t.setEnabled(false);
     s.ColWidthSum = 0;

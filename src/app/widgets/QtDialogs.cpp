@@ -49,13 +49,23 @@ std::optional<SaveDialogResult> QtDialogs::saveFile(const SaveDialogSetup& setup
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
     dialog.setNameFilters(setup.filters);
-    dialog.setDefaultSuffix(setup.defaultSuffix);
     if (!setup.folder.isEmpty())
         dialog.setDirectory(setup.folder);
     if (setup.selectedFilter >= 1 && setup.selectedFilter <= setup.filters.size())
         dialog.selectNameFilter(setup.filters.at(setup.selectedFilter - 1));
     else if (!m_lastFilter.isEmpty())
         dialog.selectNameFilter(m_lastFilter);
+    // The suffix added to a bare name follows the filter entry, also when the user switches.
+    const auto suffixFor = [&setup](const QString& filter) {
+        const qsizetype i = setup.filters.indexOf(filter);
+        return i >= 0 && i < setup.filterSuffixes.size() ? setup.filterSuffixes.at(i)
+                                                         : setup.defaultSuffix;
+    };
+    dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, suffixFor](const QString& filter) {
+                         dialog.setDefaultSuffix(suffixFor(filter));
+                     });
     dialog.selectFile(setup.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

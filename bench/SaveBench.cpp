@@ -1,0 +1,53 @@
+// Prints how long "Save As" takes for large logs, as a text log block and as a workbook.
+#include "app/TextMemo.h"
+#include "export/FileLayer.h"
+#include "export/TextLogExport.h"
+#include "export/TitledTable.h"
+#include "export/WorkbookExport.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QTemporaryDir dir;
+    for (const int records : {1000, 10000, 100000}) {
+        LogTable table;
+        table.setCols(8);
+        table.setRows(records + 1);
+        const char* headers[] = {"#",     "Date / Time", "Rl",     "Qd",
+                                 "RStat", "QStat",       "Seq-Id", "Seq#"};
+        for (int c = 0; c < 8; ++c)
+            table.setCell(c, 0, headers[c]);
+        for (int r = 1; r <= records; ++r) {
+            table.setCell(0, r, std::to_string(r));
+            table.setCell(1, r, "12.05.26 10:15:02");
+            table.setCell(2, r, std::to_string(200 + r % 97));
+            table.setCell(3, r, std::to_string(100 + r % 13));
+            table.setCell(4, r, "0");
+            table.setCell(5, r, r % 50 ? "0" : "16");
+            table.setCell(6, r, "A1");
+            table.setCell(7, r, std::to_string(r % 30));
+        }
+        const TitledTable titled(table, "*Log dump from: RVM600PK - s/n: 4711");
+        const TextMemo noStatistics;
+
+        auto start = std::chrono::steady_clock::now();
+        AppendTextLog(SystemFileLayer(), dir.filePath("bench.Log"),
+                      BuildTextLogBlock(titled, noStatistics));
+        const double textMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+
+        start = std::chrono::steady_clock::now();
+        SaveToWorkbook(titled, dir.filePath("bench.xls"));
+        const double workbookMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        std::printf("%7d records: text log block %8.1f ms, workbook %8.1f ms\n", records, textMs,
+                    workbookMs);
+    }
+    return 0;
+}

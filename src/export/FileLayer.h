@@ -1,0 +1,43 @@
+#pragma once
+
+#include "text/AppError.h"
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// A file opened for appending. Every call returns 0 or the system's error number (errno), so
+// callers can tell the user which call failed and why.
+class IAppendFile {
+public:
+    virtual ~IAppendFile() = default;
+    virtual int size(int64_t& length) = 0;
+    // Writes all bytes at the end of the file.
+    virtual int write(const char* data, size_t length) = 0;
+    // Puts what was written on the disk.
+    virtual int flush() = 0;
+    virtual int truncate(int64_t length) = 0;
+};
+
+// The file calls of the text log export; tests substitute one that fails where they want.
+class IFileLayer {
+public:
+    virtual ~IFileLayer() = default;
+    // Opens the file for appending, creating it when missing; nullptr and errorNumber set when
+    // that fails. The file is closed when the result is destroyed.
+    virtual std::unique_ptr<IAppendFile> openForAppend(const QString& path, int& errorNumber) = 0;
+};
+
+// The operating system's files.
+IFileLayer& SystemFileLayer();
+
+// A file could not be opened or created; the text is "Error opening file: " and the number.
+class EOpenFile : public AppError {
+public:
+    explicit EOpenFile(int errorNumber);
+    int errorNumber() const { return m_errorNumber; }
+
+private:
+    int m_errorNumber;
+};

@@ -1,0 +1,231 @@
+#include "export/WorkbookExport.h"
+
+#include "export/TitledTable.h"
+#include "text/AppError.h"
+#include "text/Cp1252.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+namespace {
+
+// A spreadsheet cell holds at most this many characters.
+constexpr int kMaxCellChars = 32767;
+// Significant digits a spreadsheet keeps and shows of a number.
+constexpr int kMaxSignificantDigits = 15;
+
+// The temporary file the workbook is written to before it replaces the target; removed on
+// destruction unless it was moved into place.
+class TemporarySibling {
+public:
+    explicit TemporarySibling(const QString& target) {
+        const QFileInfo info(target);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QString name =
+                info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.') +
+                QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(".tmp");
+            const QByteArray encoded = QFile::encodeName(name);
+            // Created with the usual permissions, not the private ones of a temporary file.
+            const int fd =
+                ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                ::close(fd);
+                m_name = encoded;
+                return;
+            }
+            if (errno != EEXIST)
+                return;
+        }
+    }
+    ~TemporarySibling() {
+        if (!m_name.isEmpty())
+            ::unlink(m_name.constData());
+    }
+    TemporarySibling(const TemporarySibling&) = delete;
+    TemporarySibling& operator=(const TemporarySibling&) = delete;
+
+    bool valid() const { return !m_name.isEmpty(); }
+    const QByteArray& name() const { return m_name; }
+    void released() { m_name.clear(); }
+
+private:
+    QByteArray m_name;
+};
+
+std::string cellText(const std::string& bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    std::copy_if(bytes.begin(), bytes.end(), std::back_inserter(text),
+                 [](char c) { return c != '\r'; });
+    return text;
+}
+
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Spreadsheet programs read "_xHHHH_" in a stored text as the character HHHH; an underscore
+// that starts such a sequence in the cell itself is stored as "_x005F_" so it reads back as is.
+std::string escapeCharacterCodes(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        result.push_back(text[i]);
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) &&
+            isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_')
+            result += "x005F_";
+    }
+    return result;
+}
+
+std::string toUtf8(const std::string& cp1252) {
+    QString text = fromCp1252(cp1252);
+    if (text.size() > kMaxCellChars)
+        text.truncate(kMaxCellChars);
+    return escapeCharacterCodes(text.toUtf8().toStdString());
+}
+
+// Puts a completely written file on the disk before it replaces the old one.
+int syncFile(const QByteArray& name) {
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int result = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return result;
+}
+
+[[noreturn]] void throwLibraryError(lxw_error error) {
+    throw AppError(lxw_strerror(error));
+}
+
+[[noreturn]] void throwSystemError(int errorNumber) {
+    throw AppError("Error writing file: " + std::to_string(errorNumber));
+}
+
+} // namespace
+
+std::string ColumnName(int n) {
+    std::string name;
+    while (n > 0) {
+        const int digit = (n - 1) % 26;
+        name.insert(name.begin(), static_cast<char>('A' + digit));
+        n = (n - 1) / 26;
+    }
+    return name;
+}
+
+std::string WorkbookRange(int rows, int cols) {
+    return "A1:" + ColumnName(cols) + std::to_string(rows);
+}
+
+bool StoredAsNumber(const std::string& text, double& value) {
+    size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (negative)
+        ++i;
+    const size_t intStart = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    const size_t intDigits = i - intStart;
+    if (intDigits == 0 || (intDigits > 1 && text[intStart] == '0'))
+        return false;
+    size_t fracDigits = 0;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        const size_t fracStart = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        fracDigits = i - fracStart;
+        if (fracDigits == 0 || text[i - 1] == '0')
+            return false;
+    }
+    if (i != text.size())
+        return false;
+    // Significant digits: leading zeros of "0.00x" do not count.
+    size_t significant = 0;
+    bool started = false;
+    for (size_t k = intStart; k < text.size(); ++k) {
+        if (text[k] == '.')
+            continue;
+        started = started || text[k] != '0';
+        if (started)
+            ++significant;
+    }
+    if (!started) {
+        // Only "0" and "-0" get here; a spreadsheet shows -0 as "0".
+        if (negative)
+            return false;
+        value = 0.0;
+        return true;
+    }
+    if (significant > kMaxSignificantDigits)
+        return false;
+    bool ok = false;
+    value = QByteArray::fromStdString(text).toDouble(&ok);
+    return ok;
+}
+
+std::string SaveToWorkbook(const TitledTable& table, const QString& path) {
+    const int rows = table.rows();
+    const int cols = table.cols();
+    const std::string range = WorkbookRange(rows, cols);
+
+    TemporarySibling temporary(path);
+    if (!temporary.valid())
+        throwLibraryError(LXW_ERROR_CREATING_XLSX_FILE);
+    // The library's own scratch files go beside the target, not into a small /tmp.
+    QByteArray scratchFolder = QFile::encodeName(QFileInfo(path).absolutePath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_FALSE;
+    options.tmpdir = scratchFolder.data();
+    options.use_zip64 = LXW_FALSE;
+    lxw_workbook* workbook = workbook_new_opt(temporary.name().constData(), &options);
+    lxw_worksheet* sheet = workbook ? workbook_add_worksheet(workbook, nullptr) : nullptr;
+    if (!sheet) {
+        if (workbook)
+            workbook_close(workbook);
+        throw AppError("Excel OLE server not found");
+    }
+
+    lxw_error writeError = LXW_NO_ERROR;
+    for (int row = 0; row < rows && writeError == LXW_NO_ERROR; ++row) {
+        for (int col = 0; col < cols && writeError == LXW_NO_ERROR; ++col) {
+            const std::string text = cellText(table.cell(col, row));
+            if (text.empty())
+                continue;
+            double number = 0;
+            if (StoredAsNumber(text, number))
+                writeError = worksheet_write_number(sheet, static_cast<lxw_row_t>(row),
+                                                    static_cast<lxw_col_t>(col), number, nullptr);
+            else
+                writeError = worksheet_write_string(sheet, static_cast<lxw_row_t>(row),
+                                                    static_cast<lxw_col_t>(col),
+                                                    toUtf8(text).c_str(), nullptr);
+        }
+    }
+    // Closing writes the file and frees the workbook; it must run even after a failed cell.
+    const lxw_error closeError = workbook_close(workbook);
+    if (writeError != LXW_NO_ERROR)
+        throwLibraryError(writeError);
+    if (closeError != LXW_NO_ERROR)
+        throwLibraryError(closeError);
+
+    const QByteArray target = QFile::encodeName(path);
+    struct stat old {};
+    if (::stat(target.constData(), &old) == 0)
+        ::chmod(temporary.name().constData(), old.st_mode & 07777);
+    if (const int e = syncFile(temporary.name()))
+        throwSystemError(e);
+    if (::rename(temporary.name().constData(), target.constData()) != 0)
+        throwSystemError(errno);
+    temporary.released();
+    return range;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "app/App.h"
+#include "export/FileLayer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+// Tables, files and file layers shared by the export tests.
+namespace exportfix {
+
+inline void fillTable(LogTable& table, const std::vector<std::vector<std::string>>& rows) {
+    table.setCols(static_cast<int>(rows.front().size()));
+    table.setRows(static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+        for (int c = 0; c < static_cast<int>(rows[static_cast<size_t>(r)].size()); ++c)
+            table.setCell(c, r, rows[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+}
+
+// An RVM600 download of two records, as "Read log" leaves it.
+inline void fillRvm600(App& app) {
+    app.state.ModelName = "RVM600";
+    app.state.SerialLine = "s/n: 4711";
+    app.state.SerialNo = "4711";
+    fillTable(app.table, {{"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"},
+                          {"1", "12.05.26 10:15:02", "250", "0", "A1", "1"},
+                          {"2", "12.05.26 10:15:40", "252", "16", "A1", "2"}});
+    app.table.setMark(2, 2, CellMark::Orange);
+}
+
+inline const std::string kRvm600Block = "*Log dump from: RVM600 - s/n: 4711\r\n"
+                                        "#\tDate / Time\tRl\tStat\tSeq-Id\tSeq#\t\r\n"
+                                        "1\t12.05.26 10:15:02\t250\t0\tA1\t1\t\r\n"
+                                        "2\t12.05.26 10:15:40\t252\t16\tA1\t2\t\r\n"
+                                        "*** End ***\r\n"
+                                        "\r\n";
+
+inline std::string readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return f.readAll().toStdString();
+}
+
+inline void writeFile(const QString& path, const std::string& bytes) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+inline QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The system's files, with one call made to fail: opening with an error number, or writing
+// (after letting `writeBefore` bytes through) or flushing with an error number.
+class FailingFiles final : public IFileLayer {
+public:
+    int openError = 0;
+    int writeError = 0;
+    size_t writeBefore = 0;
+    int flushError = 0;
+
+    std::unique_ptr<IAppendFile> openForAppend(const QString& path, int& errorNumber) override {
+        if (openError != 0) {
+            errorNumber = openError;
+            return nullptr;
+        }
+        auto real = SystemFileLayer().openForAppend(path, errorNumber);
+        if (!real)
+            return nullptr;
+        return std::make_unique<File>(std::move(real), *this);
+    }
+
+private:
+    class File final : public IAppendFile {
+    public:
+        File(std::unique_ptr<IAppendFile> real, FailingFiles& how)
+            : m_real(std::move(real)), m_how(how) {}
+        int size(int64_t& length) override { return m_real->size(length); }
+        int write(const char* data, size_t length) override {
+            if (m_how.writeError == 0)
+                return m_real->write(data, length);
+            m_real->write(data, std::min(length, m_how.writeBefore));
+            return m_how.writeError;
+        }
+        int flush() override {
+            const int e = m_real->flush();
+            return m_how.flushError != 0 ? m_how.flushError : e;
+        }
+        int truncate(int64_t length) override { return m_real->truncate(length); }
+
+    private:
+        std::unique_ptr<IAppendFile> m_real;
+        FailingFiles& m_how;
+    };
+};
+
+} // namespace exportfix
