@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int fields = CountChar(line, separator) + 1;
         std::string joined;
         for (int k = 1; k <= fields; ++k)
-            joined += (k > 1 ? std::string(1, separator) : std::string()) + GetField(line, k, separator);
+            joined +=
+                (k > 1 ? std::string(1, separator) : std::string()) + GetField(line, k, separator);
         CHECK(joined == line);
     }
 
