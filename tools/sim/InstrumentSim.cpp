@@ -358,4 +358,16 @@ bool InstrumentSim::disconnected(Duration now) {
     return !m_scenario.paced || now >= m_outStart;
 }
 
+std::optional<Duration> InstrumentSim::nextEvent(Duration now) {
+    if (available(now) > 0)
+        return now;
+    const bool cutPending = m_cutIsDisconnect && m_cutAt >= 0 &&
+                            static_cast<long long>(m_outPos) >= m_cutAt && !disconnected(now);
+    const bool bytesPending =
+        m_outPos < m_out.size() && (m_cutAt < 0 || static_cast<long long>(m_outPos) < m_cutAt);
+    if (!cutPending && !bytesPending)
+        return std::nullopt;
+    return std::max(now, m_outStart);
+}
+
 } // namespace sim
