@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolTip>
@@ -29,8 +30,16 @@ constexpr int kClientHeight = 442;
 } // namespace
 
 TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, QWidget* parent)
+    : TForm1(port, clock, arguments, nullptr, parent) {}
+
+TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs& dialogs,
+               QWidget* parent)
+    : TForm1(port, clock, arguments, &dialogs, parent) {}
+
+TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs* dialogs,
+               QWidget* parent)
     : QMainWindow(parent), m_dialogs(std::make_unique<QtDialogs>(this)) {
-    m_app = std::make_unique<App>(port, clock, *m_dialogs, *this);
+    m_app = std::make_unique<App>(port, clock, dialogs ? *dialogs : *m_dialogs, *this);
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
     buildControls();
@@ -44,7 +53,7 @@ TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, Q
 TForm1::~TForm1() = default;
 
 void TForm1::guarded(const std::function<void()>& handler) {
-    RunGuarded(*m_dialogs, handler);
+    RunGuarded(m_app->dialogs, handler);
 }
 
 void TForm1::buildControls() {
@@ -73,6 +82,9 @@ void TForm1::buildControls() {
     m_grdData->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; }"));
     m_grdData->setSelectionMode(QAbstractItemView::ContiguousSelection);
     m_grdData->setWordWrap(false);
+    // The scroll bar keeps its place even for a short log, so the client area is exactly the
+    // columns' width whether or not the rows fill the table.
+    m_grdData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_grdData->viewport()->installEventFilter(this);
     connect(&m_app->table, &LogTable::columnWidthsChanged, this, &TForm1::applyColumnWidths);
     connect(&m_app->table, &QAbstractItemModel::modelReset, this, &TForm1::applyColumnWidths);
@@ -280,8 +292,9 @@ void TForm1::setSaveAsEnabled(bool enabled) {
 void TForm1::setTableClientWidth(int width) {
     m_tableClientWidth = width;
     // The client area holds the columns; frame and vertical scroll bar come on top.
-    const int outer =
-        width + 2 * m_grdData->frameWidth() + m_grdData->verticalScrollBar()->sizeHint().width();
+    const int scrollBar = m_grdData->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                          m_grdData->verticalScrollBar());
+    const int outer = width + 2 * m_grdData->frameWidth() + scrollBar;
     m_grdData->resize(outer, m_grdData->height());
 }
 
