@@ -9,14 +9,17 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
@@ -42,11 +45,18 @@ TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, I
     m_app = std::make_unique<App>(port, clock, dialogs ? *dialogs : *m_dialogs, *this);
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
+    // The controls' places were drawn for an 8 point font; larger system fonts would clip
+    // captions such as the port selector's "COM1".
+    QFont designed = font();
+    designed.setPointSize(8);
+    setFont(designed);
     buildControls();
     buildMenu();
     // Client area 693 x 442 below the menu bar, as designed; it is also the minimum.
     centralWidget()->setMinimumSize(kClientWidth, kClientHeight);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     guarded([&] { FormCreate(*m_app, arguments); });
 }
 
@@ -85,6 +95,13 @@ void TForm1::buildControls() {
     // The scroll bar keeps its place even for a short log, so the client area is exactly the
     // columns' width whether or not the rows fill the table.
     m_grdData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The table is disabled while a log comes in; the rows must stay readable as they arrive.
+    QPalette readable = m_grdData->palette();
+    for (const auto role :
+         {QPalette::Text, QPalette::ButtonText, QPalette::WindowText, QPalette::Base})
+        readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
+    m_grdData->setPalette(readable);
+    m_grdData->horizontalHeader()->setPalette(readable);
     m_grdData->viewport()->installEventFilter(this);
     connect(&m_app->table, &LogTable::columnWidthsChanged, this, &TForm1::applyColumnWidths);
     connect(&m_app->table, &QAbstractItemModel::modelReset, this, &TForm1::applyColumnWidths);
@@ -111,6 +128,8 @@ void TForm1::buildControls() {
     m_comboBox1 = new QComboBox(client);
     m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
     m_comboBox1->setGeometry(624, 16, 57, 21);
+    // 57 pixels hold "COM1" and the arrow only with a slim frame and a narrow arrow field.
+    m_comboBox1->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
     m_comboBox1->addItems({QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
                            QStringLiteral("COM4")});
     // Only choosing an entry changes the port: typed characters are dropped.
