@@ -20,6 +20,9 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace {
 
@@ -152,6 +155,13 @@ int parse(int argc, char* argv[], Options& o) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef __linux__
+    // A test or script that dies without stopping us must not leave us serving forever.
+    const pid_t parent = getppid();
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        return 0;
+#endif
     Options options;
     if (const int bad = parse(argc, argv, options))
         return bad;
