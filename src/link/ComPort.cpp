@@ -11,6 +11,9 @@
 
 namespace {
 
+// Receive queue: beyond it the bytes wait in the device, whose XON/XOFF flow control then holds
+// the instrument back. The library has no limit for the transmit side.
+constexpr qint64 kInputQueueBytes = 2048;
 // Write time limit: 1000 ms plus 100 ms per byte.
 constexpr int kWriteLimitFixedMs = 1000;
 constexpr int kWriteLimitPerByteMs = 100;
@@ -117,6 +120,7 @@ void TComPort::openPort() {
         return;
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(m_devicePath.isEmpty() ? deviceForPortName(m_port) : m_devicePath);
+    serial->setReadBufferSize(kInputQueueBytes);
     errno = 0;
     if (!serial->open(QIODevice::ReadWrite))
         throw EComPort(1, systemErrorOf(*serial, errno));

@@ -4,6 +4,7 @@
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
 #include "app/App.h"
+#include "app/widgets/AboutUnit.h"
 #include "app/widgets/Logsave.h"
 #include "text/Clock.h"
 
@@ -167,4 +168,14 @@ TEST(MainWindow, NeverSmallerThanDesignedAndGrowsItsTableAndMemo) {
     EXPECT_EQ(w.form->grdData()->height(), tableHeight + 50);
     EXPECT_EQ(w.form->grdData()->x(), 8);
     EXPECT_EQ(w.form->memErr()->size(), memo + QSize(100, 50));
+}
+
+TEST(AboutBox, ShowsVersionAndDateWhenShown) {
+    TAboutBox box;
+    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: --"));
+    box.show();
+    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: 1.2"));
+    EXPECT_EQ(box.lblVerDate()->text(), QStringLiteral("26. August 2005"));
+    EXPECT_EQ(box.size(), QSize(298, 190));
+    EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
 }

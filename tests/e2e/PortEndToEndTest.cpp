@@ -1,4 +1,5 @@
 // The real serial port against instrument-sim over a pseudo-terminal, on the real clock.
+#include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "link/ComPort.h"
 #include "link/InstrumentLink.h"
@@ -107,6 +108,26 @@ TEST(PortEndToEnd, TalksLinesWithTheInstrument) {
         if (!line.isEmpty())
             sent << QString::fromLatin1(line.mid(line.indexOf('\t') + 1));
     EXPECT_EQ(sent, (QStringList{"", "DPS", "DPS", ""}));
+}
+
+TEST(PortEndToEnd, ALogLongerThanTheReceiveQueueArrivesWhole) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("long"));
+    const QByteArray json = R"({"model": "RVM600PK", "count": 300, "paced": false})";
+    const QString scenario = writeScenario(dir, json);
+    SimProcess sim({"--link", link, "--scenario", scenario});
+    const sim::InstrumentSim same(sim::scenarioFromJson(json, nullptr));
+    ASSERT_GT(same.logStream().size(), 8192u);
+
+    TComPort port;
+    SystemClock clock;
+    port.setDevicePath(link);
+    port.openPort();
+    SendLine(port, "LE");
+    // The whole stream lands at once; the port takes it in queue-sized portions.
+    std::string stream;
+    ReadRaw(port, clock, 10, stream);
+    EXPECT_EQ(stream, same.logStream());
 }
 
 TEST(PortEndToEnd, MissingDeviceFailsUntilItAppears) {

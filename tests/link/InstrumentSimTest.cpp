@@ -99,6 +99,8 @@ TEST(SimDialogue, HandshakeVariants) {
         s.answeredHandshakes = c.answered;
         EXPECT_EQ(exchange(s, {"", ""}), c.reply);
     }
+    // XON and XOFF from the program's flow control do not spoil the next command.
+    EXPECT_EQ(exchange(unpaced(), {"\x13\x11"}), "?\r\n");
 }
 
 TEST(SimDialogue, LogStatusReplyForms) {

@@ -14,6 +14,8 @@ namespace {
 
 constexpr Duration kAnswerLatency = std::chrono::milliseconds(2);
 constexpr size_t kMaxCommandBytes = 4096;
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
 constexpr size_t kCompactAbove = 1 << 20;
 
 bool isCombined(const std::string& model) {
@@ -229,6 +231,8 @@ void InstrumentSim::receive(const std::string& bytes, Duration now) {
         if (c == '\r') {
             command(m_inLine, now);
             m_inLine.clear();
+        } else if (c == kXon || c == kXoff) {
+            // The program's flow control, not part of a command.
         } else if (c != '\n' && m_inLine.size() < kMaxCommandBytes) {
             m_inLine.push_back(c);
         }
