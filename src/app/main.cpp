@@ -9,8 +9,9 @@
 #include <QApplication>
 
 #ifdef Q_OS_WIN
-#include <timeapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <timeapi.h>
 #endif
 
 int main(int argc, char* argv[]) {
