@@ -68,6 +68,10 @@ TEST(SimScenario, ReadsKnownKeysAndRejectsOthers) {
         const char* error;
     } const cases[] = {
         {R"({"modle": "VX40"})", "unknown key: modle"},
+        {R"({"paced": "no"})", "wrong type for key: paced"},
+        {R"({"records": "a\tb"})", "wrong type for key: records"},
+        {R"({"lsForm": "echoed"})", "unknown lsForm: echoed"},
+        {R"({"handshake": "Normal"})", "unknown handshake: Normal"},
         {R"([1, 2])", ""},
         {R"({"model": )", ""},
     };

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <set>
 
@@ -118,38 +119,53 @@ Scenario scenarioFromJson(const QByteArray& json, QString* error) {
         return s;
     }
     const QJsonObject o = doc.object();
-    static const std::set<QString> known = {"model",
-                                            "serial",
-                                            "records",
-                                            "count",
-                                            "seed",
-                                            "handshake",
-                                            "answeredHandshakes",
-                                            "lsForm",
-                                            "lsCount",
-                                            "fvFailures",
-                                            "fvLine",
-                                            "identText",
-                                            "stream",
-                                            "preamble",
-                                            "trailer",
-                                            "lineEnd",
-                                            "terminator",
-                                            "garbage",
-                                            "starInRecord",
-                                            "endless",
-                                            "dumpReport",
-                                            "paced",
-                                            "byteMicros",
-                                            "silenceFromByte",
-                                            "disconnectAtByte"};
-    for (const QString& key : o.keys()) {
-        if (!known.count(key)) {
-            if (error)
-                *error = QStringLiteral("unknown key: ") + key;
-            return s;
-        }
+    // Every key with the JSON type it must have.
+    static const std::map<QString, QJsonValue::Type> known = {
+        {"model", QJsonValue::String},
+        {"serial", QJsonValue::String},
+        {"records", QJsonValue::Array},
+        {"count", QJsonValue::Double},
+        {"seed", QJsonValue::Double},
+        {"handshake", QJsonValue::String},
+        {"answeredHandshakes", QJsonValue::Double},
+        {"lsForm", QJsonValue::String},
+        {"lsCount", QJsonValue::Double},
+        {"fvFailures", QJsonValue::Double},
+        {"fvLine", QJsonValue::String},
+        {"identText", QJsonValue::String},
+        {"stream", QJsonValue::String},
+        {"preamble", QJsonValue::Array},
+        {"trailer", QJsonValue::Array},
+        {"lineEnd", QJsonValue::String},
+        {"terminator", QJsonValue::String},
+        {"garbage", QJsonValue::String},
+        {"starInRecord", QJsonValue::Double},
+        {"endless", QJsonValue::Bool},
+        {"dumpReport", QJsonValue::String},
+        {"paced", QJsonValue::Bool},
+        {"byteMicros", QJsonValue::Double},
+        {"silenceFromByte", QJsonValue::Double},
+        {"disconnectAtByte", QJsonValue::Double},
+    };
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return s;
+    };
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const auto found = known.find(it.key());
+        if (found == known.end())
+            return fail(QStringLiteral("unknown key: ") + it.key());
+        if (it.value().type() != found->second)
+            return fail(QStringLiteral("wrong type for key: ") + it.key());
     }
+    static const std::set<QString> handshakes = {"normal", "emptyFirst", "wrong", "silent"};
+    static const std::set<QString> lsForms = {"echo", "logstatus", "inline",   "qddata",
+                                              "bad",  "nodigits",  "fraction", "silent"};
+    if (o.contains("handshake") && !handshakes.count(o.value("handshake").toString()))
+        return fail(QStringLiteral("unknown handshake: ") + o.value("handshake").toString());
+    if (o.contains("lsForm") && !lsForms.count(o.value("lsForm").toString()))
+        return fail(QStringLiteral("unknown lsForm: ") + o.value("lsForm").toString());
     auto text = [&](const char* key, std::string& target) {
         if (o.contains(QLatin1String(key)))
             target = toBytes(o.value(QLatin1String(key)).toString());
