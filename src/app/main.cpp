@@ -7,11 +7,26 @@
 #include "text/Clock.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 
 #ifdef Q_OS_WIN
-#include <timeapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <timeapi.h>
 #endif
+
+namespace {
+// The program's hints (buttons, menu items, table cells) appear after 200 ms.
+class HintDelayStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_ToolTip_WakeUpDelay)
+            return 200;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+} // namespace
 
 int main(int argc, char* argv[]) {
 #ifdef Q_OS_WIN
@@ -20,6 +35,7 @@ int main(int argc, char* argv[]) {
 #endif
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Virelon Log Dump"));
+    QApplication::setStyle(new HintDelayStyle);
     QApplication::setApplicationDisplayName(QString());
 
     TComPort port;

@@ -5,8 +5,15 @@
 #include <cerrno>
 #include <chrono>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
+// Receive queue: beyond it the bytes wait in the device, whose XON/XOFF flow control then holds
+// the instrument back. The library has no limit for the transmit side.
+constexpr qint64 kInputQueueBytes = 2048;
 // Write time limit: 1000 ms plus 100 ms per byte.
 constexpr int kWriteLimitFixedMs = 1000;
 constexpr int kWriteLimitPerByteMs = 100;
@@ -47,9 +54,27 @@ const char* const kPortErrorMessages[23] = {
 
 // The platform's number for the failure just seen, or the library's own code.
 int systemErrorOf(const QSerialPort& serial, int savedErrno) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(savedErrno);
+    if (const DWORD code = ::GetLastError())
+        return static_cast<int>(code);
+#else
+    // The library's lock file refuses a port that another program holds without an error
+    // number of its own (errno then holds whatever its probing left): that is a busy device.
+    if (serial.error() == QSerialPort::PermissionError && savedErrno != EACCES &&
+        savedErrno != EPERM)
+        return EBUSY;
+    if (serial.error() == QSerialPort::DeviceNotFoundError)
+        return ENOENT;
     if (savedErrno != 0)
         return savedErrno;
+#endif
     return static_cast<int>(serial.error());
+}
+
+// A failure of the device itself, as opposed to a wait that found nothing to do.
+bool isDeviceFailure(QSerialPort::SerialPortError error) {
+    return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
 }
 
 } // namespace
@@ -95,6 +120,7 @@ void TComPort::openPort() {
         return;
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(m_devicePath.isEmpty() ? deviceForPortName(m_port) : m_devicePath);
+    serial->setReadBufferSize(kInputQueueBytes);
     errno = 0;
     if (!serial->open(QIODevice::ReadWrite))
         throw EComPort(1, systemErrorOf(*serial, errno));
@@ -154,20 +180,17 @@ void TComPort::discardBuffers(bool input, bool output) {
 int TComPort::bytesWaiting() {
     if (!m_connected)
         throw EComPort(10, kClosedPortError);
+    // Line errors (framing, parity, break) never surface here: the library drops them, as
+    // the device's latch would be cleared.
     errno = 0;
     // Moves what the device has received into the port's buffer without waiting.
     m_serial->waitForReadyRead(0);
     const auto error = m_serial->error();
-    if (error == QSerialPort::TimeoutError) {
-        m_serial->clearError();
-    } else if (error != QSerialPort::NoError) {
-        const int code = systemErrorOf(*m_serial, errno);
-        m_serial->clearError();
-        if (error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError ||
-            error == QSerialPort::PermissionError || error == QSerialPort::NotOpenError)
-            throw EComPort(10, code);
-        // Line errors (framing, parity, break) are dropped, as the device latch is cleared.
-    }
+    // An empty wait reports a timeout, which only means nothing came.
+    const int code = systemErrorOf(*m_serial, errno);
+    m_serial->clearError();
+    if (isDeviceFailure(error))
+        throw EComPort(10, code);
     return static_cast<int>(m_serial->bytesAvailable());
 }
 

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <set>
 
@@ -14,6 +15,8 @@ namespace {
 
 constexpr Duration kAnswerLatency = std::chrono::milliseconds(2);
 constexpr size_t kMaxCommandBytes = 4096;
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
 constexpr size_t kCompactAbove = 1 << 20;
 
 bool isCombined(const std::string& model) {
@@ -116,38 +119,53 @@ Scenario scenarioFromJson(const QByteArray& json, QString* error) {
         return s;
     }
     const QJsonObject o = doc.object();
-    static const std::set<QString> known = {"model",
-                                            "serial",
-                                            "records",
-                                            "count",
-                                            "seed",
-                                            "handshake",
-                                            "answeredHandshakes",
-                                            "lsForm",
-                                            "lsCount",
-                                            "fvFailures",
-                                            "fvLine",
-                                            "identText",
-                                            "stream",
-                                            "preamble",
-                                            "trailer",
-                                            "lineEnd",
-                                            "terminator",
-                                            "garbage",
-                                            "starInRecord",
-                                            "endless",
-                                            "dumpReport",
-                                            "paced",
-                                            "byteMicros",
-                                            "silenceFromByte",
-                                            "disconnectAtByte"};
-    for (const QString& key : o.keys()) {
-        if (!known.count(key)) {
-            if (error)
-                *error = QStringLiteral("unknown key: ") + key;
-            return s;
-        }
+    // Every key with the JSON type it must have.
+    static const std::map<QString, QJsonValue::Type> known = {
+        {"model", QJsonValue::String},
+        {"serial", QJsonValue::String},
+        {"records", QJsonValue::Array},
+        {"count", QJsonValue::Double},
+        {"seed", QJsonValue::Double},
+        {"handshake", QJsonValue::String},
+        {"answeredHandshakes", QJsonValue::Double},
+        {"lsForm", QJsonValue::String},
+        {"lsCount", QJsonValue::Double},
+        {"fvFailures", QJsonValue::Double},
+        {"fvLine", QJsonValue::String},
+        {"identText", QJsonValue::String},
+        {"stream", QJsonValue::String},
+        {"preamble", QJsonValue::Array},
+        {"trailer", QJsonValue::Array},
+        {"lineEnd", QJsonValue::String},
+        {"terminator", QJsonValue::String},
+        {"garbage", QJsonValue::String},
+        {"starInRecord", QJsonValue::Double},
+        {"endless", QJsonValue::Bool},
+        {"dumpReport", QJsonValue::String},
+        {"paced", QJsonValue::Bool},
+        {"byteMicros", QJsonValue::Double},
+        {"silenceFromByte", QJsonValue::Double},
+        {"disconnectAtByte", QJsonValue::Double},
+    };
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return s;
+    };
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const auto found = known.find(it.key());
+        if (found == known.end())
+            return fail(QStringLiteral("unknown key: ") + it.key());
+        if (it.value().type() != found->second)
+            return fail(QStringLiteral("wrong type for key: ") + it.key());
     }
+    static const std::set<QString> handshakes = {"normal", "emptyFirst", "wrong", "silent"};
+    static const std::set<QString> lsForms = {"echo", "logstatus", "inline",   "qddata",
+                                              "bad",  "nodigits",  "fraction", "silent"};
+    if (o.contains("handshake") && !handshakes.count(o.value("handshake").toString()))
+        return fail(QStringLiteral("unknown handshake: ") + o.value("handshake").toString());
+    if (o.contains("lsForm") && !lsForms.count(o.value("lsForm").toString()))
+        return fail(QStringLiteral("unknown lsForm: ") + o.value("lsForm").toString());
     auto text = [&](const char* key, std::string& target) {
         if (o.contains(QLatin1String(key)))
             target = toBytes(o.value(QLatin1String(key)).toString());
@@ -229,6 +247,8 @@ void InstrumentSim::receive(const std::string& bytes, Duration now) {
         if (c == '\r') {
             command(m_inLine, now);
             m_inLine.clear();
+        } else if (c == kXon || c == kXoff) {
+            // The program's flow control, not part of a command.
         } else if (c != '\n' && m_inLine.size() < kMaxCommandBytes) {
             m_inLine.push_back(c);
         }
@@ -356,6 +376,18 @@ bool InstrumentSim::disconnected(Duration now) {
     if (!m_cutIsDisconnect || m_cutAt < 0 || static_cast<long long>(m_outPos) < m_cutAt)
         return false;
     return !m_scenario.paced || now >= m_outStart;
+}
+
+std::optional<Duration> InstrumentSim::nextEvent(Duration now) {
+    if (available(now) > 0)
+        return now;
+    const bool cutPending = m_cutIsDisconnect && m_cutAt >= 0 &&
+                            static_cast<long long>(m_outPos) >= m_cutAt && !disconnected(now);
+    const bool bytesPending =
+        m_outPos < m_out.size() && (m_cutAt < 0 || static_cast<long long>(m_outPos) < m_cutAt);
+    if (!cutPending && !bytesPending)
+        return std::nullopt;
+    return std::max(now, m_outStart);
 }
 
 } // namespace sim

@@ -77,6 +77,9 @@ public:
     void discardArrived(Duration now);
     // True once the line was cut (the disconnect fault has struck by `now`).
     bool disconnected(Duration now);
+    // When the next byte arrives or the line is cut: `now` when bytes wait already, nothing
+    // when the instrument has nothing more to say. Lets a front-end sleep until then.
+    std::optional<Duration> nextEvent(Duration now);
 
     struct Received {
         Duration time;

@@ -9,15 +9,19 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolTip>
@@ -29,22 +33,37 @@ constexpr int kClientHeight = 442;
 } // namespace
 
 TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, QWidget* parent)
+    : TForm1(port, clock, arguments, nullptr, parent) {}
+
+TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs& dialogs,
+               QWidget* parent)
+    : TForm1(port, clock, arguments, &dialogs, parent) {}
+
+TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs* dialogs,
+               QWidget* parent)
     : QMainWindow(parent), m_dialogs(std::make_unique<QtDialogs>(this)) {
-    m_app = std::make_unique<App>(port, clock, *m_dialogs, *this);
+    m_app = std::make_unique<App>(port, clock, dialogs ? *dialogs : *m_dialogs, *this);
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
+    // The controls' places were drawn for an 8 point font; larger system fonts would clip
+    // captions such as the port selector's "COM1".
+    QFont designed = font();
+    designed.setPointSize(8);
+    setFont(designed);
     buildControls();
     buildMenu();
     // Client area 693 x 442 below the menu bar, as designed; it is also the minimum.
     centralWidget()->setMinimumSize(kClientWidth, kClientHeight);
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     guarded([&] { FormCreate(*m_app, arguments); });
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::guarded(const std::function<void()>& handler) {
-    RunGuarded(*m_dialogs, handler);
+    RunGuarded(m_app->dialogs, handler);
 }
 
 void TForm1::buildControls() {
@@ -73,6 +92,16 @@ void TForm1::buildControls() {
     m_grdData->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; }"));
     m_grdData->setSelectionMode(QAbstractItemView::ContiguousSelection);
     m_grdData->setWordWrap(false);
+    // The scroll bar keeps its place even for a short log, so the client area is exactly the
+    // columns' width whether or not the rows fill the table.
+    m_grdData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The table is disabled while a log comes in; the rows must stay readable as they arrive.
+    QPalette readable = m_grdData->palette();
+    for (const auto role :
+         {QPalette::Text, QPalette::ButtonText, QPalette::WindowText, QPalette::Base})
+        readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
+    m_grdData->setPalette(readable);
+    m_grdData->horizontalHeader()->setPalette(readable);
     m_grdData->viewport()->installEventFilter(this);
     connect(&m_app->table, &LogTable::columnWidthsChanged, this, &TForm1::applyColumnWidths);
     connect(&m_app->table, &QAbstractItemModel::modelReset, this, &TForm1::applyColumnWidths);
@@ -99,6 +128,8 @@ void TForm1::buildControls() {
     m_comboBox1 = new QComboBox(client);
     m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
     m_comboBox1->setGeometry(624, 16, 57, 21);
+    // 57 pixels hold "COM1" and the arrow only with a slim frame and a narrow arrow field.
+    m_comboBox1->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
     m_comboBox1->addItems({QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
                            QStringLiteral("COM4")});
     // Only choosing an entry changes the port: typed characters are dropped.
@@ -280,8 +311,9 @@ void TForm1::setSaveAsEnabled(bool enabled) {
 void TForm1::setTableClientWidth(int width) {
     m_tableClientWidth = width;
     // The client area holds the columns; frame and vertical scroll bar come on top.
-    const int outer =
-        width + 2 * m_grdData->frameWidth() + m_grdData->verticalScrollBar()->sizeHint().width();
+    const int scrollBar = m_grdData->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                          m_grdData->verticalScrollBar());
+    const int outer = width + 2 * m_grdData->frameWidth() + scrollBar;
     m_grdData->resize(outer, m_grdData->height());
 }
 

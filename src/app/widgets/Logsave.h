@@ -7,6 +7,7 @@
 
 class App;
 class IClock;
+class IDialogs;
 class ISerialLine;
 class QtDialogs;
 class QAction;
@@ -23,6 +24,9 @@ class TForm1 final : public QMainWindow, public IMainControls {
     Q_OBJECT
 public:
     TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments,
+           QWidget* parent = nullptr);
+    // With the boxes and modal windows handed in (tests answer them without blocking).
+    TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs& dialogs,
            QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -69,6 +73,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs* dialogs,
+           QWidget* parent);
     void buildControls();
     void buildMenu();
     void applyColumnWidths();

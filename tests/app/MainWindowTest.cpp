@@ -1,0 +1,181 @@
+// The main window on the offscreen platform, wired to the simulated instrument; every box goes
+// to the recording dialogs.
+#include "Fakes.h"
+#include "InstrumentSim.h"
+#include "SimSerialLine.h"
+#include "app/App.h"
+#include "app/widgets/AboutUnit.h"
+#include "app/widgets/Logsave.h"
+#include "text/Clock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// One main window over a simulated instrument, created with the given arguments.
+struct Window {
+    explicit Window(const QStringList& arguments = {}, const QStringList& busy = {})
+        : instrument(sim::Scenario{}), line(instrument, clock) {
+        for (const QString& port : busy)
+            line.busyPorts.insert(port);
+        form = std::make_unique<TForm1>(line, clock, arguments, dialogs);
+    }
+    // Shows the window and lets its first activation run.
+    void show() {
+        form->show();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    QStringList headers() const {
+        QStringList texts;
+        const QAbstractItemModel* model = form->grdData()->model();
+        for (int c = 0; c < model->columnCount(); ++c)
+            texts << model->headerData(c, Qt::Horizontal).toString();
+        return texts;
+    }
+
+    VirtualClock clock;
+    sim::InstrumentSim instrument;
+    SimSerialLine line;
+    FakeDialogs dialogs;
+    std::unique_ptr<TForm1> form;
+};
+
+} // namespace
+
+TEST(MainWindow, ActivationGivesTheResetLayout) {
+    Window w;
+    w.show();
+    EXPECT_EQ(w.headers(),
+              (QStringList{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"}));
+    EXPECT_EQ(w.form->grdData()->model()->rowCount(), 1);
+    EXPECT_EQ(w.form->grdData()->viewport()->width(), 404);
+    EXPECT_FALSE(w.form->grdData()->isEnabled());
+    EXPECT_FALSE(w.form->btnSaveAs()->isEnabled());
+    EXPECT_TRUE(w.form->btnEmpty()->isEnabled());
+    EXPECT_EQ(w.form->focusWidget(), w.form->btnEmpty());
+    EXPECT_EQ(w.form->lblDataRead()->text(), QString());
+    EXPECT_TRUE(w.dialogs.events.empty());
+    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
+
+    // A modal window closing again does not reset the table.
+    w.form->app().table.setCell(1, 1, "kept");
+    w.form->btnAbout()->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.dialogs.events, std::vector<std::string>{"modal: About"});
+    EXPECT_EQ(w.form->app().table.cell(1, 1), "kept");
+}
+
+TEST(MainWindow, GraphButtonOnlyInProductionMode) {
+    struct Case {
+        QStringList arguments;
+        bool production;
+    } const cases[] = {
+        {{"graph"}, true}, {{"Graph"}, true},   {{"G"}, true},   {{"G", "x"}, true},
+        {{}, false},       {{"x", "G"}, false}, {{"-G"}, false}, {{"/G"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        Window w(c.arguments);
+        w.show();
+        EXPECT_EQ(w.form->btnGraph()->isVisible(), c.production);
+        EXPECT_FALSE(w.form->btnGraph()->isEnabled());
+        EXPECT_EQ(w.form->app().state.ProductionMode, c.production ? "G" : "");
+    }
+}
+
+TEST(MainWindow, ClosingAsksOnlyWithUnsavedData) {
+    {
+        Window w;
+        w.show();
+        EXPECT_TRUE(w.form->close());
+        EXPECT_TRUE(w.dialogs.events.empty());
+    }
+    Window w;
+    w.show();
+    w.form->app().state.DataSaved = false;
+    w.form->app().table.setCell(1, 1, "unsaved");
+    w.dialogs.yesNoAnswers = {false, true};
+    w.form->exit1()->trigger();
+    EXPECT_TRUE(w.form->isVisible());
+    EXPECT_TRUE(w.line.connected());
+    EXPECT_EQ(w.form->app().table.cell(1, 1), "unsaved");
+    EXPECT_TRUE(w.form->close());
+    EXPECT_FALSE(w.form->isVisible());
+    EXPECT_FALSE(w.line.connected());
+    EXPECT_EQ(w.dialogs.events, (std::vector<std::string>{"yesno: Data not saved - exit anyway?",
+                                                          "yesno: Data not saved - exit anyway?"}));
+}
+
+TEST(MainWindow, BusyPortAtStartThenAFreeOneChosen) {
+    Window w({}, {"COM1"});
+    EXPECT_EQ(w.dialogs.events,
+              (std::vector<std::string>{"beep", "message: Unable to open comport: COM1\n\rPort may "
+                                                "be opened by another application"}));
+    w.show();
+    EXPECT_FALSE(w.form->btnEmpty()->isEnabled());
+    EXPECT_EQ(w.form->focusWidget(), w.form->comboBox1());
+    EXPECT_EQ(w.dialogs.events.size(), 2u);
+
+    // Typed letters and digits change nothing.
+    QTest::keyClicks(w.form->comboBox1(), QStringLiteral("COM3 4x"));
+    EXPECT_EQ(w.form->comboBox1()->currentText(), QStringLiteral("COM1"));
+    EXPECT_EQ(w.line.port(), QStringLiteral("COM1"));
+    EXPECT_EQ(w.dialogs.events.size(), 2u);
+
+    // The next entry, by arrow key, is free.
+    QTest::keyClick(w.form->comboBox1(), Qt::Key_Down);
+    EXPECT_EQ(w.form->comboBox1()->currentText(), QStringLiteral("COM2"));
+    EXPECT_EQ(w.line.port(), QStringLiteral("COM2"));
+    EXPECT_TRUE(w.line.connected());
+    EXPECT_TRUE(w.form->btnEmpty()->isEnabled());
+    EXPECT_EQ(w.form->focusWidget(), w.form->btnEmpty());
+    EXPECT_EQ(w.dialogs.events.size(), 2u);
+
+    // Back to the busy one: refused, and "Read log" goes off again.
+    w.form->comboBox1()->setFocus();
+    QTest::keyClick(w.form->comboBox1(), Qt::Key_Up);
+    EXPECT_FALSE(w.line.connected());
+    EXPECT_FALSE(w.form->btnEmpty()->isEnabled());
+    EXPECT_EQ(w.dialogs.events.back(), "message: Error opning: COM1");
+}
+
+TEST(MainWindow, NeverSmallerThanDesignedAndGrowsItsTableAndMemo) {
+    Window w;
+    w.show();
+    QWidget* client = w.form->centralWidget();
+    EXPECT_EQ(client->size(), QSize(693, 442));
+    const int tableHeight = w.form->grdData()->height();
+    const QSize memo = w.form->memErr()->size();
+
+    w.form->resize(300, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(client->size(), QSize(693, 442));
+
+    w.form->resize(w.form->width() + 100, w.form->height() + 50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(client->size(), QSize(793, 492));
+    EXPECT_EQ(w.form->grdData()->height(), tableHeight + 50);
+    EXPECT_EQ(w.form->grdData()->x(), 8);
+    EXPECT_EQ(w.form->memErr()->size(), memo + QSize(100, 50));
+}
+
+TEST(AboutBox, ShowsVersionAndDateWhenShown) {
+    TAboutBox box;
+    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: --"));
+    box.show();
+    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: 1.2"));
+    EXPECT_EQ(box.lblVerDate()->text(), QStringLiteral("26. August 2005"));
+    EXPECT_EQ(box.size(), QSize(298, 190));
+    EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
+}

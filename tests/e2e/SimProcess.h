@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+// One instrument-sim process (serving a link, or holding a device), stopped when it goes.
+class SimProcess {
+public:
+    // Starts instrument-sim with the arguments and waits for its first line of output.
+    explicit SimProcess(const QStringList& arguments) {
+        m_process.setProgram(QStringLiteral(LOGDUMP_SIM_PATH));
+        m_process.setArguments(arguments);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        m_started = m_process.waitForStarted(5000);
+        while (m_started && !m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+        }
+        m_firstLine = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        EXPECT_FALSE(m_firstLine.isEmpty()) << "instrument-sim did not start";
+    }
+    ~SimProcess() { stop(); }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // Stops it with SIGTERM, as ./run does; returns its exit code.
+    int stop() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished(5000);
+            }
+        }
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+
+    QString firstLine() const { return m_firstLine; }
+
+private:
+    QProcess m_process;
+    bool m_started = false;
+    QString m_firstLine;
+};
