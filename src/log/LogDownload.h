@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/InstrumentLink.h"
+
 #include <cstddef>
 
 class App;
@@ -15,7 +17,7 @@ enum class DownloadEnd {
 struct DownloadLimits {
     int maxLinesWithoutRecord = 1000;
     int maxTableRows = 1000000;
-    size_t maxLineBytes = 65535;
+    size_t maxLineBytes = kMaxReplyBytes;
 };
 
 // Wakes the instrument, sends "LE" and reads the log stream into the table, one row per record,
