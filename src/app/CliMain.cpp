@@ -1,7 +1,93 @@
-#include <cstdio>
+// logdump-cli: the "Read log" procedure without windows. Boxes and progress go to stderr, the
+// table to stdout.
+#include "app/App.h"
+#include "app/Console.h"
+#include "app/HandlerGuard.h"
+#include "app/Handlers.h"
+#include "link/ComPort.h"
+#include "link/ReadLog.h"
+#include "text/Clock.h"
 
-// The command-line front-end: to be built.
-int main() {
-    std::fputs("logdump-cli: not built yet\n", stderr);
-    return 2;
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <cstdio>
+#include <cstring>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Exit statuses.
+constexpr int kExitComplete = 0;
+constexpr int kExitFailed = 1; // refused, no answer, port or data error
+constexpr int kExitUsage = 2;
+constexpr int kExitStopped = 3; // a bound stopped the reading; the table is incomplete
+
+int usage() {
+    std::fputs("usage: logdump-cli read [--port COM1|PATH]\n", stderr);
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    QString portName = QStringLiteral("COM1");
+    if (argc < 2 || std::strcmp(argv[1], "read") != 0)
+        return usage();
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
+            portName = QString::fromLocal8Bit(argv[++i]);
+        else
+            return usage();
+    }
+
+    TComPort port;
+    // COMn goes through the same mapping as the window's selector; anything else is a device.
+    if (!QRegularExpression(QStringLiteral("^COM[0-9]+$"),
+                            QRegularExpression::CaseInsensitiveOption)
+             .match(portName)
+             .hasMatch())
+        port.setDevicePath(portName);
+    port.setPort(portName);
+
+    SystemClock clock;
+    ConsoleOutput out(stderr, isatty(STDERR_FILENO) != 0);
+    ConsoleDialogs dialogs(out);
+    ConsoleControls controls(out);
+    App app(port, clock, dialogs, controls);
+
+    RunGuarded(dialogs, [&] {
+        FormCreate(app, {});
+        FormActivate(app);
+    });
+    if (!controls.readLogEnabled)
+        return kExitFailed;
+
+    ReadLogEnd end = ReadLogEnd::Refused;
+    bool failed = true;
+    RunGuarded(dialogs, [&] {
+        end = ReadLog(app);
+        failed = false;
+    });
+    out.finishProgress();
+    port.closePort();
+    if (failed)
+        return kExitFailed;
+    // Only a log that was read is printed; a refused run leaves stdout empty.
+    switch (end) {
+    case ReadLogEnd::Complete:
+        WriteTableText(app.table, stdout);
+        return kExitComplete;
+    case ReadLogEnd::Stopped:
+        WriteTableText(app.table, stdout);
+        return kExitStopped;
+    default:
+        return kExitFailed;
+    }
 }

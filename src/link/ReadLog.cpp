@@ -1,8 +1,165 @@
+#include "link/ReadLog.h"
+
 #include "app/App.h"
 #include "app/Handlers.h"
+#include "app/InstrumentModels.h"
 #include "link/InstrumentLink.h"
+#include "log/LogDownload.h"
+#include "log/LogLayout.h"
+#include "text/TextFieldHelpers.h"
 
-// "Read log": to be built.
-void btnEmptyClick(App&) {}
+#include <algorithm>
 
-void QueryLogStatus(App&) {}
+namespace {
+
+constexpr uint8_t kReplySilence = 10; // polls of 50 ms
+constexpr int kSettleMs = 200;        // ms between the steps of the dialogue
+constexpr int kIdentAttempts = 3;
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    return text;
+}
+
+bool contains(const std::string& text, const char* needle) {
+    return text.find(needle) != std::string::npos;
+}
+
+// Enables "Read log", and "Graph" once the table holds records, however the run ends.
+class FinalStep {
+public:
+    explicit FinalStep(App& app) : m_app(app) {}
+    ~FinalStep() {
+        m_app.controls.setReadLogEnabled(true);
+        if (m_app.table.rows() > 2)
+            m_app.controls.setGraphEnabled(true);
+    }
+    FinalStep(const FinalStep&) = delete;
+    FinalStep& operator=(const FinalStep&) = delete;
+
+private:
+    App& m_app;
+};
+
+// Two empty commands; the second must be answered by "?" (one empty line before it is fine).
+void handshake(App& app) {
+    ProgramState& s = app.state;
+    SendLine(app.port, "");
+    Delay(app.clock, kSettleMs);
+    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    app.port.discardBuffers(true, true);
+    SendLine(app.port, "");
+    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    if (s.LastReply.empty())
+        ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    if (s.LastReply != "?")
+        throw EDataError("No connection with instrument");
+}
+
+// Up to three "FV"; true when a line of the identification was accepted.
+bool askIdentification(App& app) {
+    ProgramState& s = app.state;
+    for (int attempt = 0; attempt < kIdentAttempts; ++attempt) {
+        SendLine(app.port, "FV");
+        ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+        if (contains(s.LastReply, "FV") || contains(s.LastReply, "meter") ||
+            contains(upper(s.LastReply), "FIRMWARE"))
+            return true;
+        app.port.discardBuffers(true, true);
+    }
+    return false;
+}
+
+// The model named in the identification text; the first rule that matches wins.
+void detectModel(ProgramState& s, const std::string& ident) {
+    const std::string up = upper(ident);
+    if (contains(ident, "RVM600PK")) {
+        s.ModelName = Models::RVM600PK;
+        s.ValueName = "Rl";
+    } else if (contains(up, "QD")) {
+        s.ModelName = Models::VX40;
+        s.ValueName = "Qd";
+    } else if (contains(up, "RVM600P")) {
+        s.ModelName = Models::RVM600P;
+        s.ValueName = "Rl";
+    } else if (contains(up, "RVM600")) {
+        s.ModelName = Models::RVM600;
+        s.ValueName = "Rl";
+    }
+}
+
+} // namespace
+
+void QueryLogStatus(App& app) {
+    ProgramState& s = app.state;
+    SendLine(app.port, "LS");
+    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    std::string reply = s.LastReply;
+    const size_t markLength = std::char_traits<char>::length(kTimeoutMark);
+    if (reply.size() >= markLength &&
+        reply.compare(reply.size() - markLength, markLength, kTimeoutMark) == 0)
+        reply.erase(reply.size() - markLength);
+    const std::string up = upper(reply);
+    const bool logStatus = contains(up, "LOG STATUS");
+    if (!contains(reply, "LS") && !contains(up, "QD DATA") && !logStatus) {
+        app.controls.memErrAddLine(s.LastReply);
+        s.LogCount = -1;
+        app.dialogs.message("Incorrect data recieved from \"Log Status\"");
+        return;
+    }
+    if (s.LastReply.size() == 2 || logStatus)
+        ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    s.LogCount = FirstNumber(s.LastReply);
+    if (s.LogCount == -1)
+        app.dialogs.message("Incorrect data recieved from \"Log Status\"");
+}
+
+ReadLogEnd ReadLog(App& app) {
+    ProgramState& s = app.state;
+    if (!s.DataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
+        return ReadLogEnd::Declined;
+    app.controls.setReadLogEnabled(false);
+    FinalStep finalStep(app);
+    try {
+        ResetTable(app);
+        // The statistics belong to the log they were made from.
+        app.memStat.clear();
+        handshake(app);
+        QueryLogStatus(app);
+        if (s.LogCount == 0 || s.LogCount == -1)
+            throw EDataError("No data in log");
+        Delay(app.clock, kSettleMs);
+        app.port.discardBuffers(true, true);
+        if (askIdentification(app)) {
+            ReadRaw(app.port, app.clock, kReplySilence, s.LastReply);
+            s.IdentLine = s.LastReply;
+            detectModel(s, s.LastReply);
+            LayoutTable(app);
+            app.table.setCell(2, 0, s.ValueName);
+        }
+        app.controls.setGaugeMax(s.LogCount);
+        Delay(app.clock, kSettleMs);
+        const DownloadEnd end = DownloadLog(app);
+        s.GraphViewed = false;
+        switch (end) {
+        case DownloadEnd::NoConnection:
+            return ReadLogEnd::NoConnection;
+        case DownloadEnd::Stopped:
+            return ReadLogEnd::Stopped;
+        case DownloadEnd::Complete:
+            break;
+        }
+        return ReadLogEnd::Complete;
+    } catch (const EDataError& e) {
+        app.dialogs.message(e.what());
+        app.controls.setReadLogEnabled(true);
+        app.controls.focusReadLog();
+        return ReadLogEnd::Refused;
+    }
+}
+
+void btnEmptyClick(App& app) {
+    ReadLog(app);
+}

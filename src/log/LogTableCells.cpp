@@ -1,9 +1,16 @@
 #include "app/App.h"
 #include "app/Handlers.h"
+#include "log/LogLayout.h"
+#include "log/StatusDecoding.h"
 
-// Clicks and hints on status cells: to be built.
-void grdDataClickCell(App&, int, int) {}
+void grdDataClickCell(App& app, int col, int row) {
+    if (!IsStatusCell(app.table, col, row))
+        return;
+    app.dialogs.message(DecodeStatus(app.state.ModelName, app.table.cell(col, row)));
+}
 
-std::optional<std::string> grdDataGridHint(const App&, int, int) {
-    return std::nullopt;
+std::optional<std::string> grdDataGridHint(const App& app, int col, int row) {
+    if (!IsStatusCell(app.table, col, row))
+        return std::nullopt;
+    return std::string("Click to see warning/error");
 }

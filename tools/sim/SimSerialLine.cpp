@@ -62,6 +62,7 @@ int SimSerialLine::readBytes(char* buffer, int count) {
         return 0;
     const std::string bytes = m_instrument.take(static_cast<size_t>(count), m_clock.now());
     std::memcpy(buffer, bytes.data(), bytes.size());
+    bytesRead += bytes.size();
     return static_cast<int>(bytes.size());
 }
 

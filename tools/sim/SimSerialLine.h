@@ -27,6 +27,8 @@ public:
     QSet<QString> busyPorts;
     // Every byte the program wrote, in order.
     std::string written;
+    // How many bytes the program has read.
+    size_t bytesRead = 0;
 
 private:
     void checkLine(int messageNo);

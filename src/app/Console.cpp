@@ -1,0 +1,94 @@
+#include "app/Console.h"
+
+#include "log/LogTable.h"
+#include "text/Cp1252.h"
+
+#include <climits>
+
+namespace {
+constexpr int kBarWidth = 40; // characters
+} // namespace
+
+void ConsoleOutput::line(const std::string& text) {
+    finishProgress();
+    const QByteArray utf8 = displayText(text).toUtf8();
+    std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), m_stream);
+    std::fputc('\n', m_stream);
+    std::fflush(m_stream);
+}
+
+void ConsoleOutput::progress(int position, int max) {
+    if (max <= 0 || position <= 0)
+        return;
+    if (max != m_lastMax) {
+        m_lastMax = max;
+        m_lastDecile = 0;
+    }
+    const long long percent = std::min(100LL, 100LL * position / max);
+    if (m_terminal) {
+        const int filled = static_cast<int>(percent * kBarWidth / 100);
+        std::fprintf(
+            m_stream, "\r[%s%s] %d of %d", std::string(static_cast<size_t>(filled), '#').c_str(),
+            std::string(static_cast<size_t>(kBarWidth - filled), ' ').c_str(), position, max);
+        std::fflush(m_stream);
+        m_barOpen = true;
+        return;
+    }
+    const int decile = static_cast<int>(percent / 10);
+    if (decile <= m_lastDecile)
+        return;
+    m_lastDecile = decile;
+    std::fprintf(m_stream, "%d %% (%d of %d)\n", decile * 10, position, max);
+    std::fflush(m_stream);
+}
+
+void ConsoleOutput::finishProgress() {
+    if (!m_barOpen)
+        return;
+    std::fputc('\n', m_stream);
+    std::fflush(m_stream);
+    m_barOpen = false;
+}
+
+void ConsoleDialogs::message(const std::string& text) {
+    m_out.line(text);
+}
+
+bool ConsoleDialogs::confirmYesNo(const std::string& text) {
+    m_out.line(text);
+    return true;
+}
+
+bool ConsoleDialogs::confirmOkCancel(const std::string& text) {
+    m_out.line(text);
+    return true;
+}
+
+void ConsoleDialogs::error(const std::string& text) {
+    m_out.line(text);
+}
+
+std::optional<SaveDialogResult> ConsoleDialogs::saveFile(const SaveDialogSetup&) {
+    return saveAnswer;
+}
+
+void ConsoleControls::setGaugePosition(int position) {
+    m_out.progress(position, m_gaugeMax);
+}
+
+int ConsoleControls::tableClientHeight() const {
+    // Nothing to scroll on a console.
+    return INT_MAX;
+}
+
+void WriteTableText(const LogTable& table, std::FILE* stream) {
+    for (int row = 0; row < table.rows(); ++row) {
+        for (int col = 0; col < table.cols(); ++col) {
+            const std::string& text = table.cell(col, row);
+            std::fwrite(text.data(), 1, text.size(), stream);
+            std::fputc('\t', stream);
+        }
+        std::fputc('\n', stream);
+    }
+    std::fflush(stream);
+}

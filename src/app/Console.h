@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/Dialogs.h"
+#include "app/MainControls.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+class LogTable;
+
+// One console stream shared by the console boxes and controls: keeps message lines and an open
+// progress bar line from running into each other.
+class ConsoleOutput {
+public:
+    // terminal: the stream is a terminal, so progress is drawn as a bar redrawn in place.
+    ConsoleOutput(std::FILE* stream, bool terminal) : m_stream(stream), m_terminal(terminal) {}
+    bool terminal() const { return m_terminal; }
+    // Writes the system text (Windows-1252 bytes, any line breaks) as whole UTF-8 lines.
+    void line(const std::string& text);
+    // Progress of the records read against the announced count.
+    void progress(int position, int max);
+    // Ends an open progress bar line.
+    void finishProgress();
+
+private:
+    std::FILE* m_stream;
+    bool m_terminal;
+    bool m_barOpen = false;
+    int m_lastDecile = 0;
+    int m_lastMax = -1;
+};
+
+// The program's boxes for a console: every text goes to the stream, no question is asked
+// (confirmations proceed), no window is shown.
+class ConsoleDialogs final : public IDialogs {
+public:
+    explicit ConsoleDialogs(ConsoleOutput& out) : m_out(out) {}
+    void message(const std::string& text) override;
+    bool confirmYesNo(const std::string& text) override;
+    bool confirmOkCancel(const std::string& text) override;
+    void error(const std::string& text) override;
+    std::optional<SaveDialogResult> saveFile(const SaveDialogSetup& setup) override;
+    void beep() override {}
+    void setBusyCursor(bool) override {}
+    void showModal(ModalWindow) override {}
+
+    // The file a save writes to, chosen on the command line; none cancels the save.
+    std::optional<SaveDialogResult> saveAnswer;
+
+private:
+    ConsoleOutput& m_out;
+};
+
+// The main window's controls for a console: memo lines and progress to the stream; the rest is
+// kept so the caller can read it.
+class ConsoleControls final : public IMainControls {
+public:
+    explicit ConsoleControls(ConsoleOutput& out) : m_out(out) {}
+    void memErrClear() override {}
+    void memErrAddLine(const std::string& line) override { m_out.line(line); }
+    void setDataReadCaption(const std::string& caption) override { dataRead = caption; }
+    void repaintDataRead() override {}
+    void setGaugeMax(int max) override { m_gaugeMax = max; }
+    void setGaugePosition(int position) override;
+    void setReadLogEnabled(bool enabled) override { readLogEnabled = enabled; }
+    void focusReadLog() override {}
+    void focusPortSelector() override {}
+    void setGraphEnabled(bool) override {}
+    void setGraphVisible(bool) override {}
+    void setSaveAsEnabled(bool) override {}
+    void setTableClientWidth(int) override {}
+    int tableClientHeight() const override;
+    void scrollTableToEnd() override {}
+    void repaintNow() override {}
+
+    std::string dataRead;
+    bool readLogEnabled = true;
+
+private:
+    ConsoleOutput& m_out;
+    int m_gaugeMax = 0;
+};
+
+// The table as lines: every row from the header on, a TAB after every cell, the cells' bytes
+// as they stand.
+void WriteTableText(const LogTable& table, std::FILE* stream);

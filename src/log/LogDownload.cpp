@@ -1,0 +1,207 @@
+#include "log/LogDownload.h"
+
+#include "app/App.h"
+#include "link/InstrumentLink.h"
+#include "log/LogLayout.h"
+#include "text/TextFieldHelpers.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kIdlePolls = 100;       // empty polls in a row that end the stream
+constexpr int kIdlePollMs = 5;        // ms
+constexpr int kStreamStartMs = 1000;  // ms the instrument gets to start its log after "LE"
+constexpr uint8_t kReplySilence = 10; // polls of 50 ms
+
+size_t findNoCase(const std::string& text, const std::string& upperNeedle) {
+    for (size_t i = 0; i + upperNeedle.size() <= text.size(); ++i) {
+        bool match = true;
+        for (size_t k = 0; k < upperNeedle.size() && match; ++k) {
+            char c = text[i + k];
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+            match = c == upperNeedle[k];
+        }
+        if (match)
+            return i;
+    }
+    return std::string::npos;
+}
+
+// Reads the stream after "LE" into the table; the result says whether a bound stopped it.
+class StreamReader {
+public:
+    StreamReader(App& app, const DownloadLimits& limits) : m_app(app), m_limits(limits) {}
+
+    // Reads until the end byte, silence or a bound.
+    DownloadEnd run() {
+        ISerialLine& port = m_app.port;
+        int idle = kIdlePolls;
+        while (!m_stop) {
+            if (port.bytesWaiting() <= 0) {
+                Delay(m_app.clock, kIdlePollMs);
+                if (--idle == 0)
+                    break;
+                continue;
+            }
+            char byte = 0;
+            port.readBytes(&byte, 1);
+            idle = kIdlePolls;
+            handleByte(static_cast<unsigned char>(byte));
+        }
+        return m_stopReason.empty() ? DownloadEnd::Complete : DownloadEnd::Stopped;
+    }
+
+    const std::string& stopReason() const { return m_stopReason; }
+
+private:
+    void stop(std::string reason) {
+        m_stop = true;
+        m_stopReason = std::move(reason);
+    }
+
+    void handleByte(unsigned char byte) {
+        std::string& line = m_app.state.CurLine;
+        if (byte == 0 || byte == '*') {
+            m_stop = true; // the end of the log; an unfinished line is lost
+            return;
+        }
+        if (byte == '\r') {
+            handleLine();
+            return;
+        }
+        // TAB is a field separator like the comma; the grave accent and control bytes are noise.
+        if (byte != '\t' && (byte < 32 || byte == '`'))
+            return;
+        if (line.size() >= m_limits.maxLineBytes) {
+            // A line without end is dropped, as an unfinished line at silence is.
+            stop("Log reading stopped: a line longer than " +
+                 std::to_string(m_limits.maxLineBytes) + " bytes");
+            return;
+        }
+        line.push_back(byte == '\t' ? ',' : static_cast<char>(byte));
+    }
+
+    void handleLine() {
+        ProgramState& s = m_app.state;
+        LogTable& t = m_app.table;
+        if (s.RowNo + 1 > 1 && t.rows() >= m_limits.maxTableRows) {
+            stop("Log reading stopped: the table is full at " +
+                 std::to_string(m_limits.maxTableRows) + " rows");
+            return;
+        }
+        ++s.RowNo;
+        if (s.RowNo > 1) {
+            // The rows from RowNo on are all empty (records fill 1..RowNo-1), so adding the row at
+            // the end gives the same table without moving the empty rows a noisy stream leaves.
+            t.insertEmptyRows(t.rows(), 1);
+        }
+        m_app.controls.setDataReadCaption(std::to_string(s.RowNo) + " of " +
+                                          std::to_string(s.LogCount));
+        s.CommaCount = CountChar(s.CurLine, ',');
+        bool record = false;
+        if (s.CommaCount == 4 || s.CommaCount == 6) {
+            if (s.CurLine.find("Date") != std::string::npos) {
+                --s.RowNo; // the column titles
+            } else {
+                record = true;
+                writeRecord();
+            }
+        } else {
+            const size_t at = findNoCase(s.CurLine, "S/N");
+            if (at != std::string::npos) {
+                s.SerialLine = s.CurLine.substr(at);
+                s.SerialNo = s.SerialLine.size() > 5 ? s.SerialLine.substr(5) : std::string();
+            }
+            --s.RowNo;
+        }
+        s.CurLine.clear();
+        if (record) {
+            m_linesWithoutRecord = 0;
+        } else if (++m_linesWithoutRecord >= m_limits.maxLinesWithoutRecord) {
+            stop("Log reading stopped: " + std::to_string(m_limits.maxLinesWithoutRecord) +
+                 " lines in a row held no record");
+        }
+    }
+
+    void writeRecord() {
+        ProgramState& s = m_app.state;
+        if (s.RowNo == 1) {
+            m_app.controls.memErrAddLine(s.IdentLine);
+            m_app.controls.memErrAddLine(s.SerialLine);
+        }
+        m_app.controls.setGaugePosition(s.RowNo);
+        if (s.RowNo % 10 == 0)
+            m_app.controls.repaintDataRead();
+        const std::string& l = s.CurLine;
+        const std::string dateTime = GetField(l, 1, ',');
+        s.RecValue = GetField(l, 2, ',');
+        if (s.CommaCount == 4) {
+            s.RecStat = GetField(l, 3, ',');
+            s.RecSeqId = GetField(l, 4, ',');
+            s.RecSeqNo = GetField(l, 5, ',');
+        } else {
+            s.RecQd = GetField(l, 3, ',');
+            s.RecStat = GetField(l, 4, ',');
+            s.RecQStat = GetField(l, 5, ',');
+            s.RecSeqId = GetField(l, 6, ',');
+            s.RecSeqNo = GetField(l, 7, ',');
+        }
+        s.RecDate = GetField(dateTime, 1, ' ');
+        s.RecTime = GetField(dateTime, 2, ' ');
+        WriteRecordRow(m_app);
+    }
+
+    App& m_app;
+    const DownloadLimits& m_limits;
+    bool m_stop = false;
+    std::string m_stopReason;
+    int m_linesWithoutRecord = 0;
+};
+
+} // namespace
+
+DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
+    ProgramState& s = app.state;
+    s.RowNo = 0;
+    s.CommaCount = 0;
+
+    app.port.discardBuffers(true, true);
+    SendLine(app.port, "");
+    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    if (s.LastReply == kTimeoutMark) {
+        app.dialogs.message("No connection with RVM600");
+        return DownloadEnd::NoConnection;
+    }
+    app.controls.setSaveAsEnabled(true);
+
+    DownloadEnd end = DownloadEnd::Complete;
+    {
+        app.port.discardBuffers(true, true);
+        SendLine(app.port, "LE");
+        s.CurLine.clear();
+        s.RecQStat = "0";
+        BusyCursor hourglass(app.dialogs);
+        Delay(app.clock, kStreamStartMs);
+        StreamReader reader(app, limits);
+        try {
+            end = reader.run();
+        } catch (...) {
+            // Records on screen must not be dropped without a question, even after an error.
+            if (s.RowNo >= 1)
+                s.DataSaved = false;
+            throw;
+        }
+        s.CurLine.clear();
+        if (end == DownloadEnd::Stopped)
+            app.controls.memErrAddLine(reader.stopReason());
+        s.ColWidthSum = app.table.widthSum();
+        app.controls.setTableClientWidth(s.ColWidthSum);
+        app.table.setEnabled(true);
+        app.controls.repaintNow();
+        s.DataSaved = false;
+    }
+    app.controls.setReadLogEnabled(true);
+    return end;
+}

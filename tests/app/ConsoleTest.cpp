@@ -1,0 +1,89 @@
+#include "app/Console.h"
+
+#include "log/LogTable.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace {
+
+// What was written to a console stream.
+struct Captured {
+    Captured() : file(std::tmpfile()) {}
+    ~Captured() { std::fclose(file); }
+    std::string text() const {
+        std::fflush(file);
+        std::rewind(file);
+        std::string all;
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            all.append(buffer, n);
+        return all;
+    }
+    std::FILE* file;
+};
+
+} // namespace
+
+TEST(Console, ProgressIsOneLinePerTenPercentOrABarOnATerminal) {
+    struct Case {
+        bool terminal;
+        int max;
+        std::vector<int> positions;
+        std::string text;
+    } const cases[] = {
+        {false,
+         20,
+         {1, 2, 3, 4, 5, 19, 20, 21},
+         "10 % (2 of 20)\n20 % (4 of 20)\n90 % (19 of 20)\n100 % (20 of 20)\n"},
+        {false, 3, {1, 2, 3}, "30 % (1 of 3)\n60 % (2 of 3)\n100 % (3 of 3)\n"},
+        {true,
+         4,
+         {1, 4},
+         "\r[##########                              ] 1 of 4"
+         "\r[########################################] 4 of 4\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Captured out;
+        ConsoleOutput console(out.file, c.terminal);
+        ConsoleControls controls(console);
+        controls.setGaugeMax(c.max);
+        for (int p : c.positions)
+            controls.setGaugePosition(p);
+        console.finishProgress();
+        EXPECT_EQ(out.text(), c.text);
+    }
+}
+
+TEST(Console, BoxesAreLinesAndConfirmationsProceed) {
+    Captured out;
+    ConsoleOutput console(out.file, true);
+    ConsoleDialogs dialogs(console);
+    ConsoleControls controls(console);
+    controls.setGaugeMax(10);
+    controls.setGaugePosition(5);
+    dialogs.message("Status Code Breakdown: \r\rNo errors");
+    EXPECT_TRUE(dialogs.confirmYesNo("Data not saved - continue?"));
+    dialogs.error("caf\xE9.");
+    controls.memErrAddLine("Virelon VX40\r\n");
+    EXPECT_EQ(out.text(), "\r[####################                    ] 5 of 10\n"
+                          "Status Code Breakdown: \n\nNo errors\n"
+                          "Data not saved - continue?\n"
+                          "caf\xC3\xA9.\n"
+                          "Virelon VX40\n\n");
+}
+
+TEST(Console, TableTextHasATabAfterEveryCell) {
+    LogTable table;
+    table.setCols(3);
+    table.setRows(3);
+    table.setCell(0, 0, "#");
+    table.setCell(1, 0, "Rl");
+    table.setCell(0, 1, "1");
+    table.setCell(2, 1, "S\xE9");
+    Captured out;
+    WriteTableText(table, out.file);
+    EXPECT_EQ(out.text(), "#\tRl\t\t\n1\t\tS\xE9\t\n\t\t\t\n");
+}

@@ -1,0 +1,132 @@
+#include "SimRig.h"
+#include "app/App.h"
+#include "app/widgets/Logsave.h"
+#include "log/StatusDecoding.h"
+#include "text/Cp1252.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers the next modal box by the given key and keeps its text.
+struct BoxAnswer {
+    explicit BoxAnswer(Qt::Key key) {
+        QTimer::singleShot(0, [this, key] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            text = box->text();
+            QTest::keyClick(box, key);
+        });
+    }
+    QString text;
+};
+
+struct Window {
+    explicit Window(sim::Scenario s) : rig(std::move(s)), form(rig.line, rig.clock, {}) {
+        form.show();
+        QApplication::processEvents();
+        form.activateOnce();
+    }
+    SimRig rig;
+    TForm1 form;
+};
+
+} // namespace
+
+TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
+    sim::Scenario s;
+    s.model = "RVM600PK";
+    s.count = 60;
+    Window w(s);
+    QTest::mouseClick(w.form.btnEmpty(), Qt::LeftButton);
+
+    QTableView* grid = w.form.grdData();
+    const QAbstractItemModel* model = grid->model();
+    ASSERT_EQ(model->rowCount(), 60);
+    const QStringList headers = {"#",     "Date / Time", "Rl",     "Qd",
+                                 "RStat", "QStat",       "Seq-Id", "Seq#"};
+    for (int c = 0; c < 8; ++c)
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
+    const auto records = sim::generateRecords("RVM600PK", 60, 1);
+    EXPECT_EQ(model->index(0, 0).data().toString(), "1");
+    EXPECT_EQ(model->index(59, 1).data().toString(),
+              QString::fromStdString(records[59].substr(0, records[59].find('\t'))));
+    // Every status cell shows its marking colour; a combined record marks its values apart.
+    int marked = 0;
+    for (int r = 0; r < 60; ++r) {
+        for (int statusCol : {4, 5}) {
+            const int code = model->index(r, statusCol).data().toInt();
+            const QVariant colour = model->index(r, statusCol).data(Qt::ForegroundRole);
+            const QVariant valueColour = model->index(r, statusCol - 2).data(Qt::ForegroundRole);
+            SCOPED_TRACE(r);
+            if (code % 2 != 0) {
+                EXPECT_EQ(colour.value<QColor>(), QColor(255, 0, 0));
+            } else if (code >= 2) {
+                EXPECT_EQ(colour.value<QColor>(), QColor(255, 128, 0));
+            } else {
+                EXPECT_FALSE(colour.isValid());
+            }
+            EXPECT_EQ(valueColour, colour);
+            marked += colour.isValid();
+        }
+    }
+    EXPECT_GT(marked, 0);
+
+    EXPECT_EQ(w.form.lblDataRead()->text(), "60 of 60");
+    EXPECT_EQ(w.form.logGauge()->maximum(), 60);
+    EXPECT_EQ(w.form.logGauge()->value(), 60);
+    EXPECT_TRUE(w.form.btnEmpty()->isEnabled());
+    EXPECT_TRUE(w.form.btnSaveAs()->isEnabled());
+    EXPECT_TRUE(grid->isEnabled());
+    EXPECT_FALSE(w.form.btnGraph()->isVisible());
+    EXPECT_TRUE(w.form.memErr()->toPlainText().contains("s/n: 4711"));
+    EXPECT_TRUE(w.form.memErr()->toPlainText().contains("Virelon RVM600PK reflectometer"));
+    // The newest rows are in view.
+    EXPECT_GT(grid->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(grid->verticalScrollBar()->value(), grid->verticalScrollBar()->maximum());
+
+    // A click on a status cell shows its decoding in a plain box.
+    const QModelIndex status = model->index(59, 4);
+    grid->scrollTo(status);
+    BoxAnswer decoding(Qt::Key_Return);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(status).center());
+    EXPECT_EQ(decoding.text,
+              displayText(DecodeStatus("RVM600PK", status.data().toString().toStdString())));
+
+    // Escape on "Data not saved - continue?" keeps the log and sends nothing.
+    const size_t sent = w.rig.instrument.received().size();
+    BoxAnswer question(Qt::Key_Escape);
+    QTest::mouseClick(w.form.btnEmpty(), Qt::LeftButton);
+    EXPECT_EQ(question.text, "Data not saved - continue?");
+    EXPECT_EQ(w.rig.instrument.received().size(), sent);
+    EXPECT_EQ(model->rowCount(), 60);
+    EXPECT_EQ(w.form.lblDataRead()->text(), "60 of 60");
+}
+
+TEST(MainWindow, RefusedReadLogLeavesReadLogEnabledAndFocused) {
+    sim::Scenario s;
+    s.handshake = "silent";
+    Window w(s);
+    w.form.comboBox1()->setFocus();
+    BoxAnswer refusal(Qt::Key_Return);
+    w.form.btnEmpty()->click();
+    EXPECT_EQ(refusal.text, "No connection with instrument");
+    EXPECT_TRUE(w.form.btnEmpty()->isEnabled());
+    EXPECT_EQ(w.form.focusWidget(), w.form.btnEmpty());
+    EXPECT_FALSE(w.form.grdData()->isEnabled());
+    EXPECT_EQ(w.form.grdData()->model()->rowCount(), 1);
+}

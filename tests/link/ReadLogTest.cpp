@@ -1,0 +1,445 @@
+#include "link/ReadLog.h"
+
+#include "SimRig.h"
+#include "app/HandlerGuard.h"
+#include "app/Handlers.h"
+#include "link/InstrumentLink.h"
+
+#include <QAbstractItemModelTester>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+sim::Scenario scenario(const std::string& model = "RVM600", int count = 25) {
+    sim::Scenario s;
+    s.model = model;
+    s.count = count;
+    return s;
+}
+
+// A rig after the main window's activation, with "Read log" clicked once through the guard.
+struct ReadRun {
+    explicit ReadRun(sim::Scenario s, bool run = true) : rig(std::move(s)) {
+        FormActivate(rig.app);
+        rig.app.state.GraphViewed = true;
+        if (run)
+            click();
+    }
+    void click() {
+        RunGuarded(rig.app.dialogs, [&] { end = ReadLog(rig.app); });
+    }
+    Lines commands() const {
+        Lines c;
+        for (const auto& r : rig.instrument.received())
+            c.push_back(r.line);
+        return c;
+    }
+    std::vector<std::string> headers() const {
+        std::vector<std::string> h;
+        for (int c = 0; c < rig.app.table.cols(); ++c)
+            h.push_back(rig.app.table.cell(c, 0));
+        return h;
+    }
+    SimRig rig;
+    ReadLogEnd end = ReadLogEnd::Declined;
+};
+
+const Lines kResetHeaders = {"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"};
+
+// The row cells a record line of the simulator gives.
+Lines rowOf(const std::string& record, int number) {
+    Lines fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = record.find('\t', start);
+        fields.push_back(record.substr(start, tab - start));
+        if (tab == std::string::npos)
+            break;
+        start = tab + 1;
+    }
+    Lines row = {std::to_string(number)};
+    row.insert(row.end(), fields.begin(), fields.end());
+    return row;
+}
+
+Lines rowCells(const LogTable& t, int row, int cols) {
+    Lines cells;
+    for (int c = 0; c < cols; ++c)
+        cells.push_back(t.cell(c, row));
+    return cells;
+}
+
+} // namespace
+
+TEST(ReadLog, ReadsEveryModelIntoItsLayout) {
+    struct Case {
+        const char* model;
+        Lines headers;
+        int cols;
+    } const cases[] = {
+        {"RVM600PK", kResetHeaders, 8},
+        {"VX40", {"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}, 6},
+        {"RVM600P", {"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"}, 6},
+        {"RVM600", {"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"}, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        ReadRun run(scenario(c.model, 40));
+        const App& app = run.rig.app;
+        const auto& records = run.rig.instrument.scenario().records;
+        EXPECT_EQ(run.end, ReadLogEnd::Complete);
+        EXPECT_TRUE(run.rig.dialogs.events.empty());
+        EXPECT_EQ(app.state.ModelName, c.model);
+        EXPECT_EQ(run.headers(), c.headers);
+        ASSERT_EQ(app.table.rows(), 41);
+        for (int i = 0; i < 40; ++i)
+            ASSERT_EQ(rowCells(app.table, i + 1, c.cols),
+                      rowOf(records[static_cast<size_t>(i)], i + 1))
+                << i;
+        EXPECT_EQ(app.state.LogCount, 40);
+        EXPECT_EQ(app.state.SerialLine, "s/n: 4711");
+        EXPECT_EQ(app.state.SerialNo, "4711");
+        EXPECT_EQ(run.rig.controls.memErr, (Lines{app.state.IdentLine, "s/n: 4711"}));
+        EXPECT_EQ(run.rig.controls.dataRead, "40 of 40");
+        EXPECT_EQ(run.rig.controls.dataReadRepaints,
+                  (Lines{"10 of 40", "20 of 40", "30 of 40", "40 of 40"}));
+        EXPECT_EQ(run.rig.controls.gaugeMax, 40);
+        EXPECT_EQ(run.rig.controls.gaugePosition, 40);
+        EXPECT_TRUE(app.table.isEnabled());
+        EXPECT_FALSE(app.state.DataSaved);
+        EXPECT_FALSE(app.state.GraphViewed);
+        EXPECT_TRUE(run.rig.controls.readLogEnabled);
+        EXPECT_TRUE(run.rig.controls.graphEnabled);
+        EXPECT_TRUE(run.rig.controls.saveAsEnabled);
+        EXPECT_EQ(run.rig.controls.tableClientWidth, c.cols == 8 ? 404 : 319);
+        EXPECT_EQ(run.rig.dialogs.busyDepth, 0);
+        EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 1);
+        EXPECT_GT(run.rig.controls.scrolledToEnd, 0);
+    }
+}
+
+TEST(ReadLog, SendsTheDialogueWithItsWaits) {
+    struct Sent {
+        const char* command;
+        double atMs;
+    };
+    struct Case {
+        const char* name;
+        sim::Scenario scenario;
+        std::vector<Sent> sent;
+    };
+    sim::Scenario normal = scenario();
+    sim::Scenario fvTwice = scenario();
+    fvTwice.fvFailures = 2;
+    sim::Scenario silent = scenario();
+    silent.handshake = "silent";
+    sim::Scenario wakeUpSilent = scenario();
+    wakeUpSilent.answeredHandshakes = 2;
+    const Case cases[] = {
+        // Wait 200 ms, then each read finds its reply after one 50 ms poll step; the
+        // identification text is read until 500 ms of silence.
+        {"normal",
+         normal,
+         {{"", 0}, {"", 200}, {"LS", 250}, {"FV", 500}, {"", 1250}, {"LE", 1300}}},
+        {"two identification failures",
+         fvTwice,
+         {{"", 0},
+          {"", 200},
+          {"LS", 250},
+          {"FV", 500},
+          {"FV", 550},
+          {"FV", 600},
+          {"", 1350},
+          {"LE", 1400}}},
+        {"silent", silent, {{"", 0}, {"", 700}}},
+        {"no wake-up answer",
+         wakeUpSilent,
+         {{"", 0}, {"", 200}, {"LS", 250}, {"FV", 500}, {"", 1250}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReadRun run(c.scenario);
+        const auto& received = run.rig.instrument.received();
+        ASSERT_EQ(received.size(), c.sent.size());
+        for (size_t i = 0; i < received.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(received[i].line, c.sent[i].command);
+            const double atMs = std::chrono::duration<double, std::milli>(received[i].time).count();
+            EXPECT_NEAR(atMs, c.sent[i].atMs, 1.0);
+        }
+    }
+    // Refused handshake: the 200 ms wait and two reads of 500 ms each.
+    ReadRun run(silent);
+    EXPECT_NEAR(run.rig.elapsedMs(), 1200.0, 1.0);
+    EXPECT_EQ(run.rig.line.written, "\r\n\r\n");
+}
+
+TEST(ReadLog, OutcomesOfTheDialogue) {
+    struct Case {
+        const char* name;
+        std::function<void(sim::Scenario&)> setup;
+        Lines events;
+        ReadLogEnd end;
+        int logCount;
+        Lines memErr;
+        const char* focus;
+    };
+    const Case cases[] = {
+        {"silent handshake",
+         [](sim::Scenario& s) { s.handshake = "silent"; },
+         {"message: No connection with instrument"},
+         ReadLogEnd::Refused,
+         0,
+         {},
+         "ReadLog"},
+        {"wrong handshake",
+         [](sim::Scenario& s) { s.handshake = "wrong"; },
+         {"message: No connection with instrument"},
+         ReadLogEnd::Refused,
+         0,
+         {},
+         "ReadLog"},
+        {"bad log status",
+         [](sim::Scenario& s) { s.lsForm = "bad"; },
+         {"message: Incorrect data recieved from \"Log Status\"", "message: No data in log"},
+         ReadLogEnd::Refused,
+         -1,
+         {"OK"},
+         "ReadLog"},
+        {"log status without digits",
+         [](sim::Scenario& s) { s.lsForm = "nodigits"; },
+         {"message: Incorrect data recieved from \"Log Status\"", "message: No data in log"},
+         ReadLogEnd::Refused,
+         -1,
+         {},
+         "ReadLog"},
+        {"silent log status",
+         [](sim::Scenario& s) { s.lsForm = "silent"; },
+         {"message: Incorrect data recieved from \"Log Status\"", "message: No data in log"},
+         ReadLogEnd::Refused,
+         -1,
+         {"$timeout"},
+         "ReadLog"},
+        {"empty log",
+         [](sim::Scenario& s) { s.lsCount = 0; },
+         {"message: No data in log"},
+         ReadLogEnd::Refused,
+         0,
+         {},
+         "ReadLog"},
+        {"count not whole",
+         [](sim::Scenario& s) { s.lsForm = "fraction"; },
+         {"error: '1,5' is not a valid integer value."},
+         ReadLogEnd::Declined,
+         0,
+         {},
+         ""},
+        {"count beyond 32 bits",
+         [](sim::Scenario& s) { s.lsCount = 3000000000LL; },
+         {"error: '3000000000' is not a valid integer value."},
+         ReadLogEnd::Declined,
+         0,
+         {},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Scenario s = scenario();
+        c.setup(s);
+        ReadRun run(s, false);
+        run.rig.controls.focus.clear();
+        run.click();
+        const App& app = run.rig.app;
+        EXPECT_EQ(run.rig.dialogs.events, c.events);
+        EXPECT_EQ(run.end, c.end);
+        EXPECT_EQ(app.state.LogCount, c.logCount);
+        EXPECT_EQ(run.rig.controls.memErr, c.memErr);
+        EXPECT_EQ(run.rig.controls.focus, c.focus);
+        EXPECT_EQ(run.headers(), kResetHeaders);
+        EXPECT_EQ(app.table.rows(), 2);
+        EXPECT_EQ(app.state.ModelName, "?");
+        EXPECT_EQ(app.state.ValueName, "Rl");
+        EXPECT_TRUE(app.state.DataSaved);
+        EXPECT_TRUE(app.state.GraphViewed);
+        EXPECT_FALSE(app.table.isEnabled());
+        EXPECT_TRUE(run.rig.controls.readLogEnabled);
+        EXPECT_FALSE(run.rig.controls.graphEnabled);
+        EXPECT_FALSE(run.rig.controls.saveAsEnabled);
+    }
+}
+
+TEST(ReadLog, AcceptsTheLogStatusForms) {
+    struct Case {
+        const char* form;
+        Lines sent;
+    } const cases[] = {
+        {"echo", {"", "", "LS", "FV", "", "LE"}},
+        {"logstatus", {"", "", "LS", "FV", "", "LE"}},
+        {"inline", {"", "", "LS", "FV", "", "LE"}},
+        {"qddata", {"", "", "LS", "FV", "", "LE"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.form);
+        sim::Scenario s = scenario("RVM600", 17);
+        s.lsForm = c.form;
+        ReadRun run(s);
+        EXPECT_EQ(run.rig.app.state.LogCount, 17);
+        EXPECT_EQ(run.commands(), c.sent);
+        EXPECT_EQ(run.end, ReadLogEnd::Complete);
+        EXPECT_EQ(run.rig.app.table.rows(), 18);
+    }
+}
+
+TEST(ReadLog, ToleratesOneEmptyLineBeforeTheHandshakeAnswer) {
+    sim::Scenario s = scenario();
+    s.handshake = "emptyFirst";
+    ReadRun run(s);
+    EXPECT_EQ(run.end, ReadLogEnd::Complete);
+    EXPECT_TRUE(run.rig.dialogs.events.empty());
+}
+
+TEST(ReadLog, DetectsTheModelFromTheTextAfterTheAcceptedLine) {
+    struct Case {
+        const char* fvLine;
+        const char* ident;
+        const char* model;
+        const char* valueName;
+        int cols;
+    } const cases[] = {
+        {"FV 2.10", "Virelon RVM600PK\r\n", "RVM600PK", "Rl", 8},
+        {"FV 2.10", "RVM600 with qd option\r\n", "VX40", "Qd", 6},
+        {"FV 2.10", "virelon rvm600pk\r\n", "RVM600P", "Rl", 6},
+        {"FV 2.10", "Virelon RVM600P\r\n", "RVM600P", "Rl", 6},
+        {"FV 2.10", "Virelon Rvm600\r\n", "RVM600", "Rl", 6},
+        {"FV 2.10", "Virelon thing\r\n", "?", "Rl", 6},
+        {"Road meter", "Virelon RVM600P\r\n", "RVM600P", "Rl", 6},
+        {"firmware 3.1", "Virelon RVM600P\r\n", "RVM600P", "Rl", 6},
+        {"FirmWare 3.1", "Virelon VX40 QD\r\n", "VX40", "Qd", 6},
+        {"FV RVM600PK", "", "?", "Rl", 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fvLine) + " / " + c.ident);
+        sim::Scenario s = scenario("RVM600", 3);
+        s.fvLine = c.fvLine;
+        s.identText = c.ident;
+        ReadRun run(s);
+        const App& app = run.rig.app;
+        EXPECT_EQ(app.state.ModelName, c.model);
+        EXPECT_EQ(app.state.ValueName, c.valueName);
+        EXPECT_EQ(app.state.IdentLine, c.ident);
+        EXPECT_EQ(app.table.cols(), c.cols);
+        EXPECT_EQ(app.table.cell(2, 0), c.valueName);
+        EXPECT_EQ(run.end, ReadLogEnd::Complete);
+        EXPECT_EQ(app.table.rows(), 4);
+    }
+}
+
+TEST(ReadLog, WithoutIdentificationKeepsTheResetLayoutAndStillDownloads) {
+    struct Case {
+        const char* name;
+        int fvFailures;
+        const char* fvLine;
+        int fvSent;
+    } const cases[] = {
+        {"three failures", 3, "FV 2.10", 3},
+        {"lower-case fv is no answer", 0, "fv 2.10", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Scenario s = scenario("RVM600", 5);
+        s.fvFailures = c.fvFailures;
+        s.fvLine = c.fvLine;
+        ReadRun run(s);
+        const App& app = run.rig.app;
+        EXPECT_TRUE(run.rig.dialogs.events.empty());
+        const Lines sent = run.commands();
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "FV"), c.fvSent);
+        EXPECT_EQ(run.headers(), kResetHeaders);
+        EXPECT_EQ(app.state.ModelName, "?");
+        EXPECT_EQ(app.state.IdentLine, "");
+        EXPECT_EQ(run.rig.controls.tableClientWidth, 404);
+        ASSERT_EQ(app.table.rows(), 6);
+        // Single-value records in the eight-column table: placed by their kind, never marked.
+        const auto& records = run.rig.instrument.scenario().records;
+        Lines expected = rowOf(records[0], 1);
+        expected.push_back("");
+        expected.push_back("");
+        EXPECT_EQ(rowCells(app.table, 1, 8), expected);
+        for (int r = 1; r < 6; ++r)
+            for (int col = 0; col < 8; ++col)
+                EXPECT_EQ(app.table.mark(col, r), CellMark::Normal);
+        EXPECT_EQ(run.end, ReadLogEnd::Complete);
+    }
+}
+
+TEST(ReadLog, NoAnswerToTheWakeUpLeavesTheLaidOutTableEmpty) {
+    sim::Scenario s = scenario("VX40");
+    s.answeredHandshakes = 2;
+    ReadRun run(s);
+    const App& app = run.rig.app;
+    EXPECT_EQ(run.rig.dialogs.events, Lines{"message: No connection with RVM600"});
+    EXPECT_EQ(run.end, ReadLogEnd::NoConnection);
+    EXPECT_EQ(app.table.cols(), 6);
+    EXPECT_EQ(app.table.rows(), 2);
+    EXPECT_FALSE(run.rig.controls.saveAsEnabled);
+    EXPECT_FALSE(app.table.isEnabled());
+    EXPECT_TRUE(app.state.DataSaved);
+    EXPECT_FALSE(app.state.GraphViewed);
+    EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 0);
+    EXPECT_TRUE(run.rig.controls.readLogEnabled);
+    EXPECT_EQ(run.rig.controls.gaugeMax, 25);
+}
+
+TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
+    ReadRun run(scenario("RVM600", 5));
+    run.rig.app.memStat.addLine("Mean Rl: 200");
+    ASSERT_FALSE(run.rig.app.state.DataSaved);
+    const std::string firstRow = run.rig.app.table.cell(1, 1);
+    const size_t sent = run.rig.instrument.received().size();
+
+    // No, and a box closed without an answer, keep everything and send nothing.
+    run.rig.dialogs.yesNoAnswers = {false};
+    run.rig.controls.readLogEnabled = true;
+    run.click();
+    EXPECT_EQ(run.end, ReadLogEnd::Declined);
+    EXPECT_EQ(run.rig.dialogs.events, Lines{"yesno: Data not saved - continue?"});
+    EXPECT_EQ(run.rig.instrument.received().size(), sent);
+    EXPECT_EQ(run.rig.app.table.rows(), 6);
+    EXPECT_EQ(run.rig.app.table.cell(1, 1), firstRow);
+    EXPECT_FALSE(run.rig.app.state.DataSaved);
+    EXPECT_EQ(run.rig.app.memStat.lines().size(), 1u);
+
+    // Yes reads again and drops the statistics of the old log.
+    run.rig.dialogs.yesNoAnswers = {true};
+    run.click();
+    EXPECT_EQ(run.end, ReadLogEnd::Complete);
+    EXPECT_EQ(run.rig.dialogs.events,
+              (Lines{"yesno: Data not saved - continue?", "yesno: Data not saved - continue?"}));
+    EXPECT_TRUE(run.rig.app.memStat.empty());
+    EXPECT_EQ(run.rig.app.table.rows(), 6);
+}
+
+TEST(ReadLog, GraphOnlyWithMoreThanOneRecordRow) {
+    struct Case {
+        int count;
+        bool graph;
+    } const cases[] = {{1, false}, {2, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        ReadRun run(scenario("RVM600", c.count));
+        EXPECT_EQ(run.rig.controls.graphEnabled, c.graph);
+    }
+}
+
+TEST(ReadLog, KeepsTheTableModelConsistent) {
+    ReadRun run(scenario("RVM600PK", 30), false);
+    QAbstractItemModelTester tester(&run.rig.app.table,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    run.click();
+    EXPECT_EQ(run.end, ReadLogEnd::Complete);
+    run.rig.dialogs.yesNoAnswers = {true};
+    run.click();
+    EXPECT_EQ(run.rig.app.table.rows(), 31);
+}
