@@ -123,9 +123,7 @@ ReadLogEnd ReadLog(App& app) {
     app.controls.setReadLogEnabled(false);
     FinalStep finalStep(app);
     try {
-        ResetTable(app);
-        // The statistics belong to the log they were made from.
-        app.memStat.clear();
+        ResetTable(app); // also forgets the statistics of the earlier log
         handshake(app);
         QueryLogStatus(app);
         if (s.LogCount == 0 || s.LogCount == -1)
