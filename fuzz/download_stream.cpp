@@ -1,0 +1,104 @@
+// Any bytes as the log stream of any model: the table stays whole and holds every record once.
+#include "Fakes.h"
+#include "FuzzSupport.h"
+#include "InstrumentSim.h"
+#include "SimSerialLine.h"
+#include "app/App.h"
+#include "log/LogDownload.h"
+#include "log/LogLayout.h"
+#include "text/AppError.h"
+#include "text/TextFieldHelpers.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// The records the stream holds, read independently of the download.
+struct Expected {
+    int records = 0;
+    int lines = 0;
+};
+
+Expected expectedOf(const std::string& stream) {
+    Expected e;
+    std::string line;
+    for (char c : stream) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0 || c == '*')
+            break;
+        if (c == '\t') {
+            line.push_back(',');
+        } else if (c == '\r') {
+            ++e.lines;
+            const int commas = CountChar(line, ',');
+            if ((commas == 4 || commas == 6) && line.find("Date") == std::string::npos)
+                ++e.records;
+            line.clear();
+        } else if (b >= 32 && b != 96) {
+            line.push_back(c);
+        }
+    }
+    return e;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1)
+        return 0;
+    sim::Scenario scenario;
+    scenario.model = fuzz::modelFor(data[0]);
+    scenario.paced = false;
+    scenario.count = 0;
+    scenario.stream = std::string(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    VirtualClock clock;
+    sim::InstrumentSim instrument(scenario);
+    SimSerialLine line(instrument, clock);
+    FakeDialogs dialogs;
+    FakeControls controls;
+    App app(line, clock, dialogs, controls);
+    line.openPort();
+    ResetTable(app);
+    app.state.ModelName = scenario.model;
+    LayoutTable(app);
+    std::vector<std::string> headers;
+    for (int c = 0; c < app.table.cols(); ++c)
+        headers.push_back(app.table.cell(c, 0));
+
+    DownloadLimits limits;
+    limits.maxLinesWithoutRecord = 64;
+    limits.maxTableRows = 400;
+    limits.maxLineBytes = 512;
+    DownloadEnd end = DownloadEnd::Complete;
+    bool convertError = false;
+    try {
+        end = DownloadLog(app, limits);
+    } catch (const EConvertError&) {
+        convertError = true;
+    }
+
+    const Expected expected = expectedOf(*scenario.stream);
+    const int rowNo = app.state.RowNo;
+    CHECK(dialogs.busyDepth == 0);
+    CHECK(app.table.rows() >= 2);
+    CHECK(app.table.rows() <= limits.maxTableRows + 1);
+    for (int c = 0; c < app.table.cols(); ++c)
+        CHECK(app.table.cell(c, 0) == headers[static_cast<size_t>(c)]);
+    CHECK(rowNo >= 0 && rowNo <= expected.lines);
+    CHECK(rowNo <= expected.records);
+    for (int r = 1; r <= rowNo; ++r)
+        CHECK(app.table.cell(0, r) == std::to_string(r));
+    for (int r = rowNo + 1; r < app.table.rows(); ++r)
+        for (int c = 0; c < app.table.cols(); ++c)
+            CHECK(app.table.cell(c, r).empty());
+    if (!convertError && end == DownloadEnd::Complete) {
+        CHECK(rowNo == expected.records);
+        CHECK(app.table.isEnabled());
+        CHECK(!app.state.DataSaved);
+    }
+    if (convertError)
+        CHECK(!app.table.isEnabled());
+    return 0;
+}
