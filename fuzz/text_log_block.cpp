@@ -1,4 +1,5 @@
 // The text log block on arbitrary tables and statistics: always one whole block, cells kept.
+#include "FuzzSupport.h"
 #include "app/TextMemo.h"
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
@@ -8,12 +9,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            std::abort();                                                                          \
-    } while (0)
 
 namespace {
 bool endsWith(const std::string& text, const std::string& tail) {

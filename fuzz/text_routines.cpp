@@ -1,4 +1,5 @@
 // Text routines on arbitrary bytes: fields, numbers and their texts must agree.
+#include "FuzzSupport.h"
 #include "link/InstrumentLink.h"
 #include "text/AppError.h"
 #include "text/TextFieldHelpers.h"
@@ -6,12 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            std::abort();                                                                          \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2)
