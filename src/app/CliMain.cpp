@@ -4,6 +4,7 @@
 #include "app/Console.h"
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
+#include "export/SaveAs.h"
 #include "link/ComPort.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
@@ -29,7 +30,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3; // a bound stopped the reading; the table is incomplete
 
 int usage() {
-    std::fputs("usage: logdump-cli read [--port COM1|PATH]\n", stderr);
+    std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls]\n", stderr);
     return kExitUsage;
 }
 
@@ -38,11 +39,14 @@ int usage() {
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
+    QString savePath;
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
             portName = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
+            savePath = QString::fromLocal8Bit(argv[++i]);
         else
             return usage();
     }
@@ -79,6 +83,16 @@ int main(int argc, char* argv[]) {
     port.closePort();
     if (failed)
         return kExitFailed;
+    // What was read is saved through the same export as "Save As", also when a bound stopped it.
+    if (!savePath.isEmpty() && (end == ReadLogEnd::Complete || end == ReadLogEnd::Stopped)) {
+        bool saved = false;
+        RunGuarded(dialogs, [&] {
+            SaveTableToFile(app, savePath);
+            saved = true;
+        });
+        if (!saved)
+            return kExitFailed;
+    }
     // Only a log that was read is printed; a refused run leaves stdout empty.
     switch (end) {
     case ReadLogEnd::Complete:
