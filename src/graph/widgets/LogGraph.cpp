@@ -5,6 +5,7 @@
 #include "text/Cp1252.h"
 
 #include <QCheckBox>
+#include <QGraphicsLayout>
 #include <QGraphicsLineItem>
 #include <QLabel>
 #include <QLegendMarker>
@@ -17,6 +18,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -42,15 +44,29 @@ struct Span {
     }
 };
 
-void applySpan(QValueAxis* axis, const Span& span) {
+// A tick step of 1, 2 or 5 times a power of ten giving about six intervals.
+double niceStep(double span) {
+    const double rough = span / 6;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * power >= rough)
+            return m * power;
+    return 10 * power;
+}
+
+// The axis spans the values exactly (widened by a margin), with ticks on round numbers.
+void applySpan(QValueAxis* axis, const Span& span, double margin) {
     double lo = span.any() ? span.lo : 0;
     double hi = span.any() ? span.hi : 1;
     if (lo == hi) {
         lo -= 1;
         hi += 1;
     }
-    axis->setRange(lo, hi);
-    axis->applyNiceNumbers();
+    const double pad = (hi - lo) * margin;
+    axis->setRange(lo - pad, hi + pad);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(std::max(1.0, niceStep(hi - lo)));
 }
 
 } // namespace
@@ -58,6 +74,10 @@ void applySpan(QValueAxis* axis, const Span& span) {
 TForm2::TForm2(App& app, QWidget* parent) : QDialog(parent), m_app(app), m_logic(app, *this) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("VELKOR - Virelon Log Graph"));
+    // The controls sit at fixed places designed for an 8-point dialog font.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
     buildChart();
     buildControls();
     resize(801, 571);
@@ -80,6 +100,8 @@ void TForm2::buildChart() {
     m_chart->setTitle(QStringLiteral("TChart"));
     m_chart->legend()->setAlignment(Qt::AlignTop);
     m_chart->setAnimationOptions(QChart::NoAnimation);
+    m_chart->setBackgroundRoundness(0);
+    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
 
     m_bottomAxis = new QValueAxis(m_chart);
     m_bottomAxis->setLabelFormat(QStringLiteral("%.0f"));
@@ -138,6 +160,8 @@ QLabel* TForm2::addLabel(const char* name, const char* caption, int left, int to
 QCheckBox* TForm2::addCheckBox(const char* name, const char* caption, QRect place, bool checked) {
     auto* box = new QCheckBox(QString::fromLatin1(caption), this);
     box->setObjectName(QString::fromLatin1(name));
+    // Wider than designed only where the font needs it, so no caption is cut.
+    place.setWidth(std::max(place.width(), box->sizeHint().width()));
     box->setGeometry(place);
     box->setChecked(checked);
     return box;
@@ -160,6 +184,9 @@ void TForm2::buildControls() {
     m_lblRVA = addLabel("lblRVA", "---", 312, 488);
     m_label2 = addLabel("Label2", "Qd V alarm:", 248, 504);
     m_lblQVA = addLabel("lblQVA", "---", 312, 504);
+    // A wide font must not run the captions into the stop lines.
+    for (auto [caption, line] : {std::pair{m_label1, m_lblRVA}, std::pair{m_label2, m_lblQVA}})
+        line->move(std::max(line->x(), caption->geometry().right() + 4), line->y());
     m_lblSerie1 = addLabel("lblSerie1", "--", 352, 488);
     m_lblSerie2 = addLabel("lblSerie2", "--", 352, 504);
 
@@ -181,6 +208,7 @@ void TForm2::buildControls() {
     for (QPlainTextEdit* memo : {m_memStat, m_memWarn}) {
         // The report is saved with the log as written, so it is not edited here.
         memo->setReadOnly(true);
+        memo->setLineWrapMode(QPlainTextEdit::NoWrap);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
 
@@ -380,9 +408,9 @@ void TForm2::rangeAxes() {
             y.add(p.y());
         }
     }
-    applySpan(m_bottomAxis, x);
-    applySpan(m_leftAxis, left);
-    applySpan(m_rightAxis, right);
+    applySpan(m_bottomAxis, x, 0);
+    applySpan(m_leftAxis, left, 0.04);
+    applySpan(m_rightAxis, right, 0.04);
     const auto qd = static_cast<size_t>(GraphSeries::Qd);
     m_rightAxis->setVisible(m_seriesAxis[qd] == GraphAxis::Right && m_series[qd]->isVisible());
 }
