@@ -7,7 +7,46 @@
 #include "text/TextFieldHelpers.h"
 
 #include <algorithm>
-#include <map>
+#include <utility>
+
+namespace {
+
+// How often each value in [lo, hi] occurs among the first n entries, in ascending value order:
+// the lines a walk over every whole number from lo to hi would give, at the cost of the entries
+// rather than of the width of the range.
+std::vector<std::pair<int32_t, int32_t>> countValues(const std::vector<int32_t>& values, size_t n,
+                                                     int32_t lo, int32_t hi) {
+    std::vector<std::pair<int32_t, int32_t>> counts;
+    const uint64_t width = static_cast<uint64_t>(int64_t{hi} - int64_t{lo}) + 1;
+    if (width <= 4 * static_cast<uint64_t>(n) + 64) {
+        // Narrow range, the usual case: one counter per whole number.
+        std::vector<int32_t> perValue(width, 0);
+        for (size_t k = 0; k < n; ++k)
+            if (values[k] >= lo && values[k] <= hi)
+                ++perValue[static_cast<size_t>(int64_t{values[k]} - lo)];
+        for (size_t i = 0; i < perValue.size(); ++i)
+            if (perValue[i] != 0)
+                counts.emplace_back(static_cast<int32_t>(lo + static_cast<int64_t>(i)),
+                                    perValue[i]);
+        return counts;
+    }
+    std::vector<int32_t> sorted;
+    sorted.reserve(n);
+    for (size_t k = 0; k < n; ++k)
+        if (values[k] >= lo && values[k] <= hi)
+            sorted.push_back(values[k]);
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t i = 0; i < sorted.size();) {
+        size_t j = i;
+        while (j < sorted.size() && sorted[j] == sorted[i])
+            ++j;
+        counts.emplace_back(sorted[i], static_cast<int32_t>(j - i));
+        i = j;
+    }
+    return counts;
+}
+
+} // namespace
 
 void GraphLogic::WriteStatistics() {
     const std::string& model = m_app.state.ModelName;
@@ -46,13 +85,7 @@ void GraphLogic::writeBlock(GraphSeries series) {
         const int64_t counted = st.Stopped ? st.StopLine : m_app.table.rows() - 1;
         const auto n = static_cast<size_t>(
             std::clamp<int64_t>(counted, 0, static_cast<int64_t>(st.Values.size())));
-        std::map<int32_t, int32_t> counts;
-        for (size_t k = 0; k < n; ++k) {
-            const int32_t v = st.Values[k];
-            if (v >= st.MinValue && v <= st.MaxValue)
-                ++counts[v];
-        }
-        for (const auto& [value, count] : counts) {
+        for (const auto& [value, count] : countValues(st.Values, n, st.MinValue, st.MaxValue)) {
             if (value == -1)
                 memStat.addLine("Value OFF Count: " + std::to_string(count));
             else

@@ -63,10 +63,14 @@ void applySpan(QValueAxis* axis, const Span& span, double margin) {
         hi += 1;
     }
     const double pad = (hi - lo) * margin;
+    const double step = std::max(1.0, niceStep(hi - lo));
+    // Never a wide range with a fine step in between: the chart makes an item for every tick.
+    const bool coarser = step > axis->tickInterval();
+    if (coarser)
+        axis->setTickInterval(step);
     axis->setRange(lo - pad, hi + pad);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(std::max(1.0, niceStep(hi - lo)));
+    if (!coarser)
+        axis->setTickInterval(step);
 }
 
 } // namespace
@@ -110,6 +114,12 @@ void TForm2::buildChart() {
     for (QValueAxis* a : {m_leftAxis, m_rightAxis}) {
         a->setTitleFont(axisTitleFont());
         a->setLabelFormat(QStringLiteral("%.0f"));
+    }
+    for (QValueAxis* a : {m_bottomAxis, m_leftAxis, m_rightAxis}) {
+        a->setTickType(QValueAxis::TicksDynamic);
+        a->setTickAnchor(0);
+        a->setTickInterval(1);
+        a->setRange(0, 1);
     }
     m_chart->addAxis(m_bottomAxis, Qt::AlignBottom);
     m_chart->addAxis(m_leftAxis, Qt::AlignLeft);
