@@ -53,9 +53,9 @@ TEST(GraphFormat, ReadoutRoundsHalvesAwayFromZero) {
         double value;
         const char* text;
     } const cases[] = {
-        {250.5, " 251"},    {7.4, "   7"},    {0.5, "   1"},        {2.5, "   3"},
-        {1.5, "   2"},      {-250.5, "-251"}, {-3.2, "  -3"},       {-2.5, "  -3"},
-        {12345.6, "12346"}, {0, "   0"},      {-12345.5, "-12346"},
+        {250.5, " 251"},      {7.4, "   7"},  {0.5, "   1"},  {2.5, "   3"},      {1.5, "   2"},
+        {-250.5, "-251"},     {-3.2, "  -3"}, {-2.5, "  -3"}, {12345.6, "12346"}, {0, "   0"},
+        {-12345.5, "-12346"}, {-0.4, "  -0"}, // a negative number keeps its sign, as printf does
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value);
