@@ -1,0 +1,297 @@
+// Times the graph window: a build with its statistics, headless and drawn, for 2000 and 100000
+// data rows, and the statistics alone for wide value ranges. Prints milliseconds.
+//
+//   bench_graph                      print the figures
+//   bench_graph --screenshots DIR    save the window for an RVM600PK and a VX40 log as PNG files
+//   bench_graph --show MODEL SECONDS show the window with a built graph for a screen capture
+
+#include "InstrumentSim.h"
+#include "app/App.h"
+#include "app/HandlerGuard.h"
+#include "graph/GraphLogic.h"
+#include "graph/widgets/LogGraph.h"
+#include "link/SerialLine.h"
+#include "log/LogTable.h"
+#include "text/Clock.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace {
+
+// Nothing behind the procedures but the graph: no port, no user, no main window.
+class NoLine final : public ISerialLine {
+public:
+    void openPort() override {}
+    void closePort() override {}
+    bool connected() const override { return false; }
+    QString port() const override { return QStringLiteral("COM1"); }
+    void setPort(const QString&) override {}
+    void discardBuffers(bool, bool) override {}
+    int bytesWaiting() override { return 0; }
+    int readBytes(char*, int) override { return 0; }
+    int writeText(const std::string& text) override { return static_cast<int>(text.size()); }
+};
+
+class NoDialogs final : public IDialogs {
+public:
+    void message(const std::string& text) override { std::printf("message: %s\n", text.c_str()); }
+    bool confirmYesNo(const std::string&) override { return true; }
+    bool confirmOkCancel(const std::string&) override { return true; }
+    void error(const std::string& text) override { std::printf("error: %s\n", text.c_str()); }
+    std::optional<SaveDialogResult> saveFile(const SaveDialogSetup&) override { return {}; }
+    void beep() override {}
+    void setBusyCursor(bool) override {}
+    void showModal(ModalWindow) override {}
+};
+
+class NoControls final : public IMainControls {
+public:
+    void memErrClear() override {}
+    void memErrAddLine(const std::string&) override {}
+    void setDataReadCaption(const std::string&) override {}
+    void repaintDataRead() override {}
+    void setGaugeMax(int) override {}
+    void setGaugePosition(int) override {}
+    void setReadLogEnabled(bool) override {}
+    void focusReadLog() override {}
+    void focusPortSelector() override {}
+    void setGraphEnabled(bool) override {}
+    void setGraphVisible(bool) override {}
+    void setSaveAsEnabled(bool) override {}
+    void setTableClientWidth(int) override {}
+    int tableClientHeight() const override { return 400; }
+    void scrollTableToEnd() override {}
+    void repaintNow() override {}
+};
+
+// A chart that keeps nothing: the logic's own cost.
+class NoChart final : public IGraphView {
+public:
+    void setAlarmHints(const std::string&) override {}
+    void setControlVisible(GraphControl, bool) override {}
+    void setLabelText(GraphControl, const std::string&) override {}
+    bool isChecked(GraphCheckBox) const override { return true; }
+    void setShowGraphEnabled(bool) override {}
+    void focusShowGraph() override {}
+    void clearTitle() override {}
+    void addTitleLine(const std::string&) override {}
+    void setAxisTitle(GraphAxis, const std::string&) override {}
+    void clearPoints(GraphSeries) override {}
+    void setSeriesActive(GraphSeries, bool) override {}
+    void setSeriesAxis(GraphSeries, GraphAxis) override {}
+    void setSeriesColor(GraphSeries, QRgb) override {}
+    void addPoint(GraphSeries, double, double) override { ++points; }
+    void pointsAdded() override {}
+    QRectF plotArea() const override { return {}; }
+    QPointF valueAt(GraphSeries, QPointF) const override { return {}; }
+    void showCross(QPointF) override {}
+    void hideCross() override {}
+    long points = 0;
+};
+
+struct Core {
+    NoLine line;
+    SystemClock clock;
+    NoDialogs dialogs;
+    NoControls controls;
+    App app{line, clock, dialogs, controls};
+};
+
+// Fills the table as the download does, from record lines of the simulated instrument.
+void loadRecords(App& app, const std::string& model, const std::vector<std::string>& records) {
+    app.state.ModelName = model;
+    app.state.SerialLine = "s/n: 4711";
+    const bool combined = model == "RVM600PK";
+    LogTable& t = app.table;
+    t.setCols(combined ? 8 : 6);
+    t.setRows(static_cast<int>(records.size()) + 1);
+    const char* headers8[] = {"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"};
+    const char* headers6[] = {"#",    "Date / Time", model == "VX40" ? "Qd" : "Rl",
+                              "Stat", "Seq-Id",      "Seq#"};
+    for (int c = 0; c < t.cols(); ++c)
+        t.setCell(c, 0, combined ? headers8[c] : headers6[c]);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int row = static_cast<int>(i) + 1;
+        t.setCell(0, row, std::to_string(row));
+        const QStringList fields = QString::fromStdString(records[i]).split('\t');
+        for (int f = 0; f < fields.size() && f + 1 < t.cols(); ++f)
+            t.setCell(f + 1, row, fields[f].toStdString());
+    }
+}
+
+// Single-value records with values spread evenly over [base, base + width).
+std::vector<std::string> spreadRecords(int count, int64_t base, int64_t width, unsigned seed) {
+    std::mt19937_64 rng(seed);
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const int64_t v = i == 0 ? base : base + static_cast<int64_t>(rng() % uint64_t(width));
+        lines.push_back("12.03.2005 08:00:00\t" + std::to_string(v) + "\t0\tS1\t1");
+    }
+    return lines;
+}
+
+double timeMs(const std::function<void()>& work, int repeats) {
+    std::vector<double> times;
+    for (int r = 0; r < repeats; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void benchHeadless(const char* name, const std::string& model,
+                   const std::vector<std::string>& records) {
+    Core core;
+    loadRecords(core.app, model, records);
+    NoChart chart;
+    GraphLogic logic(core.app, chart);
+    logic.SetUpGraph();
+    const double build = timeMs([&] { logic.BuildGraph(); }, 7);
+    const double stats = timeMs(
+        [&] {
+            core.app.memStat.clear();
+            logic.WriteStatistics();
+        },
+        7);
+    std::printf("%-44s build+statistics %8.2f ms   statistics %7.3f ms   (%zu report lines)\n",
+                name, build, stats, core.app.memStat.lines().size());
+}
+
+void benchWindow(const char* name, const std::string& model,
+                 const std::vector<std::string>& records) {
+    Core core;
+    loadRecords(core.app, model, records);
+    TForm2 form(core.app);
+    form.show();
+    QApplication::processEvents();
+    const double drawn = timeMs(
+        [&] {
+            form.logic().FormActivate();
+            form.btnGraph()->click();
+            QApplication::processEvents();
+            (void)form.grab();
+        },
+        5);
+    std::printf("%-44s window build+draw  %8.2f ms\n", name, drawn);
+    form.hide();
+}
+
+std::vector<std::string> simRecords(const std::string& model, int count) {
+    return sim::generateRecords(model, count, 7);
+}
+
+int runBench() {
+    std::printf("Graph build (headless logic, statistics included; median of 7)\n");
+    for (int rows : {2000, 100000}) {
+        const std::string n = std::to_string(rows);
+        benchHeadless(("RVM600 simulated, " + n + " rows").c_str(), "RVM600",
+                      simRecords("RVM600", rows));
+        benchHeadless(("RVM600PK simulated, " + n + " rows").c_str(), "RVM600PK",
+                      simRecords("RVM600PK", rows));
+        benchHeadless(("RVM600 5 % spread, " + n + " rows").c_str(), "RVM600",
+                      spreadRecords(rows, 100000, 5000, 3));
+    }
+    std::printf("\nStatistics over wide ranges (the walk over every whole number would hang)\n");
+    for (int rows : {2000, 100000}) {
+        // First value 2000000000, the others down to 10 % below it.
+        auto recs = spreadRecords(rows, 1800000000, 200000001, 5);
+        recs[0] = "12.03.2005 08:00:00\t2000000000\t0\tS1\t1";
+        recs[1] = "12.03.2005 08:00:00\t1800000000\t0\tS1\t1";
+        benchHeadless(("F 2000000000, 10 % spread, " + std::to_string(rows) + " rows").c_str(),
+                      "RVM600", recs);
+    }
+    {
+        // The first value negative, the rest over the whole 32-bit range.
+        auto recs = spreadRecords(2000, -2147483648LL, 4294967296LL, 9);
+        recs[0] = "12.03.2005 08:00:00\t-2000000000\t0\tS1\t1";
+        recs[1] = "12.03.2005 08:00:00\t2147483647\t0\tS1\t1";
+        recs[2] = "12.03.2005 08:00:00\t-2147483648\t0\tS1\t1";
+        benchHeadless("F negative, full 32-bit range, 2000 rows", "RVM600", recs);
+        auto wide = spreadRecords(100000, -2147483648LL, 4294967296LL, 11);
+        wide[0] = recs[0];
+        benchHeadless("F negative, full 32-bit range, 100000 rows", "RVM600", wide);
+    }
+    std::printf("\nGraph window (Qt Charts, offscreen; set-up, build, layout and one paint; "
+                "median of 5)\n");
+    for (int rows : {2000, 100000}) {
+        const std::string n = std::to_string(rows);
+        benchWindow(("RVM600 simulated, " + n + " rows").c_str(), "RVM600",
+                    simRecords("RVM600", rows));
+        benchWindow(("RVM600PK simulated, " + n + " rows").c_str(), "RVM600PK",
+                    simRecords("RVM600PK", rows));
+    }
+    return 0;
+}
+
+// The window after "Show Graph", with the mouse resting inside the plot.
+void showBuilt(TForm2& form) {
+    form.show();
+    QApplication::processEvents();
+    form.btnGraph()->click();
+    QApplication::processEvents();
+    const QRectF plot = form.chart()->plotArea();
+    const QPointF at(plot.left() + plot.width() * 0.6, plot.top() + plot.height() * 0.3);
+    const QPointF local = form.chart1()->viewportTransform().map(form.chart()->mapToScene(at));
+    QMouseEvent move(QEvent::MouseMove, local, form.chart1()->viewport()->mapToGlobal(local),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(form.chart1()->viewport(), &move);
+    QApplication::processEvents();
+}
+
+int runScreenshots(const QString& folder) {
+    QDir().mkpath(folder);
+    for (const char* model : {"RVM600PK", "VX40"}) {
+        Core core;
+        loadRecords(core.app, model, simRecords(model, 120));
+        TForm2 form(core.app);
+        showBuilt(form);
+        const QString file = folder + "/graph-" + QString::fromLatin1(model) + ".png";
+        if (!form.grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(file));
+    }
+    return 0;
+}
+
+int runShow(const std::string& model, int seconds) {
+    Core core;
+    loadRecords(core.app, model, simRecords(model, 120));
+    TForm2 form(core.app);
+    showBuilt(form);
+    QTimer::singleShot(seconds * 1000, &form, &QDialog::accept);
+    return form.exec() == QDialog::Accepted ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QStringList args = QApplication::arguments().mid(1);
+    if (args.size() == 2 && args[0] == QLatin1String("--screenshots"))
+        return runScreenshots(args[1]);
+    if (args.size() == 3 && args[0] == QLatin1String("--show"))
+        return runShow(args[1].toStdString(), args[2].toInt());
+    return runBench();
+}

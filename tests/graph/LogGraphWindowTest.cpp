@@ -1,0 +1,223 @@
+#include "GraphTestSupport.h"
+#include "SimRig.h"
+#include "app/Handlers.h"
+#include "graph/widgets/LogGraph.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The graph window over a core whose main window "shows" it when asked.
+struct WindowRig {
+    WindowRig() {
+        form.logic().setLocale(QLocale::c());
+        rig.dialogs.onModal = [this](ModalWindow w) {
+            if (w == ModalWindow::Graph)
+                open();
+        };
+    }
+    void open() {
+        form.show();
+        QApplication::processEvents();
+    }
+    void close() {
+        form.hide();
+        QApplication::processEvents();
+    }
+    bool shown(GraphControl c) const { return form.control(c)->isVisibleTo(&form); }
+    QString label(GraphControl c) const { return static_cast<QLabel*>(form.control(c))->text(); }
+    // Moves the mouse to a point of the chart.
+    void moveTo(QPointF chartPos) {
+        QChartView* view = form.chart1();
+        const QPointF local = view->viewportTransform().map(form.chart()->mapToScene(chartPos));
+        QMouseEvent move(QEvent::MouseMove, local, view->viewport()->mapToGlobal(local),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &move);
+    }
+
+    SimRig rig;
+    TForm2 form{rig.app};
+};
+
+std::vector<Rec> records(int n) {
+    std::vector<Rec> recs;
+    for (int i = 0; i < n; ++i)
+        recs.push_back({std::to_string(240 + i % 20), "0", std::to_string(150 + i % 10), "0"});
+    return recs;
+}
+
+} // namespace
+
+TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
+    struct Case {
+        int records;
+        bool opens;
+    } const cases[] = {{0, false}, {1, false}, {2, true}, {30, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.records);
+        WindowRig w;
+        loadTable(w.rig.app, "RVM600", records(c.records));
+        if (c.records == 0)
+            w.rig.app.table.setRows(2);
+        btnGraphClick(w.rig.app);
+        EXPECT_EQ(w.rig.app.state.GraphViewed, c.opens);
+        EXPECT_EQ(w.rig.dialogs.events,
+                  c.opens ? std::vector<std::string>{"modal: Graph"} : std::vector<std::string>{});
+        EXPECT_EQ(w.form.isVisible(), c.opens);
+        if (c.opens) {
+            EXPECT_EQ(w.form.chart()->title(), "RVM600 s/n 4711");
+        }
+    }
+}
+
+TEST(GraphWindow, SetUpPerModel) {
+    using C = GraphControl;
+    struct Case {
+        const char* model;
+        bool rl, qd, qdOnRight;
+        const char* leftTitle;
+        std::vector<C> shown;
+    } const cases[] = {
+        {"RVM600PK",
+         true,
+         true,
+         true,
+         "Rl",
+         {C::cbShowRl, C::cbShowQd, C::Label1, C::lblRVA, C::lblSerie1, C::Label2, C::lblQVA,
+          C::lblSerie2}},
+        {"RVM600", true, false, true, "Rl", {C::Label1, C::lblRVA, C::lblSerie1}},
+        {"VX40", false, true, false, "Qd", {C::Label2, C::lblQVA, C::lblSerie2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        WindowRig w;
+        loadTable(w.rig.app, c.model, records(20));
+        w.open();
+        EXPECT_EQ(w.form.series1()->isVisible(), c.rl);
+        EXPECT_EQ(w.form.series2()->isVisible(), c.qd);
+        EXPECT_EQ(w.form.series2()->attachedAxes().contains(w.form.rightAxis()), c.qdOnRight);
+        EXPECT_EQ(w.form.series2()->attachedAxes().contains(w.form.leftAxis()), !c.qdOnRight);
+        EXPECT_EQ(w.form.rightAxis()->isVisible(), c.qd && c.qdOnRight);
+        EXPECT_EQ(w.form.leftAxis()->titleText(), c.leftTitle);
+        if (c.qd && c.qdOnRight) {
+            EXPECT_EQ(w.form.rightAxis()->titleText(), "Qd");
+        }
+        EXPECT_EQ(w.form.series2()->pen().color(), QColor(0, 0, 255));
+        for (C control : {C::cbShowRl, C::cbShowQd, C::Label1, C::lblRVA, C::lblSerie1, C::Label2,
+                          C::lblQVA, C::lblSerie2}) {
+            const bool shown = std::find(c.shown.begin(), c.shown.end(), control) != c.shown.end();
+            EXPECT_EQ(w.shown(control), shown) << static_cast<int>(control);
+        }
+    }
+}
+
+TEST(GraphWindow, ShowGraphBuildsOnceUntilReopened) {
+    WindowRig w;
+    loadTable(w.rig.app, "RVM600PK", records(20));
+    w.open();
+    ASSERT_TRUE(w.form.btnGraph()->isEnabled());
+    w.form.btnGraph()->click();
+    EXPECT_FALSE(w.form.btnGraph()->isEnabled());
+    EXPECT_EQ(w.form.series1()->count(), 20);
+    EXPECT_EQ(w.form.series2()->count(), 20);
+    EXPECT_EQ(w.form.bottomAxis()->min(), 1);
+    EXPECT_EQ(w.form.bottomAxis()->max(), 20);
+    EXPECT_LE(w.form.leftAxis()->min(), 240);
+    EXPECT_GE(w.form.leftAxis()->max(), 259);
+    EXPECT_LE(w.form.rightAxis()->min(), 150);
+    EXPECT_GE(w.form.rightAxis()->max(), 159);
+    ASSERT_FALSE(w.rig.app.memStat.empty());
+    EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').size(),
+              static_cast<qsizetype>(w.rig.app.memStat.lines().size()));
+    EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').first(), "Rl statistics:");
+
+    // Hiding Rl leaves the points and the axis; the right axis goes with Qd.
+    w.form.cbShowQd()->setChecked(false);
+    EXPECT_FALSE(w.form.series2()->isVisible());
+    EXPECT_FALSE(w.form.rightAxis()->isVisible());
+    EXPECT_FALSE(w.shown(GraphControl::lblSerie2));
+    EXPECT_EQ(w.form.series2()->count(), 20);
+
+    w.close();
+    w.open();
+    EXPECT_TRUE(w.form.btnGraph()->isEnabled());
+    EXPECT_EQ(w.form.series1()->count(), 0);
+    EXPECT_TRUE(w.form.memStat()->toPlainText().isEmpty());
+    EXPECT_TRUE(w.form.series2()->isVisible());
+    EXPECT_FALSE(w.form.cbShowQd()->isChecked());
+}
+
+TEST(GraphWindow, ConversionErrorGoesToTheErrorBox) {
+    WindowRig w;
+    auto recs = records(5);
+    recs[3].stat = "4x";
+    loadTable(w.rig.app, "RVM600", recs);
+    w.open();
+    w.form.btnGraph()->click();
+    EXPECT_EQ(w.rig.dialogs.events, std::vector<std::string>{"error: '4x' is not a valid integer "
+                                                             "value."});
+    EXPECT_EQ(w.form.series1()->count(), 3);
+    EXPECT_TRUE(w.form.memStat()->toPlainText().isEmpty());
+}
+
+TEST(GraphWindow, LowBatBoxRebuildsAndWarningsShow) {
+    WindowRig w;
+    auto recs = records(10);
+    for (int i : {1, 3, 4, 5})
+        recs[static_cast<size_t>(i)].stat = "16";
+    recs[2].stat = "2";
+    loadTable(w.rig.app, "RVM600", recs);
+    w.open();
+    w.form.btnGraph()->click();
+    EXPECT_EQ(w.form.series1()->count(), 4);
+    EXPECT_EQ(w.label(GraphControl::lblRVA), "5");
+    EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 3");
+    w.form.cbValarm()->setChecked(false);
+    EXPECT_EQ(w.form.series1()->count(), 10);
+    EXPECT_EQ(w.label(GraphControl::lblRVA), "---");
+    EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 3");
+}
+
+TEST(GraphWindow, CursorReadoutInsideAndOutsideThePlot) {
+    for (const char* model : {"RVM600PK", "VX40"}) {
+        SCOPED_TRACE(model);
+        WindowRig w;
+        loadTable(w.rig.app, model, records(20));
+        w.open();
+        w.form.btnGraph()->click();
+        QApplication::processEvents();
+        const QRectF plot = w.form.chart()->plotArea();
+        ASSERT_GT(plot.width(), 100);
+
+        const bool vx40 = std::string(model) == "VX40";
+        const QPointF at = w.form.chart()->mapToPosition(
+            QPointF(7.2, 250.7), vx40 ? w.form.series2() : w.form.series1());
+        ASSERT_TRUE(plot.contains(at));
+        w.moveTo(at);
+        EXPECT_TRUE(w.form.crossShown());
+        if (vx40) {
+            EXPECT_EQ(w.label(GraphControl::lblSerie2), "Qd:  251 #:    7");
+            EXPECT_TRUE(w.label(GraphControl::lblSerie1).startsWith("Rl: "));
+        } else {
+            EXPECT_EQ(w.label(GraphControl::lblSerie1), "Rl:  251 #:    7");
+            EXPECT_TRUE(w.label(GraphControl::lblSerie2).startsWith("Qd: "));
+        }
+
+        w.moveTo(QPointF(plot.right(), plot.center().y()));
+        EXPECT_FALSE(w.form.crossShown());
+        EXPECT_EQ(w.label(GraphControl::lblSerie1), "");
+        EXPECT_EQ(w.label(GraphControl::lblSerie2), "");
+        w.moveTo(plot.topLeft());
+        EXPECT_TRUE(w.form.crossShown());
+    }
+}
