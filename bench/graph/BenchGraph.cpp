@@ -9,6 +9,7 @@
 #include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "graph/GraphLogic.h"
+#include "graph/HeadlessGraphView.h"
 #include "graph/widgets/LogGraph.h"
 #include "link/SerialLine.h"
 #include "log/LogTable.h"
@@ -77,31 +78,6 @@ public:
     void repaintNow() override {}
 };
 
-// A chart that keeps nothing: the logic's own cost.
-class NoChart final : public IGraphView {
-public:
-    void setAlarmHints(const std::string&) override {}
-    void setControlVisible(GraphControl, bool) override {}
-    void setLabelText(GraphControl, const std::string&) override {}
-    bool isChecked(GraphCheckBox) const override { return true; }
-    void setShowGraphEnabled(bool) override {}
-    void focusShowGraph() override {}
-    void clearTitle() override {}
-    void addTitleLine(const std::string&) override {}
-    void setAxisTitle(GraphAxis, const std::string&) override {}
-    void clearPoints(GraphSeries) override {}
-    void setSeriesActive(GraphSeries, bool) override {}
-    void setSeriesAxis(GraphSeries, GraphAxis) override {}
-    void setSeriesColor(GraphSeries, QRgb) override {}
-    void addPoint(GraphSeries, double, double) override { ++points; }
-    void pointsAdded() override {}
-    QRectF plotArea() const override { return {}; }
-    QPointF valueAt(GraphSeries, QPointF) const override { return {}; }
-    void showCross(QPointF) override {}
-    void hideCross() override {}
-    long points = 0;
-};
-
 struct Core {
     NoLine line;
     SystemClock clock;
@@ -160,7 +136,7 @@ void benchHeadless(const char* name, const std::string& model,
                    const std::vector<std::string>& records) {
     Core core;
     loadRecords(core.app, model, records);
-    NoChart chart;
+    HeadlessGraphView chart;
     GraphLogic logic(core.app, chart);
     logic.SetUpGraph();
     const double build = timeMs([&] { logic.BuildGraph(); }, 7);

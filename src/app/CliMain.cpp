@@ -5,6 +5,8 @@
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
 #include "export/SaveAs.h"
+#include "graph/GraphLogic.h"
+#include "graph/HeadlessGraphView.h"
 #include "link/ComPort.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
@@ -30,7 +32,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3; // a bound stopped the reading; the table is incomplete
 
 int usage() {
-    std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls]\n", stderr);
+    std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n",
+               stderr);
     return kExitUsage;
 }
 
@@ -40,6 +43,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
     QString savePath;
+    bool statistics = false;
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
@@ -47,6 +51,8 @@ int main(int argc, char* argv[]) {
             portName = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
             savePath = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--stats") == 0)
+            statistics = true;
         else
             return usage();
     }
@@ -85,6 +91,15 @@ int main(int argc, char* argv[]) {
         return kExitFailed;
     // What was read is saved through the same export as "Save As", also when a bound stopped it.
     if (!savePath.isEmpty() && (end == ReadLogEnd::Complete || end == ReadLogEnd::Stopped)) {
+        if (statistics) {
+            // The report the graph window writes with its check boxes as they start.
+            HeadlessGraphView view;
+            GraphLogic graph(app, view);
+            RunGuarded(dialogs, [&] {
+                graph.FormActivate();
+                graph.btnGraphClick();
+            });
+        }
         bool saved = false;
         RunGuarded(dialogs, [&] {
             SaveTableToFile(app, savePath);

@@ -78,3 +78,23 @@ TEST(CliSave, AFailedSaveIsReportedWithANonZeroStatus) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Error opening file: "), std::string::npos) << run.err;
 }
+
+TEST(CliSave, StatsWriteTheGraphWindowsReportIntoTheBlock) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("COM1");
+    SimProcess sim({"--link", link, "--model", "RVM600PK", "--count", "30", "--no-pacing"});
+    const QString log = dir.filePath("stats.Log");
+    const CliRun run = runCli({"read", "--port", link, "--save", log, "--stats"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string text = file.readAll().toStdString();
+    const std::string title = "*Log dump from: RVM600PK - s/n: 4711\r\n";
+    EXPECT_EQ(text.rfind(title + "Rl statistics:\r\n", 0), 0u) << text;
+    // Both blocks of the combined model, then one empty line before the headers.
+    EXPECT_NE(text.find("\r\n\r\nQd statistics:\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Qd V alarm: "), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\n\r\n#\tDate / Time\tRl\tQd\tRStat\tQStat\tSeq-Id\tSeq#\t\r\n"),
+              std::string::npos)
+        << text;
+}
