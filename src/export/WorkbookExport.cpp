@@ -93,13 +93,11 @@ std::string toUtf8(const std::string& cp1252) {
 }
 
 // Puts a completely written file on the disk before it replaces the old one.
-int syncFile(const QByteArray& name) {
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int result = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return result;
+int syncFile(IFileLayer& files, const QByteArray& name) {
+    int openError = 0;
+    const std::unique_ptr<IAppendFile> file =
+        files.openForAppend(QFile::decodeName(name), openError);
+    return file ? file->flush() : openError;
 }
 
 [[noreturn]] void throwLibraryError(lxw_error error) {
@@ -173,10 +171,18 @@ bool StoredAsNumber(const std::string& text, double& value) {
     return ok;
 }
 
-std::string SaveToWorkbook(const TitledTable& table, const QString& path) {
+std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileLayer& files) {
     const int rows = table.rows();
     const int cols = table.cols();
     const std::string range = WorkbookRange(rows, cols);
+
+    // The move into place replaces a file whatever its permissions; a file the user may not
+    // write, or one another program holds, is kept as writing it in place would keep it.
+    if (QFileInfo::exists(path)) {
+        int openError = 0;
+        if (!files.openForAppend(path, openError))
+            throwLibraryError(LXW_ERROR_CREATING_XLSX_FILE);
+    }
 
     TemporarySibling temporary(path);
     if (!temporary.valid())
@@ -222,7 +228,7 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& path) {
     struct stat old {};
     if (::stat(target.constData(), &old) == 0)
         ::chmod(temporary.name().constData(), old.st_mode & 07777);
-    if (const int e = syncFile(temporary.name()))
+    if (const int e = syncFile(files, temporary.name()))
         throwSystemError(e);
     if (::rename(temporary.name().constData(), target.constData()) != 0)
         throwSystemError(errno);
