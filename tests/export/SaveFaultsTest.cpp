@@ -224,6 +224,64 @@ TEST(SaveFaults, FullDiskKeepsTheEarlierBlocksOfTheTextLog) {
     }
 }
 
+TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("RVM4711.xls");
+    SimRig rig;
+    fillRecords(rig.app, 5);
+    SaveToWorkbook(TitledTable(rig.app.table, "old"), path);
+    const std::string old = readFile(path);
+    fillRecords(rig.app, 2000);
+    // The complete new workbook, for its size; the sheet the writer spills to a scratch file
+    // before packing it is several times larger.
+    QTemporaryDir elsewhere;
+    SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.state)),
+                   elsewhere.filePath("full.xls"));
+    const std::string complete = readFile(elsewhere.filePath("full.xls"));
+    const size_t full = complete.size();
+    const size_t sheet = sheetSize(complete);
+
+    const std::string zipFailed =
+        errorBox("Zip generic error ZIP_ERRNO while creating the xlsx file.");
+    struct Case {
+        const char* name;
+        size_t limit;
+        std::string shown; // empty: written
+    } const cases[] = {
+        {"no room at all", 0, zipFailed},
+        {"room for the start of the workbook", 1000, zipFailed},
+        {"the writer's scratch sheet is cut, the packed workbook would fit", full / 2,
+         writeErrorBox(EIO)},
+        {"room for the packed workbook, one byte short for the scratch sheet", sheet - 1,
+         writeErrorBox(EIO)},
+        {"just room for the scratch sheet", sheet, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        rig.dialogs.events.clear();
+        rig.app.state.DataSaved = false;
+        rig.dialogs.saveAnswer = SaveDialogResult{path, kWorkbookEntry};
+
+        const std::string seen = inChild([&] {
+            if (!limitFileSize(c.limit))
+                return std::string("cannot limit the file size");
+            RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, SystemFileLayer(), QString()); });
+            return outcome(rig);
+        });
+
+        if (c.shown.empty()) {
+            EXPECT_EQ(seen, expectedOutcome({"save"}, true, rig.app.table));
+            EXPECT_EQ(sheetSize(readFile(path)), sheetSize(complete));
+        } else {
+            EXPECT_EQ(seen, expectedOutcome({"save", c.shown}, false, rig.app.table));
+            EXPECT_EQ(digest(readFile(path)), digest(old));
+            EXPECT_EQ(sheetSize(readFile(path)), sheetSize(old));
+        }
+        EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});
+        writeFile(path, old);
+    }
+}
+
 TEST(SaveFaults, FailingFileCallsKeepTheEarlierBlocksOfTheTextLog) {
     struct Case {
         const char* name;
