@@ -35,8 +35,8 @@ void writeTextLog(App& app, IFileLayer& files, const QString& path) {
     AppendTextLog(files, path, BuildTextLogBlock(titled, app.memStat));
 }
 
-void writeWorkbook(App& app, const QString& path) {
-    SaveToWorkbook(TitledTable(app.table, LogTitle(app.state)), path);
+void writeWorkbook(App& app, IFileLayer& files, const QString& path) {
+    SaveToWorkbook(TitledTable(app.table, LogTitle(app.state)), path, files);
 }
 
 } // namespace
@@ -64,7 +64,7 @@ void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
     {
         BusyCursor busy(app.dialogs);
         if (chosen->filterIndex == kWorkbookEntry) {
-            writeWorkbook(app, chosen->fileName);
+            writeWorkbook(app, files, chosen->fileName);
             s.DataSaved = true;
             return;
         }
@@ -91,7 +91,7 @@ void SaveTableToFile(App& app, const QString& path, IFileLayer& files) {
     if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
         writeTextLog(app, files, path);
     else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
-        writeWorkbook(app, path);
+        writeWorkbook(app, files, path);
     else
         throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
     app.state.DataSaved = true;

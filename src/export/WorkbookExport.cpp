@@ -9,10 +9,13 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 #include <xlsxwriter.h>
+#include <zlib.h>
 
 namespace {
 
@@ -93,13 +96,121 @@ std::string toUtf8(const std::string& cp1252) {
 }
 
 // Puts a completely written file on the disk before it replaces the old one.
-int syncFile(const QByteArray& name) {
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int result = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return result;
+int syncFile(IFileLayer& files, const QByteArray& name) {
+    int openError = 0;
+    const std::unique_ptr<IAppendFile> file =
+        files.openForAppend(QFile::decodeName(name), openError);
+    return file ? file->flush() : openError;
+}
+
+uint32_t littleEndian(const QByteArray& bytes, qsizetype at, int count) {
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+    return value;
+}
+
+// The name of the first element of an XML text: "worksheet" for "<?xml ...?><worksheet ...>".
+QByteArray rootName(const QByteArray& head) {
+    qsizetype at = head.indexOf('<');
+    while (at >= 0 && at + 1 < head.size() && (head[at + 1] == '?' || head[at + 1] == '!'))
+        at = head.indexOf('<', at + 1);
+    if (at < 0)
+        return {};
+    qsizetype end = at + 1;
+    while (end < head.size() && !std::strchr(" \t\r\n/>", head[end]))
+        ++end;
+    return head.mid(at + 1, end - at - 1);
+}
+
+// Unpacks one part of a zip and tells whether it is whole: the length and checksum its directory
+// entry records and, for an XML part, the closing tag of its first element at the end.
+bool partComplete(const char* packed, uint32_t packedSize, int method, uint32_t size, uint32_t crc,
+                  bool xml) {
+    constexpr int kStored = 0;
+    constexpr int kDeflated = 8;
+    constexpr qsizetype kHead = 512;
+    constexpr qsizetype kTail = 64;
+    QByteArray head;
+    QByteArray tail;
+    uLong sum = crc32(0, nullptr, 0);
+    uint64_t total = 0;
+    const auto take = [&](const char* bytes, qsizetype count) {
+        sum = crc32(sum, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(count));
+        total += static_cast<uint64_t>(count);
+        if (head.size() < kHead)
+            head.append(bytes, std::min(count, kHead - head.size()));
+        tail = count >= kTail ? QByteArray(bytes + count - kTail, kTail)
+                              : (tail + QByteArray(bytes, count)).right(kTail);
+    };
+    if (method == kStored) {
+        take(packed, packedSize);
+    } else if (method == kDeflated) {
+        z_stream stream{};
+        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+            return false;
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed));
+        stream.avail_in = packedSize;
+        std::vector<char> out(1 << 16);
+        int result = Z_OK;
+        while (result == Z_OK) {
+            stream.next_out = reinterpret_cast<Bytef*>(out.data());
+            stream.avail_out = static_cast<uInt>(out.size());
+            result = inflate(&stream, Z_NO_FLUSH);
+            if (result == Z_OK || result == Z_STREAM_END)
+                take(out.data(), static_cast<qsizetype>(out.size() - stream.avail_out));
+        }
+        inflateEnd(&stream);
+        if (result != Z_STREAM_END)
+            return false;
+    } else {
+        return false;
+    }
+    if (total != size || sum != crc)
+        return false;
+    const QByteArray root = rootName(head);
+    return !xml || (!root.isEmpty() && tail.trimmed().endsWith("</" + root + ">"));
+}
+
+// Reads a workbook back and tells whether every part in it is whole.
+bool workbookComplete(const QByteArray& name) {
+    QFile file(QFile::decodeName(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray zip = file.readAll();
+    constexpr qsizetype kEndRecord = 22; // the writer adds no zip comment
+    constexpr qsizetype kDirEntry = 46;
+    constexpr qsizetype kLocalHeader = 30;
+    const qsizetype end = zip.size() - kEndRecord;
+    if (end < 0 || zip.mid(end, 4) != "PK\x05\x06")
+        return false;
+    uint32_t parts = littleEndian(zip, end + 10, 2);
+    qsizetype at = littleEndian(zip, end + 16, 4);
+    if (parts == 0)
+        return false;
+    for (; parts > 0; --parts) {
+        if (at + kDirEntry > end || zip.mid(at, 4) != "PK\x01\x02")
+            return false;
+        const int method = static_cast<int>(littleEndian(zip, at + 10, 2));
+        const uint32_t crc = littleEndian(zip, at + 16, 4);
+        const uint32_t packedSize = littleEndian(zip, at + 20, 4);
+        const uint32_t size = littleEndian(zip, at + 24, 4);
+        const qsizetype nameLength = littleEndian(zip, at + 28, 2);
+        const QByteArray part = zip.mid(at + kDirEntry, nameLength);
+        const qsizetype local = littleEndian(zip, at + 42, 4);
+        at +=
+            kDirEntry + nameLength + littleEndian(zip, at + 30, 2) + littleEndian(zip, at + 32, 2);
+        if (local + kLocalHeader > end || zip.mid(local, 4) != "PK\x03\x04")
+            return false;
+        const qsizetype data = local + kLocalHeader + littleEndian(zip, local + 26, 2) +
+                               littleEndian(zip, local + 28, 2);
+        if (data + packedSize > end)
+            return false;
+        const bool xml = part.endsWith(".xml") || part.endsWith(".rels");
+        if (!partComplete(zip.constData() + data, packedSize, method, size, crc, xml))
+            return false;
+    }
+    return true;
 }
 
 [[noreturn]] void throwLibraryError(lxw_error error) {
@@ -173,10 +284,18 @@ bool StoredAsNumber(const std::string& text, double& value) {
     return ok;
 }
 
-std::string SaveToWorkbook(const TitledTable& table, const QString& path) {
+std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileLayer& files) {
     const int rows = table.rows();
     const int cols = table.cols();
     const std::string range = WorkbookRange(rows, cols);
+
+    // The move into place replaces a file whatever its permissions; a file the user may not
+    // write, or one another program holds, is kept as writing it in place would keep it.
+    if (QFileInfo::exists(path)) {
+        int openError = 0;
+        if (!files.openForAppend(path, openError))
+            throwLibraryError(LXW_ERROR_CREATING_XLSX_FILE);
+    }
 
     TemporarySibling temporary(path);
     if (!temporary.valid())
@@ -217,12 +336,17 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& path) {
         throwLibraryError(writeError);
     if (closeError != LXW_NO_ERROR)
         throwLibraryError(closeError);
+    // The writer packs its parts from scratch files without checking its writes to them, so a
+    // full disk can leave a sheet cut short in a workbook it reports as written. It does not say
+    // why, so the system's general input/output error stands for the reason.
+    if (!workbookComplete(temporary.name()))
+        throwSystemError(EIO);
 
     const QByteArray target = QFile::encodeName(path);
     struct stat old {};
     if (::stat(target.constData(), &old) == 0)
         ::chmod(temporary.name().constData(), old.st_mode & 07777);
-    if (const int e = syncFile(temporary.name()))
+    if (const int e = syncFile(files, temporary.name()))
         throwSystemError(e);
     if (::rename(temporary.name().constData(), target.constData()) != 0)
         throwSystemError(errno);

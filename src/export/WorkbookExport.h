@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/FileLayer.h"
+
 #include <QString>
 #include <string>
 
@@ -20,7 +22,9 @@ bool StoredAsNumber(const std::string& text, double& value);
 // given path: CR bytes removed, cells converted from Windows-1252, cut at 32,767 characters;
 // plain decimal numbers (StoredAsNumber) as numbers, everything else as text. The workbook is
 // written next to the target under a temporary name and moved over it only when complete, so
-// a failure leaves an existing file as it was. Throws AppError "Excel OLE server not found" when
-// no workbook can be made, or with the writer's own text when writing fails. Returns the range
-// written ("A1:H6").
-std::string SaveToWorkbook(const TitledTable& table, const QString& path);
+// a failure leaves an existing file as it was; an existing file that cannot be opened for
+// writing is not replaced. Throws AppError "Excel OLE server not found" when no workbook can be
+// made, with the writer's own text when it fails, or "Error writing file: <errno>" when the
+// system does. Returns the range written ("A1:H6").
+std::string SaveToWorkbook(const TitledTable& table, const QString& path,
+                           IFileLayer& files = SystemFileLayer());

@@ -56,14 +56,16 @@ inline QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// The system's files, with one call made to fail: opening with an error number, or writing
-// (after letting `writeBefore` bytes through) or flushing with an error number.
+// The system's files, with calls made to fail with an error number: opening, asking the size,
+// writing (after letting `writeBefore` bytes through), flushing or cutting back.
 class FailingFiles final : public IFileLayer {
 public:
     int openError = 0;
+    int sizeError = 0;
     int writeError = 0;
     size_t writeBefore = 0;
     int flushError = 0;
+    int truncateError = 0;
 
     std::unique_ptr<IAppendFile> openForAppend(const QString& path, int& errorNumber) override {
         if (openError != 0) {
@@ -81,7 +83,9 @@ private:
     public:
         File(std::unique_ptr<IAppendFile> real, FailingFiles& how)
             : m_real(std::move(real)), m_how(how) {}
-        int size(int64_t& length) override { return m_real->size(length); }
+        int size(int64_t& length) override {
+            return m_how.sizeError != 0 ? m_how.sizeError : m_real->size(length);
+        }
         int write(const char* data, size_t length) override {
             if (m_how.writeError == 0)
                 return m_real->write(data, length);
@@ -92,7 +96,9 @@ private:
             const int e = m_real->flush();
             return m_how.flushError != 0 ? m_how.flushError : e;
         }
-        int truncate(int64_t length) override { return m_real->truncate(length); }
+        int truncate(int64_t length) override {
+            return m_how.truncateError != 0 ? m_how.truncateError : m_real->truncate(length);
+        }
 
     private:
         std::unique_ptr<IAppendFile> m_real;

@@ -43,6 +43,8 @@ void FakeDialogs::error(const std::string& text) {
 std::optional<SaveDialogResult> FakeDialogs::saveFile(const SaveDialogSetup& setup) {
     events.push_back("save");
     lastSaveSetup = setup;
+    if (onSave)
+        onSave();
     return saveAnswer;
 }
 

@@ -28,6 +28,8 @@ public:
     // The save dialog's answer; nullopt cancels.
     std::optional<SaveDialogResult> saveAnswer;
     SaveDialogSetup lastSaveSetup;
+    // Runs when the save dialog closes, before its answer is used.
+    std::function<void()> onSave;
     // Runs while a modal window "is shown".
     std::function<void(ModalWindow)> onModal;
     int busyDepth = 0;
