@@ -88,6 +88,12 @@ void TForm1::buildControls() {
     m_grdData->horizontalHeader()->setFixedHeight(LogTable::kDefaultRowHeight);
     m_grdData->horizontalHeader()->setSectionsMovable(true);
     m_grdData->horizontalHeader()->setHighlightSections(false);
+    // The columns are sized for Tahoma; where it is missing, a narrow face keeps the date and
+    // time readable in its 112 pixels.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("DejaVu Sans Condensed"),
+                                QStringLiteral("Liberation Sans Narrow"),
+                                QStringLiteral("Arial Narrow")});
     m_grdData->setFont(QFont(QStringLiteral("Tahoma"), 8));
     m_grdData->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; }"));
     m_grdData->setSelectionMode(QAbstractItemView::ContiguousSelection);
