@@ -12,8 +12,10 @@
 #include "text/Clock.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QRegularExpression>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -21,6 +23,9 @@
 #define STDERR_FILENO 2
 #else
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <dirent.h>
 #endif
 
 namespace {
@@ -32,9 +37,34 @@ constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3; // a bound stopped the reading; the table is incomplete
 
 int usage() {
-    std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n",
+    std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
+               "                        [--repeat N]\n",
                stderr);
     return kExitUsage;
+}
+
+// Resident memory in kB and open file descriptors of this process (-1 where the system does
+// not tell), for watching a long-lived process over many runs.
+void printResources(int run) {
+    long rssKb = -1;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                rssKb = line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    long openFds = -1;
+#ifdef Q_OS_LINUX
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        openFds = 0;
+        while (const dirent* entry = readdir(fds))
+            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != dirfd(fds))
+                ++openFds;
+        closedir(fds);
+    }
+#endif
+    std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, rssKb, openFds);
+    std::fflush(stderr);
 }
 
 } // namespace
@@ -42,6 +72,7 @@ int usage() {
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
+    int repeat = 1;
     QString savePath;
     bool statistics = false;
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
@@ -49,6 +80,8 @@ int main(int argc, char* argv[]) {
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
             portName = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
+            repeat = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
             savePath = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--stats") == 0)
@@ -56,6 +89,8 @@ int main(int argc, char* argv[]) {
         else
             return usage();
     }
+    if (repeat < 1)
+        return usage();
 
     TComPort port;
     // COMn goes through the same mapping as the window's selector; anything else is a device.
@@ -79,13 +114,23 @@ int main(int argc, char* argv[]) {
     if (!controls.readLogEnabled)
         return kExitFailed;
 
+    // With --repeat the same "Read log" runs again and again in this one process, as a user
+    // clicking it all day would; each run reports what the process holds afterwards.
     ReadLogEnd end = ReadLogEnd::Refused;
     bool failed = true;
-    RunGuarded(dialogs, [&] {
-        end = ReadLog(app);
-        failed = false;
-    });
-    out.finishProgress();
+    for (int run = 1; run <= repeat; ++run) {
+        end = ReadLogEnd::Refused;
+        failed = true;
+        RunGuarded(dialogs, [&] {
+            end = ReadLog(app);
+            failed = false;
+        });
+        out.finishProgress();
+        if (repeat > 1)
+            printResources(run);
+        if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped))
+            break;
+    }
     port.closePort();
     if (failed)
         return kExitFailed;

@@ -7,6 +7,8 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <termios.h>
 #endif
 
 namespace {
@@ -75,6 +77,20 @@ int systemErrorOf(const QSerialPort& serial, int savedErrno) {
 // A failure of the device itself, as opposed to a wait that found nothing to do.
 bool isDeviceFailure(QSerialPort::SerialPortError error) {
     return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
+}
+
+// Sending goes on as if XON had come. Discarding the output starts a new exchange: an XOFF
+// that noise or an earlier answer left as the last byte on the line must not hold back every
+// later command for good.
+void resumeOutput(QSerialPort& serial) {
+#ifdef Q_OS_WIN
+    EscapeCommFunction(serial.handle(), SETXON);
+#else
+    // Resuming alone only undoes our own suspension; suspending first makes the terminal
+    // forget the stop a received XOFF set as well.
+    tcflow(serial.handle(), TCOOFF);
+    tcflow(serial.handle(), TCOON);
+#endif
 }
 
 } // namespace
@@ -175,6 +191,8 @@ void TComPort::discardBuffers(bool input, bool output) {
         m_serial->clearError();
         throw EComPort(5, code);
     }
+    if (output)
+        resumeOutput(*m_serial);
 }
 
 int TComPort::bytesWaiting() {
@@ -189,9 +207,12 @@ int TComPort::bytesWaiting() {
     // An empty wait reports a timeout, which only means nothing came.
     const int code = systemErrorOf(*m_serial, errno);
     m_serial->clearError();
-    if (isDeviceFailure(error))
+    const auto received = m_serial->bytesAvailable();
+    // Bytes that came before the device failed (a pulled adapter) are the user's data: they
+    // are handed out first, and the failure shows on the poll that finds none left.
+    if (isDeviceFailure(error) && received <= 0)
         throw EComPort(10, code);
-    return static_cast<int>(m_serial->bytesAvailable());
+    return static_cast<int>(received);
 }
 
 int TComPort::readBytes(char* buffer, int count) {

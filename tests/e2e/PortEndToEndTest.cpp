@@ -15,15 +15,6 @@
 
 namespace {
 
-// A scenario file in the test's own folder.
-QString writeScenario(const QTemporaryDir& dir, const QByteArray& json) {
-    const QString path = dir.filePath(QStringLiteral("scenario.json"));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(json);
-    return path;
-}
-
 // Polls until at least n bytes wait or a generous bound passes; returns what waits.
 int waitForBytes(TComPort& port, int n) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);

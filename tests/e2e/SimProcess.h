@@ -1,9 +1,20 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+// A scenario file in the test's own folder.
+inline QString writeScenario(const QTemporaryDir& dir, const QByteArray& json) {
+    const QString path = dir.filePath(QStringLiteral("scenario.json"));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(json);
+    return path;
+}
 
 // One instrument-sim process (serving a link, or holding a device), stopped when it goes.
 class SimProcess {

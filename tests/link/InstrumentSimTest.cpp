@@ -357,3 +357,26 @@ TEST(SimFaults, EndlessModeNeverEnds) {
     EXPECT_EQ(tail.find('\0'), std::string::npos);
     EXPECT_TRUE(instrument.nextEvent(now).has_value());
 }
+
+TEST(SimFaults, EndlessTextAfterTheChosenCommand) {
+    QString error;
+    const sim::Scenario s = sim::scenarioFromJson(
+        R"({"count": 2, "endless": true, "endlessText": "x", "endlessAfter": "DPS",
+            "dumpReport": "report\r\n", "paced": false})",
+        &error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    sim::InstrumentSim instrument(s);
+    // Before the command the instrument is quiet, and its log still ends.
+    instrument.receive("LE\r\n", Duration{0});
+    EXPECT_EQ(instrument.take(100000, milliseconds(10)), instrument.logStream());
+    EXPECT_EQ(instrument.logStream().back(), '*');
+    EXPECT_EQ(instrument.nextEvent(milliseconds(10)), std::nullopt);
+
+    instrument.receive("DPS\r\n", milliseconds(20));
+    std::string answer;
+    for (int i = 1; i <= 100; ++i)
+        answer += instrument.take(instrument.available(milliseconds(20 + i)), milliseconds(20 + i));
+    ASSERT_GT(answer.size(), 100000u);
+    EXPECT_EQ(answer.substr(0, 8), "report\r\n");
+    EXPECT_EQ(answer.find_first_not_of('x', 8), std::string::npos);
+}

@@ -15,8 +15,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -27,6 +29,11 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+
+// Before a pulled cable: the program's side of the terminal must be found empty this many
+// times, this far apart (bytes just written may not be counted yet).
+constexpr int kDrainedChecks = 2;
+constexpr std::chrono::milliseconds kDrainCheckStep{10};
 
 void onSignal(int) {
     g_stop = 1;
@@ -81,6 +88,12 @@ int hold(int argc, char* argv[], const QString& device) {
         sigsuspend(&waitMask);
     port.close();
     return 0;
+}
+
+// Bytes waiting on the terminal's side that the program reads.
+int unreadBytes(int slave) {
+    int n = 0;
+    return ioctl(slave, FIONREAD, &n) == 0 ? n : 0;
 }
 
 // The link points at our terminal: remove it, but never a link a later instance has made.
@@ -204,18 +217,27 @@ int main(int argc, char* argv[]) {
     size_t recorded = 0;
     std::string outgoing; // taken from the instrument, not yet accepted by the terminal
     bool cut = false;
+    int drainedChecks = 0; // checks in a row that found the program's side of the terminal empty
 
     while (!g_stop) {
         const sim::Duration t = now();
-        if (const size_t due = instrument.available(t))
-            outgoing += instrument.take(due, t);
+        // Only what the terminal can take: an instrument that never stops must not pile up here.
+        if (outgoing.empty()) {
+            if (const size_t due = instrument.available(t))
+                outgoing = instrument.take(due, t);
+        }
         while (!outgoing.empty()) {
             const ssize_t n = write(master, outgoing.data(), outgoing.size());
             if (n <= 0)
                 break; // the terminal's queue is full: wait until it takes more
             outgoing.erase(0, static_cast<size_t>(n));
         }
-        if (instrument.disconnected(t)) {
+        // The cable is pulled once the program has taken every byte sent before the cut (a
+        // hangup discards what still waits in the terminal), so the fault strikes at the same
+        // byte of the stream however busy the machine is.
+        const bool cutDue = instrument.disconnected(t) && outgoing.empty();
+        drainedChecks = cutDue && unreadBytes(slave) == 0 ? drainedChecks + 1 : 0;
+        if (drainedChecks >= kDrainedChecks) {
             cut = true;
             break;
         }
@@ -223,7 +245,12 @@ int main(int argc, char* argv[]) {
         // stop signal comes; the schedule is absolute, so pacing does not drift.
         timespec timeout{};
         timespec* wait = nullptr;
-        if (const auto next = instrument.nextEvent(t)) {
+        std::optional<sim::Duration> next;
+        if (cutDue)
+            next = t + kDrainCheckStep;
+        else if (outgoing.empty())
+            next = instrument.nextEvent(t);
+        if (next) {
             const auto left = std::max(sim::Duration(0), *next - now());
             timeout.tv_sec = static_cast<time_t>(left.count() / 1000000000);
             timeout.tv_nsec = static_cast<long>(left.count() % 1000000000);

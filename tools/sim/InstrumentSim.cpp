@@ -141,6 +141,8 @@ Scenario scenarioFromJson(const QByteArray& json, QString* error) {
         {"garbage", QJsonValue::String},
         {"starInRecord", QJsonValue::Double},
         {"endless", QJsonValue::Bool},
+        {"endlessText", QJsonValue::String},
+        {"endlessAfter", QJsonValue::String},
         {"dumpReport", QJsonValue::String},
         {"paced", QJsonValue::Bool},
         {"byteMicros", QJsonValue::Double},
@@ -200,6 +202,9 @@ Scenario scenarioFromJson(const QByteArray& json, QString* error) {
     text("garbage", s.garbage);
     s.starInRecord = o.value("starInRecord").toInt(s.starInRecord);
     s.endless = o.value("endless").toBool(s.endless);
+    if (o.contains("endlessText"))
+        s.endlessText = toBytes(o.value("endlessText").toString());
+    text("endlessAfter", s.endlessAfter);
     if (o.contains("dumpReport"))
         s.dumpReport = toBytes(o.value("dumpReport").toString());
     s.paced = o.value("paced").toBool(s.paced);
@@ -234,7 +239,8 @@ InstrumentSim::InstrumentSim(Scenario scenario) : m_scenario(std::move(scenario)
     }
     for (const auto& line : s.trailer)
         m_stream += line + s.lineEnd;
-    if (!s.endless)
+    // An instrument that talks without end after its log never finishes the log.
+    if (!s.endless || s.endlessAfter != "LE")
         m_stream += s.terminator;
 }
 
@@ -257,6 +263,12 @@ void InstrumentSim::receive(const std::string& bytes, Duration now) {
 
 void InstrumentSim::command(const std::string& line, Duration now) {
     m_received.push_back({now, line});
+    answer(line, now);
+    if (m_scenario.endless && line == m_scenario.endlessAfter)
+        m_endlessActive = true;
+}
+
+void InstrumentSim::answer(const std::string& line, Duration now) {
     const Scenario& s = m_scenario;
     if (line.empty()) {
         ++m_handshakes;
@@ -309,7 +321,6 @@ void InstrumentSim::command(const std::string& line, Duration now) {
             m_cutIsDisconnect = true;
         }
         send(m_stream, now);
-        m_endlessActive = s.endless;
         return;
     }
     if (line == "DPS") {
@@ -336,9 +347,12 @@ void InstrumentSim::refillEndless(Duration now) {
     size_t wanted = 4096;
     if (m_scenario.paced && now > m_outStart)
         wanted = static_cast<size_t>((now - m_outStart) / byteTime()) + 64;
-    while (m_out.size() - m_outPos < wanted) {
-        m_out += "NOISE " + std::to_string(++m_endlessCounter) + " no record here\r\n";
-    }
+    const std::string* text = m_scenario.endlessText && !m_scenario.endlessText->empty()
+                                  ? &*m_scenario.endlessText
+                                  : nullptr;
+    while (m_out.size() - m_outPos < wanted)
+        m_out +=
+            text ? *text : "NOISE " + std::to_string(++m_endlessCounter) + " no record here\r\n";
     if (m_outPos > kCompactAbove && m_cutAt < 0) {
         m_out.erase(0, m_outPos);
         m_outPos = 0;

@@ -46,6 +46,10 @@ struct Scenario {
     std::string garbage;          // bytes sent between records
     int starInRecord = -1;        // 1-based record that gets a "*" in its middle
     bool endless = false;         // after the stream, non-record lines without end
+    // What an endless instrument repeats (numbered lines that are not records; "x" gives one
+    // line that never ends), and the command after whose answer it starts ("LE", "FV", "DPS").
+    std::optional<std::string> endlessText;
+    std::string endlessAfter = "LE";
 
     std::optional<std::string> dumpReport; // answer to "DPS"; default a short report
 
@@ -93,6 +97,7 @@ public:
 
 private:
     void command(const std::string& line, Duration now);
+    void answer(const std::string& line, Duration now);
     void send(const std::string& bytes, Duration now);
     void refillEndless(Duration now);
     Duration byteTime() const;
