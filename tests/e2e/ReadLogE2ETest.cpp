@@ -1,5 +1,6 @@
 #include "Fakes.h"
 #include "InstrumentSim.h"
+#include "SimProcess.h"
 #include "app/App.h"
 #include "app/Handlers.h"
 #include "link/ComPort.h"
@@ -14,25 +15,6 @@
 #include <memory>
 
 namespace {
-
-// instrument-sim on a pseudo-terminal at 9600 bit/s, for as long as the object lives.
-class SimProcess {
-public:
-    SimProcess(const QString& link, const QStringList& options) {
-        m_process.setProgram(QStringLiteral(LOGDUMP_SIM_PATH));
-        m_process.setArguments(QStringList{QStringLiteral("--link"), link} + options);
-        m_process.start();
-        for (int i = 0; i < 200 && !QFileInfo(link).isSymLink(); ++i)
-            QThread::msleep(10);
-    }
-    ~SimProcess() {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-
-private:
-    QProcess m_process;
-};
 
 std::string headerLine(const std::string& model) {
     if (model == "RVM600PK")
@@ -62,8 +44,8 @@ TEST(EndToEnd, CliReadsEveryModelOverAPseudoTerminal) {
     for (size_t i = 0; i < models.size(); ++i) {
         const QString link = dir.filePath(QStringLiteral("port%1").arg(i));
         sims.push_back(std::make_unique<SimProcess>(
-            link, QStringList{"--model", QString::fromStdString(models[i]), "--count",
-                              QString::number(kRecords)}));
+            QStringList{"--link", link, "--model", QString::fromStdString(models[i]), "--count",
+                        QString::number(kRecords)}));
         auto cli = std::make_unique<QProcess>();
         QStringList args{"read", "--port", link};
         if (i == 0) {
@@ -95,7 +77,7 @@ TEST(EndToEnd, CliReportsFailuresWithTheBoxTextsAndANonZeroStatus) {
     scenario.write(R"({"handshake": "silent"})");
     scenario.close();
     const QString link = dir.filePath("port");
-    SimProcess sim(link, {"--scenario", scenario.fileName()});
+    SimProcess sim({"--link", link, "--scenario", scenario.fileName()});
 
     struct Case {
         QString port;
@@ -123,7 +105,7 @@ TEST(EndToEnd, CliReportsFailuresWithTheBoxTextsAndANonZeroStatus) {
 TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
     QTemporaryDir dir;
     const QString link = dir.filePath("COM2");
-    SimProcess sim(link, {"--model", "RVM600P", "--count", "200"});
+    SimProcess sim({"--link", link, "--model", "RVM600P", "--count", "200"});
     qputenv("LOGDUMP_COM2", link.toLocal8Bit());
     TComPort port;
     port.setPort(QStringLiteral("COM2"));
