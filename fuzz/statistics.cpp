@@ -2,11 +2,12 @@
 // report is well formed, its counts add up, and it answers at once whatever the range.
 #include "Fakes.h"
 #include "FuzzSupport.h"
+#include "InstrumentSim.h"
+#include "SimSerialLine.h"
 #include "app/App.h"
 #include "graph/GraphFormat.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
-#include "link/SerialLine.h"
 
 #include <cmath>
 #include <cstdint>
@@ -14,19 +15,6 @@
 #include <regex>
 
 namespace {
-
-class NoLine final : public ISerialLine {
-public:
-    void openPort() override {}
-    void closePort() override {}
-    bool connected() const override { return true; }
-    QString port() const override { return QStringLiteral("COM1"); }
-    void setPort(const QString&) override {}
-    void discardBuffers(bool, bool) override {}
-    int bytesWaiting() override { return 0; }
-    int readBytes(char*, int) override { return 0; }
-    int writeText(const std::string& text) override { return static_cast<int>(text.size()); }
-};
 
 void checkFormat(double value) {
     if (!std::isfinite(value) || std::fabs(value) > 1e300 || std::fabs(value) < 1e-300)
@@ -57,8 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const std::string model = fuzz::modelFor(data[0]);
     const bool combined = model == "RVM600PK";
-    NoLine line;
     VirtualClock clock;
+    sim::Scenario noLog;
+    noLog.count = 0;
+    sim::InstrumentSim instrument(noLog);
+    SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
     FakeControls controls;
     App app(line, clock, dialogs, controls);
