@@ -3,6 +3,8 @@
 #include "text/AppError.h"
 #include "text/Clock.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isDigit(char c) {
@@ -68,7 +70,7 @@ int CountChar(const std::string& text, char c) {
 
 std::string GetField(const std::string& text, int n, char separator) {
     std::string rest = text.substr(0, text.find('\n'));
-    rest = rest.substr(0, rest.find('\r'));
+    rest.resize(std::min(rest.size(), rest.find('\r')));
     bool passed = false;
     for (int k = 1; k < n; ++k) {
         const auto p = rest.find(separator);
