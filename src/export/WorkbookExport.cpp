@@ -287,7 +287,7 @@ bool StoredAsNumber(const std::string& text, double& value) {
 std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileLayer& files) {
     const int rows = table.rows();
     const int cols = table.cols();
-    const std::string range = WorkbookRange(rows, cols);
+    std::string range = WorkbookRange(rows, cols);
 
     // The move into place replaces a file whatever its permissions; a file the user may not
     // write, or one another program holds, is kept as writing it in place would keep it.

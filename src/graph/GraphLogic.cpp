@@ -45,7 +45,7 @@ std::optional<SeriesColumns> seriesColumns(const std::string& modelName, GraphSe
 }
 
 GraphLogic::GraphLogic(App& app, IGraphView& view, QLocale locale)
-    : m_app(app), m_view(view), m_locale(std::move(locale)) {}
+    : m_app(app), m_view(view), m_locale(locale) {}
 
 void GraphLogic::FormActivate() {
     SetUpGraph();

@@ -108,7 +108,7 @@ EComPort::EComPort(int messageNo, int systemError)
 
 QString deviceForPortName(const QString& name) {
     const QByteArray variable = "LOGDUMP_" + name.toUpper().toLatin1();
-    const QString mapped = qEnvironmentVariable(variable.constData());
+    QString mapped = qEnvironmentVariable(variable.constData());
     if (!mapped.isEmpty())
         return mapped;
 #ifdef Q_OS_WIN
