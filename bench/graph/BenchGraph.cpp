@@ -6,12 +6,12 @@
 //   bench_graph --show MODEL SECONDS show the window with a built graph for a screen capture
 
 #include "InstrumentSim.h"
+#include "SimRig.h"
 #include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
 #include "graph/widgets/LogGraph.h"
-#include "link/SerialLine.h"
 #include "log/LogTable.h"
 #include "text/Clock.h"
 
@@ -32,58 +32,10 @@
 
 namespace {
 
-// Nothing behind the procedures but the graph: no port, no user, no main window.
-class NoLine final : public ISerialLine {
-public:
-    void openPort() override {}
-    void closePort() override {}
-    bool connected() const override { return false; }
-    QString port() const override { return QStringLiteral("COM1"); }
-    void setPort(const QString&) override {}
-    void discardBuffers(bool, bool) override {}
-    int bytesWaiting() override { return 0; }
-    int readBytes(char*, int) override { return 0; }
-    int writeText(const std::string& text) override { return static_cast<int>(text.size()); }
-};
-
-class NoDialogs final : public IDialogs {
-public:
-    void message(const std::string& text) override { std::printf("message: %s\n", text.c_str()); }
-    bool confirmYesNo(const std::string&) override { return true; }
-    bool confirmOkCancel(const std::string&) override { return true; }
-    void error(const std::string& text) override { std::printf("error: %s\n", text.c_str()); }
-    std::optional<SaveDialogResult> saveFile(const SaveDialogSetup&) override { return {}; }
-    void beep() override {}
-    void setBusyCursor(bool) override {}
-    void showModal(ModalWindow) override {}
-};
-
-class NoControls final : public IMainControls {
-public:
-    void memErrClear() override {}
-    void memErrAddLine(const std::string&) override {}
-    void setDataReadCaption(const std::string&) override {}
-    void repaintDataRead() override {}
-    void setGaugeMax(int) override {}
-    void setGaugePosition(int) override {}
-    void setReadLogEnabled(bool) override {}
-    void focusReadLog() override {}
-    void focusPortSelector() override {}
-    void setGraphEnabled(bool) override {}
-    void setGraphVisible(bool) override {}
-    void setSaveAsEnabled(bool) override {}
-    void setTableClientWidth(int) override {}
-    int tableClientHeight() const override { return 400; }
-    void scrollTableToEnd() override {}
-    void repaintNow() override {}
-};
-
+// Nothing behind the procedures but the graph: the test rig's simulator and fakes, unused.
 struct Core {
-    NoLine line;
-    SystemClock clock;
-    NoDialogs dialogs;
-    NoControls controls;
-    App app{line, clock, dialogs, controls};
+    SimRig rig;
+    App& app = rig.app;
 };
 
 // Fills the table as the download does, from record lines of the simulated instrument.
