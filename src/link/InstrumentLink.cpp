@@ -60,6 +60,20 @@ void ReadRaw(ISerialLine& port, IClock& clock, uint8_t count, std::string& targe
     }
 }
 
+bool AnswersHandshake(ISerialLine& port, IClock& clock, std::string& reply) {
+    constexpr uint8_t kReplySilence = 10; // polls of 50 ms
+    constexpr int kSettleMs = 200;
+    SendLine(port, "");
+    Delay(clock, kSettleMs);
+    ReadLine(port, clock, kReplySilence, reply);
+    port.discardBuffers(true, true);
+    SendLine(port, "");
+    ReadLine(port, clock, kReplySilence, reply);
+    if (reply.empty())
+        ReadLine(port, clock, kReplySilence, reply);
+    return reply == "?";
+}
+
 int32_t FirstNumber(const std::string& text) {
     std::string run;
     for (char c : text) {

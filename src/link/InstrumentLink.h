@@ -28,6 +28,10 @@ void ReadLine(ISerialLine& port, IClock& clock, uint8_t count, std::string& targ
 // Every byte until count empty polls of 50 ms in a row (count 0 means 100).
 void ReadRaw(ISerialLine& port, IClock& clock, uint8_t count, std::string& target);
 
+// The "Read log" handshake: two empty commands, the second answered by "?" (one empty line
+// before it is fine). The last reply line is left in reply.
+bool AnswersHandshake(ISerialLine& port, IClock& clock, std::string& reply);
+
 // The first run of digits, points and commas as a whole number; -1 when there is none.
 // Throws EConvertError when the run is not a 32-bit whole number.
 int32_t FirstNumber(const std::string& text);

@@ -4,6 +4,7 @@
 #include "app/Handlers.h"
 #include "app/InstrumentModels.h"
 #include "link/InstrumentLink.h"
+#include "link/PortMemory.h"
 #include "log/LogDownload.h"
 #include "log/LogLayout.h"
 #include "text/TextFieldHelpers.h"
@@ -45,17 +46,9 @@ private:
 
 // Two empty commands; the second must be answered by "?" (one empty line before it is fine).
 void handshake(App& app) {
-    ProgramState& s = app.state;
-    SendLine(app.port, "");
-    Delay(app.clock, kSettleMs);
-    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
-    app.port.discardBuffers(true, true);
-    SendLine(app.port, "");
-    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
-    if (s.LastReply.empty())
-        ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
-    if (s.LastReply != "?")
+    if (!AnswersHandshake(app.port, app.clock, app.state.LastReply))
         throw EDataError("No connection with instrument");
+    RememberAnsweringPort(app);
 }
 
 // Up to three "FV"; true when a line of the identification was accepted.

@@ -1,6 +1,7 @@
 #include "app/App.h"
 #include "app/Handlers.h"
 #include "link/InstrumentLink.h"
+#include "link/PortMemory.h"
 #include "service/StatusReport.h"
 
 void btnStDumpClick(App& app) {
@@ -13,6 +14,7 @@ void btnStDumpClick(App& app) {
     // Left to the handler guard: the general error box shows it with a full stop.
     if (app.state.LastReply != "?")
         throw EDataError("No connection with instrument");
+    RememberAnsweringPort(app);
     if (!app.dialogs.confirmOkCancel(kStatusDumpQuestion))
         return;
     app.dialogs.showModal(ModalWindow::StatusDump);
