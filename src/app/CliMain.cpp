@@ -8,8 +8,11 @@
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
 #include "link/ComPort.h"
+#include "link/PortCatalogue.h"
+#include "link/PortSearch.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
+#include "text/Cp1252.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -40,6 +43,9 @@ int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
                "                        [--repeat N]\n",
                stderr);
+    std::fputs("       logdump-cli read --port auto ...\n"
+               "       logdump-cli ports\n",
+               stderr);
     return kExitUsage;
 }
 
@@ -67,6 +73,37 @@ void printResources(int run) {
     std::fflush(stderr);
 }
 
+// `logdump-cli ports`: the ports the system reports, one TAB-separated line each.
+int listPorts() {
+    for (const PortInfo& port : MakePortCatalogue()->ports()) {
+        const QByteArray line = PortListLine(port).toUtf8();
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    return std::fflush(stdout) == 0 ? kExitComplete : kExitFailed;
+}
+
+// `--port auto`: the selector's ports are tried in turn; the line stays open on the first that
+// answers the handshake.
+bool findInstrument(TComPort& port, IClock& clock, ConsoleOutput& out) {
+    port.setDevicePath(QString()); // each port opens by its own name
+    const std::optional<QString> found =
+        FindInstrument(port, clock, SelectorPorts(MakePortCatalogue()->ports()),
+                       [&](int index, int count, const QString& name) {
+                           out.line(toCp1252(QStringLiteral("Trying %1 (%2 of %3)")
+                                                 .arg(name)
+                                                 .arg(index + 1)
+                                                 .arg(count)));
+                           return true;
+                       });
+    if (!found) {
+        out.line("No instrument found");
+        return false;
+    }
+    out.line(toCp1252(QStringLiteral("Instrument found on %1").arg(*found)));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -75,6 +112,8 @@ int main(int argc, char* argv[]) {
     int repeat = 1;
     QString savePath;
     bool statistics = false;
+    if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
+        return listPorts();
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
@@ -106,6 +145,9 @@ int main(int argc, char* argv[]) {
     ConsoleDialogs dialogs(out);
     ConsoleControls controls(out);
     App app(port, clock, dialogs, controls);
+    if (portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 &&
+        !findInstrument(port, clock, out))
+        return kExitFailed;
 
     RunGuarded(dialogs, [&] {
         FormCreate(app, {});

@@ -3,6 +3,8 @@
 #include "app/widgets/QtDialogs.h"
 #include "graph/widgets/LogGraph.h"
 #include "link/ComPort.h"
+#include "link/PortCatalogue.h"
+#include "link/PortMemory.h"
 #include "service/widgets/StatusDump.h"
 #include "text/Clock.h"
 
@@ -40,7 +42,12 @@ int main(int argc, char* argv[]) {
 
     TComPort port;
     SystemClock clock;
+    // The program starts on the port that last answered, while the system still reports it.
+    const std::unique_ptr<IPortCatalogue> catalogue = MakePortCatalogue();
+    SettingsPortMemory memory;
+    port.setPort(StartPort(memory.lastAnswered(), SelectorPorts(catalogue->ports())));
     TForm1 form1(port, clock, QApplication::arguments().mid(1));
+    form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
     TAboutBox aboutBox(&form1);
     TForm2 form2(form1.app(), &form1);
     TForm3 form3(form1.app(), &form1);
