@@ -87,15 +87,13 @@ int listPorts() {
 // answers the handshake.
 bool findInstrument(TComPort& port, IClock& clock, ConsoleOutput& out) {
     port.setDevicePath(QString()); // each port opens by its own name
-    const std::optional<QString> found =
-        FindInstrument(port, clock, SelectorPorts(MakePortCatalogue()->ports()),
-                       [&](int index, int count, const QString& name) {
-                           out.line(toCp1252(QStringLiteral("Trying %1 (%2 of %3)")
-                                                 .arg(name)
-                                                 .arg(index + 1)
-                                                 .arg(count)));
-                           return true;
-                       });
+    const std::optional<QString> found = FindInstrument(
+        port, clock, SelectorPorts(MakePortCatalogue()->ports()),
+        [&](int index, int count, const QString& name) {
+            out.line(toCp1252(
+                QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count)));
+            return true;
+        });
     if (!found) {
         out.line("No instrument found");
         return false;

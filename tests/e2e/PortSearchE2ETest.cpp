@@ -1,7 +1,14 @@
 // `logdump-cli ports` and `read --port auto` against instrument-sim over pseudo-terminals, with
 // the port list given through the catalogue's file instead of the machine's own ports.
+#include "FakePorts.h"
+#include "Fakes.h"
 #include "SimProcess.h"
+#include "app/App.h"
+#include "app/widgets/Logsave.h"
+#include "link/ComPort.h"
+#include "text/Clock.h"
 
+#include <QAction>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -101,4 +108,38 @@ TEST(PortSearchE2E, AutoWithNoInstrumentFailsAndPortsListsTheCatalogue) {
     EXPECT_EQ(ports.exitCode, 0);
     EXPECT_EQ(ports.out, QStringLiteral("ttyUSB7\tFT232R USB UART\tFTDI\tA600XYZ\nCOM9\t\t\t\n"));
     EXPECT_EQ(ports.err, QString());
+}
+
+TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
+    QTemporaryDir dir;
+    const QString instrument = dir.filePath(QStringLiteral("instrument"));
+    const QString silent = dir.filePath(QStringLiteral("silent"));
+    SimProcess silentSim(
+        {"--link", silent, "--scenario", writeScenario(dir, R"({"handshake": "silent"})")});
+    SimProcess sim({"--link", instrument, "--count", "5", "--no-pacing"});
+    for (int n = 1; n <= 4; ++n)
+        qputenv(qPrintable(QStringLiteral("LOGDUMP_COM%1").arg(n)),
+                dir.filePath(QStringLiteral("none")).toLocal8Bit());
+
+    FakePortCatalogue catalogue;
+    catalogue.reported = {usbAdapter(silent, "FT232R"), usbAdapter(instrument, "CP2102")};
+    FakePortMemory memory;
+    FakeDialogs dialogs;
+    TComPort port;
+    SystemClock clock;
+    {
+        TForm1 form(port, clock, {}, dialogs);
+        form.usePorts(catalogue, &memory, [] { return std::make_unique<TComPort>(); });
+        form.btnFind()->trigger();
+        EXPECT_EQ(form.comboBox1()->currentText(), instrument);
+        EXPECT_TRUE(port.connected());
+        EXPECT_EQ(port.port(), instrument);
+        EXPECT_EQ(memory.stored, std::vector<QString>{instrument});
+        // Only the box of the start, when COM1 could not be opened.
+        EXPECT_EQ(dialogs.events.size(), 2u);
+        form.app().state.DataSaved = true;
+    }
+    port.closePort();
+    for (int n = 1; n <= 4; ++n)
+        qunsetenv(qPrintable(QStringLiteral("LOGDUMP_COM%1").arg(n)));
 }

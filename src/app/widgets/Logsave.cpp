@@ -212,8 +212,7 @@ void TForm1::buildMenu() {
             [this] { guarded([&] { m_app->dialogs.showModal(ModalWindow::About); }); });
 }
 
-void TForm1::usePorts(IPortCatalogue& catalogue, IPortMemory* memory,
-                      SearchLineFactory makeLine) {
+void TForm1::usePorts(IPortCatalogue& catalogue, IPortMemory* memory, SearchLineFactory makeLine) {
     m_app->portMemory = memory;
     m_makeSearchLine = std::move(makeLine);
     m_comboBox1->setCatalogue(&catalogue);
