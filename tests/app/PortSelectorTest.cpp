@@ -89,7 +89,7 @@ TEST(PortSelector, ScreenshotOfTheOpenDropDownWithUsbAdapters) {
     ASSERT_TRUE(popup->isVisible());
     ASSERT_EQ(list->model()->rowCount(), 7);
     // Each adapter's texts show in full: the drop-down is wider than the 57 pixel box.
-    EXPECT_EQ(list->model()->index(4, 0).data(Qt::UserRole + 1).toString(),
+    EXPECT_EQ(list->model()->index(4, 0).data(PortSelector::kLabelRole).toString(),
               QStringLiteral("COM7 - USB-SERIAL CH340 (wch.cn)"));
     EXPECT_GE(list->viewport()->width(), list->sizeHintForColumn(0));
     EXPECT_GT(popup->width(), selector->width());

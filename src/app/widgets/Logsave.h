@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainControls.h"
+#include "app/widgets/PortSearchDialog.h"
 #include "app/widgets/PortSelector.h"
 
 #include <QMainWindow>

@@ -1,20 +1,9 @@
 #include "app/widgets/PortSelector.h"
 
-#include "link/PortSearch.h"
-#include "link/SerialLine.h"
-
 #include <QAbstractItemView>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QStyledItemDelegate>
-#include <QThread>
-#include <QVBoxLayout>
-#include <algorithm>
 
 namespace {
-
-constexpr int kLabelRole = Qt::UserRole + 1;
 
 // Drop-down entries show the adapter's texts; the closed box keeps to the name.
 class PortLabelDelegate final : public QStyledItemDelegate {
@@ -24,7 +13,7 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        const QString label = index.data(kLabelRole).toString();
+        const QString label = index.data(PortSelector::kLabelRole).toString();
         if (!label.isEmpty())
             option->text = label;
     }
@@ -73,67 +62,4 @@ void PortSelector::showPopup() {
     const int right = mapToGlobal(QPoint(width(), 0)).x();
     if (popup->geometry().right() >= right)
         popup->move(right - popup->width(), popup->y());
-}
-
-PortSearchDialog::PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactory makeLine,
-                                   IClock& clock, QWidget* parent)
-    : QDialog(parent), m_ports(std::move(ports)), m_makeLine(std::move(makeLine)), m_clock(clock) {
-    setObjectName(QStringLiteral("PortSearch"));
-    setWindowTitle(QStringLiteral("Find instrument"));
-    setModal(true);
-    auto* layout = new QVBoxLayout(this);
-    m_label = new QLabel(this);
-    m_label->setTextFormat(Qt::PlainText);
-    m_label->setMinimumWidth(300);
-    layout->addWidget(m_label);
-    m_bar = new QProgressBar(this);
-    m_bar->setRange(0, std::max<int>(1, static_cast<int>(m_ports.size())));
-    m_bar->setValue(0);
-    layout->addWidget(m_bar);
-    m_btnStop = new QPushButton(QStringLiteral("Stop"), this);
-    m_btnStop->setObjectName(QStringLiteral("btnStop"));
-    layout->addWidget(m_btnStop, 0, Qt::AlignRight);
-    connect(m_btnStop, &QPushButton::clicked, this, &PortSearchDialog::reject);
-}
-
-PortSearchDialog::~PortSearchDialog() {
-    if (m_thread) {
-        m_stop = true;
-        m_thread->wait();
-    }
-}
-
-std::optional<QString> PortSearchDialog::run() {
-    m_thread = QThread::create([this] {
-        // Every failure ends in "not found"; nothing may leave this thread as an exception.
-        try {
-            const std::unique_ptr<ISerialLine> line = m_makeLine();
-            m_found = FindInstrument(
-                *line, m_clock, m_ports, [this](int index, int count, const QString& port) {
-                    QMetaObject::invokeMethod(this, [=] { showProgress(index, count, port); });
-                    return !m_stop.load();
-                });
-            line->closePort();
-        } catch (...) {
-            m_found.reset();
-        }
-    });
-    m_thread->setParent(this);
-    connect(m_thread, &QThread::finished, this, &QDialog::accept);
-    m_thread->start();
-    exec();
-    m_thread->wait();
-    return m_found;
-}
-
-void PortSearchDialog::reject() {
-    m_stop = true;
-    m_btnStop->setEnabled(false);
-    if (m_thread && m_thread->isFinished())
-        QDialog::reject();
-}
-
-void PortSearchDialog::showProgress(int index, int count, const QString& port) {
-    m_label->setText(QStringLiteral("Trying %1 (%2 of %3)").arg(port).arg(index + 1).arg(count));
-    m_bar->setValue(index);
 }
