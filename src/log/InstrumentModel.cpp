@@ -1,0 +1,146 @@
+#include "log/InstrumentModel.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+constexpr int32_t kMaxCode = std::numeric_limits<int32_t>::max();
+constexpr CodeRange kNoCodes = {1, 0};
+
+constexpr StatusBitTexts kRvm600Bits = {"",
+                                        "Stray Light (Warning)",
+                                        "Log Full (Warning)",
+                                        "Test Log Full (Warning)",
+                                        "Low Battery Voltage (Warning)",
+                                        "High Zero Signal (Warning)",
+                                        "High Signal With Lamp On (Error)",
+                                        "High Signal With Lamp Off (Error)"};
+constexpr StatusBitTexts kVx40Bits = {
+    "Converter Error (Error)", "High Leak (Warning)",           "Log Full (Warning)",
+    "Test Log Full (Warning)", "Low Battery Voltage (Warning)", "",
+    "Ref Signal (Warning)",    "High Signal (Warning)"};
+constexpr StatusBitTexts kRvm600PBits = {"Error In Rl Result (Error)",
+                                         "Stray Light (Warning)",
+                                         "Log Full (Warning)",
+                                         "",
+                                         "Low Battery Voltage (Warning)",
+                                         "High Zero Signal (Warning)",
+                                         "High Zero Signal (Warning)",
+                                         "High Signal With Lamp On (Error)"};
+constexpr StatusBitTexts kRvm600PKBits = {"Error In Qd or Rl Result (Error)",
+                                          "Stray Light (Warning)",
+                                          "Log Full (Warning)",
+                                          "",
+                                          "Low Battery Voltage (Warning)",
+                                          "",
+                                          "",
+                                          "High Signal With Lamp On (Error)"};
+
+constexpr SeriesRule kNoSeries = {false, -1, -1, SeriesAxis::Left};
+
+const InstrumentModel kRvm600PK = {
+    "RVM600PK",
+    "RVM600PK",
+    true,
+    "Rl",
+    &kCombinedLayout,
+    std::nullopt,
+    &kRvm600PKBits,
+    {{{true, 4, 2, SeriesAxis::Left}, {true, 5, 3, SeriesAxis::Right}}},
+    true};
+const InstrumentModel kVx40 = {"VX40",
+                               "QD",
+                               false,
+                               "Qd",
+                               &kSingleValueLayout,
+                               StatusMarking{{1, 1}, {2, 255}},
+                               &kVx40Bits,
+                               {{kNoSeries, {true, 3, 2, SeriesAxis::Left}}},
+                               false};
+const InstrumentModel kRvm600P = {"RVM600P",
+                                  "RVM600P",
+                                  false,
+                                  "Rl",
+                                  &kSingleValueLayout,
+                                  StatusMarking{{1, 1}, {2, 63}},
+                                  &kRvm600PBits,
+                                  {{{true, 3, 2, SeriesAxis::Left}, kNoSeries}},
+                                  false};
+const InstrumentModel kRvm600 = {"RVM600",
+                                 "RVM600",
+                                 false,
+                                 "Rl",
+                                 &kSingleValueLayout,
+                                 StatusMarking{{64, kMaxCode}, {2, 63}},
+                                 &kRvm600Bits,
+                                 {{{true, 3, 2, SeriesAxis::Left}, kNoSeries}},
+                                 false};
+const InstrumentModel kUnknown = {"?",
+                                  nullptr,
+                                  false,
+                                  "Rl",
+                                  &kSingleValueLayout,
+                                  std::nullopt,
+                                  nullptr,
+                                  {{kNoSeries, kNoSeries}},
+                                  false};
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    return text;
+}
+
+} // namespace
+
+const std::vector<const InstrumentModel*>& instrumentModels() {
+    // The combined model first: its name holds the others'.
+    static const std::vector<const InstrumentModel*> models = {&kRvm600PK, &kVx40, &kRvm600P,
+                                                               &kRvm600};
+    return models;
+}
+
+const InstrumentModel& unknownModel() {
+    return kUnknown;
+}
+
+const InstrumentModel& detectModel(const std::string& identification) {
+    const std::string up = upper(identification);
+    for (const InstrumentModel* m : instrumentModels()) {
+        const std::string& text = m->identMatchCase ? identification : up;
+        if (text.find(m->identMark) != std::string::npos)
+            return *m;
+    }
+    return kUnknown;
+}
+
+const InstrumentModel& modelNamed(const std::string& name) {
+    for (const InstrumentModel* m : instrumentModels())
+        if (name == m->name)
+            return *m;
+    return kUnknown;
+}
+
+void applyLayout(LogTable& table, const TableLayout& layout, const std::string& valueName) {
+    table.setCols(layout.cols);
+    for (int c = 0; c < layout.cols; ++c) {
+        const auto i = static_cast<size_t>(c);
+        table.setColWidth(c, layout.widths[i]);
+        table.setCell(c, 0, layout.titles[i] ? layout.titles[i] : valueName);
+    }
+}
+
+CellMark singleValueMark(const InstrumentModel& model, int32_t code) {
+    const StatusMarking marking = model.singleMarking.value_or(StatusMarking{kNoCodes, kNoCodes});
+    if (marking.red.contains(code))
+        return CellMark::Red;
+    return marking.orange.contains(code) ? CellMark::Orange : CellMark::Normal;
+}
+
+CellMark combinedMark(int32_t code) {
+    if (code % 2 != 0)
+        return CellMark::Red;
+    return code >= 2 ? CellMark::Orange : CellMark::Normal;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "log/LogTable.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The columns of the log table: titles and widths in pixels. Column 2 is titled with the value
+// name of the model.
+struct TableLayout {
+    int cols;
+    std::array<const char*, 8> titles; // nullptr: the value name
+    std::array<int, 8> widths;
+};
+
+// Rl and Qd, each with its status: the layout after a reset and of the combined model.
+inline constexpr TableLayout kCombinedLayout = {
+    8,
+    {"#", "Date / Time", nullptr, "Qd", "RStat", "QStat", "Seq-Id", "Seq#"},
+    {30, 112, 35, 35, 37, 37, 68, 50}};
+// One value with its status.
+inline constexpr TableLayout kSingleValueLayout = {
+    6,
+    {"#", "Date / Time", nullptr, "Stat", "Seq-Id", "Seq#", nullptr, nullptr},
+    {30, 112, 35, 37, 68, 37, 0, 0}};
+
+// Whole status codes from lo to hi; empty when lo > hi.
+struct CodeRange {
+    int32_t lo;
+    int32_t hi;
+    constexpr bool contains(int32_t code) const { return code >= lo && code <= hi; }
+};
+
+// How a one-value record's status code colours its value and status cells: red first.
+struct StatusMarking {
+    CodeRange red;
+    CodeRange orange;
+};
+
+// The two quantities a model may measure, in the order the graph and its statistics take them.
+enum class Quantity { Rl = 0, Qd = 1 };
+inline constexpr Quantity kQuantities[] = {Quantity::Rl, Quantity::Qd};
+
+enum class SeriesAxis { Left, Right };
+
+// Where the graph finds a quantity in the table and on which axis it draws it.
+struct SeriesRule {
+    bool shown;
+    int statusColumn;
+    int valueColumn;
+    SeriesAxis axis;
+};
+
+// Texts of status bits 0 to 7; an empty text is a bit that only gives an empty line.
+using StatusBitTexts = std::array<const char*, 8>;
+
+// Everything that differs between the instrument models. One entry per model; the rules that
+// read it never ask for a model by its name.
+struct InstrumentModel {
+    const char* name;      // as the saved log and the graph title show it
+    const char* identMark; // the model is the first whose mark the identification text holds
+    bool identMatchCase;   // else the mark is looked for in the upper-cased text
+    const char* valueName; // the primary value: title of table column 2
+    const TableLayout* layout;
+    std::optional<StatusMarking> singleMarking; // none: one-value records stay unmarked
+    const StatusBitTexts* statusBits;           // none: a decoding gives no bit lines
+    std::array<SeriesRule, 2> series;           // by Quantity
+    bool seriesToggles;                         // the graph offers to hide each series
+
+    const SeriesRule& seriesOf(Quantity q) const { return series[static_cast<size_t>(q)]; }
+};
+
+// The known models in the order detection tries them.
+const std::vector<const InstrumentModel*>& instrumentModels();
+// Before an identification, or when it names no known model: "?".
+const InstrumentModel& unknownModel();
+// The model the identification text names; the first entry whose mark it holds.
+const InstrumentModel& detectModel(const std::string& identification);
+// The entry of that exact name; unknownModel() for any other name.
+const InstrumentModel& modelNamed(const std::string& name);
+
+// Gives the table the layout's columns, widths and titles; column 2 is titled valueName.
+void applyLayout(LogTable& table, const TableLayout& layout, const std::string& valueName);
+// The marking of a one-value record with this status code.
+CellMark singleValueMark(const InstrumentModel& model, int32_t code);
+// The marking of one value of an Rl-and-Qd record: odd codes carry the error bit.
+CellMark combinedMark(int32_t code);
