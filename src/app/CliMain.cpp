@@ -4,6 +4,7 @@
 #include "app/Console.h"
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
+#include "app/SaveSignals.h"
 #include "export/SaveAs.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
@@ -13,10 +14,12 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #ifdef Q_OS_WIN
 #include <io.h>
 #define isatty _isatty
@@ -67,6 +70,18 @@ void printResources(int run) {
     std::fflush(stderr);
 }
 
+// A file or device name from the command line, or nothing when its bytes do not survive the
+// decoding: such a name would open or create a file of another name.
+std::optional<QString> exactName(const char* argument) {
+    const QString name = QString::fromLocal8Bit(argument);
+    if (QFile::encodeName(name) != QByteArray(argument)) {
+        std::fprintf(stderr, "Name not valid in the system's encoding: %s\n",
+                     EscapeControlBytes(argument, true).c_str());
+        return std::nullopt;
+    }
+    return name;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -78,13 +93,19 @@ int main(int argc, char* argv[]) {
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
-            portName = QString::fromLocal8Bit(argv[++i]);
-        else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            portName = *name;
+        } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
-            savePath = QString::fromLocal8Bit(argv[++i]);
-        else if (std::strcmp(argv[i], "--stats") == 0)
+        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            savePath = *name;
+        } else if (std::strcmp(argv[i], "--stats") == 0)
             statistics = true;
         else
             return usage();
@@ -93,12 +114,14 @@ int main(int argc, char* argv[]) {
         return usage();
 
     TComPort port;
-    // COMn goes through the same mapping as the window's selector; anything else is a device.
+    // COMn goes through the same mapping as the window's selector; anything else is a device,
+    // a relative path taken from the working directory (the serial library would look it up
+    // under /dev). Messages name the port as typed.
     if (!QRegularExpression(QStringLiteral("^COM[0-9]+$"),
                             QRegularExpression::CaseInsensitiveOption)
              .match(portName)
              .hasMatch())
-        port.setDevicePath(portName);
+        port.setDevicePath(QFileInfo(portName).absoluteFilePath());
     port.setPort(portName);
 
     SystemClock clock;
@@ -146,10 +169,13 @@ int main(int argc, char* argv[]) {
             });
         }
         bool saved = false;
-        RunGuarded(dialogs, [&] {
-            SaveTableToFile(app, savePath);
-            saved = true;
-        });
+        {
+            const SaveSignalGuard held;
+            RunGuarded(dialogs, [&] {
+                SaveTableToFile(app, savePath);
+                saved = true;
+            });
+        }
         if (!saved)
             return kExitFailed;
     }
