@@ -18,7 +18,10 @@ void ConsoleOutput::line(const std::string& text) {
 }
 
 void ConsoleOutput::instrumentLine(const std::string& text) {
-    line(EscapeControlBytes(text));
+    // The line end the instrument sent with the line ends it here too; only what it holds is
+    // escaped.
+    const size_t end = text.find_last_not_of("\r\n") + 1;
+    line(EscapeControlBytes(text.substr(0, end)) + text.substr(end));
 }
 
 std::string EscapeControlBytes(const std::string& bytes, bool highBytes) {

@@ -18,7 +18,8 @@ public:
     bool terminal() const { return m_terminal; }
     // Writes the system text (Windows-1252 bytes, any line breaks) as whole UTF-8 lines.
     void line(const std::string& text);
-    // Writes a line that came from the instrument, its control bytes escaped.
+    // Writes a line that came from the instrument, its control bytes escaped but for the line
+    // end it came with.
     void instrumentLine(const std::string& text);
     // Progress of the records read against the announced count.
     void progress(int position, int max);
