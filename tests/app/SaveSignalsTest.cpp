@@ -55,6 +55,8 @@ TEST(SaveSignals, StopSignalsWaitForTheEndOfTheSave) {
     }
 }
 
+namespace {
+
 // Under a limit of four bytes, writes more while saving; exits 7 when the write failed.
 void writePastALimit(const std::string& file) {
     const rlimit limit{4, 4};
@@ -66,6 +68,8 @@ void writePastALimit(const std::string& file) {
     }
     _exit(failed ? 7 : 0);
 }
+
+} // namespace
 
 TEST(SaveSignals, AFileSizeLimitFailsTheWriteInsteadOfKilling) {
     QTemporaryDir dir;

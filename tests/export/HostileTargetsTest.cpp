@@ -76,9 +76,10 @@ TEST(HostileTargets, NamedPipesAndDevicesAreRefusedWithoutWaiting) {
         } else {
             EXPECT_TRUE(isFifo(path)) << "the pipe was replaced";
         }
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
-                                             QDir::NoDotAndDotDot),
-                  QStringList{c.file});
+        EXPECT_EQ(
+            QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{c.file});
         if (reader >= 0) {
             char byte = 0;
             EXPECT_EQ(::read(reader, &byte, 1), 0) << "something was written into the pipe";
