@@ -4,6 +4,7 @@
 #include "app/Console.h"
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
+#include "app/SaveSignals.h"
 #include "export/SaveAs.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
@@ -16,10 +17,12 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #ifdef Q_OS_WIN
 #include <io.h>
 #define isatty _isatty
@@ -102,6 +105,28 @@ bool findInstrument(TComPort& port, IClock& clock, ConsoleOutput& out) {
     return true;
 }
 
+// The device of a port the system lists under this bare name, if it lists one.
+std::optional<QString> listedDevice(const QString& name) {
+    if (name.contains(QLatin1Char('/')))
+        return std::nullopt;
+    for (const PortInfo& port : MakePortCatalogue()->ports())
+        if (port.name == name)
+            return port.device; // empty: the name opens it, as in the selector
+    return std::nullopt;
+}
+
+// A file or device name from the command line, or nothing when its bytes do not survive the
+// decoding: such a name would open or create a file of another name.
+std::optional<QString> exactName(const char* argument) {
+    const QString name = QString::fromLocal8Bit(argument);
+    if (QFile::encodeName(name) != QByteArray(argument)) {
+        std::fprintf(stderr, "Name not valid in the system's encoding: %s\n",
+                     EscapeControlBytes(argument, true).c_str());
+        return std::nullopt;
+    }
+    return name;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -115,13 +140,19 @@ int main(int argc, char* argv[]) {
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
-            portName = QString::fromLocal8Bit(argv[++i]);
-        else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            portName = *name;
+        } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
-            savePath = QString::fromLocal8Bit(argv[++i]);
-        else if (std::strcmp(argv[i], "--stats") == 0)
+        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            savePath = *name;
+        } else if (std::strcmp(argv[i], "--stats") == 0)
             statistics = true;
         else
             return usage();
@@ -130,12 +161,18 @@ int main(int argc, char* argv[]) {
         return usage();
 
     TComPort port;
-    // COMn goes through the same mapping as the window's selector; anything else is a device.
+    // COMn goes through the same mapping as the window's selector, and a name that `ports`
+    // lists ("ttyUSB0") opens that port; anything else is a device, a relative path taken from
+    // the working directory (the serial library would look it up under /dev). Messages name the
+    // port as typed.
     if (!QRegularExpression(QStringLiteral("^COM[0-9]+$"),
                             QRegularExpression::CaseInsensitiveOption)
              .match(portName)
-             .hasMatch())
-        port.setDevicePath(portName);
+             .hasMatch() &&
+        portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0) {
+        const std::optional<QString> listed = listedDevice(portName);
+        port.setDevicePath(listed ? *listed : QFileInfo(portName).absoluteFilePath());
+    }
     port.setPort(portName);
 
     SystemClock clock;
@@ -186,10 +223,13 @@ int main(int argc, char* argv[]) {
             });
         }
         bool saved = false;
-        RunGuarded(dialogs, [&] {
-            SaveTableToFile(app, savePath);
-            saved = true;
-        });
+        {
+            const SaveSignalGuard held;
+            RunGuarded(dialogs, [&] {
+                SaveTableToFile(app, savePath);
+                saved = true;
+            });
+        }
         if (!saved)
             return kExitFailed;
     }

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <gtest/gtest.h>
@@ -219,5 +221,22 @@ TEST(GraphWindow, CursorReadoutInsideAndOutsideThePlot) {
         EXPECT_EQ(w.label(GraphControl::lblSerie2), "");
         w.moveTo(plot.topLeft());
         EXPECT_TRUE(w.form.crossShown());
+    }
+}
+
+TEST(GraphWindow, ClientAreaLegendColoursAndPlainLabels) {
+    WindowRig w;
+    loadTable(w.rig.app, "RVM600PK", records(20));
+    w.open();
+    EXPECT_EQ(w.form.size(), QSize(801, 571));
+    // Qd: the series' own colour in the legend, its line blue.
+    const QList<QLegendMarker*> markers = w.form.chart()->legend()->markers(w.form.series2());
+    ASSERT_EQ(markers.size(), 1);
+    EXPECT_EQ(markers.first()->brush().color(), QColor(0, 128, 0));
+    EXPECT_EQ(w.form.series2()->pen().color(), QColor(0, 0, 255));
+    // Statistics and readouts may carry instrument text: never markup.
+    for (const QLabel* label : w.form.findChildren<QLabel*>()) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
     }
 }
