@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,7 @@
 #define isatty _isatty
 #define STDERR_FILENO 2
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
@@ -41,6 +43,7 @@ constexpr int kExitComplete = 0;
 constexpr int kExitFailed = 1; // refused, no answer, port or data error
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3; // a bound stopped the reading; the table is incomplete
+constexpr int kExitIncomplete = 4; // read to its end, fewer records than the instrument announced
 
 int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
@@ -127,9 +130,38 @@ std::optional<QString> exactName(const char* argument) {
     return name;
 }
 
+#ifndef Q_OS_WIN
+// A closed stdout gets /dev/null in its place, so no file opened later (the port) lands on it
+// and takes the table; true when it was closed, and the table is then a failed write.
+bool holdClosedStdout() {
+    if (fcntl(STDOUT_FILENO, F_GETFD) != -1 || errno != EBADF)
+        return false;
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0 && null != STDOUT_FILENO) {
+        dup2(null, STDOUT_FILENO);
+        close(null);
+    }
+    return true;
+}
+#else
+bool holdClosedStdout() {
+    return false;
+}
+#endif
+
+// The table on stdout; a failed write is a failed run.
+bool printTable(const LogTable& table, bool stdoutClosed) {
+    errno = EBADF;
+    if (!stdoutClosed && WriteTableText(table, stdout))
+        return true;
+    std::fprintf(stderr, "Cannot write the table to standard output: %s\n", std::strerror(errno));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const bool stdoutClosed = holdClosedStdout();
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
@@ -159,6 +191,12 @@ int main(int argc, char* argv[]) {
     }
     if (repeat < 1)
         return usage();
+    // Before the port opens: a name that cannot be saved must not cost a whole download.
+    if (!savePath.isEmpty() && !IsTableFileName(savePath)) {
+        std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
+                     savePath.toLocal8Bit().constData());
+        return usage();
+    }
 
     TComPort port;
     // COMn goes through the same mapping as the window's selector, and a name that `ports`
@@ -205,22 +243,41 @@ int main(int argc, char* argv[]) {
         out.finishProgress();
         if (repeat > 1)
             printResources(run);
-        if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped))
+        if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped &&
+                       end != ReadLogEnd::Incomplete))
             break;
     }
     port.closePort();
-    if (failed)
-        return kExitFailed;
-    // What was read is saved through the same export as "Save As", also when a bound stopped it.
-    if (!savePath.isEmpty() && (end == ReadLogEnd::Complete || end == ReadLogEnd::Stopped)) {
-        if (statistics) {
-            // The report the graph window writes with its check boxes as they start.
+    int status = kExitFailed;
+    if (failed) {
+        // An error after the download's wake-up leaves records the window would let the user
+        // save: they are printed and saved all the same, and the status stays a failure.
+        if (!controls.saveAsEnabled)
+            return kExitFailed;
+    } else if (end == ReadLogEnd::Complete) {
+        status = kExitComplete;
+    } else if (end == ReadLogEnd::Stopped) {
+        status = kExitStopped;
+    } else if (end == ReadLogEnd::Incomplete) {
+        status = kExitIncomplete;
+    } else {
+        return kExitFailed; // nothing was read: stdout stays empty
+    }
+    // What was read is saved through the same export as "Save As", however the reading ended.
+    if (!savePath.isEmpty()) {
+        // The report the graph window writes with its check boxes as they start; like the
+        // window's button it needs two records.
+        if (statistics && HasGraphRecords(app.table)) {
             HeadlessGraphView view;
             GraphLogic graph(app, view);
+            bool reported = false;
             RunGuarded(dialogs, [&] {
                 graph.FormActivate();
                 graph.btnGraphClick();
+                reported = true;
             });
+            if (!reported)
+                status = kExitFailed; // the log is still saved, with what the report got to
         }
         bool saved = false;
         {
@@ -231,17 +288,9 @@ int main(int argc, char* argv[]) {
             });
         }
         if (!saved)
-            return kExitFailed;
+            status = kExitFailed;
     }
-    // Only a log that was read is printed; a refused run leaves stdout empty.
-    switch (end) {
-    case ReadLogEnd::Complete:
-        WriteTableText(app.table, stdout);
-        return kExitComplete;
-    case ReadLogEnd::Stopped:
-        WriteTableText(app.table, stdout);
-        return kExitStopped;
-    default:
+    if (!printTable(app.table, stdoutClosed))
         return kExitFailed;
-    }
+    return status;
 }

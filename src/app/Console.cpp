@@ -107,14 +107,16 @@ int ConsoleControls::tableClientHeight() const {
     return INT_MAX;
 }
 
-void WriteTableText(const LogTable& table, std::FILE* stream) {
-    for (int row = 0; row < table.rows(); ++row) {
-        for (int col = 0; col < table.cols(); ++col) {
+bool WriteTableText(const LogTable& table, std::FILE* stream) {
+    // Stops at the first failure, which keeps its errno; a full disk fails every later write.
+    bool written = true;
+    for (int row = 0; row < table.rows() && written; ++row) {
+        for (int col = 0; col < table.cols() && written; ++col) {
             const std::string& text = table.cell(col, row);
-            std::fwrite(text.data(), 1, text.size(), stream);
-            std::fputc('\t', stream);
+            written = std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+                      std::fputc('\t', stream) != EOF;
         }
-        std::fputc('\n', stream);
+        written = written && std::fputc('\n', stream) != EOF;
     }
-    std::fflush(stream);
+    return std::fflush(stream) == 0 && written && !std::ferror(stream);
 }

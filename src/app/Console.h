@@ -72,7 +72,7 @@ public:
     void focusPortSelector() override {}
     void setGraphEnabled(bool) override {}
     void setGraphVisible(bool) override {}
-    void setSaveAsEnabled(bool) override {}
+    void setSaveAsEnabled(bool enabled) override { saveAsEnabled = enabled; }
     void setTableClientWidth(int) override {}
     int tableClientHeight() const override;
     void scrollTableToEnd() override {}
@@ -80,6 +80,7 @@ public:
 
     std::string dataRead;
     bool readLogEnabled = true;
+    bool saveAsEnabled = false; // the window would let the user save what is in the table
 
 private:
     ConsoleOutput& m_out;
@@ -93,5 +94,5 @@ private:
 std::string EscapeControlBytes(const std::string& bytes, bool highBytes = false);
 
 // The table as lines: every row from the header on, a TAB after every cell, the cells' bytes
-// as they stand.
-void WriteTableText(const LogTable& table, std::FILE* stream);
+// as they stand. False when a write or the flush failed (errno tells why).
+bool WriteTableText(const LogTable& table, std::FILE* stream);

@@ -96,3 +96,9 @@ void SaveTableToFile(App& app, const QString& path, IFileLayer& files) {
         throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
     app.state.DataSaved = true;
 }
+
+bool IsTableFileName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
+}
