@@ -7,6 +7,7 @@
 #include "export/SaveAs.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
+#include "graph/SectionReport.h"
 #include "link/ComPort.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
@@ -38,7 +39,8 @@ constexpr int kExitStopped = 3; // a bound stopped the reading; the table is inc
 
 int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
-               "                        [--repeat N]\n",
+               "                        [--repeat N]\n"
+               "                        [--sections FILE.csv [--class R2,Q2]]\n",
                stderr);
     return kExitUsage;
 }
@@ -67,6 +69,21 @@ void printResources(int run) {
     std::fflush(stderr);
 }
 
+// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file.
+bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
+    const std::string csv = SectionReportCsv(SectionReportOf(app, true, required));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.flush()) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(),
+                     file.errorString().toLocal8Bit().constData());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -75,6 +92,8 @@ int main(int argc, char* argv[]) {
     int repeat = 1;
     QString savePath;
     bool statistics = false;
+    QString sectionsPath;
+    RequiredClasses required = DefaultRequiredClasses();
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
@@ -86,6 +105,12 @@ int main(int argc, char* argv[]) {
             savePath = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--stats") == 0)
             statistics = true;
+        else if (std::strcmp(argv[i], "--sections") == 0 && i + 1 < argc)
+            sectionsPath = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
+            if (!ParseRequiredClasses(argv[++i], required))
+                return usage();
+        }
         else
             return usage();
     }
@@ -153,14 +178,18 @@ int main(int argc, char* argv[]) {
         if (!saved)
             return kExitFailed;
     }
+    // A report that cannot be written fails the run, after the table is printed all the same.
+    const bool sectionsFailed = !sectionsPath.isEmpty() &&
+                                (end == ReadLogEnd::Complete || end == ReadLogEnd::Stopped) &&
+                                !WriteSectionsCsv(app, sectionsPath, required);
     // Only a log that was read is printed; a refused run leaves stdout empty.
     switch (end) {
     case ReadLogEnd::Complete:
         WriteTableText(app.table, stdout);
-        return kExitComplete;
+        return sectionsFailed ? kExitFailed : kExitComplete;
     case ReadLogEnd::Stopped:
         WriteTableText(app.table, stdout);
-        return kExitStopped;
+        return sectionsFailed ? kExitFailed : kExitStopped;
     default:
         return kExitFailed;
     }

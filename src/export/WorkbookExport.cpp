@@ -1,5 +1,6 @@
 #include "export/WorkbookExport.h"
 
+#include "export/SectionsSheet.h"
 #include "export/TitledTable.h"
 #include "text/AppError.h"
 #include "text/Cp1252.h"
@@ -284,7 +285,8 @@ bool StoredAsNumber(const std::string& text, double& value) {
     return ok;
 }
 
-std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileLayer& files) {
+std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileLayer& files,
+                           const SectionReport* sections) {
     const int rows = table.rows();
     const int cols = table.cols();
     std::string range = WorkbookRange(rows, cols);
@@ -330,6 +332,8 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileL
                                                     toUtf8(text).c_str(), nullptr);
         }
     }
+    if (sections && writeError == LXW_NO_ERROR)
+        writeError = AddSectionsSheet(workbook, *sections);
     // Closing writes the file and frees the workbook; it must run even after a failed cell.
     const lxw_error closeError = workbook_close(workbook);
     if (writeError != LXW_NO_ERROR)
