@@ -1,14 +1,15 @@
 #include "SimRig.h"
+#include "graph/SectionsModel.h"
 #include "graph/widgets/LogGraph.h"
 #include "graph/widgets/SectionsPanel.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
 #include <QSettings>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
@@ -70,9 +71,9 @@ struct Window {
     }
     std::vector<std::string> row(int r) const {
         std::vector<std::string> texts;
-        QTableWidget* t = form.sections()->table();
-        for (int c = 0; c < t->columnCount(); ++c)
-            texts.push_back(t->item(r, c)->text().toStdString());
+        const SectionsModel* m = form.sections()->model();
+        for (int c = 0; c < m->columnCount(); ++c)
+            texts.push_back(m->index(r, c).data().toString().toStdString());
         return texts;
     }
     TForm2 form;
@@ -84,12 +85,13 @@ TEST_F(SectionsWindow, TableFollowsTheBuildAndTheRequiredClass) {
     SimRig rig;
     loadPk(rig.app);
     Window w(rig.app);
-    EXPECT_EQ(w.form.sections()->table()->rowCount(), 0);
+    QAbstractItemModelTester tester(w.form.sections()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(w.form.sections()->model()->rowCount(), 0);
     w.build();
 
     // Row 7 has an Rl error; the third low-battery record (40) stops both series.
-    QTableWidget* t = w.form.sections()->table();
-    ASSERT_EQ(t->rowCount(), 6);
+    ASSERT_EQ(w.form.sections()->model()->rowCount(), 6);
     EXPECT_EQ(w.row(0), (std::vector<std::string>{"Rl", "N7-west", "19", "1", "268.4", "17.8",
                                                   "242", "297", "0", "0.0", "R4", "R2", "pass"}));
     EXPECT_EQ(w.row(2)[1], "ALL");
@@ -152,7 +154,7 @@ TEST_F(SectionsWindow, ScreenshotOfACombinedLog) {
     Window w(rig.app);
     w.form.sections()->requiredBox(GraphSeries::Rl)->setCurrentIndex(3);
     w.build();
-    ASSERT_EQ(w.form.sections()->table()->rowCount(), 6);
+    ASSERT_EQ(w.form.sections()->model()->rowCount(), 6);
     // Written for the README; see docs/graph-sections.png.
     QDir().mkpath(QStringLiteral("screenshots"));
     const QString path = QDir::current().filePath(QStringLiteral("screenshots/graph-sections.png"));

@@ -2,24 +2,16 @@
 
 #include "graph/PerformanceClasses.h"
 #include "graph/RequiredClassSettings.h"
-#include "text/Cp1252.h"
+#include "graph/SectionsModel.h"
 
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace {
 
 constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
-
-// The window's column titles; files use SectionColumnTitles.
-const char* const kColumnTitles[] = {"Series", "Section",  "Used",  "Left out", "Mean",
-                                     "SD",     "Min",      "Max",   "Below",    "Below %",
-                                     "Class",  "Required", "Result"};
-constexpr int kResultColumn = 12;
-const QColor kPassColor(0, 128, 0);
-const QColor kFailColor(192, 0, 0);
 
 } // namespace
 
@@ -55,12 +47,10 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
         m_required[static_cast<size_t>(s)] = box;
     }
 
-    m_table = new QTableWidget(0, static_cast<int>(std::size(kColumnTitles)), this);
+    m_model = new SectionsModel(this);
+    m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("grdSections"));
-    QStringList titles;
-    for (const char* t : kColumnTitles)
-        titles << QString::fromLatin1(t);
-    m_table->setHorizontalHeaderLabels(titles);
+    m_table->setModel(m_model);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(18);
@@ -80,36 +70,14 @@ void SectionsPanel::setSeriesPresent(GraphSeries series, bool present) {
     m_required[static_cast<size_t>(series)]->setEnabled(present);
 }
 
+void SectionsPanel::setLocale(const QLocale& locale) {
+    m_model->setLocale(locale);
+}
+
 void SectionsPanel::clearReport() {
-    m_table->setRowCount(0);
+    m_model->setReport({});
 }
 
 void SectionsPanel::showReport(const SectionReport& report) {
-    const std::string separator = toCp1252(m_locale.decimalPoint());
-    int rows = 0;
-    for (const SeriesSections& series : report)
-        rows += static_cast<int>(series.rows.size());
-    m_table->setRowCount(rows);
-    int row = 0;
-    for (const SeriesSections& series : report) {
-        for (const SectionStats& stats : series.rows) {
-            std::vector<std::string> texts = SectionRowTexts(series, stats, separator);
-            texts[kResultColumn] = stats.pass ? "pass" : "fail";
-            for (size_t col = 0; col < texts.size(); ++col) {
-                auto* item = new QTableWidgetItem(fromCp1252(texts[col]));
-                // Figures line up on the right, names on the left.
-                if (col >= 2 && col <= 9)
-                    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                if (static_cast<int>(col) == kResultColumn)
-                    item->setForeground(stats.pass ? kPassColor : kFailColor);
-                if (stats.wholeLog) {
-                    QFont bold = item->font();
-                    bold.setBold(true);
-                    item->setFont(bold);
-                }
-                m_table->setItem(row, static_cast<int>(col), item);
-            }
-            ++row;
-        }
-    }
+    m_model->setReport(report);
 }

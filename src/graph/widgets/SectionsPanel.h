@@ -9,7 +9,8 @@
 
 class QComboBox;
 class QLabel;
-class QTableWidget;
+class QTableView;
+class SectionsModel;
 
 // The graph window's section report: the required class of each series, chosen by the user and
 // remembered, and the table of the report's rows with pass or fail.
@@ -19,7 +20,7 @@ public:
     explicit SectionsPanel(QWidget* parent = nullptr);
 
     // The locale whose decimal separator the figures use.
-    void setLocale(const QLocale& locale) { m_locale = locale; }
+    void setLocale(const QLocale& locale);
 
     RequiredClasses required() const;
     // Only the series a model has can be chosen.
@@ -33,10 +34,11 @@ public:
     QComboBox* requiredBox(GraphSeries series) const {
         return m_required[static_cast<size_t>(series)];
     }
-    QTableWidget* table() const { return m_table; }
+    QTableView* table() const { return m_table; }
+    SectionsModel* model() const { return m_model; }
 
 private:
     std::array<QComboBox*, 2> m_required{};
-    QTableWidget* m_table = nullptr;
-    QLocale m_locale;
+    QTableView* m_table = nullptr;
+    SectionsModel* m_model = nullptr;
 };
