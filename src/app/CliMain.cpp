@@ -110,8 +110,7 @@ int main(int argc, char* argv[]) {
         else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
             if (!ParseRequiredClasses(argv[++i], required))
                 return usage();
-        }
-        else
+        } else
             return usage();
     }
     if (repeat < 1)

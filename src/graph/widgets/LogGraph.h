@@ -1,8 +1,8 @@
 #pragma once
 
 #include "graph/GraphLogic.h"
-#include "graph/SectionReport.h"
 #include "graph/GraphView.h"
+#include "graph/SectionReport.h"
 
 #include <QDialog>
 #include <QList>
@@ -19,8 +19,8 @@ class QLabel;
 class QLineSeries;
 class QPlainTextEdit;
 class QPushButton;
-class SectionsPanel;
 class QValueAxis;
+class SectionsPanel;
 
 // The graph window: plots the log table with Qt Charts and shows the warnings and statistics
 // that GraphLogic writes. All chart code of the program lives in this class.
