@@ -152,3 +152,14 @@ TEST_F(SectionsSheet, TheUsersRequiredClassesAndTheCommandLineSuffix) {
     EXPECT_EQ(sheets["Sections"][2][11], "s:R5");
     EXPECT_EQ(sheets["Sections"][2][12], "s:no");
 }
+
+TEST_F(SectionsSheet, TheTextLogStaysAsItWas) {
+    QTemporaryDir dir;
+    SimRig rig;
+    fillRvm600(rig.app);
+    const QString path = dir.filePath("RVM4711.Log");
+    rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
+    SaveAs(rig.app, SystemFileLayer(), QString());
+    SaveTableToFile(rig.app, path);
+    EXPECT_EQ(readFile(path), kRvm600Block + kRvm600Block);
+}
