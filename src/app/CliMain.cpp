@@ -8,6 +8,7 @@
 #include "export/SaveAs.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
+#include "graph/SectionReport.h"
 #include "link/ComPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortSearch.h"
@@ -47,7 +48,8 @@ constexpr int kExitIncomplete = 4; // read to its end, fewer records than the in
 
 int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
-               "                        [--repeat N]\n",
+               "                        [--repeat N]\n"
+               "                        [--sections FILE.csv [--class R2,Q2]]\n",
                stderr);
     std::fputs("       logdump-cli read --port auto ...\n"
                "       logdump-cli ports\n",
@@ -158,6 +160,21 @@ bool printTable(const LogTable& table, bool stdoutClosed) {
     return false;
 }
 
+// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file.
+bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
+    const std::string csv = SectionReportCsv(SectionReportOf(app, true, required));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.flush()) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(),
+                     file.errorString().toLocal8Bit().constData());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -167,6 +184,8 @@ int main(int argc, char* argv[]) {
     int repeat = 1;
     QString savePath;
     bool statistics = false;
+    QString sectionsPath;
+    RequiredClasses required = DefaultRequiredClasses();
     if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
         return listPorts();
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
@@ -186,7 +205,16 @@ int main(int argc, char* argv[]) {
             savePath = *name;
         } else if (std::strcmp(argv[i], "--stats") == 0)
             statistics = true;
-        else
+        else if (std::strcmp(argv[i], "--sections") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            sectionsPath = *name;
+        }
+        else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
+            if (!ParseRequiredClasses(argv[++i], required))
+                return usage();
+        } else
             return usage();
     }
     if (repeat < 1)
@@ -290,6 +318,10 @@ int main(int argc, char* argv[]) {
         if (!saved)
             status = kExitFailed;
     }
+    // The section report of what was read; one that cannot be written fails the run, and the
+    // table is printed all the same.
+    if (!sectionsPath.isEmpty() && !WriteSectionsCsv(app, sectionsPath, required))
+        status = kExitFailed;
     if (!printTable(app.table, stdoutClosed))
         return kExitFailed;
     return status;

@@ -1,5 +1,6 @@
 #include "export/WorkbookExport.h"
 
+#include "export/SectionsSheet.h"
 #include "export/TitledTable.h"
 #include "text/AppError.h"
 #include "text/Cp1252.h"
@@ -302,7 +303,8 @@ QString followLinks(const QString& path) {
 
 } // namespace
 
-std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IFileLayer& files) {
+std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IFileLayer& files,
+                           const SectionReport* sections) {
     const QString path = followLinks(linkPath);
     const int rows = table.rows();
     const int cols = table.cols();
@@ -349,6 +351,8 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
                                                     toUtf8(text).c_str(), nullptr);
         }
     }
+    if (sections && writeError == LXW_NO_ERROR)
+        writeError = AddSectionsSheet(workbook, *sections);
     // Closing writes the file and frees the workbook; it must run even after a failed cell.
     const lxw_error closeError = workbook_close(workbook);
     if (writeError != LXW_NO_ERROR)

@@ -87,6 +87,7 @@ TForm2::TForm2(App& app, QWidget* parent) : QDialog(parent), m_app(app), m_logic
     buildChart();
     buildControls();
     resize(801, 571);
+    buildSections();
     const auto markDirty = [this] {
         if (m_memosDirty)
             return;
@@ -371,6 +372,7 @@ void TForm2::clearPoints(GraphSeries series) {
     m_pointsPending[s] = false;
     m_series[s]->clear();
     rangeAxes();
+    sectionsChanged(false);
 }
 
 void TForm2::setSeriesActive(GraphSeries series, bool active) {
@@ -413,6 +415,7 @@ void TForm2::pointsAdded() {
         m_series[s]->replace(m_points[s]);
     }
     rangeAxes();
+    sectionsChanged(true);
 }
 
 void TForm2::rangeAxes() {
