@@ -1,3 +1,4 @@
+#include "app/Handlers.h"
 #include "app/widgets/AboutUnit.h"
 #include "app/widgets/Logsave.h"
 #include "app/widgets/QtDialogs.h"
@@ -35,6 +36,8 @@ int main(int argc, char* argv[]) {
     // The 5 ms and 50 ms poll steps need 1 ms sleep granularity, not the default 15.6 ms.
     timeBeginPeriod(1);
 #endif
+    // Taken before the application object removes its own options from argv.
+    const QStringList arguments = ArgumentsAsGiven(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Virelon Log Dump"));
     QApplication::setStyle(new HintDelayStyle);
@@ -46,7 +49,7 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<IPortCatalogue> catalogue = MakePortCatalogue();
     SettingsPortMemory memory;
     port.setPort(StartPort(memory.lastAnswered(), SelectorPorts(catalogue->ports())));
-    TForm1 form1(port, clock, QApplication::arguments().mid(1));
+    TForm1 form1(port, clock, arguments);
     form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
     TAboutBox aboutBox(&form1);
     TForm2 form2(form1.app(), &form1);

@@ -8,6 +8,7 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <sys/file.h>
 #include <termios.h>
 #endif
 
@@ -93,6 +94,18 @@ void resumeOutput(QSerialPort& serial) {
 #endif
 }
 
+// Claims the opened device for this program alone: an advisory lock on the device itself, so a
+// second instance is refused whatever path, link or user it opens the device by (the library's
+// lock files go by the name). Windows opens serial devices exclusively already.
+bool lockDevice(QSerialPort& serial) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(serial);
+    return true;
+#else
+    return ::flock(serial.handle(), LOCK_EX | LOCK_NB) == 0;
+#endif
+}
+
 } // namespace
 
 const char* PortErrorMessage(int messageNo) {
@@ -140,6 +153,10 @@ void TComPort::openPort() {
     errno = 0;
     if (!serial->open(QIODevice::ReadWrite))
         throw EComPort(1, systemErrorOf(*serial, errno));
+    if (!lockDevice(*serial)) {
+        serial->close();
+        throw EComPort(1, EBUSY);
+    }
     errno = 0;
     const bool applied =
         serial->setBaudRate(QSerialPort::Baud9600) && serial->setDataBits(QSerialPort::Data8) &&

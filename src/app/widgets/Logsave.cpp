@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
+#include "app/widgets/AboutUnit.h"
 #include "app/widgets/QtDialogs.h"
 #include "link/ComPort.h"
 #include "link/PortMemory.h"
@@ -26,6 +27,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 
@@ -47,6 +49,7 @@ TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, I
     : QMainWindow(parent), m_dialogs(std::make_unique<QtDialogs>(this)) {
     m_app = std::make_unique<App>(port, clock, dialogs ? *dialogs : *m_dialogs, *this);
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    LoadProgramResources();
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
     // The controls' places were drawn for an 8 point font; larger system fonts would clip
     // captions such as the port selector's "COM1".
@@ -147,6 +150,7 @@ void TForm1::buildControls() {
 
     m_lblDataRead = new QLabel(QStringLiteral("0 / 0"), client);
     m_lblDataRead->setObjectName(QStringLiteral("lblDataRead"));
+    m_lblDataRead->setTextFormat(Qt::PlainText);
     m_lblDataRead->setGeometry(456, 56, 225, 13);
 
     m_logGauge = new QProgressBar(client);
@@ -280,7 +284,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         if (index.isValid())
             guarded([&] { hint = grdDataGridHint(*m_app, index.column(), index.row() + 1); });
         if (hint)
-            QToolTip::showText(help->globalPos(), displayText(*hint), m_grdData->viewport());
+            QToolTip::showText(help->globalPos(),
+                               Qt::convertFromPlainText(displayText(*hint), Qt::WhiteSpacePre),
+                               m_grdData->viewport());
         else
             QToolTip::hideText();
         return true;
