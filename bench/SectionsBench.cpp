@@ -17,7 +17,7 @@
 namespace {
 
 void loadRecords(App& app, const std::string& model, const std::vector<std::string>& records) {
-    app.state.ModelName = model;
+    app.state.Model = &modelNamed(model);
     const bool combined = model == "RVM600PK";
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);
@@ -52,7 +52,7 @@ void bench(const std::string& model, int rows) {
     logic.BuildGraph();
     std::array<const std::vector<int32_t>*, 2> plotted{};
     for (GraphSeries s : {GraphSeries::Rl, GraphSeries::Qd})
-        if (seriesColumns(model, s))
+        if (seriesColumns(modelNamed(model), s))
             plotted[static_cast<size_t>(s)] = &logic.state(s).Values;
 
     SectionReport report;

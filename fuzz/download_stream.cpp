@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     App app(line, clock, dialogs, controls);
     line.openPort();
     ResetTable(app);
-    app.state.ModelName = scenario.model;
+    app.state.Model = &modelNamed(scenario.model);
     LayoutTable(app);
     std::vector<std::string> headers;
     for (int c = 0; c < app.table.cols(); ++c)

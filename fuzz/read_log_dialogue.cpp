@@ -117,8 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         model = "RVM600P";
     else if (contains(upper(ident), "RVM600"))
         model = "RVM600";
-    CHECK(s.ModelName == model);
-    CHECK(s.ValueName == (model == "VX40" ? "Qd" : "Rl"));
+    CHECK(s.Model->name == model);
+    CHECK(s.Model->valueName == std::string(model == "VX40" ? "Qd" : "Rl"));
     CHECK(app.table.rows() >= 2);
     CHECK(app.table.cols() == 6 || app.table.cols() == 8);
     if (model == "RVM600PK")

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeDialogs dialogs;
     FakeControls controls;
     App app(line, clock, dialogs, controls);
-    app.state.ModelName = model;
+    app.state.Model = &modelNamed(model);
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);
     // Each row: a status and a value per series, as small texts or wide numbers.

@@ -1,5 +1,6 @@
 // Status decoding on any text and model: a report always, agreeing with the number it read.
 #include "FuzzSupport.h"
+#include "log/InstrumentModel.h"
 #include "log/StatusDecoding.h"
 #include "text/TextFieldHelpers.h"
 
@@ -10,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const std::string model = fuzz::modelFor(data[0]);
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::string report = DecodeStatus(model, text);
+    const std::string report = DecodeStatus(modelNamed(model), text);
 
     const std::string heading = "Status Code Breakdown: \r\r";
     int32_t code = 0;

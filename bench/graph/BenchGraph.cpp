@@ -40,7 +40,7 @@ struct Core {
 
 // Fills the table as the download does, from record lines of the simulated instrument.
 void loadRecords(App& app, const std::string& model, const std::vector<std::string>& records) {
-    app.state.ModelName = model;
+    app.state.Model = &modelNamed(model);
     app.state.SerialLine = "s/n: 4711";
     const bool combined = model == "RVM600PK";
     LogTable& t = app.table;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "log/InstrumentModel.h"
+
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -22,9 +24,9 @@ struct ProgramState {
     std::string IdentLine;
     std::string LastReply;
     QString SaveFolder;
-    std::string ValueName;
     std::string SerialLine;
-    std::string ModelName;
+    // The identified model; unknownModel() until an identification names one.
+    const InstrumentModel* Model = &unknownModel();
     std::string SerialNo;
     bool DataSaved = false;
     bool GraphViewed = false;

@@ -3,5 +3,5 @@
 #include "app/ProgramState.h"
 
 std::string LogTitle(const ProgramState& state) {
-    return "*Log dump from: " + state.ModelName + " - " + state.SerialLine;
+    return "*Log dump from: " + std::string(state.Model->name) + " - " + state.SerialLine;
 }

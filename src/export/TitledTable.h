@@ -32,5 +32,5 @@ private:
     std::string m_title;
 };
 
-// "*Log dump from: " + ModelName + " - " + SerialLine.
+// "*Log dump from: " + the model's name + " - " + SerialLine.
 std::string LogTitle(const ProgramState& state);

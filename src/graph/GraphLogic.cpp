@@ -1,8 +1,8 @@
 #include "graph/GraphLogic.h"
 
 #include "app/App.h"
-#include "app/InstrumentModels.h"
 #include "graph/GraphFormat.h"
+#include "log/InstrumentModel.h"
 #include "text/TextFieldHelpers.h"
 
 namespace {
@@ -13,6 +13,10 @@ constexpr int32_t kErrorBit = 1;
 constexpr int32_t kLowBatBit = 16;
 constexpr int kLowBatStopCount = 3;
 constexpr QRgb kQdLineColor = 0xFF0000FF; // blue
+
+Quantity quantityOf(GraphSeries s) {
+    return s == GraphSeries::Rl ? Quantity::Rl : Quantity::Qd;
+}
 
 const char* warnPrefix(GraphSeries s) {
     return s == GraphSeries::Rl ? "Rl warn / error in line: " : "Qd warn / error in line: ";
@@ -33,15 +37,11 @@ private:
 
 } // namespace
 
-std::optional<SeriesColumns> seriesColumns(const std::string& modelName, GraphSeries series) {
-    const bool rl = series == GraphSeries::Rl;
-    if (modelName == Models::RVM600PK)
-        return rl ? SeriesColumns{4, 2} : SeriesColumns{5, 3};
-    if (modelName == Models::RVM600 || modelName == Models::RVM600P)
-        return rl ? std::optional<SeriesColumns>(SeriesColumns{3, 2}) : std::nullopt;
-    if (modelName == Models::VX40)
-        return rl ? std::nullopt : std::optional<SeriesColumns>(SeriesColumns{3, 2});
-    return std::nullopt;
+std::optional<SeriesColumns> seriesColumns(const InstrumentModel& model, GraphSeries series) {
+    const SeriesRule& rule = model.seriesOf(quantityOf(series));
+    if (!rule.shown)
+        return std::nullopt;
+    return SeriesColumns{rule.statusColumn, rule.valueColumn};
 }
 
 bool HasGraphRecords(const LogTable& table) {
@@ -104,7 +104,8 @@ void GraphLogic::SetUpGraph() {
     for (GraphSeries s : kBothSeries)
         m_view.setSeriesActive(s, false);
     m_view.setSeriesColor(GraphSeries::Qd, kQdLineColor);
-    m_view.addTitleLine(m_app.state.ModelName + " " + m_app.state.SerialLine);
+    const InstrumentModel& model = *m_app.state.Model;
+    m_view.addTitleLine(model.name + (" " + m_app.state.SerialLine));
     // Forced: the labels may show something this logic did not write.
     m_alarmText = {"---", "---"};
     m_view.setLabelText(GraphControl::lblRVA, "---");
@@ -114,31 +115,22 @@ void GraphLogic::SetUpGraph() {
                            GraphControl::lblQVA, GraphControl::lblSerie2})
         m_view.setControlVisible(c, false);
 
-    const std::string& model = m_app.state.ModelName;
-    const auto showRl = [&] {
-        m_view.setSeriesActive(GraphSeries::Rl, true);
-        m_view.setAxisTitle(GraphAxis::Left, "Rl");
-        m_view.setControlVisible(GraphControl::Label1, true);
-        m_view.setControlVisible(GraphControl::lblRVA, true);
-        m_view.setControlVisible(GraphControl::lblSerie1, true);
-    };
-    const auto showQd = [&](GraphAxis axis) {
-        m_view.setSeriesActive(GraphSeries::Qd, true);
-        m_view.setSeriesAxis(GraphSeries::Qd, axis);
-        m_view.setAxisTitle(axis, "Qd");
-        m_view.setControlVisible(GraphControl::Label2, true);
-        m_view.setControlVisible(GraphControl::lblQVA, true);
-        m_view.setControlVisible(GraphControl::lblSerie2, true);
-    };
-    if (model == Models::RVM600PK) {
-        showRl();
-        m_view.setControlVisible(GraphControl::cbShowRl, true);
-        showQd(GraphAxis::Right);
-        m_view.setControlVisible(GraphControl::cbShowQd, true);
-    } else if (model == Models::RVM600P || model == Models::RVM600) {
-        showRl();
-    } else if (model == Models::VX40) {
-        showQd(GraphAxis::Left);
+    for (GraphSeries s : kBothSeries) {
+        const SeriesRule& rule = model.seriesOf(quantityOf(s));
+        if (!rule.shown)
+            continue;
+        const bool rl = s == GraphSeries::Rl;
+        const GraphAxis axis = rule.axis == SeriesAxis::Left ? GraphAxis::Left : GraphAxis::Right;
+        m_view.setSeriesActive(s, true);
+        // The Rl series keeps the left axis it was made with.
+        if (!rl)
+            m_view.setSeriesAxis(s, axis);
+        m_view.setAxisTitle(axis, rl ? "Rl" : "Qd");
+        m_view.setControlVisible(rl ? GraphControl::Label1 : GraphControl::Label2, true);
+        m_view.setControlVisible(rl ? GraphControl::lblRVA : GraphControl::lblQVA, true);
+        m_view.setControlVisible(rl ? GraphControl::lblSerie1 : GraphControl::lblSerie2, true);
+        if (model.seriesToggles)
+            m_view.setControlVisible(rl ? GraphControl::cbShowRl : GraphControl::cbShowQd, true);
     }
     m_holdsBuild = false;
 }
@@ -146,7 +138,7 @@ void GraphLogic::SetUpGraph() {
 void GraphLogic::EvaluateRow(int row) {
     const LogTable& table = m_app.table;
     for (GraphSeries s : kBothSeries) {
-        const auto cols = seriesColumns(m_app.state.ModelName, s);
+        const auto cols = seriesColumns(*m_app.state.Model, s);
         if (!cols)
             continue;
         SeriesState& st = stateOf(s);
@@ -192,7 +184,7 @@ void GraphLogic::BuildGraph() {
         st = SeriesState{};
         st.Values.assign(static_cast<size_t>(dataRows), SeriesState::kNotPlotted);
     }
-    const std::string& model = m_app.state.ModelName;
+    const InstrumentModel& model = *m_app.state.Model;
     const bool rlShown = seriesColumns(model, GraphSeries::Rl).has_value();
     const bool qdShown = seriesColumns(model, GraphSeries::Qd).has_value();
     if (!rlShown && !qdShown)

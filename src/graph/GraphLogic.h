@@ -12,6 +12,7 @@
 
 class App;
 class LogTable;
+struct InstrumentModel;
 
 // What one build knows about one series.
 struct SeriesState {
@@ -35,7 +36,7 @@ struct SeriesColumns {
 };
 
 // The columns of a series for a model, or nothing when the model has no such series.
-std::optional<SeriesColumns> seriesColumns(const std::string& modelName, GraphSeries series);
+std::optional<SeriesColumns> seriesColumns(const InstrumentModel& model, GraphSeries series);
 
 // True when the table holds the two records a graph needs: rows whose "#" cell is a number, so
 // the empty rows that lines without a record leave do not count.

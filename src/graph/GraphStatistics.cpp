@@ -1,5 +1,4 @@
 #include "app/App.h"
-#include "app/InstrumentModels.h"
 #include "graph/GraphFormat.h"
 #include "graph/GraphLogic.h"
 #include "text/AppError.h"
@@ -49,15 +48,15 @@ std::vector<std::pair<int32_t, int32_t>> countValues(const std::vector<int32_t>&
 } // namespace
 
 void GraphLogic::WriteStatistics() {
-    const std::string& model = m_app.state.ModelName;
-    if (model == Models::RVM600 || model == Models::RVM600P) {
-        writeBlock(GraphSeries::Rl);
-    } else if (model == Models::VX40) {
-        writeBlock(GraphSeries::Qd);
-    } else if (model == Models::RVM600PK) {
-        writeBlock(GraphSeries::Rl);
-        m_app.memStat.addLine("");
-        writeBlock(GraphSeries::Qd);
+    // A block per series of the model, an empty line between two.
+    bool first = true;
+    for (GraphSeries s : {GraphSeries::Rl, GraphSeries::Qd}) {
+        if (!seriesColumns(*m_app.state.Model, s))
+            continue;
+        if (!first)
+            m_app.memStat.addLine("");
+        first = false;
+        writeBlock(s);
     }
 }
 
@@ -67,7 +66,7 @@ void GraphLogic::writeBlock(GraphSeries series) {
     memStat.addLine(rl ? "Rl statistics:" : "Qd statistics:");
 
     const SeriesState& st = state(series);
-    const auto cols = seriesColumns(m_app.state.ModelName, series);
+    const auto cols = seriesColumns(*m_app.state.Model, series);
     const int32_t first = StrToInt(m_app.table.cell(cols ? cols->value : 2, 1));
     // Max - Min spans up to 2^32 - 1.
     const int64_t range = int64_t{st.MaxValue} - int64_t{st.MinValue};

@@ -1,6 +1,7 @@
 #include "link/InstrumentLink.h"
 
 #include "app/App.h"
+#include "log/InstrumentModel.h"
 #include "text/TextFieldHelpers.h"
 
 namespace {
@@ -116,8 +117,7 @@ void ResetTable(App& app) {
     ProgramState& s = app.state;
     LogTable& t = app.table;
     s.LogCount = 0;
-    s.ValueName = "Rl";
-    s.ModelName = "?";
+    s.Model = &unknownModel();
     s.IdentLine.clear();
     s.SerialLine.clear();
     app.controls.setSaveAsEnabled(false);
@@ -131,13 +131,8 @@ void ResetTable(App& app) {
     t.setCols(8);
     t.clearCells();
     t.setRows(2);
-    static const char* const headers[8] = {"#",     "Date / Time", nullptr,  "Qd",
-                                           "RStat", "QStat",       "Seq-Id", "Seq#"};
-    static const int widths[7] = {30, 112, 35, 35, 37, 37, 68};
-    for (int c = 0; c < 7; ++c)
-        t.setColWidth(c, widths[c]);
-    for (int c = 0; c < 8; ++c)
-        t.setCell(c, 0, headers[c] ? headers[c] : s.ValueName);
+    // Until an identification names the model, the table takes both kinds of record.
+    applyLayout(t, kCombinedLayout, s.Model->valueName);
     t.setRows(2);
     s.ColWidthSum = t.widthSum();
     app.controls.setTableClientWidth(s.ColWidthSum);

@@ -2,9 +2,9 @@
 
 #include "app/App.h"
 #include "app/Handlers.h"
-#include "app/InstrumentModels.h"
 #include "link/InstrumentLink.h"
 #include "link/PortMemory.h"
+#include "log/InstrumentModel.h"
 #include "log/LogDownload.h"
 #include "log/LogLayout.h"
 #include "text/TextFieldHelpers.h"
@@ -68,24 +68,6 @@ bool askIdentification(App& app) {
     return false;
 }
 
-// The model named in the identification text; the first rule that matches wins.
-void detectModel(ProgramState& s, const std::string& ident) {
-    const std::string up = upper(ident);
-    if (contains(ident, "RVM600PK")) {
-        s.ModelName = Models::RVM600PK;
-        s.ValueName = "Rl";
-    } else if (contains(up, "QD")) {
-        s.ModelName = Models::VX40;
-        s.ValueName = "Qd";
-    } else if (contains(up, "RVM600P")) {
-        s.ModelName = Models::RVM600P;
-        s.ValueName = "Rl";
-    } else if (contains(up, "RVM600")) {
-        s.ModelName = Models::RVM600;
-        s.ValueName = "Rl";
-    }
-}
-
 } // namespace
 
 void QueryLogStatus(App& app) {
@@ -129,9 +111,8 @@ ReadLogEnd ReadLog(App& app) {
         if (askIdentification(app)) {
             ReadRaw(app, kReplySilence, s.LastReply);
             s.IdentLine = s.LastReply;
-            detectModel(s, s.LastReply);
+            s.Model = &detectModel(s.LastReply);
             LayoutTable(app);
-            app.table.setCell(2, 0, s.ValueName);
         }
         app.controls.setGaugeMax(s.LogCount);
         Delay(app.clock, kSettleMs);

@@ -2,14 +2,15 @@
 
 class App;
 class LogTable;
+struct LogRecord;
 
-// Fits the table's columns to ModelName: the combined layout for RVM600PK, the single-value
-// layout for every other name; the visible width follows the columns.
+// Fits the table's columns to the identified model's layout; the visible width follows them.
 void LayoutTable(App& app);
 
 // Writes the current record (RowNo, CommaCount and the record fields) into row RowNo, marks
-// warnings and errors by text colour and keeps the newest rows in view. A status that the
-// marking needs and that is not a whole number leaves its cells unmarked and gets a memErr line.
+// warnings and errors by text colour by the identified model's rules and keeps the newest rows
+// in view. A status that the marking needs and that is not a whole number leaves its cells
+// unmarked and gets a memErr line.
 void WriteRecordRow(App& app);
 
 // True for the cells whose click shows a status decoding: columns 4 and 5 of an eight-column

@@ -4,6 +4,8 @@
 #include "log/LogTable.h"
 #include "text/TextFieldHelpers.h"
 
+#include <optional>
+
 namespace {
 
 void markPair(LogTable& t, int valueCol, int statusCol, int row, CellMark mark) {
@@ -12,6 +14,17 @@ void markPair(LogTable& t, int valueCol, int statusCol, int row, CellMark mark) 
         return;
     t.setMark(valueCol, row, mark);
     t.setMark(statusCol, row, mark);
+}
+
+// The status as a whole number; one that is none leaves its cells unmarked and gets a note, so
+// one bad record costs neither the rest of the log nor the records around it.
+std::optional<int32_t> readStatus(int row, const std::string& status,
+                                  std::vector<std::string>& notes) {
+    int32_t value = 0;
+    if (TryStrToInt(status, value))
+        return value;
+    notes.push_back("Record " + std::to_string(row) + ": status '" + status + "' is not a number");
+    return std::nullopt;
 }
 
 } // namespace
@@ -46,7 +59,9 @@ LogLine parseLogLine(const std::string& line) {
     return parsed;
 }
 
-void writeRecord(LogTable& t, int row, const LogRecord& r, const InstrumentModel& model) {
+std::vector<std::string> writeRecord(LogTable& t, int row, const LogRecord& r,
+                                     const InstrumentModel& model) {
+    std::vector<std::string> notes;
     t.setCell(0, row, std::to_string(row));
     t.setCell(1, row, r.date + " " + r.time);
     t.setCell(2, row, r.value);
@@ -54,15 +69,20 @@ void writeRecord(LogTable& t, int row, const LogRecord& r, const InstrumentModel
         t.setCell(3, row, r.status);
         t.setCell(4, row, r.seqId);
         t.setCell(5, row, r.seqNo);
-        if (model.singleMarking)
-            markPair(t, 2, 3, row, singleValueMark(model, StrToInt(r.status)));
-        return;
+        if (model.singleMarking) {
+            if (const auto status = readStatus(row, r.status, notes))
+                markPair(t, 2, 3, row, singleValueMark(model, *status));
+        }
+        return notes;
     }
     t.setCell(3, row, r.qd);
     t.setCell(4, row, r.status);
     t.setCell(5, row, r.qdStatus);
     t.setCell(6, row, r.seqId);
     t.setCell(7, row, r.seqNo);
-    markPair(t, 2, 4, row, combinedMark(StrToInt(r.status)));
-    markPair(t, 3, 5, row, combinedMark(StrToInt(r.qdStatus)));
+    if (const auto status = readStatus(row, r.status, notes))
+        markPair(t, 2, 4, row, combinedMark(*status));
+    if (const auto status = readStatus(row, r.qdStatus, notes))
+        markPair(t, 3, 5, row, combinedMark(*status));
+    return notes;
 }

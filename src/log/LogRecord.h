@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class LogTable;
 struct InstrumentModel;
@@ -34,6 +35,7 @@ struct LogLine {
 LogLine parseLogLine(const std::string& line);
 
 // Writes the record into the table row row: "#", the texts, then the marks of warnings and
-// errors by the model's rules. Throws EConvertError when a status that the marking needs is not
-// a whole number (the texts are written by then).
-void writeRecord(LogTable& table, int row, const LogRecord& record, const InstrumentModel& model);
+// errors by the model's rules. A status that the marking needs and that is not a whole number
+// leaves its cells unmarked; the result holds a note for each, in the order of the cells.
+std::vector<std::string> writeRecord(LogTable& table, int row, const LogRecord& record,
+                                     const InstrumentModel& model);

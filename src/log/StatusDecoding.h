@@ -2,6 +2,8 @@
 
 #include <string>
 
+struct InstrumentModel;
+
 // The plain-words report of a status code for the identified model: one line per set bit,
 // lines broken by CR.
-std::string DecodeStatus(const std::string& modelName, const std::string& statusText);
+std::string DecodeStatus(const InstrumentModel& model, const std::string& statusText);

@@ -29,8 +29,8 @@ TEST(ResetTable, GivesTheResetLayoutAndState) {
     EXPECT_EQ(rig.app.state.ColWidthSum, 404);
     EXPECT_FALSE(t.isEnabled());
     EXPECT_FALSE(rig.controls.saveAsEnabled);
-    EXPECT_EQ(rig.app.state.ModelName, "?");
-    EXPECT_EQ(rig.app.state.ValueName, "Rl");
+    EXPECT_STREQ(rig.app.state.Model->name, "?");
+    EXPECT_STREQ(rig.app.state.Model->valueName, "Rl");
     EXPECT_EQ(rig.app.state.LogCount, 0);
     EXPECT_TRUE(rig.app.state.DataSaved);
     EXPECT_EQ(rig.app.state.SerialNo, "4711");

@@ -104,8 +104,8 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     grid->scrollTo(status);
     BoxAnswer decoding(Qt::Key_Return);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(status).center());
-    EXPECT_EQ(decoding.text,
-              displayText(DecodeStatus("RVM600PK", status.data().toString().toStdString())));
+    EXPECT_EQ(decoding.text, displayText(DecodeStatus(modelNamed("RVM600PK"),
+                                                      status.data().toString().toStdString())));
 
     // Escape on "Data not saved - continue?" keeps the log and sends nothing.
     const size_t sent = w.rig.instrument.received().size();

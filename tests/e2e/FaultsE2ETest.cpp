@@ -248,7 +248,7 @@ Cases deviceThatNeverStopsSending() {
             ASSERT_EQ(rig.controls.memErr.size(), 3u);
             EXPECT_EQ(rig.controls.memErr[0], "Instrument reply cut at 65535 bytes");
             EXPECT_EQ(rig.controls.memErr[1], kIdent + noise(65535 - kIdent.size()));
-            EXPECT_EQ(rig.app.state.ModelName, "RVM600");
+            EXPECT_STREQ(rig.app.state.Model->name, "RVM600");
         },
         [=] {
             SCOPED_TRACE("status report without end");
@@ -358,7 +358,7 @@ Cases noiseAndDisagreeingReplies() {
                          {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(records, 100), {}, true);
-            EXPECT_EQ(rig.app.state.ModelName, "?");
+            EXPECT_STREQ(rig.app.state.Model->name, "?");
             EXPECT_EQ(rig.app.table.cell(2, 0), "Rl");
             // No marking rule applies: warnings and errors stay unmarked.
             for (int r = 1; r < rig.app.table.rows(); ++r)

@@ -23,7 +23,7 @@ inline void fillTable(LogTable& table, const std::vector<std::vector<std::string
 
 // An RVM600 download of two records, as "Read log" leaves it.
 inline void fillRvm600(App& app) {
-    app.state.ModelName = "RVM600";
+    app.state.Model = &modelNamed("RVM600");
     app.state.SerialLine = "s/n: 4711";
     app.state.SerialNo = "4711";
     fillTable(app.table, {{"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"},

@@ -161,7 +161,7 @@ bool giveUpRoot() {
 
 // A download of `records` RVM600PK records.
 void fillRecords(App& app, int records) {
-    app.state.ModelName = "RVM600PK";
+    app.state.Model = &modelNamed("RVM600PK");
     app.state.SerialLine = "s/n: 4711";
     app.table.setCols(8);
     app.table.setRows(records + 1);

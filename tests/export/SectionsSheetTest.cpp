@@ -91,7 +91,7 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
            "n:0", "s:R4", "s:R2", "s:yes"}}},
         {"VX40 by the third entry",
          [](App& app) {
-             app.state.ModelName = "VX40";
+             app.state.Model = &modelNamed("VX40");
              app.state.SerialLine = "s/n: 12";
              fillTable(app.table, {{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"},
                                    {"1", "d", "95", "0", "7", "1"},

@@ -64,7 +64,7 @@ print(json.dumps({'sheets': len(wb.worksheets), 'rows': rows, 'strings': strings
 }
 
 void fillMixedTable(App& app) {
-    app.state.ModelName = "RVM600PK";
+    app.state.Model = &modelNamed("RVM600PK");
     app.state.SerialLine = "s/n: 4711";
     fillTable(app.table, {{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"},
                           {"1", "12.05.26 10:15:02", "250", "-3.25", "0", "007", "1e3", "+5"},

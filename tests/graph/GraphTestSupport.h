@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/App.h"
-#include "app/InstrumentModels.h"
+#include "log/InstrumentModel.h"
 #include "graph/GraphView.h"
 
 #include <array>
@@ -70,11 +70,11 @@ struct Rec {
 // Lays the table out for the model and writes the records below the header; "#" is the row.
 inline void loadTable(App& app, const std::string& model, const std::vector<Rec>& recs,
                       int emptyRowsAfter = 0) {
-    app.state.ModelName = model;
+    app.state.Model = &modelNamed(model);
     app.state.SerialLine = "s/n 4711";
     LogTable& t = app.table;
     t.clearCells();
-    const bool combined = model == Models::RVM600PK;
+    const bool combined = model == "RVM600PK";
     t.setCols(combined ? 8 : 6);
     t.setRows(static_cast<int>(recs.size()) + 1 + emptyRowsAfter);
     const std::vector<std::string> headers =

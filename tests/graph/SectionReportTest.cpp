@@ -17,7 +17,7 @@ struct Line {
 };
 
 void loadRvm600(App& app, const std::vector<Line>& lines) {
-    app.state.ModelName = "RVM600";
+    app.state.Model = &modelNamed("RVM600");
     LogTable& t = app.table;
     t.setCols(6);
     t.setRows(static_cast<int>(lines.size()) + 1);
@@ -105,7 +105,7 @@ TEST(SectionReport, HandWorkedLogAsTheGraphBuildPlotsIt) {
 TEST(SectionReport, CombinedModelHasRlThenQdWithTheirOwnStatuses) {
     SimRig rig;
     App& app = rig.app;
-    app.state.ModelName = "RVM600PK";
+    app.state.Model = &modelNamed("RVM600PK");
     LogTable& t = app.table;
     t.setCols(8);
     t.setRows(4);

@@ -34,7 +34,7 @@ protected:
 
 // An RVM600PK log of two runs; the second ends in three low-battery records.
 void loadPk(App& app) {
-    app.state.ModelName = "RVM600PK";
+    app.state.Model = &modelNamed("RVM600PK");
     app.state.SerialLine = "s/n: 4711";
     LogTable& t = app.table;
     t.setCols(8);

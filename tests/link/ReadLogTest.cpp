@@ -91,7 +91,7 @@ TEST(ReadLog, ReadsEveryModelIntoItsLayout) {
         const auto& records = run.rig.instrument.scenario().records;
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
         EXPECT_TRUE(run.rig.dialogs.events.empty());
-        EXPECT_EQ(app.state.ModelName, c.model);
+        EXPECT_STREQ(app.state.Model->name, c.model);
         EXPECT_EQ(run.headers(), c.headers);
         ASSERT_EQ(app.table.rows(), 41);
         for (int i = 0; i < 40; ++i)
@@ -259,8 +259,8 @@ TEST(ReadLog, OutcomesOfTheDialogue) {
         EXPECT_EQ(run.rig.controls.focus, c.focus);
         EXPECT_EQ(run.headers(), kResetHeaders);
         EXPECT_EQ(app.table.rows(), 2);
-        EXPECT_EQ(app.state.ModelName, "?");
-        EXPECT_EQ(app.state.ValueName, "Rl");
+        EXPECT_STREQ(app.state.Model->name, "?");
+        EXPECT_STREQ(app.state.Model->valueName, "Rl");
         EXPECT_TRUE(app.state.DataSaved);
         EXPECT_TRUE(app.state.GraphViewed);
         EXPECT_FALSE(app.table.isEnabled());
@@ -326,8 +326,8 @@ TEST(ReadLog, DetectsTheModelFromTheTextAfterTheAcceptedLine) {
         s.identText = c.ident;
         ReadRun run(s);
         const App& app = run.rig.app;
-        EXPECT_EQ(app.state.ModelName, c.model);
-        EXPECT_EQ(app.state.ValueName, c.valueName);
+        EXPECT_STREQ(app.state.Model->name, c.model);
+        EXPECT_STREQ(app.state.Model->valueName, c.valueName);
         EXPECT_EQ(app.state.IdentLine, c.ident);
         EXPECT_EQ(app.table.cols(), c.cols);
         EXPECT_EQ(app.table.cell(2, 0), c.valueName);
@@ -357,7 +357,7 @@ TEST(ReadLog, WithoutIdentificationKeepsTheResetLayoutAndStillDownloads) {
         const Lines sent = run.commands();
         EXPECT_EQ(std::count(sent.begin(), sent.end(), "FV"), c.fvSent);
         EXPECT_EQ(run.headers(), kResetHeaders);
-        EXPECT_EQ(app.state.ModelName, "?");
+        EXPECT_STREQ(app.state.Model->name, "?");
         EXPECT_EQ(app.state.IdentLine, "");
         EXPECT_EQ(run.rig.controls.tableClientWidth, 404);
         ASSERT_EQ(app.table.rows(), 6);

@@ -383,7 +383,7 @@ TEST(DownloadLog, StopsWhenTheTableIsFull) {
     s.count = 20;
     SimRig rig(s);
     FormActivate(rig.app);
-    rig.app.state.ModelName = "RVM600";
+    rig.app.state.Model = &modelNamed("RVM600");
     rig.app.state.LogCount = 20;
     LayoutTable(rig.app);
     DownloadLimits limits;
@@ -455,7 +455,7 @@ TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
         s.stream = stream;
         SimRig rig(s);
         FormActivate(rig.app);
-        rig.app.state.ModelName = "RVM600";
+        rig.app.state.Model = &modelNamed("RVM600");
         rig.app.state.LogCount = 10;
         LayoutTable(rig.app);
         DownloadLimits limits;

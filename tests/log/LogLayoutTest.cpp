@@ -12,7 +12,7 @@ namespace {
 struct LaidOut {
     explicit LaidOut(const std::string& model) {
         ResetTable(rig.app);
-        rig.app.state.ModelName = model;
+        rig.app.state.Model = &modelNamed(model);
         LayoutTable(rig.app);
     }
     SimRig rig;
@@ -246,7 +246,7 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
         if (c.status) {
             ASSERT_EQ(t.rig.dialogs.events.size(), 1u);
             EXPECT_EQ(t.rig.dialogs.events[0],
-                      "message: " + DecodeStatus(c.model, t.rig.app.table.cell(c.col, c.row)));
+                      "message: " + DecodeStatus(modelNamed(c.model), t.rig.app.table.cell(c.col, c.row)));
             EXPECT_EQ(hint, std::optional<std::string>("Click to see warning/error"));
         } else {
             EXPECT_TRUE(t.rig.dialogs.events.empty());

@@ -1,5 +1,7 @@
 #include "log/StatusDecoding.h"
 
+#include "log/InstrumentModel.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -53,6 +55,6 @@ TEST(DecodeStatus, ReportsEverySetBitInTheModelsWords) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " / " + c.status);
-        EXPECT_EQ(DecodeStatus(c.model, c.status), c.report);
+        EXPECT_EQ(DecodeStatus(modelNamed(c.model), c.status), c.report);
     }
 }
