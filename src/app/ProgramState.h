@@ -12,15 +12,6 @@ struct ProgramState {
     int32_t RowNo = 0;
     int32_t LogCount = 0;
     int32_t ColWidthSum = 0;
-    int32_t CommaCount = 0;
-    std::string RecDate;
-    std::string RecTime;
-    std::string RecValue;
-    std::string RecQd;
-    std::string RecSeqId;
-    std::string RecSeqNo;
-    std::string RecStat;
-    std::string RecQStat;
     std::string IdentLine;
     std::string LastReply;
     QString SaveFolder;
@@ -31,6 +22,4 @@ struct ProgramState {
     bool DataSaved = false;
     bool GraphViewed = false;
     std::string ProductionMode;
-    // The log line being assembled by the download (a field of the main window).
-    std::string CurLine;
 };

@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "link/InstrumentLink.h"
 #include "log/LogLayout.h"
+#include "log/LogRecord.h"
 #include "text/TextFieldHelpers.h"
 
 #include <algorithm>
@@ -72,7 +73,6 @@ private:
     }
 
     void handleByte(unsigned char byte) {
-        std::string& line = m_app.state.CurLine;
         if (byte == 0 || byte == '*') {
             m_stop = true; // the end of the log; an unfinished line is lost
             return;
@@ -84,13 +84,13 @@ private:
         // TAB is a field separator like the comma; the grave accent and control bytes are noise.
         if (byte != '\t' && (byte < 32 || byte == '`'))
             return;
-        if (line.size() >= m_limits.maxLineBytes) {
+        if (m_line.size() >= m_limits.maxLineBytes) {
             // A line without end is dropped, as an unfinished line at silence is.
             stop("Log reading stopped: a line longer than " +
                  std::to_string(m_limits.maxLineBytes) + " bytes");
             return;
         }
-        line.push_back(byte == '\t' ? ',' : static_cast<char>(byte));
+        m_line.push_back(byte == '\t' ? ',' : static_cast<char>(byte));
     }
 
     void handleLine() {
@@ -109,24 +109,21 @@ private:
         }
         m_app.controls.setDataReadCaption(std::to_string(s.RowNo) + " of " +
                                           std::to_string(s.LogCount));
-        s.CommaCount = CountChar(s.CurLine, ',');
-        bool record = false;
-        if (s.CommaCount == 4 || s.CommaCount == 6) {
-            if (s.CurLine.find("Date") != std::string::npos) {
-                --s.RowNo; // the column titles
-            } else {
-                record = true;
-                writeRecord();
-            }
+        const LogLine parsed = parseLogLine(m_line);
+        const bool record = parsed.kind == LogLine::Record;
+        if (record) {
+            writeRecord(parsed.record);
         } else {
-            const size_t at = findNoCase(s.CurLine, "S/N");
-            if (at != std::string::npos) {
-                s.SerialLine = s.CurLine.substr(at);
-                s.SerialNo = s.SerialLine.size() > 5 ? s.SerialLine.substr(5) : std::string();
+            if (parsed.kind == LogLine::Other) {
+                const size_t at = findNoCase(m_line, "S/N");
+                if (at != std::string::npos) {
+                    s.SerialLine = m_line.substr(at);
+                    s.SerialNo = s.SerialLine.size() > 5 ? s.SerialLine.substr(5) : std::string();
+                }
             }
             --s.RowNo;
         }
-        s.CurLine.clear();
+        m_line.clear();
         if (record) {
             m_linesWithoutRecord = 0;
             m_lastRecordAt = m_app.clock.now();
@@ -136,8 +133,8 @@ private:
         }
     }
 
-    void writeRecord() {
-        ProgramState& s = m_app.state;
+    void writeRecord(const LogRecord& record) {
+        const ProgramState& s = m_app.state;
         if (s.RowNo == 1) {
             m_app.controls.memErrAddLine(s.IdentLine);
             m_app.controls.memErrAddLine(s.SerialLine);
@@ -145,23 +142,7 @@ private:
         m_app.controls.setGaugePosition(s.RowNo);
         if (s.RowNo % 10 == 0)
             m_app.controls.repaintDataRead();
-        const std::string& l = s.CurLine;
-        const std::string dateTime = GetField(l, 1, ',');
-        s.RecValue = GetField(l, 2, ',');
-        if (s.CommaCount == 4) {
-            s.RecStat = GetField(l, 3, ',');
-            s.RecSeqId = GetField(l, 4, ',');
-            s.RecSeqNo = GetField(l, 5, ',');
-        } else {
-            s.RecQd = GetField(l, 3, ',');
-            s.RecStat = GetField(l, 4, ',');
-            s.RecQStat = GetField(l, 5, ',');
-            s.RecSeqId = GetField(l, 6, ',');
-            s.RecSeqNo = GetField(l, 7, ',');
-        }
-        s.RecDate = GetField(dateTime, 1, ' ');
-        s.RecTime = GetField(dateTime, 2, ' ');
-        WriteRecordRow(m_app);
+        WriteRecordRow(m_app, s.RowNo, record);
     }
 
     App& m_app;
@@ -171,6 +152,7 @@ private:
     int m_linesWithoutRecord = 0;
     IClock::Duration m_lastRecordAt{0}; // or the start of the stream
     size_t m_streamBytes = 0;
+    std::string m_line; // the line being assembled; an unfinished one is lost at the end
 };
 
 } // namespace
@@ -178,7 +160,6 @@ private:
 DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
     ProgramState& s = app.state;
     s.RowNo = 0;
-    s.CommaCount = 0;
 
     app.port.discardBuffers(true, true);
     SendLine(app.port, "");
@@ -193,8 +174,6 @@ DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
     {
         app.port.discardBuffers(true, true);
         SendLine(app.port, "LE");
-        s.CurLine.clear();
-        s.RecQStat = "0";
         BusyCursor hourglass(app.dialogs);
         Delay(app.clock, kStreamStartMs);
         StreamReader reader(app, limits);
@@ -206,7 +185,6 @@ DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
                 s.DataSaved = false;
             throw;
         }
-        s.CurLine.clear();
         if (end == DownloadEnd::Stopped)
             app.controls.memErrAddLine(reader.stopReason());
         s.ColWidthSum = app.table.widthSum();

@@ -11,16 +11,10 @@ void LayoutTable(App& app) {
     app.controls.setTableClientWidth(s.ColWidthSum);
 }
 
-void WriteRecordRow(App& app) {
-    const ProgramState& s = app.state;
+void WriteRecordRow(App& app, int row, const LogRecord& record) {
     LogTable& t = app.table;
-    const int row = s.RowNo;
-    if (s.CommaCount == 4 || s.CommaCount == 6) {
-        const LogRecord record{s.CommaCount == 6, s.RecDate,  s.RecTime,  s.RecValue, s.RecQd,
-                               s.RecStat,         s.RecQStat, s.RecSeqId, s.RecSeqNo};
-        for (const std::string& note : writeRecord(t, row, record, *s.Model))
-            app.controls.memErrAddLine(note);
-    }
+    for (const std::string& note : writeRecord(t, row, record, *app.state.Model))
+        app.controls.memErrAddLine(note);
     // Every row has the default height, the header row included.
     const long long rowsHeight = static_cast<long long>(t.rows()) * LogTable::kDefaultRowHeight;
     if (rowsHeight > app.controls.tableClientHeight())

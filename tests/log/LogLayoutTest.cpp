@@ -3,6 +3,7 @@
 #include "SimRig.h"
 #include "app/Handlers.h"
 #include "link/InstrumentLink.h"
+#include "log/LogRecord.h"
 #include "log/StatusDecoding.h"
 
 #include <gtest/gtest.h>
@@ -34,31 +35,11 @@ std::vector<int> widths(const LogTable& t) {
 
 // Writes one record into row 1 as the download does.
 void writeSingle(App& app, const std::string& stat) {
-    ProgramState& s = app.state;
-    s.RowNo = 1;
-    s.CommaCount = 4;
-    s.RecDate = "12.03.2005";
-    s.RecTime = "10:15:00";
-    s.RecValue = "512";
-    s.RecStat = stat;
-    s.RecSeqId = "7";
-    s.RecSeqNo = "31";
-    WriteRecordRow(app);
+    WriteRecordRow(app, 1, {false, "12.03.2005", "10:15:00", "512", "", stat, "", "7", "31"});
 }
 
 void writeCombined(App& app, const std::string& rStat, const std::string& qStat) {
-    ProgramState& s = app.state;
-    s.RowNo = 1;
-    s.CommaCount = 6;
-    s.RecDate = "12.03.2005";
-    s.RecTime = "10:15:00";
-    s.RecValue = "300";
-    s.RecQd = "150";
-    s.RecStat = rStat;
-    s.RecQStat = qStat;
-    s.RecSeqId = "S1";
-    s.RecSeqNo = "2";
-    WriteRecordRow(app);
+    WriteRecordRow(app, 1, {true, "12.03.2005", "10:15:00", "300", "150", rStat, qStat, "S1", "2"});
 }
 
 std::vector<CellMark> marks(const LogTable& t, int row) {
@@ -246,7 +227,8 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
         if (c.status) {
             ASSERT_EQ(t.rig.dialogs.events.size(), 1u);
             EXPECT_EQ(t.rig.dialogs.events[0],
-                      "message: " + DecodeStatus(modelNamed(c.model), t.rig.app.table.cell(c.col, c.row)));
+                      "message: " +
+                          DecodeStatus(modelNamed(c.model), t.rig.app.table.cell(c.col, c.row)));
             EXPECT_EQ(hint, std::optional<std::string>("Click to see warning/error"));
         } else {
             EXPECT_TRUE(t.rig.dialogs.events.empty());
