@@ -9,24 +9,14 @@
 #include "graph/HeadlessGraphView.h"
 #include "link/ComPort.h"
 #include "link/ReadLog.h"
+#include "platform/Platform.h"
 #include "text/Clock.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QRegularExpression>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
-#ifdef Q_OS_LINUX
-#include <dirent.h>
-#endif
 
 namespace {
 
@@ -46,30 +36,16 @@ int usage() {
 // Resident memory in kB and open file descriptors of this process (-1 where the system does
 // not tell), for watching a long-lived process over many runs.
 void printResources(int run) {
-    long rssKb = -1;
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                rssKb = line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    long openFds = -1;
-#ifdef Q_OS_LINUX
-    if (DIR* fds = opendir("/proc/self/fd")) {
-        openFds = 0;
-        while (const dirent* entry = readdir(fds))
-            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != dirfd(fds))
-                ++openFds;
-        closedir(fds);
-    }
-#endif
-    std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, rssKb, openFds);
+    const platform::ProcessResources figures = platform::processResources();
+    std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, figures.residentKb,
+                 figures.openHandles);
     std::fflush(stderr);
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const platform::FineTimer fineTimer; // the poll steps of the line I/O
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
@@ -102,7 +78,7 @@ int main(int argc, char* argv[]) {
     port.setPort(portName);
 
     SystemClock clock;
-    ConsoleOutput out(stderr, isatty(STDERR_FILENO) != 0);
+    ConsoleOutput out(stderr, platform::isTerminal(stderr));
     ConsoleDialogs dialogs(out);
     ConsoleControls controls(out);
     App app(port, clock, dialogs, controls);

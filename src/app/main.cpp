@@ -3,17 +3,12 @@
 #include "app/widgets/QtDialogs.h"
 #include "graph/widgets/LogGraph.h"
 #include "link/ComPort.h"
+#include "platform/Platform.h"
 #include "service/widgets/StatusDump.h"
 #include "text/Clock.h"
 
 #include <QApplication>
 #include <QProxyStyle>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-// After windows.h, which it needs.
-#include <timeapi.h>
-#endif
 
 namespace {
 // The program's hints (buttons, menu items, table cells) appear after 200 ms.
@@ -29,10 +24,8 @@ public:
 } // namespace
 
 int main(int argc, char* argv[]) {
-#ifdef Q_OS_WIN
     // The 5 ms and 50 ms poll steps need 1 ms sleep granularity, not the default 15.6 ms.
-    timeBeginPeriod(1);
-#endif
+    const platform::FineTimer fineTimer;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Virelon Log Dump"));
     QApplication::setStyle(new HintDelayStyle);
@@ -50,8 +43,5 @@ int main(int argc, char* argv[]) {
     form1.show();
     const int result = QApplication::exec();
     port.closePort();
-#ifdef Q_OS_WIN
-    timeEndPeriod(1);
-#endif
     return result;
 }
