@@ -21,7 +21,9 @@ ensure_packages() {
         apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
 }
 
-# build DIR [cmake options...]: configures (once) and builds.
+# build DIR [cmake options...]: configures and builds. Options once set stay in DIR's cache, so
+# each command builds with its own fixed options into its own folder (./run build/, ./test
+# build-test/, the sanitizers build-asan/).
 build_tree() {
     local dir=$1
     shift

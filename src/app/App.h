@@ -8,6 +8,8 @@
 #include "log/LogTable.h"
 #include "text/Clock.h"
 
+class IPortMemory;
+
 // Everything one run of the program works on: the state, the log table, the statistics memo
 // of the graph window, and the interfaces to the port, the clock, the user and the main window.
 // The windows hand it to the procedures; tests build it from fakes.
@@ -25,4 +27,6 @@ public:
     IClock& clock;
     IDialogs& dialogs;
     IMainControls& controls;
+    // Where the port that answered the handshake is remembered; none in tests and the CLI.
+    IPortMemory* portMemory = nullptr;
 };

@@ -7,16 +7,24 @@
 #include "export/SaveAs.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
+#include "graph/SectionReport.h"
 #include "link/ComPort.h"
+#include "link/PortCatalogue.h"
+#include "link/PortSearch.h"
 #include "link/ReadLog.h"
 #include "platform/Platform.h"
 #include "text/Clock.h"
+#include "text/Cp1252.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -25,10 +33,15 @@ constexpr int kExitComplete = 0;
 constexpr int kExitFailed = 1; // refused, no answer, port or data error
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3; // a bound stopped the reading; the table is incomplete
+constexpr int kExitIncomplete = 4; // read to its end, fewer records than the instrument announced
 
 int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
-               "                        [--repeat N]\n",
+               "                        [--repeat N]\n"
+               "                        [--sections FILE.csv [--class R2,Q2]]\n",
+               stderr);
+    std::fputs("       logdump-cli read --port auto ...\n"
+               "       logdump-cli ports\n",
                stderr);
     return kExitUsage;
 }
@@ -42,39 +55,146 @@ void printResources(int run) {
     std::fflush(stderr);
 }
 
+// `logdump-cli ports`: the ports the system reports, one TAB-separated line each.
+int listPorts() {
+    for (const PortInfo& port : MakePortCatalogue()->ports()) {
+        const QByteArray line = PortListLine(port).toUtf8();
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    return std::fflush(stdout) == 0 ? kExitComplete : kExitFailed;
+}
+
+// `--port auto`: the selector's ports are tried in turn; the line stays open on the first that
+// answers the handshake.
+bool findInstrument(TComPort& port, IClock& clock, ConsoleOutput& out) {
+    port.setDevicePath(QString()); // each port opens by its own name
+    const std::optional<QString> found = FindInstrument(
+        port, clock, SelectorPorts(MakePortCatalogue()->ports()),
+        [&](int index, int count, const QString& name) {
+            out.line(toCp1252(
+                QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count)));
+            return true;
+        });
+    if (!found) {
+        out.line("No instrument found");
+        return false;
+    }
+    out.line(toCp1252(QStringLiteral("Instrument found on %1").arg(*found)));
+    return true;
+}
+
+// The device of a port the system lists under this bare name, if it lists one.
+std::optional<QString> listedDevice(const QString& name) {
+    if (name.contains(QLatin1Char('/')))
+        return std::nullopt;
+    for (const PortInfo& port : MakePortCatalogue()->ports())
+        if (port.name == name)
+            return port.device; // empty: the name opens it, as in the selector
+    return std::nullopt;
+}
+
+// A file or device name from the command line, or nothing when its bytes do not survive the
+// decoding: such a name would open or create a file of another name.
+std::optional<QString> exactName(const char* argument) {
+    const QString name = QString::fromLocal8Bit(argument);
+    if (QFile::encodeName(name) != QByteArray(argument)) {
+        std::fprintf(stderr, "Name not valid in the system's encoding: %s\n",
+                     EscapeControlBytes(argument, true).c_str());
+        return std::nullopt;
+    }
+    return name;
+}
+
+// The table on stdout; a failed write is a failed run.
+bool printTable(const LogTable& table, bool stdoutClosed) {
+    errno = EBADF;
+    if (!stdoutClosed && WriteTableText(table, stdout))
+        return true;
+    std::fprintf(stderr, "Cannot write the table to standard output: %s\n", std::strerror(errno));
+    return false;
+}
+
+// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file.
+bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
+    const std::string csv = SectionReportCsv(SectionReportOf(app, true, required));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.flush()) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(),
+                     file.errorString().toLocal8Bit().constData());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const bool stdoutClosed = platform::holdClosedStdout();
     const platform::FineTimer fineTimer; // the poll steps of the line I/O
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
     QString savePath;
     bool statistics = false;
+    QString sectionsPath;
+    RequiredClasses required = DefaultRequiredClasses();
+    if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
+        return listPorts();
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
-            portName = QString::fromLocal8Bit(argv[++i]);
-        else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            portName = *name;
+        } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
-            savePath = QString::fromLocal8Bit(argv[++i]);
-        else if (std::strcmp(argv[i], "--stats") == 0)
+        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            savePath = *name;
+        } else if (std::strcmp(argv[i], "--stats") == 0)
             statistics = true;
-        else
+        else if (std::strcmp(argv[i], "--sections") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            sectionsPath = *name;
+        }
+        else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
+            if (!ParseRequiredClasses(argv[++i], required))
+                return usage();
+        } else
             return usage();
     }
     if (repeat < 1)
         return usage();
+    // Before the port opens: a name that cannot be saved must not cost a whole download.
+    if (!savePath.isEmpty() && !IsTableFileName(savePath)) {
+        std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
+                     savePath.toLocal8Bit().constData());
+        return usage();
+    }
 
     TComPort port;
-    // COMn goes through the same mapping as the window's selector; anything else is a device.
+    // COMn goes through the same mapping as the window's selector, and a name that `ports`
+    // lists ("ttyUSB0") opens that port; anything else is a device, a relative path taken from
+    // the working directory (the serial library would look it up under /dev). Messages name the
+    // port as typed.
     if (!QRegularExpression(QStringLiteral("^COM[0-9]+$"),
                             QRegularExpression::CaseInsensitiveOption)
              .match(portName)
-             .hasMatch())
-        port.setDevicePath(portName);
+             .hasMatch() &&
+        portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0) {
+        const std::optional<QString> listed = listedDevice(portName);
+        port.setDevicePath(listed ? *listed : QFileInfo(portName).absoluteFilePath());
+    }
     port.setPort(portName);
 
     SystemClock clock;
@@ -82,6 +202,9 @@ int main(int argc, char* argv[]) {
     ConsoleDialogs dialogs(out);
     ConsoleControls controls(out);
     App app(port, clock, dialogs, controls);
+    if (portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 &&
+        !findInstrument(port, clock, out))
+        return kExitFailed;
 
     RunGuarded(dialogs, [&] {
         FormCreate(app, {});
@@ -104,40 +227,58 @@ int main(int argc, char* argv[]) {
         out.finishProgress();
         if (repeat > 1)
             printResources(run);
-        if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped))
+        if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped &&
+                       end != ReadLogEnd::Incomplete))
             break;
     }
     port.closePort();
-    if (failed)
-        return kExitFailed;
-    // What was read is saved through the same export as "Save As", also when a bound stopped it.
-    if (!savePath.isEmpty() && (end == ReadLogEnd::Complete || end == ReadLogEnd::Stopped)) {
-        if (statistics) {
-            // The report the graph window writes with its check boxes as they start.
+    int status = kExitFailed;
+    if (failed) {
+        // An error after the download's wake-up leaves records the window would let the user
+        // save: they are printed and saved all the same, and the status stays a failure.
+        if (!controls.saveAsEnabled)
+            return kExitFailed;
+    } else if (end == ReadLogEnd::Complete) {
+        status = kExitComplete;
+    } else if (end == ReadLogEnd::Stopped) {
+        status = kExitStopped;
+    } else if (end == ReadLogEnd::Incomplete) {
+        status = kExitIncomplete;
+    } else {
+        return kExitFailed; // nothing was read: stdout stays empty
+    }
+    // What was read is saved through the same export as "Save As", however the reading ended.
+    if (!savePath.isEmpty()) {
+        // The report the graph window writes with its check boxes as they start; like the
+        // window's button it needs two records.
+        if (statistics && HasGraphRecords(app.table)) {
             HeadlessGraphView view;
             GraphLogic graph(app, view);
+            bool reported = false;
             RunGuarded(dialogs, [&] {
                 graph.FormActivate();
                 graph.btnGraphClick();
+                reported = true;
             });
+            if (!reported)
+                status = kExitFailed; // the log is still saved, with what the report got to
         }
         bool saved = false;
-        RunGuarded(dialogs, [&] {
-            SaveTableToFile(app, savePath);
-            saved = true;
-        });
+        {
+            const platform::SaveSignalGuard held;
+            RunGuarded(dialogs, [&] {
+                SaveTableToFile(app, savePath);
+                saved = true;
+            });
+        }
         if (!saved)
-            return kExitFailed;
+            status = kExitFailed;
     }
-    // Only a log that was read is printed; a refused run leaves stdout empty.
-    switch (end) {
-    case ReadLogEnd::Complete:
-        WriteTableText(app.table, stdout);
-        return kExitComplete;
-    case ReadLogEnd::Stopped:
-        WriteTableText(app.table, stdout);
-        return kExitStopped;
-    default:
+    // The section report of what was read; one that cannot be written fails the run, and the
+    // table is printed all the same.
+    if (!sectionsPath.isEmpty() && !WriteSectionsCsv(app, sectionsPath, required))
+        status = kExitFailed;
+    if (!printTable(app.table, stdoutClosed))
         return kExitFailed;
-    }
+    return status;
 }

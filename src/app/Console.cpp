@@ -17,6 +17,32 @@ void ConsoleOutput::line(const std::string& text) {
     std::fflush(m_stream);
 }
 
+void ConsoleOutput::instrumentLine(const std::string& text) {
+    // The line end the instrument sent with the line ends it here too; only what it holds is
+    // escaped.
+    const size_t end = text.find_last_not_of("\r\n") + 1;
+    line(EscapeControlBytes(text.substr(0, end)) + text.substr(end));
+}
+
+std::string EscapeControlBytes(const std::string& bytes, bool highBytes) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        // The five bytes Windows-1252 leaves unassigned stand for C1 control characters.
+        const bool c1 = b == 0x81 || b == 0x8d || b == 0x8f || b == 0x90 || b == 0x9d;
+        if ((b < 0x20 && b != '\t') || b == 0x7f || c1 || (highBytes && b >= 0x80)) {
+            shown += "\\x";
+            shown += kHex[b >> 4];
+            shown += kHex[b & 0xf];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void ConsoleOutput::progress(int position, int max) {
     if (max <= 0 || position <= 0)
         return;
@@ -81,14 +107,16 @@ int ConsoleControls::tableClientHeight() const {
     return INT_MAX;
 }
 
-void WriteTableText(const LogTable& table, std::FILE* stream) {
-    for (int row = 0; row < table.rows(); ++row) {
-        for (int col = 0; col < table.cols(); ++col) {
+bool WriteTableText(const LogTable& table, std::FILE* stream) {
+    // Stops at the first failure, which keeps its errno; a full disk fails every later write.
+    bool written = true;
+    for (int row = 0; row < table.rows() && written; ++row) {
+        for (int col = 0; col < table.cols() && written; ++col) {
             const std::string& text = table.cell(col, row);
-            std::fwrite(text.data(), 1, text.size(), stream);
-            std::fputc('\t', stream);
+            written = std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+                      std::fputc('\t', stream) != EOF;
         }
-        std::fputc('\n', stream);
+        written = written && std::fputc('\n', stream) != EOF;
     }
-    std::fflush(stream);
+    return std::fflush(stream) == 0 && written && !std::ferror(stream);
 }

@@ -18,6 +18,9 @@ public:
     bool terminal() const { return m_terminal; }
     // Writes the system text (Windows-1252 bytes, any line breaks) as whole UTF-8 lines.
     void line(const std::string& text);
+    // Writes a line that came from the instrument, its control bytes escaped but for the line
+    // end it came with.
+    void instrumentLine(const std::string& text);
     // Progress of the records read against the announced count.
     void progress(int position, int max);
     // Ends an open progress bar line.
@@ -58,7 +61,8 @@ class ConsoleControls final : public IMainControls {
 public:
     explicit ConsoleControls(ConsoleOutput& out) : m_out(out) {}
     void memErrClear() override {}
-    void memErrAddLine(const std::string& line) override { m_out.line(line); }
+    // Memo lines carry the instrument's replies.
+    void memErrAddLine(const std::string& line) override { m_out.instrumentLine(line); }
     void setDataReadCaption(const std::string& caption) override { dataRead = caption; }
     void repaintDataRead() override {}
     void setGaugeMax(int max) override { m_gaugeMax = max; }
@@ -68,7 +72,7 @@ public:
     void focusPortSelector() override {}
     void setGraphEnabled(bool) override {}
     void setGraphVisible(bool) override {}
-    void setSaveAsEnabled(bool) override {}
+    void setSaveAsEnabled(bool enabled) override { saveAsEnabled = enabled; }
     void setTableClientWidth(int) override {}
     int tableClientHeight() const override;
     void scrollTableToEnd() override {}
@@ -76,12 +80,19 @@ public:
 
     std::string dataRead;
     bool readLogEnabled = true;
+    bool saveAsEnabled = false; // the window would let the user save what is in the table
 
 private:
     ConsoleOutput& m_out;
     int m_gaugeMax = 0;
 };
 
+// Bytes as a terminal may show them: control bytes other than TAB (0x00 to 0x1F, 0x7F, and the
+// Windows-1252 bytes that stand for C1 controls) as "\x1b", with highBytes all from 0x80 on. Escape
+// sequences from the instrument could otherwise clear the screen, set the clipboard or fake a
+// message.
+std::string EscapeControlBytes(const std::string& bytes, bool highBytes = false);
+
 // The table as lines: every row from the header on, a TAB after every cell, the cells' bytes
-// as they stand.
-void WriteTableText(const LogTable& table, std::FILE* stream);
+// as they stand. False when a write or the flush failed (errno tells why).
+bool WriteTableText(const LogTable& table, std::FILE* stream);

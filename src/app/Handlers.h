@@ -12,6 +12,9 @@ class App;
 // Creation: minimum size is the window's; opens the port; production mode from the arguments
 // (the program's arguments without the program name).
 void FormCreate(App& app, const QStringList& arguments);
+// The program's arguments without its name, as given: before the toolkit takes out its own
+// options, so "-style fusion G" does not start production mode.
+QStringList ArgumentsAsGiven(int argc, const char* const argv[]);
 // First activation: reset the table, focus, GraphViewed false.
 void FormActivate(App& app);
 // Close rule: true when the window may close.

@@ -2,6 +2,7 @@
 #include "app/Handlers.h"
 #include "link/ComPort.h"
 #include "link/InstrumentLink.h"
+#include "text/Cp1252.h"
 
 void FormCreate(App& app, const QStringList& arguments) {
     try {
@@ -9,7 +10,7 @@ void FormCreate(App& app, const QStringList& arguments) {
     } catch (const EComPort&) {
         app.dialogs.beep();
         app.controls.setReadLogEnabled(false);
-        app.dialogs.message("Unable to open comport: " + app.port.port().toStdString() +
+        app.dialogs.message("Unable to open comport: " + toCp1252(app.port.port()) +
                             "\n\rPort may be opened by another application");
     }
     app.controls.setGraphEnabled(false);
@@ -21,6 +22,13 @@ void FormCreate(App& app, const QStringList& arguments) {
             app.controls.setGraphVisible(true);
         }
     }
+}
+
+QStringList ArgumentsAsGiven(int argc, const char* const argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
 
 void FormActivate(App& app) {
@@ -51,6 +59,6 @@ void ComboBox1Click(App& app, const QString& text) {
     } catch (const EComPort&) {
         app.controls.setReadLogEnabled(false);
         app.port.closePort();
-        app.dialogs.message("Error opning: " + text.toStdString());
+        app.dialogs.message("Error opning: " + toCp1252(text));
     }
 }

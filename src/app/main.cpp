@@ -1,8 +1,11 @@
+#include "app/Handlers.h"
 #include "app/widgets/AboutUnit.h"
 #include "app/widgets/Logsave.h"
 #include "app/widgets/QtDialogs.h"
 #include "graph/widgets/LogGraph.h"
 #include "link/ComPort.h"
+#include "link/PortCatalogue.h"
+#include "link/PortMemory.h"
 #include "platform/Platform.h"
 #include "service/widgets/StatusDump.h"
 #include "text/Clock.h"
@@ -26,6 +29,8 @@ public:
 int main(int argc, char* argv[]) {
     // The 5 ms and 50 ms poll steps need 1 ms sleep granularity, not the default 15.6 ms.
     const platform::FineTimer fineTimer;
+    // Taken before the application object removes its own options from argv.
+    const QStringList arguments = ArgumentsAsGiven(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Virelon Log Dump"));
     QApplication::setStyle(new HintDelayStyle);
@@ -33,7 +38,12 @@ int main(int argc, char* argv[]) {
 
     TComPort port;
     SystemClock clock;
-    TForm1 form1(port, clock, QApplication::arguments().mid(1));
+    // The program starts on the port that last answered, while the system still reports it.
+    const std::unique_ptr<IPortCatalogue> catalogue = MakePortCatalogue();
+    SettingsPortMemory memory;
+    port.setPort(StartPort(memory.lastAnswered(), SelectorPorts(catalogue->ports())));
+    TForm1 form1(port, clock, arguments);
+    form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
     TAboutBox aboutBox(&form1);
     TForm2 form2(form1.app(), &form1);
     TForm3 form3(form1.app(), &form1);

@@ -15,6 +15,7 @@ public:
     int write(const char* data, size_t length) override { return m_file.write(data, length); }
     int flush() override { return m_file.sync(); }
     int truncate(int64_t length) override { return m_file.truncate(length); }
+    void discardIfCreated() override { m_file.discardIfCreated(); }
 
 private:
     platform::AppendFile m_file;

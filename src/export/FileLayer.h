@@ -18,6 +18,9 @@ public:
     // Puts what was written on the disk.
     virtual int flush() = 0;
     virtual int truncate(int64_t length) = 0;
+    // Removes the file again when opening it created it; a save that wrote nothing into a new
+    // file must not leave it behind empty.
+    virtual void discardIfCreated() {}
 };
 
 // The file calls of the text log export; tests substitute one that fails where they want.
@@ -25,7 +28,8 @@ class IFileLayer {
 public:
     virtual ~IFileLayer() = default;
     // Opens the file for appending, creating it when missing; nullptr and errorNumber set when
-    // that fails. The file is closed when the result is destroyed.
+    // that fails. Anything but a regular file (a named pipe, a device) is refused without
+    // waiting for it. The file is closed when the result is destroyed.
     virtual std::unique_ptr<IAppendFile> openForAppend(const QString& path, int& errorNumber) = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"
+#include "graph/RequiredClassSettings.h"
 #include "text/Cp1252.h"
 
 #include <QFileInfo>
@@ -13,15 +14,17 @@ namespace {
 
 constexpr int kWorkbookEntry = 1;
 constexpr int kTextLogEntry = 2;
+constexpr int kXlsxEntry = 3;
 
 SaveDialogSetup normalSetup() {
     SaveDialogSetup setup;
     setup.defaultSuffix = QStringLiteral("Log");
     setup.filters = {QStringLiteral("Excel files (*.xls)"),
-                     QStringLiteral("Comma seperated file (*.Log)")};
+                     QStringLiteral("Comma seperated file (*.Log)"),
+                     QStringLiteral("Excel workbook (*.xlsx)")};
     // A typed "RVM4711" must get the extension of the chosen format, or a workbook would
     // replace the text log "RVM4711.Log" collected over many downloads.
-    setup.filterSuffixes = {QStringLiteral("xls"), QStringLiteral("Log")};
+    setup.filterSuffixes = {QStringLiteral("xls"), QStringLiteral("Log"), QStringLiteral("xlsx")};
     return setup;
 }
 
@@ -36,7 +39,9 @@ void writeTextLog(App& app, IFileLayer& files, const QString& path) {
 }
 
 void writeWorkbook(App& app, IFileLayer& files, const QString& path) {
-    SaveToWorkbook(TitledTable(app.table, LogTitle(app.state)), path, files);
+    // The sections as the graph window starts: "Stop when low bat" checked, the user's classes.
+    const SectionReport sections = SectionReportOf(app, true, LoadRequiredClasses());
+    SaveToWorkbook(TitledTable(app.table, LogTitle(app.state)), path, files, &sections);
 }
 
 } // namespace
@@ -63,7 +68,7 @@ void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
     std::string openError;
     {
         BusyCursor busy(app.dialogs);
-        if (chosen->filterIndex == kWorkbookEntry) {
+        if (chosen->filterIndex == kWorkbookEntry || chosen->filterIndex == kXlsxEntry) {
             writeWorkbook(app, files, chosen->fileName);
             s.DataSaved = true;
             return;
@@ -90,9 +95,17 @@ void SaveTableToFile(App& app, const QString& path, IFileLayer& files) {
     const QString suffix = QFileInfo(path).suffix();
     if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
         writeTextLog(app, files, path);
-    else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
+    else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
+             suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
         writeWorkbook(app, files, path);
     else
         throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
     app.state.DataSaved = true;
+}
+
+bool IsTableFileName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0;
 }

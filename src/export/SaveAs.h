@@ -18,3 +18,5 @@ void SaveAs(App& app, IFileLayer& files, const QString& workFolder);
 // extension does not matter. Sets DataSaved on success; throws EOpenFile or AppError with the
 // texts "Save As" shows. For the command line.
 void SaveTableToFile(App& app, const QString& path, IFileLayer& files = SystemFileLayer());
+// True for the names SaveTableToFile takes: ending in ".Log" or ".xls", in any case.
+bool IsTableFileName(const QString& path);

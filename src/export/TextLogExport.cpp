@@ -41,8 +41,10 @@ void AppendTextLog(IFileLayer& files, const QString& path, const std::string& bl
     if (!file)
         throw EOpenFile(openError);
     int64_t earlier = 0;
-    if (const int e = file->size(earlier))
+    if (const int e = file->size(earlier)) {
+        file->discardIfCreated();
         throw writeError(e);
+    }
     int e = file->write(block.data(), block.size());
     if (e == 0)
         e = file->flush();
@@ -50,6 +52,8 @@ void AppendTextLog(IFileLayer& files, const QString& path, const std::string& bl
         // Earlier blocks are what the user kept for years; a cut-off block must not follow them.
         file->truncate(earlier);
         file->flush();
+        if (earlier == 0)
+            file->discardIfCreated();
         throw writeError(e);
     }
 }

@@ -1,5 +1,6 @@
 #include "export/WorkbookExport.h"
 
+#include "export/SectionsSheet.h"
 #include "export/TitledTable.h"
 #include "platform/Platform.h"
 #include "text/AppError.h"
@@ -280,7 +281,27 @@ bool StoredAsNumber(const std::string& text, double& value) {
     return ok;
 }
 
-std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileLayer& files) {
+namespace {
+
+// The file a path names once symbolic links are followed: the workbook replaces the link's
+// target, never the link itself. A chain is followed as far as the system would follow it.
+QString followLinks(const QString& path) {
+    constexpr int kMaxLinks = 40;
+    QString resolved = path;
+    for (int i = 0; i < kMaxLinks; ++i) {
+        const QFileInfo info(resolved);
+        if (!info.isSymLink())
+            break;
+        resolved = info.symLinkTarget();
+    }
+    return resolved;
+}
+
+} // namespace
+
+std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IFileLayer& files,
+                           const SectionReport* sections) {
+    const QString path = followLinks(linkPath);
     const int rows = table.rows();
     const int cols = table.cols();
     std::string range = WorkbookRange(rows, cols);
@@ -326,6 +347,8 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& path, IFileL
                                                     toUtf8(text).c_str(), nullptr);
         }
     }
+    if (sections && writeError == LXW_NO_ERROR)
+        writeError = AddSectionsSheet(workbook, *sections);
     // Closing writes the file and frees the workbook; it must run even after a failed cell.
     const lxw_error closeError = workbook_close(workbook);
     if (writeError != LXW_NO_ERROR)

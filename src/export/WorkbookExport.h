@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/FileLayer.h"
+#include "graph/SectionReport.h"
 
 #include <QString>
 #include <string>
@@ -25,6 +26,8 @@ bool StoredAsNumber(const std::string& text, double& value);
 // a failure leaves an existing file as it was; an existing file that cannot be opened for
 // writing is not replaced. Throws AppError "Excel OLE server not found" when no workbook can be
 // made, with the writer's own text when it fails, or "Error writing file: <errno>" when the
-// system does. Returns the range written ("A1:H6").
+// system does. Returns the range written ("A1:H6"). With a section report, a second sheet
+// "Sections" holds it (AddSectionsSheet).
 std::string SaveToWorkbook(const TitledTable& table, const QString& path,
-                           IFileLayer& files = SystemFileLayer());
+                           IFileLayer& files = SystemFileLayer(),
+                           const SectionReport* sections = nullptr);

@@ -1,9 +1,9 @@
 #include "app/App.h"
 #include "app/Handlers.h"
+#include "graph/GraphLogic.h"
 
 void btnGraphClick(App& app) {
-    // A graph needs at least two records below the header row.
-    if (app.table.rows() < 3)
+    if (!HasGraphRecords(app.table))
         return;
     app.state.GraphViewed = true;
     app.dialogs.showModal(ModalWindow::Graph);

@@ -44,6 +44,16 @@ std::optional<SeriesColumns> seriesColumns(const std::string& modelName, GraphSe
     return std::nullopt;
 }
 
+bool HasGraphRecords(const LogTable& table) {
+    constexpr int kNeeded = 2;
+    int found = 0;
+    int32_t number = 0;
+    for (int row = 1; row < table.rows() && found < kNeeded; ++row)
+        if (TryStrToInt(table.cell(0, row), number))
+            ++found;
+    return found >= kNeeded;
+}
+
 GraphLogic::GraphLogic(App& app, IGraphView& view, QLocale locale)
     : m_app(app), m_view(view), m_locale(locale) {}
 
@@ -140,7 +150,15 @@ void GraphLogic::EvaluateRow(int row) {
         if (!cols)
             continue;
         SeriesState& st = stateOf(s);
-        const int32_t status = StrToInt(table.cell(cols->status, row)) & 0xFF;
+        int32_t status = 0;
+        if (!TryStrToInt(table.cell(cols->status, row), status)) {
+            // A status that is no number tells nothing good: shown as an error, OFF in the
+            // report; it neither counts towards the low-battery stop nor resets the count.
+            m_memWarn.addLine(warnPrefix(s) + std::to_string(row));
+            st.Value = -1;
+            continue;
+        }
+        status &= 0xFF;
         if (status == 0 || status == 1) {
             st.LowBatCount = 0;
         } else {

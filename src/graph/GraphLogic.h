@@ -11,6 +11,7 @@
 #include <vector>
 
 class App;
+class LogTable;
 
 // What one build knows about one series.
 struct SeriesState {
@@ -35,6 +36,10 @@ struct SeriesColumns {
 
 // The columns of a series for a model, or nothing when the model has no such series.
 std::optional<SeriesColumns> seriesColumns(const std::string& modelName, GraphSeries series);
+
+// True when the table holds the two records a graph needs: rows whose "#" cell is a number, so
+// the empty rows that lines without a record leave do not count.
+bool HasGraphRecords(const LogTable& table);
 
 // The graph window's behaviour: set-up per model, the series from the log table with the
 // low-battery stop, the warning list, the statistics report and the cursor readout. It draws

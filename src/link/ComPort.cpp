@@ -115,6 +115,11 @@ void TComPort::openPort() {
     platform::clearLastError();
     if (!serial->open(QIODevice::ReadWrite))
         throw EComPort(1, systemErrorOf(*serial, platform::lastError()));
+    // The device for this program alone, whatever name, link or user another opens it by.
+    if (const int busy = platform::lockDevice(serial->handle())) {
+        serial->close();
+        throw EComPort(1, busy);
+    }
     platform::clearLastError();
     const bool applied =
         serial->setBaudRate(QSerialPort::Baud9600) && serial->setDataBits(QSerialPort::Data8) &&

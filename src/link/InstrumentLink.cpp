@@ -9,18 +9,27 @@ constexpr int kPollStepMs = 50;
 int silenceLimit(uint8_t count) {
     return count == 0 ? 100 : count;
 }
+
 } // namespace
+
+void NoteCutReply(App& app, bool cut) {
+    // The reply goes on in the input buffer; without this line nobody would know.
+    if (cut)
+        app.controls.memErrAddLine("Instrument reply cut at " + std::to_string(kMaxReplyBytes) +
+                                   " bytes");
+}
 
 void SendLine(ISerialLine& port, const std::string& command) {
     port.writeText(command + "\r\n");
 }
 
-void ReadLine(ISerialLine& port, IClock& clock, uint8_t count, std::string& target) {
+bool ReadLine(ISerialLine& port, IClock& clock, uint8_t count, std::string& target) {
     const int limit = silenceLimit(count);
     target.clear();
     int idle = 0;
     bool cr = false;
     bool lf = false;
+    bool cut = false;
     while (!(cr && lf) && idle < limit) {
         if (port.bytesWaiting() > 0) {
             char byte = 0;
@@ -33,7 +42,9 @@ void ReadLine(ISerialLine& port, IClock& clock, uint8_t count, std::string& targ
             else if (target.size() < kMaxReplyBytes)
                 target.push_back(byte);
             else
-                break; // an endless line ends as if it had fallen silent
+                cut = true; // an endless line ends as if it had fallen silent
+            if (cut)
+                break;
         } else {
             Delay(clock, kPollStepMs);
             ++idle;
@@ -41,9 +52,10 @@ void ReadLine(ISerialLine& port, IClock& clock, uint8_t count, std::string& targ
     }
     if (!(cr && lf))
         target += kTimeoutMark;
+    return cut;
 }
 
-void ReadRaw(ISerialLine& port, IClock& clock, uint8_t count, std::string& target) {
+bool ReadRaw(ISerialLine& port, IClock& clock, uint8_t count, std::string& target) {
     const int limit = silenceLimit(count);
     target.clear();
     int idle = 0;
@@ -58,6 +70,32 @@ void ReadRaw(ISerialLine& port, IClock& clock, uint8_t count, std::string& targe
             ++idle;
         }
     }
+    return idle < limit;
+}
+
+void ReadLine(App& app, uint8_t count, std::string& target) {
+    NoteCutReply(app, ReadLine(app.port, app.clock, count, target));
+}
+
+void ReadRaw(App& app, uint8_t count, std::string& target) {
+    NoteCutReply(app, ReadRaw(app.port, app.clock, count, target));
+}
+
+bool AnswersHandshake(ISerialLine& port, IClock& clock, std::string& reply, bool* cut) {
+    constexpr uint8_t kReplySilence = 10; // polls of 50 ms
+    constexpr int kSettleMs = 200;
+    bool anyCut = false;
+    SendLine(port, "");
+    Delay(clock, kSettleMs);
+    anyCut |= ReadLine(port, clock, kReplySilence, reply);
+    port.discardBuffers(true, true);
+    SendLine(port, "");
+    anyCut |= ReadLine(port, clock, kReplySilence, reply);
+    if (reply.empty())
+        anyCut |= ReadLine(port, clock, kReplySilence, reply);
+    if (cut)
+        *cut = anyCut;
+    return reply == "?";
 }
 
 int32_t FirstNumber(const std::string& text) {

@@ -4,6 +4,7 @@
 #include "app/Handlers.h"
 #include "app/InstrumentModels.h"
 #include "link/InstrumentLink.h"
+#include "link/PortMemory.h"
 #include "log/LogDownload.h"
 #include "log/LogLayout.h"
 #include "text/TextFieldHelpers.h"
@@ -45,17 +46,12 @@ private:
 
 // Two empty commands; the second must be answered by "?" (one empty line before it is fine).
 void handshake(App& app) {
-    ProgramState& s = app.state;
-    SendLine(app.port, "");
-    Delay(app.clock, kSettleMs);
-    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
-    app.port.discardBuffers(true, true);
-    SendLine(app.port, "");
-    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
-    if (s.LastReply.empty())
-        ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
-    if (s.LastReply != "?")
+    bool cut = false;
+    const bool answered = AnswersHandshake(app.port, app.clock, app.state.LastReply, &cut);
+    NoteCutReply(app, cut);
+    if (!answered)
         throw EDataError("No connection with instrument");
+    RememberAnsweringPort(app);
 }
 
 // Up to three "FV"; true when a line of the identification was accepted.
@@ -63,7 +59,7 @@ bool askIdentification(App& app) {
     ProgramState& s = app.state;
     for (int attempt = 0; attempt < kIdentAttempts; ++attempt) {
         SendLine(app.port, "FV");
-        ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+        ReadLine(app, kReplySilence, s.LastReply);
         if (contains(s.LastReply, "FV") || contains(s.LastReply, "meter") ||
             contains(upper(s.LastReply), "FIRMWARE"))
             return true;
@@ -95,7 +91,7 @@ void detectModel(ProgramState& s, const std::string& ident) {
 void QueryLogStatus(App& app) {
     ProgramState& s = app.state;
     SendLine(app.port, "LS");
-    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    ReadLine(app, kReplySilence, s.LastReply);
     std::string reply = s.LastReply;
     const size_t markLength = std::char_traits<char>::length(kTimeoutMark);
     if (reply.size() >= markLength &&
@@ -110,7 +106,7 @@ void QueryLogStatus(App& app) {
         return;
     }
     if (s.LastReply.size() == 2 || logStatus)
-        ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+        ReadLine(app, kReplySilence, s.LastReply);
     s.LogCount = FirstNumber(s.LastReply);
     if (s.LogCount == -1)
         app.dialogs.message("Incorrect data recieved from \"Log Status\"");
@@ -131,7 +127,7 @@ ReadLogEnd ReadLog(App& app) {
         Delay(app.clock, kSettleMs);
         app.port.discardBuffers(true, true);
         if (askIdentification(app)) {
-            ReadRaw(app.port, app.clock, kReplySilence, s.LastReply);
+            ReadRaw(app, kReplySilence, s.LastReply);
             s.IdentLine = s.LastReply;
             detectModel(s, s.LastReply);
             LayoutTable(app);
@@ -146,6 +142,8 @@ ReadLogEnd ReadLog(App& app) {
             return ReadLogEnd::NoConnection;
         case DownloadEnd::Stopped:
             return ReadLogEnd::Stopped;
+        case DownloadEnd::Incomplete:
+            return ReadLogEnd::Incomplete;
         case DownloadEnd::Complete:
             break;
         }

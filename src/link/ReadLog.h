@@ -8,6 +8,7 @@ enum class ReadLogEnd {
     Refused,      // the instrument refused the dialogue; its message was shown
     NoConnection, // no answer to the download's wake-up
     Complete,     // the log was read to its end
+    Incomplete,   // read to its end, with fewer records than announced; the user was told
     Stopped,      // a bound stopped a device that kept sending; the records read are kept
 };
 

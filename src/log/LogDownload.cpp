@@ -38,6 +38,7 @@ public:
     DownloadEnd run() {
         ISerialLine& port = m_app.port;
         int idle = kIdlePolls;
+        m_lastRecordAt = m_app.clock.now();
         while (!m_stop) {
             if (port.bytesWaiting() <= 0) {
                 Delay(m_app.clock, kIdlePollMs);
@@ -45,10 +46,19 @@ public:
                     break;
                 continue;
             }
+            if (m_streamBytes >= m_limits.maxStreamBytes) {
+                stop("Log reading stopped: more than " + std::to_string(m_limits.maxStreamBytes) +
+                     " bytes of log");
+                break;
+            }
             char byte = 0;
             port.readBytes(&byte, 1);
+            ++m_streamBytes;
             idle = kIdlePolls;
             handleByte(static_cast<unsigned char>(byte));
+            if (!m_stop && m_app.clock.now() - m_lastRecordAt > m_limits.maxTimeWithoutRecord)
+                stop("Log reading stopped: no record for " +
+                     std::to_string(m_limits.maxTimeWithoutRecord.count()) + " s");
         }
         return m_stopReason.empty() ? DownloadEnd::Complete : DownloadEnd::Stopped;
     }
@@ -119,6 +129,7 @@ private:
         s.CurLine.clear();
         if (record) {
             m_linesWithoutRecord = 0;
+            m_lastRecordAt = m_app.clock.now();
         } else if (++m_linesWithoutRecord >= m_limits.maxLinesWithoutRecord) {
             stop("Log reading stopped: " + std::to_string(m_limits.maxLinesWithoutRecord) +
                  " lines in a row held no record");
@@ -158,6 +169,8 @@ private:
     bool m_stop = false;
     std::string m_stopReason;
     int m_linesWithoutRecord = 0;
+    IClock::Duration m_lastRecordAt{0}; // or the start of the stream
+    size_t m_streamBytes = 0;
 };
 
 } // namespace
@@ -169,7 +182,7 @@ DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
 
     app.port.discardBuffers(true, true);
     SendLine(app.port, "");
-    ReadLine(app.port, app.clock, kReplySilence, s.LastReply);
+    ReadLine(app, kReplySilence, s.LastReply);
     if (s.LastReply == kTimeoutMark) {
         app.dialogs.message("No connection with RVM600");
         return DownloadEnd::NoConnection;
@@ -201,6 +214,15 @@ DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
         app.table.setEnabled(true);
         app.controls.repaintNow();
         s.DataSaved = false;
+    }
+    // A cut-short log must not pass for the whole log: the user may clear the instrument next.
+    // A bound that stopped the reading has said so already.
+    if (end == DownloadEnd::Complete && s.LogCount > s.RowNo) {
+        const std::string incomplete = "Log incomplete: " + std::to_string(s.RowNo) + " of " +
+                                       std::to_string(s.LogCount) + " records read";
+        app.controls.memErrAddLine(incomplete);
+        app.dialogs.message(incomplete);
+        end = DownloadEnd::Incomplete;
     }
     app.controls.setReadLogEnabled(true);
     return end;

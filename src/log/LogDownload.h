@@ -2,6 +2,7 @@
 
 #include "link/InstrumentLink.h"
 
+#include <chrono>
 #include <cstddef>
 
 class App;
@@ -10,6 +11,7 @@ class App;
 enum class DownloadEnd {
     NoConnection, // no answer to the wake-up; nothing was read
     Complete,     // the stream ended by its end byte or by silence
+    Incomplete,   // as Complete, with fewer records than "LS" announced; the user was told
     Stopped,      // a bound stopped an instrument that kept sending; the records read are kept
 };
 
@@ -18,6 +20,10 @@ struct DownloadLimits {
     int maxLinesWithoutRecord = 1000;
     int maxTableRows = 1000000;
     size_t maxLineBytes = kMaxReplyBytes;
+    // A slow talker never falls silent long enough to end the stream.
+    std::chrono::seconds maxTimeWithoutRecord{60};
+    // Rows alone do not bound memory: a million long records take gigabytes.
+    size_t maxStreamBytes = size_t{256} << 20;
 };
 
 // Wakes the instrument, sends "LE" and reads the log stream into the table, one row per record,

@@ -4,6 +4,8 @@
 #include "app/InstrumentModels.h"
 #include "text/TextFieldHelpers.h"
 
+#include <optional>
+
 namespace {
 
 // Marking of a single-value record's value and status cells by its status code s.
@@ -29,6 +31,17 @@ void markPair(LogTable& t, int valueCol, int statusCol, int row, CellMark mark) 
         return;
     t.setMark(valueCol, row, mark);
     t.setMark(statusCol, row, mark);
+}
+
+// The status as a whole number; a status that is none leaves its cells unmarked and gets a line
+// in memErr, so one bad record costs neither the rest of the log nor the records around it.
+std::optional<int32_t> readStatus(App& app, int row, const std::string& status) {
+    int32_t value = 0;
+    if (TryStrToInt(status, value))
+        return value;
+    app.controls.memErrAddLine("Record " + std::to_string(row) + ": status '" + status +
+                               "' is not a number");
+    return std::nullopt;
 }
 
 } // namespace
@@ -70,16 +83,20 @@ void WriteRecordRow(App& app) {
             t.setCell(4, row, s.RecSeqId);
             t.setCell(5, row, s.RecSeqNo);
             if (s.ModelName == Models::RVM600 || s.ModelName == Models::VX40 ||
-                s.ModelName == Models::RVM600P)
-                markPair(t, 2, 3, row, singleValueMark(s.ModelName, StrToInt(s.RecStat)));
+                s.ModelName == Models::RVM600P) {
+                if (const auto status = readStatus(app, row, s.RecStat))
+                    markPair(t, 2, 3, row, singleValueMark(s.ModelName, *status));
+            }
         } else {
             t.setCell(3, row, s.RecQd);
             t.setCell(4, row, s.RecStat);
             t.setCell(5, row, s.RecQStat);
             t.setCell(6, row, s.RecSeqId);
             t.setCell(7, row, s.RecSeqNo);
-            markPair(t, 2, 4, row, combinedMark(StrToInt(s.RecStat)));
-            markPair(t, 3, 5, row, combinedMark(StrToInt(s.RecQStat)));
+            if (const auto status = readStatus(app, row, s.RecStat))
+                markPair(t, 2, 4, row, combinedMark(*status));
+            if (const auto status = readStatus(app, row, s.RecQStat))
+                markPair(t, 3, 5, row, combinedMark(*status));
         }
     }
     // Every row has the default height, the header row included.

@@ -8,8 +8,8 @@ class LogTable;
 void LayoutTable(App& app);
 
 // Writes the current record (RowNo, CommaCount and the record fields) into row RowNo, marks
-// warnings and errors by text colour and keeps the newest rows in view. Throws EConvertError
-// when a status that the marking needs is not a whole number (the texts are written by then).
+// warnings and errors by text colour and keeps the newest rows in view. A status that the
+// marking needs and that is not a whole number leaves its cells unmarked and gets a memErr line.
 void WriteRecordRow(App& app);
 
 // True for the cells whose click shows a status decoding: columns 4 and 5 of an eight-column

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -32,10 +33,13 @@ bool isNameTaken(int error);
 
 // ---- Files; paths are UTF-8
 
-// A file opened for appending: every write goes to its current end. Closed on destruction.
+// A regular file opened for appending: every write goes to its current end. Closed on
+// destruction.
 class AppendFile {
 public:
     // Opens the file, creating it when missing; isOpen() is false and error set when that fails.
+    // Anything but a regular file (a named pipe, a device) is refused without waiting for it:
+    // a pipe nobody reads gives the system's number for that, anything else notRegularError().
     static AppendFile open(const char* path, int& error);
 
     AppendFile() = default;
@@ -53,13 +57,22 @@ public:
     int sync();
     // Cuts the file back to length bytes.
     int truncate(int64_t length);
+    // True when open() made the file.
+    bool created() const { return !m_createdPath.empty(); }
+    // Closes and removes the file when open() made it: a save that wrote nothing into a new
+    // file must not leave it behind empty. Returns 0 or the number of the failed removal.
+    int discardIfCreated();
 
 private:
     void close();
 
     NativeHandle m_handle{};
     bool m_open = false;
+    std::string m_createdPath; // set when open() created the file
 };
+
+// The number AppendFile::open gives for a name that is not a regular file.
+int notRegularError();
 
 // Creates a new empty file with the usual permissions; isNameTaken(result) when it exists.
 int createFile(const char* path);
@@ -84,6 +97,10 @@ int portErrorNumber(PortFailure failure, int savedError);
 inline std::string portErrorText(const char* message, int systemError) {
     return std::string(message) + " (win error code: " + std::to_string(systemError) + ")";
 }
+// Claims an opened port for this program alone, so a second instance is refused whatever name,
+// link or user it opens the device by; 0 or the busy number portErrorNumber gives. Windows opens
+// ports exclusively already, so there it always succeeds.
+int lockDevice(NativeHandle port);
 // Sending goes on as if XON had come, also after an XOFF the port received.
 int resumeOutput(NativeHandle port);
 
@@ -104,6 +121,27 @@ private:
 };
 
 // ---- Process
+
+// A closed standard output gets the null device in its place, so no file opened later (the
+// port) lands on it and takes the table; true when it was closed, and writing the table is then
+// a failure. Windows hands out no such numbers, so there it only tells whether there is one.
+bool holdClosedStdout();
+
+// Held while the command line saves: a stop (SIGINT, SIGTERM) waits until the save has finished
+// or been cut back and takes effect when this goes, and a file-size limit makes the write fail
+// instead of killing the process (SIGXFSZ ignored), so the save can cut back. Nothing on
+// Windows, whose console stops a program through its own handler rather than by these signals.
+class SaveSignalGuard {
+public:
+    SaveSignalGuard();
+    ~SaveSignalGuard();
+    SaveSignalGuard(const SaveSignalGuard&) = delete;
+    SaveSignalGuard& operator=(const SaveSignalGuard&) = delete;
+
+private:
+    struct Saved; // the handlers it replaced
+    std::unique_ptr<Saved> m_saved;
+};
 
 // What this process holds, for watching it over many runs; -1 where the system does not tell.
 struct ProcessResources {

@@ -4,9 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 #ifdef __linux__
 #include <dirent.h>
 #endif
@@ -31,15 +34,38 @@ bool isNameTaken(int error) {
 
 AppendFile AppendFile::open(const char* path, int& error) {
     AppendFile file;
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Without blocking: a named pipe without a reader would wait for one.
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    bool created = false;
+    int fd = -1;
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        fd = ::open(path, kFlags | O_CREAT | O_EXCL, 0666);
+        created = fd >= 0;
+        if (fd < 0 && errno == EEXIST)
+            fd = ::open(path, kFlags);
+        if (fd < 0 && errno != ENOENT) // ENOENT: removed between the two calls
+            break;
+    }
     if (fd < 0) {
         error = errno;
         return file;
     }
-    error = 0;
+    struct stat st {};
+    error = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+    if (error != 0) {
+        ::close(fd);
+        return file;
+    }
+    ::fcntl(fd, F_SETFL, O_APPEND); // blocking again, as a regular file is anyway
     file.m_handle = fd;
     file.m_open = true;
+    if (created)
+        file.m_createdPath = path;
     return file;
+}
+
+int notRegularError() {
+    return EINVAL;
 }
 
 AppendFile::~AppendFile() {
@@ -47,8 +73,10 @@ AppendFile::~AppendFile() {
 }
 
 AppendFile::AppendFile(AppendFile&& other) noexcept
-    : m_handle(other.m_handle), m_open(other.m_open) {
+    : m_handle(other.m_handle), m_open(other.m_open),
+      m_createdPath(std::move(other.m_createdPath)) {
     other.m_open = false;
+    other.m_createdPath.clear();
 }
 
 AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
@@ -56,7 +84,9 @@ AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
         close();
         m_handle = other.m_handle;
         m_open = other.m_open;
+        m_createdPath = std::move(other.m_createdPath);
         other.m_open = false;
+        other.m_createdPath.clear();
     }
     return *this;
 }
@@ -65,6 +95,15 @@ void AppendFile::close() {
     if (m_open)
         ::close(m_handle);
     m_open = false;
+}
+
+int AppendFile::discardIfCreated() {
+    if (m_createdPath.empty())
+        return 0;
+    close();
+    const int error = removeFile(m_createdPath.c_str());
+    m_createdPath.clear();
+    return error;
 }
 
 int AppendFile::size(int64_t& length) {
@@ -138,6 +177,11 @@ int portErrorNumber(PortFailure failure, int savedError) {
     return savedError;
 }
 
+int lockDevice(NativeHandle port) {
+    // An advisory lock on the device itself: the library's lock files go by the name.
+    return ::flock(port, LOCK_EX | LOCK_NB) == 0 ? 0 : EBUSY;
+}
+
 int resumeOutput(NativeHandle port) {
     // Resuming alone only undoes our own suspension; suspending first makes the terminal
     // forget the stop a received XOFF set as well.
@@ -150,6 +194,62 @@ int resumeOutput(NativeHandle port) {
 FineTimer::FineTimer() : m_active(true) {}
 
 FineTimer::~FineTimer() = default;
+
+bool holdClosedStdout() {
+    if (::fcntl(STDOUT_FILENO, F_GETFD) != -1 || errno != EBADF)
+        return false;
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0 && null != STDOUT_FILENO) {
+        ::dup2(null, STDOUT_FILENO);
+        ::close(null);
+    }
+    return true;
+}
+
+namespace {
+
+// The stop signal that came during the save, 0 for none.
+volatile sig_atomic_t g_heldSignal = 0;
+
+extern "C" void holdSignal(int signalNumber) {
+    g_heldSignal = signalNumber;
+}
+
+// A handler rather than a blocked mask: a signal sent to the process would otherwise go to any
+// other thread that does not block it.
+void setHandler(int signalNumber, void (*handler)(int), struct sigaction* old) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signalNumber, &action, old);
+}
+
+} // namespace
+
+struct SaveSignalGuard::Saved {
+    struct sigaction interrupt {};
+    struct sigaction terminate {};
+    struct sigaction fileSize {};
+};
+
+SaveSignalGuard::SaveSignalGuard() : m_saved(std::make_unique<Saved>()) {
+    g_heldSignal = 0;
+    setHandler(SIGINT, holdSignal, &m_saved->interrupt);
+    setHandler(SIGTERM, holdSignal, &m_saved->terminate);
+    setHandler(SIGXFSZ, SIG_IGN, &m_saved->fileSize);
+}
+
+SaveSignalGuard::~SaveSignalGuard() {
+    ::sigaction(SIGXFSZ, &m_saved->fileSize, nullptr);
+    ::sigaction(SIGTERM, &m_saved->terminate, nullptr);
+    ::sigaction(SIGINT, &m_saved->interrupt, nullptr);
+    // What the signal would have done during the save, it does now.
+    if (const int held = g_heldSignal) {
+        g_heldSignal = 0;
+        ::raise(held);
+    }
+}
 
 ProcessResources processResources() {
     ProcessResources figures;

@@ -2,6 +2,7 @@
 
 #include <io.h>
 #include <string>
+#include <utility>
 #include <windows.h>
 // After windows.h, which they need.
 #include <psapi.h>
@@ -49,16 +50,31 @@ bool isNameTaken(int error) {
 
 AppendFile AppendFile::open(const char* path, int& error) {
     AppendFile file;
+    // Opening does not wait on Windows, not even for a pipe; what is opened is checked after.
     const HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = static_cast<int>(GetLastError());
         return file;
     }
+    // OPEN_ALWAYS tells an existing file by this number after a successful open.
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    // A device (NUL, CON, a COM port) or a pipe is not a file to keep a log in.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        error = notRegularError();
+        return file;
+    }
     error = 0;
     file.m_handle = handle;
     file.m_open = true;
+    if (created)
+        file.m_createdPath = path;
     return file;
+}
+
+int notRegularError() {
+    return ERROR_INVALID_PARAMETER;
 }
 
 AppendFile::~AppendFile() {
@@ -66,8 +82,10 @@ AppendFile::~AppendFile() {
 }
 
 AppendFile::AppendFile(AppendFile&& other) noexcept
-    : m_handle(other.m_handle), m_open(other.m_open) {
+    : m_handle(other.m_handle), m_open(other.m_open),
+      m_createdPath(std::move(other.m_createdPath)) {
     other.m_open = false;
+    other.m_createdPath.clear();
 }
 
 AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
@@ -75,7 +93,9 @@ AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
         close();
         m_handle = other.m_handle;
         m_open = other.m_open;
+        m_createdPath = std::move(other.m_createdPath);
         other.m_open = false;
+        other.m_createdPath.clear();
     }
     return *this;
 }
@@ -84,6 +104,15 @@ void AppendFile::close() {
     if (m_open)
         CloseHandle(m_handle);
     m_open = false;
+}
+
+int AppendFile::discardIfCreated() {
+    if (m_createdPath.empty())
+        return 0;
+    close();
+    const int error = removeFile(m_createdPath.c_str());
+    m_createdPath.clear();
+    return error;
 }
 
 int AppendFile::size(int64_t& length) {
@@ -165,6 +194,12 @@ int portErrorNumber(PortFailure failure, int savedError) {
     return 0;
 }
 
+int lockDevice(NativeHandle port) {
+    // CreateFile opens a COM port for one handle only: a second program is refused there.
+    (void)port;
+    return 0;
+}
+
 int resumeOutput(NativeHandle port) {
     // As on POSIX, suspending first: Wine's resume alone only undoes its own suspension, not
     // the stop a received XOFF set; on Windows the pair ends where the resume alone would.
@@ -179,6 +214,20 @@ FineTimer::~FineTimer() {
     if (m_active)
         timeEndPeriod(1);
 }
+
+bool holdClosedStdout() {
+    // Files get handles, not the lowest free number, so nothing opened later can take the
+    // place of a missing standard output.
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    return out == nullptr || out == INVALID_HANDLE_VALUE;
+}
+
+// The console's Ctrl+C reaches a program through its console handler, not as these signals.
+struct SaveSignalGuard::Saved {};
+
+SaveSignalGuard::SaveSignalGuard() = default;
+
+SaveSignalGuard::~SaveSignalGuard() = default;
 
 ProcessResources processResources() {
     ProcessResources figures;

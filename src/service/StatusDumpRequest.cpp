@@ -1,18 +1,20 @@
 #include "app/App.h"
 #include "app/Handlers.h"
 #include "link/InstrumentLink.h"
+#include "link/PortMemory.h"
 #include "service/StatusReport.h"
 
 void btnStDumpClick(App& app) {
     app.port.discardBuffers(true, true);
     SendLine(app.port, "");
-    ReadLine(app.port, app.clock, 10, app.state.LastReply);
+    ReadLine(app, 10, app.state.LastReply);
     // Some instruments answer the empty command with an empty line before the "?".
     if (app.state.LastReply.empty())
-        ReadLine(app.port, app.clock, 10, app.state.LastReply);
+        ReadLine(app, 10, app.state.LastReply);
     // Left to the handler guard: the general error box shows it with a full stop.
     if (app.state.LastReply != "?")
         throw EDataError("No connection with instrument");
+    RememberAnsweringPort(app);
     if (!app.dialogs.confirmOkCancel(kStatusDumpQuestion))
         return;
     app.dialogs.showModal(ModalWindow::StatusDump);

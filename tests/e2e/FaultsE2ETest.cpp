@@ -142,15 +142,17 @@ Cases lineCutMidStream() {
         [=] {
             SCOPED_TRACE("silent");
             PortRig rig({{"count", 100}, {"silenceFromByte", cutAt}, {"paced", false}});
-            // Silence is how a log without end byte ends: the records are the log, no box.
-            EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
-            expectKept(rig, recordRows(records, 39), {}, true);
-            EXPECT_EQ(rig.controls.memErr, (Lines{kIdent, "s/n: 4711"}));
+            // Silence is how a log without end byte ends, but 100 records were announced.
+            const std::string incomplete = "Log incomplete: 39 of 100 records read";
+            EXPECT_EQ(rig.readLog(), ReadLogEnd::Incomplete);
+            expectKept(rig, recordRows(records, 39), {"message: " + incomplete}, true);
+            EXPECT_EQ(rig.controls.memErr, (Lines{kIdent, "s/n: 4711", incomplete}));
             EXPECT_EQ(rig.controls.dataRead, "39 of 100");
             EXPECT_TRUE(rig.app.state.CurLine.empty());
             // The instrument stays silent: the next run asks, then says so.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Refused);
-            EXPECT_EQ(rig.dialogs.events, (Lines{kNotSaved, kNoConnection}));
+            EXPECT_EQ(rig.dialogs.events,
+                      (Lines{"message: " + incomplete, kNotSaved, kNoConnection}));
             EXPECT_TRUE(rig.controls.readLogEnabled);
             EXPECT_EQ(rig.controls.focus, "ReadLog");
         },
@@ -239,11 +241,13 @@ Cases deviceThatNeverStopsSending() {
             SCOPED_TRACE("lines without end after the identification");
             PortRig rig(
                 {{"count", 30}, {"endless", true}, {"endlessAfter", "FV"}, {"paced", false}});
-            // The identification text stops at the bound; the log after it is read whole.
+            // The identification text stops at the bound, which the memo tells; the log after
+            // it is read whole.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(sim::generateRecords("RVM600", 30, 1), 30), {}, true);
-            ASSERT_EQ(rig.controls.memErr.size(), 2u);
-            EXPECT_EQ(rig.controls.memErr[0], kIdent + noise(65535 - kIdent.size()));
+            ASSERT_EQ(rig.controls.memErr.size(), 3u);
+            EXPECT_EQ(rig.controls.memErr[0], "Instrument reply cut at 65535 bytes");
+            EXPECT_EQ(rig.controls.memErr[1], kIdent + noise(65535 - kIdent.size()));
             EXPECT_EQ(rig.app.state.ModelName, "RVM600");
         },
         [=] {
@@ -375,8 +379,9 @@ Cases noiseAndDisagreeingReplies() {
         [=] {
             SCOPED_TRACE("more records announced than sent");
             PortRig rig({{"count", 100}, {"lsCount", 250}, {"paced", false}});
-            EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
-            expectKept(rig, recordRows(records, 100), {}, true);
+            EXPECT_EQ(rig.readLog(), ReadLogEnd::Incomplete);
+            expectKept(rig, recordRows(records, 100),
+                       {"message: Log incomplete: 100 of 250 records read"}, true);
             EXPECT_EQ(rig.controls.dataRead, "100 of 250");
             EXPECT_EQ(rig.controls.gaugeMax, 250);
             EXPECT_EQ(rig.controls.gaugePosition, 100);
@@ -393,16 +398,19 @@ Cases noiseAndDisagreeingReplies() {
         [=] {
             SCOPED_TRACE("a status of letters in record 5 of 100");
             PortRig rig({{"records", lettered}, {"paced", false}});
-            const std::string convert = "error: 'OK' is not a valid integer value.";
-            EXPECT_EQ(rig.readLog(), ReadLogEnd::Declined);
-            Lines five = recordRows(records, 4);
-            five.push_back("5\t" + lettered[4].toString().toStdString());
-            expectKept(rig, five, {convert}, false);
+            // The record is kept unmarked with a memo line, and the log is read to its end.
+            EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
+            Lines all = recordRows(records, 100);
+            all[4] = "5\t" + lettered[4].toString().toStdString();
+            expectKept(rig, all, {}, true);
+            EXPECT_EQ(rig.app.table.mark(2, 5), CellMark::Normal);
             EXPECT_EQ(rig.app.table.mark(3, 5), CellMark::Normal);
-            EXPECT_EQ(rig.controls.dataRead, "5 of 100");
-            // The rest of the log is dropped with the next run's handshake, which then works.
-            rig.readLog();
-            expectKept(rig, five, {convert, kNotSaved, convert}, false);
+            EXPECT_EQ(rig.controls.dataRead, "100 of 100");
+            EXPECT_EQ(rig.controls.memErr,
+                      (Lines{kIdent, "s/n: 4711", "Record 5: status 'OK' is not a number"}));
+            // Reading again gives the same log.
+            EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
+            expectKept(rig, all, {kNotSaved}, true);
         },
     };
 }

@@ -99,6 +99,7 @@ private:
         int truncate(int64_t length) override {
             return m_how.truncateError != 0 ? m_how.truncateError : m_real->truncate(length);
         }
+        void discardIfCreated() override { m_real->discardIfCreated(); }
 
     private:
         std::unique_ptr<IAppendFile> m_real;

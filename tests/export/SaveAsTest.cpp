@@ -10,8 +10,9 @@
 using namespace exportfix;
 
 namespace {
-const QStringList kFilters = {"Excel files (*.xls)", "Comma seperated file (*.Log)"};
-const QStringList kSuffixes = {"xls", "Log"};
+const QStringList kFilters = {"Excel files (*.xls)", "Comma seperated file (*.Log)",
+                              "Excel workbook (*.xlsx)"};
+const QStringList kSuffixes = {"xls", "Log", "xlsx"};
 } // namespace
 
 TEST(SaveAsDialog, SetUpInNormalAndProductionMode) {

@@ -74,6 +74,18 @@ TEST(GraphBuild, LowBatteryStopRule) {
          {1, 2, 3},
          "4",
          {"Qd warn / error in line: 2"}},
+        {"a status that is no number leaves the count",
+         "RVM600",
+         {"16", "x", "16", "16", "0"},
+         {1, 2, 3},
+         "4",
+         {"Rl warn / error in line: 2"}},
+        {"an empty status too",
+         "VX40",
+         {"16", "16", "", "16"},
+         {1, 2, 3},
+         "4",
+         {"Qd warn / error in line: 3"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,12 +104,26 @@ TEST(GraphBuild, LowBatteryStopRule) {
 TEST(GraphBuild, ValuesOfErrorsAndNonNumbersAreMinusOne) {
     GraphRig g;
     loadTable(g.app(), "RVM600",
-              {{"250", "0"}, {"251", "17"}, {"252", "1"}, {"abc", "0"}, {"", "0"}, {"1,5E", "2"}});
+              {{"250", "0"},
+               {"251", "17"},
+               {"252", "1"},
+               {"abc", "0"},
+               {"", "0"},
+               {"1,5E", "2"},
+               {"253", "OK"},
+               {"254", ""}});
     g.openAndShow();
-    const std::vector<std::pair<double, double>> expected = {{1, 250}, {2, -1}, {3, -1},
-                                                             {4, -1},  {5, -1}, {6, -1}};
+    const std::vector<std::pair<double, double>> expected = {{1, 250}, {2, -1}, {3, -1}, {4, -1},
+                                                             {5, -1},  {6, -1}, {7, -1}, {8, -1}};
     EXPECT_EQ(g.view.of(GraphSeries::Rl), expected);
-    EXPECT_EQ(g.warnings(), (Lines{"Rl warn / error in line: 2", "Rl warn / error in line: 6"}));
+    EXPECT_EQ(g.warnings(), (Lines{"Rl warn / error in line: 2", "Rl warn / error in line: 6",
+                                   "Rl warn / error in line: 7", "Rl warn / error in line: 8"}));
+    // Counted as OFF in the report like any record without a value.
+    GraphRig off;
+    loadTable(off.app(), "RVM600", {{"10", "x"}, {"10", ""}});
+    off.openAndShow();
+    EXPECT_EQ(off.app().memStat.lines(),
+              (Lines{"Rl statistics:", "Value OFF Count: 2", "  Rl Dev: 0%", "Rl V alarm: ---"}));
 }
 
 TEST(GraphBuild, StopBoxOffPlotsEveryRowButStillStops) {
@@ -144,17 +170,16 @@ TEST(GraphBuild, ConversionErrorEndsTheBuildAtItsRow) {
         std::vector<int> plotted;
         Lines warnings;
     } const cases[] = {
-        {"status",
-         {{"250", "2"}, {"251", "0"}, {"252", "x"}, {"253", "0"}},
-         "'x' is not a valid integer value.",
-         {1, 2},
-         {"Rl warn / error in line: 1"}},
         {"value with a fraction",
          {{"250", "0"}, {"2,5", "0"}},
          "'2,5' is not a valid integer value.",
          {1},
          {}},
-        {"empty status", {{"250", "0"}, {"251", ""}}, "'' is not a valid integer value.", {1}, {}},
+        {"value with a fraction after a status that is no number",
+         {{"250", "x"}, {"251", ""}, {"2,5", "0"}},
+         "'2,5' is not a valid integer value.",
+         {1, 2},
+         {"Rl warn / error in line: 1", "Rl warn / error in line: 2"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <gtest/gtest.h>
@@ -61,14 +63,14 @@ std::vector<Rec> records(int n) {
 TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
     struct Case {
         int records;
+        int emptyRows; // left by lines without a record
         bool opens;
-    } const cases[] = {{0, false}, {1, false}, {2, true}, {30, true}};
+    } const cases[] = {{0, 1, false}, {0, 2, false}, {1, 0, false},
+                       {1, 1, false}, {2, 0, true},  {30, 3, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.records);
+        SCOPED_TRACE(std::to_string(c.records) + " / " + std::to_string(c.emptyRows));
         WindowRig w;
-        loadTable(w.rig.app, "RVM600", records(c.records));
-        if (c.records == 0)
-            w.rig.app.table.setRows(2);
+        loadTable(w.rig.app, "RVM600", records(c.records), c.emptyRows);
         btnGraphClick(w.rig.app);
         EXPECT_EQ(w.rig.app.state.GraphViewed, c.opens);
         EXPECT_EQ(w.rig.dialogs.events,
@@ -160,11 +162,11 @@ TEST(GraphWindow, ShowGraphBuildsOnceUntilReopened) {
 TEST(GraphWindow, ConversionErrorGoesToTheErrorBox) {
     WindowRig w;
     auto recs = records(5);
-    recs[3].stat = "4x";
+    recs[3].value = "4,5";
     loadTable(w.rig.app, "RVM600", recs);
     w.open();
     w.form.btnGraph()->click();
-    EXPECT_EQ(w.rig.dialogs.events, std::vector<std::string>{"error: '4x' is not a valid integer "
+    EXPECT_EQ(w.rig.dialogs.events, std::vector<std::string>{"error: '4,5' is not a valid integer "
                                                              "value."});
     EXPECT_EQ(w.form.series1()->count(), 3);
     EXPECT_TRUE(w.form.memStat()->toPlainText().isEmpty());
@@ -219,5 +221,22 @@ TEST(GraphWindow, CursorReadoutInsideAndOutsideThePlot) {
         EXPECT_EQ(w.label(GraphControl::lblSerie2), "");
         w.moveTo(plot.topLeft());
         EXPECT_TRUE(w.form.crossShown());
+    }
+}
+
+TEST(GraphWindow, ClientAreaLegendColoursAndPlainLabels) {
+    WindowRig w;
+    loadTable(w.rig.app, "RVM600PK", records(20));
+    w.open();
+    EXPECT_EQ(w.form.size(), QSize(801, 571));
+    // Qd: the series' own colour in the legend, its line blue.
+    const QList<QLegendMarker*> markers = w.form.chart()->legend()->markers(w.form.series2());
+    ASSERT_EQ(markers.size(), 1);
+    EXPECT_EQ(markers.first()->brush().color(), QColor(0, 128, 0));
+    EXPECT_EQ(w.form.series2()->pen().color(), QColor(0, 0, 255));
+    // Statistics and readouts may carry instrument text: never markup.
+    for (const QLabel* label : w.form.findChildren<QLabel*>()) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
     }
 }

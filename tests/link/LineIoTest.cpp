@@ -71,10 +71,38 @@ TEST(ReadLine, LeavesTheNextLineForTheNextRead) {
     EXPECT_EQ(reply.readLine(), "$timeout");
 }
 
-TEST(ReadLine, StopsGrowingAtTheLineLimit) {
-    Reply reply(std::string(kMaxReplyBytes + 100, 'x') + "\r\n");
-    const std::string line = reply.readLine();
-    EXPECT_EQ(line, std::string(kMaxReplyBytes, 'x') + "$timeout");
+TEST(LineIo, AReplyCutAtTheLimitLeavesAMemoLine) {
+    const std::string cutLine = "Instrument reply cut at 65535 bytes";
+    const std::string full(kMaxReplyBytes, 'x');
+    struct Case {
+        const char* name;
+        bool raw;
+        std::string reply;
+        std::string target;
+        bool cut;
+    } const cases[] = {
+        {"line beyond the limit", false, full + "yz\r\n", full + "$timeout", true},
+        {"line of the limit", false, full + "\r\n", full, false},
+        {"raw reply beyond the limit", true, full + "yz", full, true},
+        {"raw reply below it", true, "abc\r\n", "abc\r\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reply reply(c.reply);
+        std::string target;
+        if (c.raw)
+            ReadRaw(reply.rig.app, 10, target);
+        else
+            ReadLine(reply.rig.app, 10, target);
+        EXPECT_EQ(target, c.target);
+        EXPECT_EQ(reply.rig.controls.memErr,
+                  c.cut ? std::vector<std::string>{cutLine} : std::vector<std::string>{});
+        // The port-level reads tell the same.
+        Reply again(c.reply);
+        EXPECT_EQ(c.raw ? ReadRaw(again.rig.line, again.rig.clock, 10, target)
+                        : ReadLine(again.rig.line, again.rig.clock, 10, target),
+                  c.cut);
+    }
 }
 
 TEST(ReadRaw, CollectsEverythingUntilSilence) {

@@ -22,17 +22,19 @@ const Lines kEmpty = {"", "", "", "", "", ""};
 
 // "Read log" against an instrument that answers "LE" with the given bytes.
 struct StreamRun {
-    explicit StreamRun(const std::string& stream, const std::string& model = "RVM600")
-        : rig(scenario(stream, model)) {
+    explicit StreamRun(const std::string& stream, const std::string& model = "RVM600",
+                       long long announced = 250)
+        : rig(scenario(stream, model, announced)) {
         FormActivate(rig.app);
         rig.app.state.GraphViewed = true;
         RunGuarded(rig.app.dialogs, [&] { end = ReadLog(rig.app); });
     }
-    static sim::Scenario scenario(const std::string& stream, const std::string& model) {
+    static sim::Scenario scenario(const std::string& stream, const std::string& model,
+                                  long long announced) {
         sim::Scenario s;
         s.model = model;
         s.stream = stream;
-        s.lsCount = 250;
+        s.lsCount = announced;
         return s;
     }
     std::vector<Lines> rows() const {
@@ -119,8 +121,15 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         StreamRun run(c.stream);
-        EXPECT_EQ(run.end, ReadLogEnd::Complete);
-        EXPECT_TRUE(run.rig.dialogs.events.empty());
+        // 250 were announced, so every case is a log cut short.
+        const auto records = std::count_if(c.rows.begin(), c.rows.end(),
+                                           [](const Lines& row) { return !row[0].empty(); });
+        const std::string incomplete =
+            "Log incomplete: " + std::to_string(records) + " of 250 records read";
+        EXPECT_EQ(run.end, ReadLogEnd::Incomplete);
+        EXPECT_EQ(run.rig.dialogs.events, Lines{"message: " + incomplete});
+        ASSERT_FALSE(run.rig.controls.memErr.empty());
+        EXPECT_EQ(run.rig.controls.memErr.back(), incomplete);
         EXPECT_EQ(run.rows(), c.rows);
         EXPECT_EQ(run.rig.app.state.SerialLine, c.serialLine);
         EXPECT_EQ(run.rig.controls.dataRead, c.dataRead);
@@ -131,12 +140,12 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
 }
 
 TEST(DownloadLog, SerialLineAndIdentificationGoToTheMemoAtTheFirstRecord) {
-    StreamRun run("s/n: 4711\r\n" + kTitle + kRec1 + kRec2 + "*");
+    StreamRun run("s/n: 4711\r\n" + kTitle + kRec1 + kRec2 + "*", "RVM600", 2);
     EXPECT_EQ(run.rig.app.state.SerialNo, "4711");
     EXPECT_EQ(run.rig.controls.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", "s/n: 4711"}));
     EXPECT_EQ(run.rig.app.state.RowNo, 2);
     // Without a serial line the number of the previous instrument stays.
-    StreamRun second(kRec1 + "*");
+    StreamRun second(kRec1 + "*", "RVM600", 1);
     second.rig.app.state.SerialNo = "old";
     second.rig.dialogs.yesNoAnswers = {true};
     RunGuarded(second.rig.dialogs, [&] { ReadLog(second.rig.app); });
@@ -166,32 +175,142 @@ TEST(DownloadLog, ShowsProgressEveryRecordAndRepaintsTheLabelEveryTenth) {
     EXPECT_EQ(run.rig.app.table.rows(), 27); // header, 25 records, one empty row
 }
 
-TEST(DownloadLog, AStatusThatIsNoNumberEndsTheRunWithTheRecordsKeptAsUnsaved) {
+TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
+    const std::string kIdentLine = "Virelon RVM600 reflectometer\r\n";
+    const std::string kIdentPk = "Virelon RVM600PK reflectometer\r\nRl and Qd\r\n";
+    const std::string bad = "12.03.2005 10:16:00\t498\tabc\t7\t32\r\n";
     struct Case {
         const char* name;
+        std::string model;
         std::string stream;
-        int rows;
-        bool dataSaved;
-    } const cases[] = {
-        {"at the second record", kRec1 + "12.03.2005 10:16:00\t498\tabc\t7\t32\r\n" + kRec2 + "*",
-         3, false},
-        {"at the first record", "12.03.2005 10:16:00\t498\tabc\t7\t32\r\n" + kRec2 + "*", 2, false},
+        long long records;
+        Lines memErr;
+        std::vector<std::pair<int, CellMark>> marks; // (row, mark of the value cell)
+        int statusCol;
+    };
+    const Case cases[] = {
+        {"in the middle",
+         "RVM600",
+         kRec1 + bad + kRec2 + "*",
+         3,
+         {kIdentLine, "", "Record 2: status 'abc' is not a number"},
+         {{1, CellMark::Normal}, {2, CellMark::Normal}, {3, CellMark::Orange}},
+         3},
+        {"the first record, an empty status",
+         "VX40",
+         "12.03.2005 10:16:00\t498\t\t7\t32\r\n" + kRec2 + "*",
+         2,
+         {"Virelon VX40 Qd meter\r\n", "", "Record 1: status '' is not a number"},
+         {{1, CellMark::Normal}, {2, CellMark::Orange}},
+         3},
+        {"combined, Rl status bad: Qd still marked",
+         "RVM600PK",
+         "12.03.2005 10:16:00\t498\t120\t2 x\t3\t7\t32\r\n*",
+         1,
+         {kIdentPk, "", "Record 1: status '2 x' is not a number"},
+         {{1, CellMark::Normal}},
+         4},
+        {"combined, both bad",
+         "RVM600PK",
+         "12.03.2005 10:16:00\t498\t120\t0\t0\t7\t1\r\n"
+         "12.03.2005 10:17:00\t498\t120\tx\ty\t7\t2\r\n*",
+         2,
+         {kIdentPk, "", "Record 2: status 'x' is not a number",
+          "Record 2: status 'y' is not a number"},
+         {{1, CellMark::Normal}, {2, CellMark::Normal}},
+         4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        StreamRun run(c.stream);
+        StreamRun run(c.stream, c.model, c.records);
         const App& app = run.rig.app;
-        EXPECT_EQ(run.rig.dialogs.events, Lines{"error: 'abc' is not a valid integer value."});
-        EXPECT_EQ(app.table.rows(), c.rows);
-        EXPECT_EQ(app.table.cell(3, c.rows - 1), "abc");
-        EXPECT_EQ(app.table.mark(3, c.rows - 1), CellMark::Normal);
-        EXPECT_FALSE(app.table.isEnabled());
-        EXPECT_EQ(app.state.DataSaved, c.dataSaved);
-        EXPECT_TRUE(app.state.GraphViewed);
+        EXPECT_EQ(run.end, ReadLogEnd::Complete);
+        EXPECT_TRUE(run.rig.dialogs.events.empty());
+        EXPECT_EQ(run.rig.controls.memErr, c.memErr);
+        EXPECT_EQ(app.table.rows(), c.records + 1);
+        for (const auto& [row, mark] : c.marks) {
+            EXPECT_EQ(app.table.cell(0, row), std::to_string(row));
+            EXPECT_EQ(app.table.mark(2, row), mark) << row;
+            EXPECT_EQ(app.table.mark(c.statusCol, row), mark) << row;
+        }
+        EXPECT_TRUE(app.table.isEnabled());
+        EXPECT_FALSE(app.state.DataSaved);
+        EXPECT_FALSE(app.state.GraphViewed);
         EXPECT_EQ(run.rig.dialogs.busyDepth, 0);
         EXPECT_TRUE(run.rig.controls.readLogEnabled);
-        EXPECT_EQ(run.rig.controls.focus, "ReadLog"); // from the activation, not moved
-        EXPECT_TRUE(run.rig.controls.saveAsEnabled);
+    }
+    // The combined record with one bad status: the other pair is marked as usual.
+    StreamRun pk(cases[2].stream, "RVM600PK", 1);
+    EXPECT_EQ(pk.rig.app.table.cell(4, 1), "2 x");
+    EXPECT_EQ(pk.rig.app.table.mark(3, 1), CellMark::Red);
+    EXPECT_EQ(pk.rig.app.table.mark(5, 1), CellMark::Red);
+}
+
+TEST(DownloadLog, FewerRecordsThanAnnouncedAreReportedAfterTheDownload) {
+    const std::string kIncomplete = "Log incomplete: ";
+    struct Case {
+        const char* name;
+        sim::Scenario scenario;
+        ReadLogEnd end;
+        const char* message; // nothing: no box
+    };
+    sim::Scenario silent;
+    silent.count = 10;
+    silent.silenceFromByte = static_cast<long long>(
+        sim::InstrumentSim(silent).logStream().find(sim::generateRecords("RVM600", 10, 1)[6]) + 5);
+    sim::Scenario star;
+    star.count = 10;
+    star.starInRecord = 4;
+    sim::Scenario nul;
+    nul.stream = kRec1 + kRec2 + "12.03.2005\t" + std::string(1, '\0') + kRec1;
+    nul.lsCount = 3;
+    sim::Scenario whole;
+    whole.count = 10;
+    sim::Scenario more;
+    more.count = 10;
+    more.lsCount = 4;
+    sim::Scenario bound;
+    bound.count = 3;
+    bound.lsCount = 50;
+    bound.endless = true;
+    const Case cases[] = {
+        {"silence in record 7", silent, ReadLogEnd::Incomplete, "6 of 10 records read"},
+        {"a star in record 4", star, ReadLogEnd::Incomplete, "3 of 10 records read"},
+        {"a NUL in record 3", nul, ReadLogEnd::Incomplete, "2 of 3 records read"},
+        {"as many as announced", whole, ReadLogEnd::Complete, nullptr},
+        {"more than announced", more, ReadLogEnd::Complete, nullptr},
+        {"stopped by a bound", bound, ReadLogEnd::Stopped, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimRig rig(c.scenario);
+        FormActivate(rig.app);
+        // What the user has while the box is up.
+        bool readLogEnabled = true;
+        int busy = -1;
+        bool tableEnabled = false;
+        rig.dialogs.onMessage = [&] {
+            readLogEnabled = rig.controls.readLogEnabled;
+            busy = rig.dialogs.busyDepth;
+            tableEnabled = rig.app.table.isEnabled();
+        };
+        ReadLogEnd end = ReadLogEnd::Declined;
+        RunGuarded(rig.dialogs, [&] { end = ReadLog(rig.app); });
+        EXPECT_EQ(end, c.end);
+        EXPECT_TRUE(rig.controls.readLogEnabled);
+        EXPECT_FALSE(rig.app.state.DataSaved);
+        if (!c.message) {
+            EXPECT_TRUE(rig.dialogs.events.empty());
+            for (const auto& line : rig.controls.memErr)
+                EXPECT_EQ(line.rfind(kIncomplete, 0), std::string::npos) << line;
+            continue;
+        }
+        const std::string text = kIncomplete + c.message;
+        EXPECT_EQ(rig.dialogs.events, Lines{"message: " + text});
+        EXPECT_EQ(rig.controls.memErr.back(), text);
+        EXPECT_FALSE(readLogEnabled);
+        EXPECT_EQ(busy, 0);
+        EXPECT_TRUE(tableEnabled);
     }
 }
 
@@ -233,6 +352,8 @@ TEST(DownloadLog, StopsADeviceThatNeverStopsSending) {
     onlyNoise.endless = true;
     sim::Scenario longLine;
     longLine.stream = kRec1 + std::string(70000, 'x') + "\r\n" + kRec2 + "*";
+    // At 9600 bit/s such a line takes 68 s, and the bound of 60 s without a record comes first.
+    longLine.paced = false;
     const Case cases[] = {
         {"noise after the records", noise, 1 + 3 + 1000,
          "Log reading stopped: 1000 lines in a row held no record"},
@@ -272,4 +393,83 @@ TEST(DownloadLog, StopsWhenTheTableIsFull) {
     EXPECT_EQ(rig.app.table.cell(0, 9), "9");
     EXPECT_EQ(rig.controls.memErr.back(), "Log reading stopped: the table is full at 10 rows");
     EXPECT_TRUE(rig.app.table.isEnabled());
+}
+
+TEST(DownloadLog, StopsASlowTalkerAfterSixtySecondsWithoutARecord) {
+    // One byte every 0.4 s never leaves the half second of silence that ends a stream.
+    struct Case {
+        const char* name;
+        std::string stream;
+        double lastRecordMs; // after "LE"; the stream is read from 1000 ms on
+        int records;
+    } const cases[] = {
+        // The record's CR is its 31st byte, 2 ms + 30 * 400 ms after "LE".
+        {"after a record", kRec1, 2 + 30 * 400.0, 1},
+        {"no record at all", "", 1000, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Scenario s;
+        s.stream = c.stream;
+        s.lsCount = 1;
+        s.endless = true;
+        s.streamByteMicros = 400000;
+        SimRig rig(s);
+        FormActivate(rig.app);
+        ReadLogEnd end = ReadLogEnd::Declined;
+        RunGuarded(rig.dialogs, [&] { end = ReadLog(rig.app); });
+        EXPECT_EQ(end, ReadLogEnd::Stopped);
+        EXPECT_TRUE(rig.dialogs.events.empty());
+        EXPECT_EQ(rig.controls.memErr.back(), "Log reading stopped: no record for 60 s");
+        EXPECT_EQ(rig.app.table.cell(0, 1), c.records ? "1" : "");
+        EXPECT_TRUE(rig.app.table.isEnabled());
+        // Stopped at the first byte more than 60 s after the last record.
+        double leMs = 0;
+        for (const auto& r : rig.instrument.received())
+            if (r.line == "LE")
+                leMs = std::chrono::duration<double, std::milli>(r.time).count();
+        const double stopMs = rig.elapsedMs() - leMs;
+        EXPECT_GT(stopMs, c.lastRecordMs + 60000);
+        EXPECT_LE(stopMs, c.lastRecordMs + 60000 + 400 + 10);
+    }
+}
+
+TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
+    // Ten records of 32 bytes and the end byte: 321 bytes.
+    std::string stream;
+    for (int i = 0; i < 10; ++i)
+        stream += kRec1;
+    stream += "*";
+    struct Case {
+        size_t maxBytes;
+        DownloadEnd end;
+        int records;
+    } const cases[] = {
+        {100, DownloadEnd::Stopped, 3},
+        {320, DownloadEnd::Stopped, 10},
+        {321, DownloadEnd::Complete, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maxBytes);
+        sim::Scenario s;
+        s.stream = stream;
+        SimRig rig(s);
+        FormActivate(rig.app);
+        rig.app.state.ModelName = "RVM600";
+        rig.app.state.LogCount = 10;
+        LayoutTable(rig.app);
+        DownloadLimits limits;
+        limits.maxStreamBytes = c.maxBytes;
+        EXPECT_EQ(DownloadLog(rig.app, limits), c.end);
+        EXPECT_EQ(rig.app.table.rows(), c.records + 1);
+        EXPECT_EQ(rig.app.state.RowNo, c.records);
+        if (c.end == DownloadEnd::Stopped) {
+            EXPECT_EQ(rig.controls.memErr.back(), "Log reading stopped: more than " +
+                                                      std::to_string(c.maxBytes) + " bytes of log");
+        }
+        EXPECT_TRUE(rig.app.table.isEnabled());
+    }
+    // The bounds a download has unless told otherwise.
+    EXPECT_EQ(DownloadLimits{}.maxStreamBytes, size_t{256} * 1024 * 1024);
+    EXPECT_EQ(DownloadLimits{}.maxTimeWithoutRecord, std::chrono::seconds(60));
 }

@@ -170,24 +170,46 @@ TEST(WriteRecordRow, MarksTheTwoValuesOfACombinedRecordApart) {
     }
 }
 
-TEST(WriteRecordRow, AStatusThatIsNoNumberStopsAfterTheTexts) {
-    {
-        LaidOut t("RVM600");
-        try {
-            writeSingle(t.rig.app, "abc");
-            ADD_FAILURE() << "no error";
-        } catch (const EConvertError& e) {
-            EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
-        }
-        EXPECT_EQ(t.rig.app.table.cell(3, 1), "abc");
-        EXPECT_EQ(marks(t.rig.app.table, 1), std::vector<CellMark>(6, N));
-    }
-    {
-        // The Rl marking is set before the Qd status fails.
-        LaidOut t("RVM600PK");
-        EXPECT_THROW(writeCombined(t.rig.app, "1", "q"), EConvertError);
-        EXPECT_EQ(marks(t.rig.app.table, 1), (std::vector<CellMark>{N, N, R, N, R, N, N, N}));
-        EXPECT_EQ(t.rig.app.table.cell(7, 1), "2");
+TEST(WriteRecordRow, AStatusThatIsNoNumberLeavesItsCellsUnmarkedWithAMemoLine) {
+    using Lines = std::vector<std::string>;
+    struct Case {
+        const char* model;
+        const char* rStat; // the single value's status for the single-value models
+        const char* qStat;
+        std::vector<CellMark> marks;
+        Lines memErr;
+    } const cases[] = {
+        {"RVM600", "abc", "", {N, N, N, N, N, N}, {"Record 1: status 'abc' is not a number"}},
+        {"VX40", "", "", {N, N, N, N, N, N}, {"Record 1: status '' is not a number"}},
+        {"RVM600P", "0x", "", {N, N, N, N, N, N}, {"Record 1: status '0x' is not a number"}},
+        {"RVM600PK", "1", "q", {N, N, R, N, R, N, N, N}, {"Record 1: status 'q' is not a number"}},
+        {"RVM600PK",
+         "4 4",
+         "17",
+         {N, N, N, R, N, R, N, N},
+         {"Record 1: status '4 4' is not a number"}},
+        {"RVM600PK",
+         "r",
+         "",
+         {N, N, N, N, N, N, N, N},
+         {"Record 1: status 'r' is not a number", "Record 1: status '' is not a number"}},
+        // No marking rule reads the status: nothing to tell.
+        {"?", "x", "", {N, N, N, N, N, N}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " / " + c.rStat + " / " + c.qStat);
+        LaidOut t(c.model);
+        t.rig.controls.memErr.clear();
+        if (std::string(c.model) == "RVM600PK")
+            writeCombined(t.rig.app, c.rStat, c.qStat);
+        else
+            writeSingle(t.rig.app, c.rStat);
+        EXPECT_EQ(marks(t.rig.app.table, 1), c.marks);
+        EXPECT_EQ(t.rig.controls.memErr, c.memErr);
+        // Every text as received, up to the last cell.
+        EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 4 : 3, 1), c.rStat);
+        EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 7 : 5, 1),
+                  c.marks.size() == 8 ? "2" : "31");
     }
 }
 

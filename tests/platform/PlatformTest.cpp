@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,10 +36,16 @@ using namespace std::chrono_literals;
 constexpr int kMissingFolder = 3; // ERROR_PATH_NOT_FOUND
 constexpr int kBadHandle = 6;     // ERROR_INVALID_HANDLE
 constexpr int kBusyPort = 5;      // ERROR_ACCESS_DENIED
+constexpr int kNotRegular = 87;   // ERROR_INVALID_PARAMETER
+constexpr int kFolder = 5;        // ERROR_ACCESS_DENIED
+const char* const kNullDevice = "NUL";
 #else
 constexpr int kMissingFolder = 2; // ENOENT
 constexpr int kBadHandle = 9;     // EBADF
 constexpr int kBusyPort = 16;     // EBUSY
+constexpr int kNotRegular = 22;   // EINVAL
+constexpr int kFolder = 21;       // EISDIR
+const char* const kNullDevice = "/dev/null";
 #endif
 constexpr int kMissingFile = 2; // ENOENT and ERROR_FILE_NOT_FOUND alike
 
@@ -145,6 +152,66 @@ TEST_F(PlatformFiles, FailuresGiveTheSystemsNumbers) {
     EXPECT_EQ(contents(fs::u8path(taken)), "");
 }
 
+TEST_F(PlatformFiles, OnlyARegularFileIsOpenedAndOnlyANewOneIsDiscarded) {
+    const std::string fresh = path("new.Log");
+    const std::string kept = path("kept.Log");
+    std::ofstream(fs::u8path(kept), std::ios::binary) << "earlier log\r\n";
+    ASSERT_TRUE(fs::create_directory(fs::u8path(path("folder.Log"))));
+    EXPECT_EQ(platform::notRegularError(), kNotRegular);
+    struct Case {
+        const char* what;
+        std::string name;
+        int error;         // of the open
+        bool created;      // by the open
+        bool keptAfterAll; // after a failed first block
+        std::string contents;
+    } const cases[] = {
+        {"a new file", fresh, 0, true, false, ""},
+        {"an existing file", kept, 0, false, true, "earlier log\r\n"},
+        {"the null device", kNullDevice, kNotRegular, false, true, ""},
+        {"a folder", path("folder.Log"), kFolder, false, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int error = -1;
+        platform::AppendFile opened = platform::AppendFile::open(c.name.c_str(), error);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(opened.isOpen(), c.error == 0);
+        EXPECT_EQ(opened.created(), c.created);
+        // The first block failed: a file made for it goes again, one that was there stays.
+        platform::AppendFile file = std::move(opened);
+        EXPECT_EQ(file.discardIfCreated(), 0);
+        if (c.created) {
+            EXPECT_FALSE(file.isOpen());
+        }
+        if (c.name != kNullDevice) {
+            EXPECT_EQ(fs::exists(fs::u8path(c.name)), c.keptAfterAll);
+        }
+        if (c.error == 0 && c.keptAfterAll) {
+            EXPECT_EQ(contents(fs::u8path(c.name)), c.contents);
+        }
+    }
+}
+
+#ifndef _WIN32
+TEST_F(PlatformFiles, APipeNobodyReadsIsRefusedWithoutWaiting) {
+    const std::string pipe = path("pipe.Log");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    int error = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(platform::AppendFile::open(pipe.c_str(), error).isOpen());
+    EXPECT_EQ(error, ENXIO);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    // With a reader it opens, but is still no file to keep a log in.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_FALSE(platform::AppendFile::open(pipe.c_str(), error).isOpen());
+    EXPECT_EQ(error, kNotRegular);
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(fs::u8path(pipe)));
+}
+#endif
+
 TEST_F(PlatformFiles, ATemporaryFileReplacesTheTargetInOneStep) {
     const std::string target = path("Log 1.xls");
     const std::string temporary = path(".Log 1.xls.abc.tmp");
@@ -181,6 +248,26 @@ TEST_F(PlatformFiles, ProcessFiguresFollowTheOpenFiles) {
     EXPECT_FALSE(platform::isTerminal(stream));
     std::fclose(stream);
 }
+
+TEST(PlatformProcess, AnOpenStandardOutputIsLeftAlone) {
+    EXPECT_FALSE(platform::holdClosedStdout());
+}
+
+#ifndef _WIN32
+// A closed stdout is held by the null device, so the next file opened does not become the
+// table's destination; exits 0 when that holds.
+void openWithStdoutClosed() {
+    ::close(STDOUT_FILENO);
+    if (!platform::holdClosedStdout())
+        _exit(1);
+    const int next = ::open("/dev/null", O_RDONLY);
+    _exit(next >= 0 && next != STDOUT_FILENO && ::fcntl(STDOUT_FILENO, F_GETFD) != -1 ? 0 : 2);
+}
+
+TEST(PlatformProcess, AClosedStandardOutputIsHeldByTheNullDevice) {
+    EXPECT_EXIT(openWithStdoutClosed(), testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(PlatformTime, FineTimerHoldsWhileItLives) {
     const platform::FineTimer timer;
@@ -402,6 +489,27 @@ TEST(PlatformPort, OutputHeldByAReceivedXoffIsResumed) {
         sent = port.write("\r");
     EXPECT_EQ(sent, 1u);
     EXPECT_EQ(port.read("?\r\n", 5s), "?\r\n");
+}
+
+TEST(PlatformPort, TheDeviceIsLockedForOneHolder) {
+    const SimDevice sim;
+    ASSERT_FALSE(sim.device().empty());
+    {
+        TestPort first;
+        ASSERT_EQ(first.open(sim.device()), 0) << sim.device();
+        EXPECT_EQ(platform::lockDevice(first.handle()), 0);
+#ifndef _WIN32
+        // Another open of the same device, as a second instance would make it, is busy. (Windows
+        // refuses the second open itself, which Wine does not do, so there is no case there.)
+        TestPort second;
+        ASSERT_EQ(second.open(sim.device()), 0);
+        EXPECT_EQ(platform::lockDevice(second.handle()), kBusyPort);
+#endif
+    }
+    // The lock goes with the port.
+    TestPort again;
+    ASSERT_EQ(again.open(sim.device()), 0);
+    EXPECT_EQ(platform::lockDevice(again.handle()), 0);
 }
 
 } // namespace

@@ -24,6 +24,8 @@ bool next(std::deque<bool>& answers) {
 
 void FakeDialogs::message(const std::string& text) {
     events.push_back("message: " + text);
+    if (onMessage)
+        onMessage();
 }
 
 bool FakeDialogs::confirmYesNo(const std::string& text) {

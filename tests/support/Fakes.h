@@ -32,6 +32,8 @@ public:
     std::function<void()> onSave;
     // Runs while a modal window "is shown".
     std::function<void(ModalWindow)> onModal;
+    // Runs while a plain message box is shown.
+    std::function<void()> onMessage;
     int busyDepth = 0;
     int busyMaxDepth = 0;
 };

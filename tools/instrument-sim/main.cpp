@@ -18,6 +18,7 @@
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -71,7 +72,8 @@ sigset_t catchStopSignals() {
     return waitMask;
 }
 
-// Holds a device open through the same serial library (and so its lock file) until killed.
+// Holds a device open through the same serial library (and so its lock file) and with the same
+// lock on the device as the program, until killed.
 int hold(int argc, char* argv[], const QString& device) {
     const sigset_t waitMask = catchStopSignals();
     QCoreApplication application(argc, argv); // the serial library wants one
@@ -80,6 +82,11 @@ int hold(int argc, char* argv[], const QString& device) {
     if (!port.open(QIODevice::ReadWrite)) {
         std::fprintf(stderr, "instrument-sim: cannot hold %s: %s\n", qPrintable(device),
                      qPrintable(port.errorString()));
+        return 1;
+    }
+    if (flock(port.handle(), LOCK_EX | LOCK_NB) != 0) {
+        std::fprintf(stderr, "instrument-sim: cannot hold %s: %s\n", qPrintable(device),
+                     std::strerror(errno));
         return 1;
     }
     std::printf("holding %s\n", qPrintable(device));

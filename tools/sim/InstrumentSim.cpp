@@ -146,6 +146,7 @@ Scenario scenarioFromJson(const QByteArray& json, QString* error) {
         {"dumpReport", QJsonValue::String},
         {"paced", QJsonValue::Bool},
         {"byteMicros", QJsonValue::Double},
+        {"streamByteMicros", QJsonValue::Double},
         {"silenceFromByte", QJsonValue::Double},
         {"disconnectAtByte", QJsonValue::Double},
     };
@@ -209,6 +210,8 @@ Scenario scenarioFromJson(const QByteArray& json, QString* error) {
         s.dumpReport = toBytes(o.value("dumpReport").toString());
     s.paced = o.value("paced").toBool(s.paced);
     s.byteMicros = o.value("byteMicros").toDouble(s.byteMicros);
+    if (o.contains("streamByteMicros"))
+        s.streamByteMicros = o.value("streamByteMicros").toDouble();
     s.silenceFromByte = static_cast<long long>(o.value("silenceFromByte").toDouble(-1));
     s.disconnectAtByte = static_cast<long long>(o.value("disconnectAtByte").toDouble(-1));
     if (error)
@@ -245,7 +248,11 @@ InstrumentSim::InstrumentSim(Scenario scenario) : m_scenario(std::move(scenario)
 }
 
 Duration InstrumentSim::byteTime() const {
-    return std::chrono::nanoseconds(static_cast<long long>(m_scenario.byteMicros * 1000.0));
+    // Everything sent from the log stream on goes at the stream's pace, noise after it too.
+    const bool inStream = m_streamBegin != std::string::npos && m_outPos >= m_streamBegin;
+    const double micros = inStream && m_scenario.streamByteMicros ? *m_scenario.streamByteMicros
+                                                                  : m_scenario.byteMicros;
+    return std::chrono::nanoseconds(static_cast<long long>(micros * 1000.0));
 }
 
 void InstrumentSim::receive(const std::string& bytes, Duration now) {
@@ -336,6 +343,8 @@ void InstrumentSim::send(const std::string& bytes, Duration now) {
         if (m_outPos > kCompactAbove && m_cutAt < 0) {
             m_out.clear();
             m_outPos = 0;
+            if (m_streamBegin != std::string::npos)
+                m_streamBegin = 0;
         }
     }
     m_out += bytes;
@@ -355,6 +364,8 @@ void InstrumentSim::refillEndless(Duration now) {
             text ? *text : "NOISE " + std::to_string(++m_endlessCounter) + " no record here\r\n";
     if (m_outPos > kCompactAbove && m_cutAt < 0) {
         m_out.erase(0, m_outPos);
+        if (m_streamBegin != std::string::npos)
+            m_streamBegin -= std::min(m_streamBegin, m_outPos);
         m_outPos = 0;
     }
 }

@@ -55,6 +55,8 @@ struct Scenario {
 
     bool paced = true;
     double byteMicros = 1e6 / 960.0; // 9600 bit/s, 10 bits a byte
+    // A slow talker: microseconds per byte from the answer to "LE" on (unset: byteMicros).
+    std::optional<double> streamByteMicros;
     // Faults in the answer to "LE": nothing more after this many bytes, or the line is cut.
     long long silenceFromByte = -1;
     long long disconnectAtByte = -1;

@@ -4,7 +4,16 @@
 #include <QLabel>
 #include <QPushButton>
 
+void LoadProgramResources() {
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(loaded);
+}
+
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+    LoadProgramResources();
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(298, 190);
 

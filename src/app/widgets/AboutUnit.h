@@ -4,6 +4,10 @@
 
 class QLabel;
 
+// Registers the program's pictures (window icon, About picture): they sit in a static library,
+// whose resources are not registered on their own.
+void LoadProgramResources();
+
 // The About box: program name, version and date, closed with OK.
 class TAboutBox final : public QDialog {
     Q_OBJECT

@@ -3,7 +3,11 @@
 #include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
+#include "app/widgets/AboutUnit.h"
 #include "app/widgets/QtDialogs.h"
+#include "link/ComPort.h"
+#include "link/PortMemory.h"
+#include "link/PortSearch.h"
 #include "text/Cp1252.h"
 
 #include <QCloseEvent>
@@ -23,6 +27,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 
@@ -44,6 +49,7 @@ TForm1::TForm1(ISerialLine& port, IClock& clock, const QStringList& arguments, I
     : QMainWindow(parent), m_dialogs(std::make_unique<QtDialogs>(this)) {
     m_app = std::make_unique<App>(port, clock, dialogs ? *dialogs : *m_dialogs, *this);
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    LoadProgramResources();
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
     // The controls' places were drawn for an 8 point font; larger system fonts would clip
     // captions such as the port selector's "COM1".
@@ -131,13 +137,12 @@ void TForm1::buildControls() {
     connect(m_btnGraph, &QPushButton::clicked, this,
             [this] { guarded([&] { btnGraphClick(*m_app); }); });
 
-    m_comboBox1 = new QComboBox(client);
+    m_comboBox1 = new PortSelector(client);
     m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
     m_comboBox1->setGeometry(624, 16, 57, 21);
     // 57 pixels hold "COM1" and the arrow only with a slim frame and a narrow arrow field.
     m_comboBox1->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
-    m_comboBox1->addItems({QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
-                           QStringLiteral("COM4")});
+    m_comboBox1->setCurrentPort(m_app->port.port());
     // Only choosing an entry changes the port: typed characters are dropped.
     m_comboBox1->installEventFilter(this);
     connect(m_comboBox1, qOverload<int>(&QComboBox::activated), this,
@@ -145,6 +150,7 @@ void TForm1::buildControls() {
 
     m_lblDataRead = new QLabel(QStringLiteral("0 / 0"), client);
     m_lblDataRead->setObjectName(QStringLiteral("lblDataRead"));
+    m_lblDataRead->setTextFormat(Qt::PlainText);
     m_lblDataRead->setGeometry(456, 56, 225, 13);
 
     m_logGauge = new QProgressBar(client);
@@ -197,12 +203,34 @@ void TForm1::buildMenu() {
     connect(m_btnStDump, &QAction::triggered, this,
             [this] { guarded([&] { btnStDumpClick(*m_app); }); });
 
+    m_btnFind = options1->addAction(QStringLiteral("Find instrument"));
+    m_btnFind->setObjectName(QStringLiteral("btnFind"));
+    m_makeSearchLine = [] { return std::make_unique<TComPort>(); };
+    connect(m_btnFind, &QAction::triggered, this, [this] { guarded([&] { findInstrument(); }); });
+
     QMenu* about1 = menuBar()->addMenu(QStringLiteral("Help"));
     about1->setObjectName(QStringLiteral("About1"));
     m_btnAbout = about1->addAction(QStringLiteral("About"));
     m_btnAbout->setObjectName(QStringLiteral("btnAbout"));
     connect(m_btnAbout, &QAction::triggered, this,
             [this] { guarded([&] { m_app->dialogs.showModal(ModalWindow::About); }); });
+}
+
+void TForm1::usePorts(IPortCatalogue& catalogue, IPortMemory* memory, SearchLineFactory makeLine) {
+    m_app->portMemory = memory;
+    m_makeSearchLine = std::move(makeLine);
+    m_comboBox1->setCatalogue(&catalogue);
+    m_comboBox1->refresh();
+}
+
+void TForm1::findInstrument() {
+    m_comboBox1->refresh();
+    const bool wasOpen = BeginPortSearch(*m_app);
+    PortSearchDialog search(m_comboBox1->ports(), m_makeSearchLine, m_app->clock, this);
+    const std::optional<QString> found = search.run();
+    if (found)
+        m_comboBox1->setCurrentPort(*found);
+    EndPortSearch(*m_app, found, search.stopped(), wasOpen);
 }
 
 void TForm1::applyColumnWidths() {
@@ -256,7 +284,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         if (index.isValid())
             guarded([&] { hint = grdDataGridHint(*m_app, index.column(), index.row() + 1); });
         if (hint)
-            QToolTip::showText(help->globalPos(), displayText(*hint), m_grdData->viewport());
+            QToolTip::showText(help->globalPos(),
+                               Qt::convertFromPlainText(displayText(*hint), Qt::WhiteSpacePre),
+                               m_grdData->viewport());
         else
             QToolTip::hideText();
         return true;

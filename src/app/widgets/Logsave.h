@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/MainControls.h"
+#include "app/widgets/PortSearchDialog.h"
+#include "app/widgets/PortSelector.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -8,6 +10,8 @@
 class App;
 class IClock;
 class IDialogs;
+class IPortCatalogue;
+class IPortMemory;
 class ISerialLine;
 class QtDialogs;
 class QAction;
@@ -32,6 +36,10 @@ public:
 
     App& app() { return *m_app; }
     QtDialogs& dialogs() { return *m_dialogs; }
+
+    // The ports the selector lists and "Find instrument" tries, where the port that answered is
+    // remembered, and the lines the search opens. Without it: COM1 to COM4, nothing remembered.
+    void usePorts(IPortCatalogue& catalogue, IPortMemory* memory, SearchLineFactory makeLine);
 
     // Runs the activation steps once (the first time the window is shown).
     void activateOnce();
@@ -64,6 +72,8 @@ public:
     QPlainTextEdit* memErr() const { return m_memErr; }
     QAction* btnSaveAs() const { return m_btnSaveAs; }
     QAction* btnStDump() const { return m_btnStDump; }
+    QAction* btnFind() const { return m_btnFind; }
+    PortSelector* portSelector() const { return m_comboBox1; }
     QAction* btnAbout() const { return m_btnAbout; }
     QAction* exit1() const { return m_exit1; }
 
@@ -79,6 +89,7 @@ private:
     void buildMenu();
     void applyColumnWidths();
     void guarded(const std::function<void()>& handler);
+    void findInstrument();
 
     std::unique_ptr<QtDialogs> m_dialogs;
     std::unique_ptr<App> m_app;
@@ -88,7 +99,7 @@ private:
     QTableView* m_grdData = nullptr;
     QPushButton* m_btnEmpty = nullptr;
     QPushButton* m_btnGraph = nullptr;
-    QComboBox* m_comboBox1 = nullptr;
+    PortSelector* m_comboBox1 = nullptr;
     QLabel* m_lblDataRead = nullptr;
     QProgressBar* m_logGauge = nullptr;
     QLabel* m_label1 = nullptr;
@@ -97,4 +108,6 @@ private:
     QAction* m_exit1 = nullptr;
     QAction* m_btnStDump = nullptr;
     QAction* m_btnAbout = nullptr;
+    QAction* m_btnFind = nullptr;
+    SearchLineFactory m_makeSearchLine;
 };

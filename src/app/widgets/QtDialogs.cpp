@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 
 QtDialogs::QtDialogs(QWidget* owner) : m_owner(owner) {}
@@ -13,12 +16,29 @@ QtDialogs::~QtDialogs() = default;
 
 namespace {
 
+// Room in a title bar besides the title: the window's icon and its buttons.
+constexpr int kTitleBarExtras = 160; // px
+
+// A message box is laid out for its text alone; a short text would cut the title.
+void fitTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+    const int width = title.horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 QMessageBox::StandardButton ask(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
                                 QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton escape) {
     QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), displayText(text), buttons,
                     owner);
+    // Texts may hold instrument bytes or file names: never taken as markup or links.
+    box.setTextFormat(Qt::PlainText);
     box.setEscapeButton(escape);
+    fitTitle(box);
     const int result = box.exec();
     return static_cast<QMessageBox::StandardButton>(result);
 }
@@ -67,8 +87,21 @@ std::optional<SaveDialogResult> QtDialogs::saveFile(const SaveDialogSetup& setup
                          dialog.setDefaultSuffix(suffixFor(filter));
                      });
     dialog.selectFile(setup.proposedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        // A typed folder that does not exist is refused here, not by the save after it.
+        const QString folder = QFileInfo(dialog.selectedFiles().first()).absolutePath();
+        if (QFileInfo(folder).isDir())
+            break;
+        QMessageBox missing(
+            QMessageBox::Warning, dialog.windowTitle(),
+            QDir::toNativeSeparators(folder) +
+                QStringLiteral("\nPath does not exist.\nCheck the path and try again."),
+            QMessageBox::Ok, &dialog);
+        missing.setTextFormat(Qt::PlainText);
+        missing.exec();
+    }
     m_lastFilter = dialog.selectedNameFilter();
     SaveDialogResult result;
     result.fileName = dialog.selectedFiles().first();

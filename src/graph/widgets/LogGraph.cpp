@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
@@ -25,6 +26,7 @@ namespace {
 
 const QColor kRlColor(255, 0, 0);
 const QColor kQdStartColor(255, 255, 0); // until the set-up makes it blue
+const QColor kQdSeriesColor(0, 128, 0);  // the legend's, whatever colour the line has
 const QColor kCrossColor(64, 64, 64);
 
 QFont axisTitleFont() {
@@ -85,6 +87,7 @@ TForm2::TForm2(App& app, QWidget* parent) : QDialog(parent), m_app(app), m_logic
     buildChart();
     buildControls();
     resize(801, 571);
+    buildSections();
     const auto markDirty = [this] {
         if (m_memosDirty)
             return;
@@ -137,6 +140,12 @@ void TForm2::buildChart() {
         series->attachAxis(m_bottomAxis);
         series->attachAxis(s == 0 ? m_leftAxis : m_rightAxis);
         m_series[s] = series;
+        if (s == 1) {
+            for (QLegendMarker* marker : m_chart->legend()->markers(series)) {
+                marker->setBrush(kQdSeriesColor);
+                marker->setPen(QPen(kQdSeriesColor));
+            }
+        }
     }
     rangeAxes();
 
@@ -162,6 +171,8 @@ void TForm2::buildChart() {
 QLabel* TForm2::addLabel(const char* name, const char* caption, int left, int top) {
     auto* label = new QLabel(QString::fromLatin1(caption), this);
     label->setObjectName(QString::fromLatin1(name));
+    // Statistics and readouts may carry the instrument's texts: never taken as markup.
+    label->setTextFormat(Qt::PlainText);
     label->move(left, top);
     label->adjustSize();
     return label;
@@ -295,7 +306,7 @@ bool TForm2::crossShown() const {
 
 void TForm2::setAlarmHints(const std::string& hint) {
     for (QLabel* label : {m_label1, m_label2, m_lblRVA, m_lblQVA})
-        label->setToolTip(fromCp1252(hint));
+        label->setToolTip(Qt::convertFromPlainText(fromCp1252(hint), Qt::WhiteSpacePre));
 }
 
 void TForm2::setControlVisible(GraphControl c, bool visible) {
@@ -351,7 +362,8 @@ GraphAxis TForm2::axisOf(GraphSeries series) const {
 }
 
 void TForm2::setAxisTitle(GraphAxis a, const std::string& title) {
-    axis(a)->setTitleText(fromCp1252(title));
+    // Axis titles are rich text; the instrument's column titles are shown as they are.
+    axis(a)->setTitleText(fromCp1252(title).toHtmlEscaped());
 }
 
 void TForm2::clearPoints(GraphSeries series) {
@@ -360,6 +372,7 @@ void TForm2::clearPoints(GraphSeries series) {
     m_pointsPending[s] = false;
     m_series[s]->clear();
     rangeAxes();
+    sectionsChanged(false);
 }
 
 void TForm2::setSeriesActive(GraphSeries series, bool active) {
@@ -402,6 +415,7 @@ void TForm2::pointsAdded() {
         m_series[s]->replace(m_points[s]);
     }
     rangeAxes();
+    sectionsChanged(true);
 }
 
 void TForm2::rangeAxes() {

@@ -2,6 +2,7 @@
 
 #include "graph/GraphLogic.h"
 #include "graph/GraphView.h"
+#include "graph/SectionReport.h"
 
 #include <QDialog>
 #include <QList>
@@ -19,6 +20,7 @@ class QLineSeries;
 class QPlainTextEdit;
 class QPushButton;
 class QValueAxis;
+class SectionsPanel;
 
 // The graph window: plots the log table with Qt Charts and shows the warnings and statistics
 // that GraphLogic writes. All chart code of the program lives in this class.
@@ -68,6 +70,11 @@ public:
     QPlainTextEdit* memStat() const { return m_memStat; }
     QPlainTextEdit* memWarn() const { return m_memWarn; }
     bool crossShown() const;
+    SectionsPanel* sections() const { return m_sectionsPanel; }
+    // The required level of a series as a horizontal line (LogGraphSections.cpp).
+    QLineSeries* levelLine(GraphSeries series) const {
+        return m_levelLines[static_cast<size_t>(series)];
+    }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -83,6 +90,11 @@ private:
     void rangeAxes();
     QValueAxis* axis(GraphAxis axis) const;
     GraphAxis axisOf(GraphSeries series) const;
+    // The section report below the controls and its level lines (LogGraphSections.cpp).
+    void buildSections();
+    void sectionsChanged(bool buildHeld);
+    void refreshSections();
+    void placeLevelLines(const SectionReport& report);
 
     App& m_app;
     GraphLogic m_logic;
@@ -115,4 +127,9 @@ private:
     QPlainTextEdit* m_memStat = nullptr;
     QPlainTextEdit* m_memWarn = nullptr;
     bool m_memosDirty = false;
+
+    SectionsPanel* m_sectionsPanel = nullptr;
+    std::array<QLineSeries*, 2> m_levelLines{};
+    bool m_sectionsBuildHeld = false; // the chart holds a build the report is made from
+    bool m_sectionsDirty = false;
 };

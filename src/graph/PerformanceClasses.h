@@ -1,0 +1,25 @@
+#pragma once
+
+#include "graph/GraphView.h"
+
+#include <string>
+#include <vector>
+
+// One performance class of a road marking: its name and the least value that reaches it.
+struct PerformanceClass {
+    std::string name;
+    double minimum; // -infinity for the class that sets no requirement
+};
+
+// The classes of a series in ascending order; the first one ("R0", "Q0") sets no requirement.
+// Everything the program knows about classes comes from this one table.
+const std::vector<PerformanceClass>& PerformanceClasses(GraphSeries series);
+
+// The index of the highest class a value reaches (0 for a value below every level).
+int ClassReached(GraphSeries series, double value);
+
+// The index of a class by its name ("R2"), or -1 when the series has no such class.
+int FindClass(GraphSeries series, const std::string& name);
+
+// The class required when the user chose none: R2 for Rl, Q2 for Qd.
+int DefaultRequiredClass(GraphSeries series);

@@ -1,0 +1,42 @@
+#include "graph/RequiredClassSettings.h"
+
+#include "graph/PerformanceClasses.h"
+
+#include <QSettings>
+
+namespace {
+
+// Stored by name, so a class table that grows keeps what the user chose.
+const char* settingsKey(GraphSeries series) {
+    return series == GraphSeries::Rl ? "sections/requiredRl" : "sections/requiredQd";
+}
+
+constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
+
+} // namespace
+
+RequiredClasses LoadRequiredClasses() {
+    RequiredClasses required = DefaultRequiredClasses();
+    const QSettings settings(QSettings::UserScope, QStringLiteral("Virelon"),
+                             QStringLiteral("Virelon Log Dump"));
+    for (GraphSeries s : kBothSeries) {
+        const std::string name =
+            settings.value(QLatin1String(settingsKey(s))).toString().toStdString();
+        const int index = FindClass(s, name);
+        if (index >= 0)
+            required[static_cast<size_t>(s)] = index;
+    }
+    return required;
+}
+
+void SaveRequiredClasses(const RequiredClasses& required) {
+    QSettings settings(QSettings::UserScope, QStringLiteral("Virelon"),
+                       QStringLiteral("Virelon Log Dump"));
+    for (GraphSeries s : kBothSeries) {
+        const auto& classes = PerformanceClasses(s);
+        const int index = required[static_cast<size_t>(s)];
+        if (index >= 0 && index < static_cast<int>(classes.size()))
+            settings.setValue(QLatin1String(settingsKey(s)),
+                              QString::fromStdString(classes[static_cast<size_t>(index)].name));
+    }
+}

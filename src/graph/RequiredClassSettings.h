@@ -1,0 +1,8 @@
+#pragma once
+
+#include "graph/SectionReport.h"
+
+// The required classes the user chose last, kept in the user's settings; the defaults (R2, Q2)
+// where nothing usable is stored.
+RequiredClasses LoadRequiredClasses();
+void SaveRequiredClasses(const RequiredClasses& required);

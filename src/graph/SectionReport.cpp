@@ -1,0 +1,311 @@
+#include "graph/SectionReport.h"
+
+#include "app/App.h"
+#include "graph/GraphLogic.h"
+#include "graph/HeadlessGraphView.h"
+#include "graph/PerformanceClasses.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <unordered_map>
+
+namespace {
+
+constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
+constexpr int32_t kOff = -1;
+
+// Running figures of one section; the spread by Welford's update, which stays exact (0) for
+// equal values and does not lose the small differences of large ones.
+struct Accumulator {
+    int64_t used = 0;
+    int64_t leftOut = 0;
+    int64_t sum = 0;
+    double runningMean = 0;
+    double squares = 0;
+    int32_t min = 0;
+    int32_t max = 0;
+    int64_t below = 0;
+
+    void add(int32_t value, double level) {
+        if (used == 0) {
+            min = max = value;
+        } else {
+            min = std::min(min, value);
+            max = std::max(max, value);
+        }
+        ++used;
+        sum += value;
+        const double delta = value - runningMean;
+        runningMean += delta / static_cast<double>(used);
+        squares += delta * (value - runningMean);
+        if (value < level)
+            ++below;
+    }
+};
+
+SectionStats finish(const Accumulator& a, GraphSeries series, int required) {
+    SectionStats s;
+    s.used = a.used;
+    s.leftOut = a.leftOut;
+    if (a.used > 0) {
+        s.min = a.min;
+        s.max = a.max;
+        // The exact sum keeps the mean of many values free of accumulated rounding; the clamp
+        // keeps its last rounding inside the values it comes from.
+        s.mean = std::clamp(static_cast<double>(a.sum) / static_cast<double>(a.used),
+                            static_cast<double>(a.min), static_cast<double>(a.max));
+        if (a.used > 1)
+            s.sd = std::sqrt(std::max(0.0, a.squares) / static_cast<double>(a.used - 1));
+        s.below = a.below;
+        s.belowPercent = 100.0 * static_cast<double>(a.below) / static_cast<double>(a.used);
+        s.reachedClass = ClassReached(series, s.mean);
+        s.pass = s.mean >= PerformanceClasses(series)[static_cast<size_t>(required)].minimum;
+    }
+    return s;
+}
+
+// "%.1f" with the given separator; a value that rounds to zero is never "-0.0".
+std::string fixed1(double value, const std::string& separator) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    std::string result = text;
+    if (result == "-0.0")
+        result = "0.0";
+    const size_t point = result.find('.');
+    if (point != std::string::npos)
+        result.replace(point, 1, separator);
+    return result;
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+int clampedClass(GraphSeries series, int index) {
+    const int count = static_cast<int>(PerformanceClasses(series).size());
+    return index >= 0 && index < count ? index : DefaultRequiredClass(series);
+}
+
+} // namespace
+
+RequiredClasses DefaultRequiredClasses() {
+    return {DefaultRequiredClass(GraphSeries::Rl), DefaultRequiredClass(GraphSeries::Qd)};
+}
+
+int SeqIdColumn(const LogTable& table) {
+    return table.cols() == 8 ? 6 : 4;
+}
+
+SectionReport ComputeSectionReport(const LogTable& table,
+                                   const std::array<const std::vector<int32_t>*, 2>& plotted,
+                                   const RequiredClasses& required) {
+    SectionReport report;
+    std::array<double, 2> level{};
+    for (GraphSeries s : kBothSeries) {
+        const auto i = static_cast<size_t>(s);
+        if (!plotted[i])
+            continue;
+        SeriesSections series;
+        series.series = s;
+        series.requiredClass = clampedClass(s, required[i]);
+        level[i] = PerformanceClasses(s)[static_cast<size_t>(series.requiredClass)].minimum;
+        report.push_back(std::move(series));
+    }
+    if (report.empty())
+        return report;
+
+    const int seqCol = SeqIdColumn(table);
+    std::vector<std::string> names;
+    std::unordered_map<std::string, size_t> indexOf;
+    // Per series: one accumulator per section, the whole log last (added at the end).
+    std::array<std::vector<Accumulator>, 2> sections;
+    std::array<Accumulator, 2> whole;
+    const std::string* lastName = nullptr;
+    size_t lastIndex = 0;
+    const int dataRows = std::max(table.rows() - 1, 0);
+    for (int row = 1; row <= dataRows; ++row) {
+        if (table.cell(0, row).empty())
+            continue;
+        // Readings of a run follow each other, so the previous row's section is the usual hit.
+        const std::string& name = table.cell(seqCol, row);
+        if (!lastName || name != *lastName) {
+            const auto [it, added] = indexOf.emplace(name, names.size());
+            if (added) {
+                names.push_back(name);
+                for (auto& perSeries : sections)
+                    perSeries.emplace_back();
+            }
+            lastIndex = it->second;
+            lastName = &name;
+        }
+        for (const SeriesSections& series : report) {
+            const auto i = static_cast<size_t>(series.series);
+            const std::vector<int32_t>& values = *plotted[i];
+            const auto k = static_cast<size_t>(row - 1);
+            const int32_t value = k < values.size() ? values[k] : SeriesState::kNotPlotted;
+            Accumulator& section = sections[i][lastIndex];
+            if (value == SeriesState::kNotPlotted || value == kOff) {
+                ++section.leftOut;
+                ++whole[i].leftOut;
+            } else {
+                section.add(value, level[i]);
+                whole[i].add(value, level[i]);
+            }
+        }
+    }
+
+    for (SeriesSections& series : report) {
+        const auto i = static_cast<size_t>(series.series);
+        series.rows.reserve(names.size() + 1);
+        for (size_t n = 0; n < names.size(); ++n) {
+            series.rows.push_back(finish(sections[i][n], series.series, series.requiredClass));
+            series.rows.back().section = names[n];
+        }
+        series.rows.push_back(finish(whole[i], series.series, series.requiredClass));
+        series.rows.back().section = "ALL";
+        series.rows.back().wholeLog = true;
+    }
+    return report;
+}
+
+SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredClasses& required) {
+    // A view whose boxes stand as the report needs them: no statistics report is written.
+    class ReportView final : public IGraphView {
+    public:
+        explicit ReportView(bool stop) : m_stop(stop) {}
+        void setAlarmHints(const std::string&) override {}
+        void setControlVisible(GraphControl, bool) override {}
+        void setLabelText(GraphControl, const std::string&) override {}
+        bool isChecked(GraphCheckBox box) const override {
+            return box == GraphCheckBox::cbValarm ? m_stop : box != GraphCheckBox::cbStat;
+        }
+        void setShowGraphEnabled(bool) override {}
+        void focusShowGraph() override {}
+        void clearTitle() override {}
+        void addTitleLine(const std::string&) override {}
+        void setAxisTitle(GraphAxis, const std::string&) override {}
+        void clearPoints(GraphSeries) override {}
+        void setSeriesActive(GraphSeries, bool) override {}
+        void setSeriesAxis(GraphSeries, GraphAxis) override {}
+        void setSeriesColor(GraphSeries, QRgb) override {}
+        void addPoint(GraphSeries, double, double) override {}
+        void pointsAdded() override {}
+        QRectF plotArea() const override { return {}; }
+        QPointF valueAt(GraphSeries, QPointF) const override { return {}; }
+        void showCross(QPointF) override {}
+        void hideCross() override {}
+
+    private:
+        bool m_stop;
+    };
+
+    // The build writes into its App (the statistics memo, the warnings), so it runs on a copy
+    // of what it reads: the model and the columns of the series.
+    App scratch(app.port, app.clock, app.dialogs, app.controls);
+    scratch.state.ModelName = app.state.ModelName;
+    const LogTable& table = app.table;
+    scratch.table.setCols(table.cols());
+    scratch.table.setRows(table.rows());
+    std::vector<int> columns{0};
+    for (GraphSeries s : kBothSeries)
+        if (const auto cols = seriesColumns(app.state.ModelName, s)) {
+            columns.push_back(cols->status);
+            columns.push_back(cols->value);
+        }
+    for (int row = 1; row < table.rows(); ++row)
+        for (int col : columns)
+            if (!table.cell(col, row).empty())
+                scratch.table.setCell(col, row, table.cell(col, row));
+
+    ReportView view(stopOnLowBat);
+    GraphLogic build(scratch, view);
+    try {
+        build.SetUpGraph();
+        build.BuildGraph();
+    } catch (const std::exception&) {
+        // The rows the build did not reach were not plotted: they count as left out, as they
+        // are on the chart the window shows after the same failure.
+    }
+    std::array<const std::vector<int32_t>*, 2> plotted{};
+    for (GraphSeries s : kBothSeries)
+        if (seriesColumns(app.state.ModelName, s))
+            plotted[static_cast<size_t>(s)] = &build.state(s).Values;
+    return ComputeSectionReport(table, plotted, required);
+}
+
+const std::vector<std::string>& SectionColumnTitles() {
+    static const std::vector<std::string> titles = {
+        "series", "section", "used",      "left_out", "mean",     "sd",  "min",
+        "max",    "below",   "below_pct", "class",    "required", "pass"};
+    return titles;
+}
+
+std::vector<std::string> SectionRowTexts(const SeriesSections& series, const SectionStats& row,
+                                         const std::string& decimalSeparator) {
+    const std::vector<PerformanceClass>& classes = PerformanceClasses(series.series);
+    const bool any = row.used > 0;
+    return {series.series == GraphSeries::Rl ? "Rl" : "Qd",
+            row.section,
+            std::to_string(row.used),
+            std::to_string(row.leftOut),
+            any ? fixed1(row.mean, decimalSeparator) : "",
+            row.used > 1 ? fixed1(row.sd, decimalSeparator) : "",
+            any ? std::to_string(row.min) : "",
+            any ? std::to_string(row.max) : "",
+            std::to_string(row.below),
+            fixed1(row.belowPercent, decimalSeparator),
+            classes[static_cast<size_t>(row.reachedClass)].name,
+            classes[static_cast<size_t>(series.requiredClass)].name,
+            row.pass ? "yes" : "no"};
+}
+
+std::string SectionReportCsv(const SectionReport& report) {
+    const auto line = [](const std::vector<std::string>& fields) {
+        std::string text;
+        for (size_t i = 0; i < fields.size(); ++i)
+            text += (i ? "," : "") + csvField(fields[i]);
+        return text + "\r\n";
+    };
+    std::string csv = line(SectionColumnTitles());
+    for (const SeriesSections& series : report)
+        for (const SectionStats& row : series.rows)
+            csv += line(SectionRowTexts(series, row, "."));
+    return csv;
+}
+
+bool ParseRequiredClasses(const std::string& text, RequiredClasses& required) {
+    RequiredClasses parsed = required;
+    std::array<bool, 2> seen{};
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string name =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        bool found = false;
+        for (GraphSeries s : kBothSeries) {
+            const auto i = static_cast<size_t>(s);
+            const int index = FindClass(s, name);
+            if (index >= 0 && !seen[i]) {
+                parsed[i] = index;
+                seen[i] = true;
+                found = true;
+            }
+        }
+        if (!found)
+            return false;
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    required = parsed;
+    return true;
+}

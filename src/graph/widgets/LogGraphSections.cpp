@@ -1,0 +1,103 @@
+// The graph window's section report: the panel below the controls and the required levels.
+#include "app/App.h"
+#include "app/HandlerGuard.h"
+#include "graph/PerformanceClasses.h"
+#include "graph/widgets/LogGraph.h"
+#include "graph/widgets/SectionsPanel.h"
+
+#include <QCheckBox>
+#include <QLegendMarker>
+#include <QtCharts/QChart>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <cmath>
+
+namespace {
+
+constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
+// Below the lowest control of the window.
+constexpr int kPanelTop = 528;
+constexpr int kPanelHeight = 192;
+
+} // namespace
+
+void TForm2::buildSections() {
+    m_sectionsPanel = new SectionsPanel(this);
+    m_sectionsPanel->setGeometry(16, kPanelTop, 769, kPanelHeight);
+    // The window grows by the panel; everything above it stays where it is.
+    resize(std::max(width(), 801), kPanelTop + kPanelHeight + 16);
+    m_sectionsPanel->onRequiredChanged = [this] { guarded([&] { refreshSections(); }); };
+
+    for (GraphSeries s : kBothSeries) {
+        auto* line = new QLineSeries(m_chart);
+        line->setObjectName(s == GraphSeries::Rl ? QStringLiteral("RequiredRl")
+                                                 : QStringLiteral("RequiredQd"));
+        m_chart->addSeries(line);
+        line->setVisible(false);
+        m_levelLines[static_cast<size_t>(s)] = line;
+    }
+    // After the logic's own handlers: a hidden series hides its level too.
+    for (QCheckBox* box : {m_cbShowRl, m_cbShowQd})
+        connect(box, &QCheckBox::toggled, this, [this] { guarded([&] { refreshSections(); }); });
+}
+
+void TForm2::sectionsChanged(bool buildHeld) {
+    m_sectionsBuildHeld = buildHeld;
+    if (m_sectionsDirty)
+        return;
+    m_sectionsDirty = true;
+    // Once the handler that built or cleared the chart has ended.
+    QMetaObject::invokeMethod(
+        this, [this] { guarded([&] { refreshSections(); }); }, Qt::QueuedConnection);
+}
+
+void TForm2::refreshSections() {
+    m_sectionsDirty = false;
+    const std::string& model = m_app.state.ModelName;
+    std::array<const std::vector<int32_t>*, 2> plotted{};
+    for (GraphSeries s : kBothSeries) {
+        const bool present = seriesColumns(model, s).has_value();
+        m_sectionsPanel->setSeriesPresent(s, present);
+        if (present)
+            plotted[static_cast<size_t>(s)] = &m_logic.state(s).Values;
+    }
+    if (!m_sectionsBuildHeld) {
+        m_sectionsPanel->clearReport();
+        placeLevelLines({});
+        return;
+    }
+    const SectionReport report =
+        ComputeSectionReport(m_app.table, plotted, m_sectionsPanel->required());
+    m_sectionsPanel->showReport(report);
+    placeLevelLines(report);
+}
+
+void TForm2::placeLevelLines(const SectionReport& report) {
+    for (GraphSeries s : kBothSeries) {
+        const auto i = static_cast<size_t>(s);
+        QLineSeries* line = m_levelLines[i];
+        double level = -INFINITY;
+        for (const SeriesSections& series : report)
+            if (series.series == s)
+                level = PerformanceClasses(s)[static_cast<size_t>(series.requiredClass)].minimum;
+        // Across the plotted rows of the series, on its own axis, in its colour, dashed.
+        const QList<QPointF>& points = m_points[i];
+        const bool shown = std::isfinite(level) && !points.isEmpty() && m_series[i]->isVisible();
+        line->setVisible(shown);
+        if (!shown)
+            continue;
+        for (QAbstractAxis* attached : line->attachedAxes())
+            line->detachAxis(attached);
+        line->attachAxis(m_bottomAxis);
+        line->attachAxis(axis(axisOf(s)));
+        QPen pen(m_series[i]->pen().color(), 1, Qt::DashLine);
+        line->setPen(pen);
+        line->replace({QPointF(points.first().x(), level), QPointF(points.last().x(), level)});
+    }
+    // No legend entry: the legend keeps naming the measured series only. Showing a series
+    // shows its marker again, so this follows every change.
+    for (QLineSeries* line : m_levelLines)
+        for (QLegendMarker* marker : m_chart->legend()->markers(line))
+            marker->setVisible(false);
+}

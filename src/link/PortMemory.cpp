@@ -1,0 +1,57 @@
+#include "link/PortMemory.h"
+
+#include "app/App.h"
+
+#include <QSettings>
+#include <memory>
+
+namespace {
+
+constexpr const char* kOrganisation = "Virelon";
+constexpr const char* kApplication = "Log Dump";
+constexpr const char* kPortKey = "LastAnsweredPort";
+
+std::unique_ptr<QSettings> openSettings(const QString& iniFile) {
+    if (iniFile.isEmpty())
+        return std::make_unique<QSettings>(QSettings::UserScope, QLatin1String(kOrganisation),
+                                           QLatin1String(kApplication));
+    return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
+}
+
+} // namespace
+
+SettingsPortMemory::SettingsPortMemory() = default;
+
+QString SettingsPortMemory::lastAnswered() const {
+    const auto settings = openSettings(m_iniFile);
+    // A settings file that cannot be read counts as none: the program starts on COM1.
+    if (settings->status() != QSettings::NoError)
+        return QString();
+    const QVariant value = settings->value(QLatin1String(kPortKey));
+    if (value.typeId() != QMetaType::QString)
+        return QString();
+    return value.toString().trimmed();
+}
+
+void SettingsPortMemory::remember(const QString& port) {
+    const auto settings = openSettings(m_iniFile);
+    // Never overwrite a file that could not be read: it may hold what another version keeps.
+    if (settings->status() != QSettings::NoError ||
+        settings->value(QLatin1String(kPortKey)).toString() == port)
+        return;
+    settings->setValue(QLatin1String(kPortKey), port);
+    settings->sync();
+}
+
+QString StartPort(const QString& remembered, const std::vector<PortInfo>& selectorPorts) {
+    if (!remembered.isEmpty())
+        for (const PortInfo& port : selectorPorts)
+            if (port.name == remembered)
+                return port.name;
+    return QStringLiteral("COM1");
+}
+
+void RememberAnsweringPort(App& app) {
+    if (app.portMemory)
+        app.portMemory->remember(app.port.port());
+}

@@ -1,0 +1,145 @@
+// `logdump-cli ports` and `read --port auto` against instrument-sim over pseudo-terminals, with
+// the port list given through the catalogue's file instead of the machine's own ports.
+#include "FakePorts.h"
+#include "Fakes.h"
+#include "SimProcess.h"
+#include "app/App.h"
+#include "app/widgets/Logsave.h"
+#include "link/ComPort.h"
+#include "text/Clock.h"
+
+#include <QAction>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs logdump-cli with the port list in the file and COM1 to COM4 bound to nothing.
+CliRun runCli(const QTemporaryDir& dir, const QByteArray& portList, const QStringList& arguments) {
+    const QString listPath = dir.filePath(QStringLiteral("ports.txt"));
+    QFile list(listPath);
+    EXPECT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write(portList);
+    list.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LOGDUMP_PORT_LIST"), listPath);
+    for (int n = 1; n <= 4; ++n)
+        env.insert(QStringLiteral("LOGDUMP_COM%1").arg(n), dir.filePath(QStringLiteral("none")));
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
+    CliRun run;
+    if (!cli.waitForFinished(60000))
+        return run;
+    run.exitCode = cli.exitCode();
+    run.out = QString::fromUtf8(cli.readAllStandardOutput());
+    run.err = QString::fromUtf8(cli.readAllStandardError());
+    return run;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+TEST(PortSearchE2E, AutoFindsTheInstrumentPastGoneHeldAndSilentPorts) {
+    QTemporaryDir dir;
+    const QString held = dir.filePath(QStringLiteral("held"));
+    const QString silent = dir.filePath(QStringLiteral("silent"));
+    const QString instrument = dir.filePath(QStringLiteral("instrument"));
+    const QString heldRecord = dir.filePath(QStringLiteral("held.txt"));
+    const QString silentRecord = dir.filePath(QStringLiteral("silent.txt"));
+    SimProcess heldSim({"--link", held, "--record", heldRecord});
+    SimProcess holder({"--hold", held});
+    ASSERT_EQ(holder.firstLine(), "holding " + held);
+    SimProcess silentSim({"--link", silent, "--scenario",
+                          writeScenario(dir, R"({"handshake": "silent"})"), "--record",
+                          silentRecord});
+    SimProcess sim({"--link", instrument, "--count", "5", "--no-pacing"});
+
+    const QByteArray list =
+        (dir.filePath(QStringLiteral("gone")) + "\tgone since listed\n" + held +
+         "\tCH340\twch.cn\n" + silent + "\tFT232R\tFTDI\tA600\n" + instrument +
+         "\tCP2102\tSilicon Labs\t0001\n" + dir.filePath(QStringLiteral("after")) + "\n")
+            .toUtf8();
+    const CliRun run = runCli(dir, list, {"read", "--port", "auto"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList err = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(err.size(), 9) << run.err.toStdString();
+    const QStringList tried = {"COM1", "COM2", "COM3",    "COM4", dir.filePath("gone"),
+                               held,   silent, instrument};
+    for (int i = 0; i < tried.size(); ++i)
+        EXPECT_EQ(err[i], QStringLiteral("Trying %1 (%2 of 9)").arg(tried[i]).arg(i + 1));
+    EXPECT_EQ(err[8], "Instrument found on " + instrument);
+    // Header row and five records.
+    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 6) << run.out.toStdString();
+
+    // The held port saw nothing of the search; the silent one the two empty commands.
+    holder.stop();
+    heldSim.stop();
+    silentSim.stop();
+    EXPECT_EQ(readFile(heldRecord), QByteArray());
+    const QList<QByteArray> commands = readFile(silentRecord).split('\n');
+    ASSERT_EQ(commands.size(), 3);
+    EXPECT_TRUE(commands[0].endsWith('\t') && commands[1].endsWith('\t')) << commands[0].data();
+}
+
+TEST(PortSearchE2E, AutoWithNoInstrumentFailsAndPortsListsTheCatalogue) {
+    QTemporaryDir dir;
+    const QByteArray list = "ttyUSB7\tFT232R USB UART\tFTDI\tA600XYZ\nCOM9\n";
+    const CliRun none = runCli(dir, list, {"read", "--port", "AUTO"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.endsWith(QStringLiteral("Trying COM9 (6 of 6)\nNo instrument found\n")))
+        << none.err.toStdString();
+    EXPECT_EQ(none.out, QString());
+
+    const CliRun ports = runCli(dir, list, {"ports"});
+    EXPECT_EQ(ports.exitCode, 0);
+    EXPECT_EQ(ports.out, QStringLiteral("ttyUSB7\tFT232R USB UART\tFTDI\tA600XYZ\nCOM9\t\t\t\n"));
+    EXPECT_EQ(ports.err, QString());
+}
+
+TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
+    QTemporaryDir dir;
+    const QString instrument = dir.filePath(QStringLiteral("instrument"));
+    const QString silent = dir.filePath(QStringLiteral("silent"));
+    SimProcess silentSim(
+        {"--link", silent, "--scenario", writeScenario(dir, R"({"handshake": "silent"})")});
+    SimProcess sim({"--link", instrument, "--count", "5", "--no-pacing"});
+    for (int n = 1; n <= 4; ++n)
+        qputenv(qPrintable(QStringLiteral("LOGDUMP_COM%1").arg(n)),
+                dir.filePath(QStringLiteral("none")).toLocal8Bit());
+
+    FakePortCatalogue catalogue;
+    catalogue.reported = {usbAdapter(silent, "FT232R"), usbAdapter(instrument, "CP2102")};
+    FakePortMemory memory;
+    FakeDialogs dialogs;
+    TComPort port;
+    SystemClock clock;
+    {
+        TForm1 form(port, clock, {}, dialogs);
+        form.usePorts(catalogue, &memory, [] { return std::make_unique<TComPort>(); });
+        form.btnFind()->trigger();
+        EXPECT_EQ(form.comboBox1()->currentText(), instrument);
+        EXPECT_TRUE(port.connected());
+        EXPECT_EQ(port.port(), instrument);
+        EXPECT_EQ(memory.stored, std::vector<QString>{instrument});
+        // Only the box of the start, when COM1 could not be opened.
+        EXPECT_EQ(dialogs.events.size(), 2u);
+        form.app().state.DataSaved = true;
+    }
+    port.closePort();
+    for (int n = 1; n <= 4; ++n)
+        qunsetenv(qPrintable(QStringLiteral("LOGDUMP_COM%1").arg(n)));
+}
