@@ -2,14 +2,23 @@
 
 #include "graph/GraphView.h"
 
-// The graph window without a window: every check box at its default (checked), nothing drawn.
-// Lets a front-end without windows write the statistics report the window would write.
+// The graph window without a window: nothing drawn, every check box at its default (checked)
+// unless given. Lets a front-end without windows write the statistics report the window would
+// write, and the section report build its series without writing one.
 class HeadlessGraphView final : public IGraphView {
 public:
+    HeadlessGraphView() = default;
+    HeadlessGraphView(bool stopOnLowBat, bool showStatistics)
+        : m_stopOnLowBat(stopOnLowBat), m_showStatistics(showStatistics) {}
+
     void setAlarmHints(const std::string&) override {}
     void setControlVisible(GraphControl, bool) override {}
     void setLabelText(GraphControl, const std::string&) override {}
-    bool isChecked(GraphCheckBox) const override { return true; }
+    bool isChecked(GraphCheckBox box) const override {
+        if (box == GraphCheckBox::cbValarm)
+            return m_stopOnLowBat;
+        return box == GraphCheckBox::cbStat ? m_showStatistics : true;
+    }
     void setShowGraphEnabled(bool) override {}
     void focusShowGraph() override {}
     void clearTitle() override {}
@@ -25,4 +34,8 @@ public:
     QPointF valueAt(GraphSeries, QPointF) const override { return {}; }
     void showCross(QPointF) override {}
     void hideCross() override {}
+
+private:
+    bool m_stopOnLowBat = true;
+    bool m_showStatistics = true;
 };

@@ -178,36 +178,6 @@ SectionReport ComputeSectionReport(const LogTable& table,
 }
 
 SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredClasses& required) {
-    // A view whose boxes stand as the report needs them: no statistics report is written.
-    class ReportView final : public IGraphView {
-    public:
-        explicit ReportView(bool stop) : m_stop(stop) {}
-        void setAlarmHints(const std::string&) override {}
-        void setControlVisible(GraphControl, bool) override {}
-        void setLabelText(GraphControl, const std::string&) override {}
-        bool isChecked(GraphCheckBox box) const override {
-            return box == GraphCheckBox::cbValarm ? m_stop : box != GraphCheckBox::cbStat;
-        }
-        void setShowGraphEnabled(bool) override {}
-        void focusShowGraph() override {}
-        void clearTitle() override {}
-        void addTitleLine(const std::string&) override {}
-        void setAxisTitle(GraphAxis, const std::string&) override {}
-        void clearPoints(GraphSeries) override {}
-        void setSeriesActive(GraphSeries, bool) override {}
-        void setSeriesAxis(GraphSeries, GraphAxis) override {}
-        void setSeriesColor(GraphSeries, QRgb) override {}
-        void addPoint(GraphSeries, double, double) override {}
-        void pointsAdded() override {}
-        QRectF plotArea() const override { return {}; }
-        QPointF valueAt(GraphSeries, QPointF) const override { return {}; }
-        void showCross(QPointF) override {}
-        void hideCross() override {}
-
-    private:
-        bool m_stop;
-    };
-
     // The build writes into its App (the statistics memo, the warnings), so it runs on a copy
     // of what it reads: the model and the columns of the series.
     App scratch(app.port, app.clock, app.dialogs, app.controls);
@@ -226,7 +196,7 @@ SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredC
             if (!table.cell(col, row).empty())
                 scratch.table.setCell(col, row, table.cell(col, row));
 
-    ReportView view(stopOnLowBat);
+    HeadlessGraphView view(stopOnLowBat, false); // no statistics report is written
     GraphLogic build(scratch, view);
     try {
         build.SetUpGraph();

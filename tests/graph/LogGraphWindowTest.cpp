@@ -228,7 +228,8 @@ TEST(GraphWindow, ClientAreaLegendColoursAndPlainLabels) {
     WindowRig w;
     loadTable(w.rig.app, "RVM600PK", records(20));
     w.open();
-    EXPECT_EQ(w.form.size(), QSize(801, 571));
+    // The client area, grown below the check boxes by the sections panel.
+    EXPECT_EQ(w.form.size(), QSize(801, 736));
     // Qd: the series' own colour in the legend, its line blue.
     const QList<QLegendMarker*> markers = w.form.chart()->legend()->markers(w.form.series2());
     ASSERT_EQ(markers.size(), 1);

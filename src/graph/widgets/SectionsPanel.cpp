@@ -19,9 +19,11 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pnlSections"));
     auto* caption = new QLabel(QStringLiteral("Sections"), this);
     caption->setObjectName(QStringLiteral("lblSections"));
+    caption->setTextFormat(Qt::PlainText);
     caption->move(0, 4);
     auto* requiredCaption = new QLabel(QStringLiteral("Required class"), this);
     requiredCaption->setObjectName(QStringLiteral("lblRequired"));
+    requiredCaption->setTextFormat(Qt::PlainText);
     requiredCaption->move(232, 4);
     requiredCaption->adjustSize();
 
@@ -30,6 +32,7 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
     for (GraphSeries s : kBothSeries) {
         const bool rl = s == GraphSeries::Rl;
         auto* name = new QLabel(QString::fromLatin1(rl ? "Rl:" : "Qd:"), this);
+        name->setTextFormat(Qt::PlainText);
         name->move(left, 4);
         name->adjustSize();
         auto* box = new QComboBox(this);
