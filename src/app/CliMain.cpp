@@ -4,7 +4,6 @@
 #include "app/Console.h"
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
-#include "app/SaveSignals.h"
 #include "export/SaveAs.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
@@ -13,6 +12,7 @@
 #include "link/PortCatalogue.h"
 #include "link/PortSearch.h"
 #include "link/ReadLog.h"
+#include "platform/Platform.h"
 #include "text/Clock.h"
 #include "text/Cp1252.h"
 
@@ -25,17 +25,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_LINUX
-#include <dirent.h>
-#endif
 
 namespace {
 
@@ -60,24 +49,9 @@ int usage() {
 // Resident memory in kB and open file descriptors of this process (-1 where the system does
 // not tell), for watching a long-lived process over many runs.
 void printResources(int run) {
-    long rssKb = -1;
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                rssKb = line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    long openFds = -1;
-#ifdef Q_OS_LINUX
-    if (DIR* fds = opendir("/proc/self/fd")) {
-        openFds = 0;
-        while (const dirent* entry = readdir(fds))
-            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != dirfd(fds))
-                ++openFds;
-        closedir(fds);
-    }
-#endif
-    std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, rssKb, openFds);
+    const platform::ProcessResources figures = platform::processResources();
+    std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, figures.residentKb,
+                 figures.openHandles);
     std::fflush(stderr);
 }
 
@@ -132,25 +106,6 @@ std::optional<QString> exactName(const char* argument) {
     return name;
 }
 
-#ifndef Q_OS_WIN
-// A closed stdout gets /dev/null in its place, so no file opened later (the port) lands on it
-// and takes the table; true when it was closed, and the table is then a failed write.
-bool holdClosedStdout() {
-    if (fcntl(STDOUT_FILENO, F_GETFD) != -1 || errno != EBADF)
-        return false;
-    const int null = open("/dev/null", O_WRONLY);
-    if (null >= 0 && null != STDOUT_FILENO) {
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    return true;
-}
-#else
-bool holdClosedStdout() {
-    return false;
-}
-#endif
-
 // The table on stdout; a failed write is a failed run.
 bool printTable(const LogTable& table, bool stdoutClosed) {
     errno = EBADF;
@@ -178,7 +133,8 @@ bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses
 } // namespace
 
 int main(int argc, char* argv[]) {
-    const bool stdoutClosed = holdClosedStdout();
+    const bool stdoutClosed = platform::holdClosedStdout();
+    const platform::FineTimer fineTimer; // the poll steps of the line I/O
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
@@ -242,7 +198,7 @@ int main(int argc, char* argv[]) {
     port.setPort(portName);
 
     SystemClock clock;
-    ConsoleOutput out(stderr, isatty(STDERR_FILENO) != 0);
+    ConsoleOutput out(stderr, platform::isTerminal(stderr));
     ConsoleDialogs dialogs(out);
     ConsoleControls controls(out);
     App app(port, clock, dialogs, controls);
@@ -309,7 +265,7 @@ int main(int argc, char* argv[]) {
         }
         bool saved = false;
         {
-            const SaveSignalGuard held;
+            const platform::SaveSignalGuard held;
             RunGuarded(dialogs, [&] {
                 SaveTableToFile(app, savePath);
                 saved = true;

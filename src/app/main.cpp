@@ -6,17 +6,12 @@
 #include "link/ComPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
+#include "platform/Platform.h"
 #include "service/widgets/StatusDump.h"
 #include "text/Clock.h"
 
 #include <QApplication>
 #include <QProxyStyle>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-// After windows.h, which it needs.
-#include <timeapi.h>
-#endif
 
 namespace {
 // The program's hints (buttons, menu items, table cells) appear after 200 ms.
@@ -32,10 +27,8 @@ public:
 } // namespace
 
 int main(int argc, char* argv[]) {
-#ifdef Q_OS_WIN
     // The 5 ms and 50 ms poll steps need 1 ms sleep granularity, not the default 15.6 ms.
-    timeBeginPeriod(1);
-#endif
+    const platform::FineTimer fineTimer;
     // Taken before the application object removes its own options from argv.
     const QStringList arguments = ArgumentsAsGiven(argc, argv);
     QApplication application(argc, argv);
@@ -60,8 +53,5 @@ int main(int argc, char* argv[]) {
     form1.show();
     const int result = QApplication::exec();
     port.closePort();
-#ifdef Q_OS_WIN
-    timeEndPeriod(1);
-#endif
     return result;
 }

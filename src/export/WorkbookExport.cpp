@@ -2,6 +2,7 @@
 
 #include "export/SectionsSheet.h"
 #include "export/TitledTable.h"
+#include "platform/Platform.h"
 #include "text/AppError.h"
 #include "text/Cp1252.h"
 
@@ -11,9 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 #include <xlsxwriter.h>
 #include <zlib.h>
@@ -35,22 +33,20 @@ public:
             const QString name =
                 info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.') +
                 QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(".tmp");
-            const QByteArray encoded = QFile::encodeName(name);
+            const QByteArray encoded = name.toUtf8();
             // Created with the usual permissions, not the private ones of a temporary file.
-            const int fd =
-                ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                ::close(fd);
+            const int error = platform::createFile(encoded.constData());
+            if (error == 0) {
                 m_name = encoded;
                 return;
             }
-            if (errno != EEXIST)
+            if (!platform::isNameTaken(error))
                 return;
         }
     }
     ~TemporarySibling() {
         if (!m_name.isEmpty())
-            ::unlink(m_name.constData());
+            platform::removeFile(m_name.constData());
     }
     TemporarySibling(const TemporarySibling&) = delete;
     TemporarySibling& operator=(const TemporarySibling&) = delete;
@@ -100,7 +96,7 @@ std::string toUtf8(const std::string& cp1252) {
 int syncFile(IFileLayer& files, const QByteArray& name) {
     int openError = 0;
     const std::unique_ptr<IAppendFile> file =
-        files.openForAppend(QFile::decodeName(name), openError);
+        files.openForAppend(QString::fromUtf8(name), openError);
     return file ? file->flush() : openError;
 }
 
@@ -175,7 +171,7 @@ bool partComplete(const char* packed, uint32_t packedSize, int method, uint32_t 
 
 // Reads a workbook back and tells whether every part in it is whole.
 bool workbookComplete(const QByteArray& name) {
-    QFile file(QFile::decodeName(name));
+    QFile file(QString::fromUtf8(name));
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray zip = file.readAll();
@@ -322,7 +318,7 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
     if (!temporary.valid())
         throwLibraryError(LXW_ERROR_CREATING_XLSX_FILE);
     // The library's own scratch files go beside the target, not into a small /tmp.
-    QByteArray scratchFolder = QFile::encodeName(QFileInfo(path).absolutePath());
+    QByteArray scratchFolder = QFileInfo(path).absolutePath().toUtf8();
     lxw_workbook_options options{};
     options.constant_memory = LXW_FALSE;
     options.tmpdir = scratchFolder.data();
@@ -365,14 +361,12 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
     if (!workbookComplete(temporary.name()))
         throwSystemError(EIO);
 
-    const QByteArray target = QFile::encodeName(path);
-    struct stat old {};
-    if (::stat(target.constData(), &old) == 0)
-        ::chmod(temporary.name().constData(), old.st_mode & 07777);
+    const QByteArray target = path.toUtf8();
+    platform::copyPermissions(target.constData(), temporary.name().constData());
     if (const int e = syncFile(files, temporary.name()))
         throwSystemError(e);
-    if (::rename(temporary.name().constData(), target.constData()) != 0)
-        throwSystemError(errno);
+    if (const int e = platform::replaceFile(temporary.name().constData(), target.constData()))
+        throwSystemError(e);
     temporary.released();
     return range;
 }

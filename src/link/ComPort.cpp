@@ -1,16 +1,10 @@
 #include "link/ComPort.h"
 
+#include "platform/Platform.h"
+
 #include <QSerialPort>
 #include <QtGlobal>
-#include <cerrno>
 #include <chrono>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <sys/file.h>
-#include <termios.h>
-#endif
 
 namespace {
 
@@ -21,11 +15,7 @@ constexpr qint64 kInputQueueBytes = 2048;
 constexpr int kWriteLimitFixedMs = 1000;
 constexpr int kWriteLimitPerByteMs = 100;
 // Error number reported for an operation on a closed port (the platform's "bad handle").
-#ifdef Q_OS_WIN
-constexpr int kClosedPortError = 6;
-#else
-constexpr int kClosedPortError = EBADF;
-#endif
+const int kClosedPortError = platform::badHandleError();
 
 // Only the messages of the operations this program uses; the other numbers of the table
 // belong to facilities it does not have.
@@ -56,22 +46,14 @@ const char* const kPortErrorMessages[23] = {
 };
 
 // The platform's number for the failure just seen, or the library's own code.
-int systemErrorOf(const QSerialPort& serial, int savedErrno) {
-#ifdef Q_OS_WIN
-    Q_UNUSED(savedErrno);
-    if (const DWORD code = ::GetLastError())
-        return static_cast<int>(code);
-#else
-    // The library's lock file refuses a port that another program holds without an error
-    // number of its own (errno then holds whatever its probing left): that is a busy device.
-    if (serial.error() == QSerialPort::PermissionError && savedErrno != EACCES &&
-        savedErrno != EPERM)
-        return EBUSY;
-    if (serial.error() == QSerialPort::DeviceNotFoundError)
-        return ENOENT;
-    if (savedErrno != 0)
-        return savedErrno;
-#endif
+int systemErrorOf(const QSerialPort& serial, int savedError) {
+    auto failure = platform::PortFailure::Other;
+    if (serial.error() == QSerialPort::PermissionError)
+        failure = platform::PortFailure::Refused;
+    else if (serial.error() == QSerialPort::DeviceNotFoundError)
+        failure = platform::PortFailure::Missing;
+    if (const int code = platform::portErrorNumber(failure, savedError))
+        return code;
     return static_cast<int>(serial.error());
 }
 
@@ -84,26 +66,7 @@ bool isDeviceFailure(QSerialPort::SerialPortError error) {
 // that noise or an earlier answer left as the last byte on the line must not hold back every
 // later command for good.
 void resumeOutput(QSerialPort& serial) {
-#ifdef Q_OS_WIN
-    EscapeCommFunction(serial.handle(), SETXON);
-#else
-    // Resuming alone only undoes our own suspension; suspending first makes the terminal
-    // forget the stop a received XOFF set as well.
-    tcflow(serial.handle(), TCOOFF);
-    tcflow(serial.handle(), TCOON);
-#endif
-}
-
-// Claims the opened device for this program alone: an advisory lock on the device itself, so a
-// second instance is refused whatever path, link or user it opens the device by (the library's
-// lock files go by the name). Windows opens serial devices exclusively already.
-bool lockDevice(QSerialPort& serial) {
-#ifdef Q_OS_WIN
-    Q_UNUSED(serial);
-    return true;
-#else
-    return ::flock(serial.handle(), LOCK_EX | LOCK_NB) == 0;
-#endif
+    platform::resumeOutput(serial.handle());
 }
 
 } // namespace
@@ -115,8 +78,7 @@ const char* PortErrorMessage(int messageNo) {
 }
 
 EComPort::EComPort(int messageNo, int systemError)
-    : AppError(std::string(PortErrorMessage(messageNo)) +
-               " (win error code: " + std::to_string(systemError) + ")"),
+    : AppError(platform::portErrorText(PortErrorMessage(messageNo), systemError)),
       MessageNo(messageNo), SystemError(systemError) {}
 
 QString deviceForPortName(const QString& name) {
@@ -150,20 +112,21 @@ void TComPort::openPort() {
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(m_devicePath.isEmpty() ? deviceForPortName(m_port) : m_devicePath);
     serial->setReadBufferSize(kInputQueueBytes);
-    errno = 0;
+    platform::clearLastError();
     if (!serial->open(QIODevice::ReadWrite))
-        throw EComPort(1, systemErrorOf(*serial, errno));
-    if (!lockDevice(*serial)) {
+        throw EComPort(1, systemErrorOf(*serial, platform::lastError()));
+    // The device for this program alone, whatever name, link or user another opens it by.
+    if (const int busy = platform::lockDevice(serial->handle())) {
         serial->close();
-        throw EComPort(1, EBUSY);
+        throw EComPort(1, busy);
     }
-    errno = 0;
+    platform::clearLastError();
     const bool applied =
         serial->setBaudRate(QSerialPort::Baud9600) && serial->setDataBits(QSerialPort::Data8) &&
         serial->setParity(QSerialPort::NoParity) && serial->setStopBits(QSerialPort::OneStop) &&
         serial->setFlowControl(QSerialPort::SoftwareControl);
     if (!applied) {
-        const int code = systemErrorOf(*serial, errno);
+        const int code = systemErrorOf(*serial, platform::lastError());
         serial->close();
         throw EComPort(7, code);
     }
@@ -202,9 +165,9 @@ void TComPort::discardBuffers(bool input, bool output) {
         directions |= QSerialPort::Input;
     if (output)
         directions |= QSerialPort::Output;
-    errno = 0;
+    platform::clearLastError();
     if (directions && !m_serial->clear(directions)) {
-        const int code = systemErrorOf(*m_serial, errno);
+        const int code = systemErrorOf(*m_serial, platform::lastError());
         m_serial->clearError();
         throw EComPort(5, code);
     }
@@ -217,12 +180,12 @@ int TComPort::bytesWaiting() {
         throw EComPort(10, kClosedPortError);
     // Line errors (framing, parity, break) never surface here: the library drops them, as
     // the device's latch would be cleared.
-    errno = 0;
+    platform::clearLastError();
     // Moves what the device has received into the port's buffer without waiting.
     m_serial->waitForReadyRead(0);
     const auto error = m_serial->error();
     // An empty wait reports a timeout, which only means nothing came.
-    const int code = systemErrorOf(*m_serial, errno);
+    const int code = systemErrorOf(*m_serial, platform::lastError());
     m_serial->clearError();
     const auto received = m_serial->bytesAvailable();
     // Bytes that came before the device failed (a pulled adapter) are the user's data: they
@@ -237,10 +200,10 @@ int TComPort::readBytes(char* buffer, int count) {
         throw EComPort(3, kClosedPortError);
     if (count <= 0)
         return 0;
-    errno = 0;
+    platform::clearLastError();
     const qint64 n = m_serial->read(buffer, count);
     if (n < 0) {
-        const int code = systemErrorOf(*m_serial, errno);
+        const int code = systemErrorOf(*m_serial, platform::lastError());
         m_serial->clearError();
         throw EComPort(3, code);
     }
@@ -252,10 +215,10 @@ int TComPort::writeText(const std::string& text) {
         return 0;
     if (!m_connected)
         throw EComPort(2, kClosedPortError);
-    errno = 0;
+    platform::clearLastError();
     const qint64 queued = m_serial->write(text.data(), static_cast<qint64>(text.size()));
     if (queued < 0) {
-        const int code = systemErrorOf(*m_serial, errno);
+        const int code = systemErrorOf(*m_serial, platform::lastError());
         m_serial->clearError();
         throw EComPort(2, code);
     }
@@ -276,7 +239,7 @@ int TComPort::writeText(const std::string& text) {
                 break;
             }
             if (error != QSerialPort::NoError) {
-                const int code = systemErrorOf(*m_serial, errno);
+                const int code = systemErrorOf(*m_serial, platform::lastError());
                 m_serial->clearError();
                 throw EComPort(2, code);
             }

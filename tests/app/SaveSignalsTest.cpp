@@ -1,5 +1,5 @@
 // A stop signal during a save takes effect only after it; a file-size limit fails the write.
-#include "app/SaveSignals.h"
+#include "platform/Platform.h"
 
 #include <QTemporaryDir>
 #include <csignal>
@@ -43,7 +43,7 @@ TEST(SaveSignals, StopSignalsWaitForTheEndOfTheSave) {
         EXPECT_EXIT(
             {
                 {
-                    const SaveSignalGuard held;
+                    const platform::SaveSignalGuard held;
                     raise(signalNumber);
                     appendLine(trace, "saved\n");
                 }
@@ -63,7 +63,7 @@ void writePastALimit(const std::string& file) {
     setrlimit(RLIMIT_FSIZE, &limit);
     bool failed = false;
     {
-        const SaveSignalGuard held;
+        const platform::SaveSignalGuard held;
         failed = !appendLine(file, "longer than four bytes\n");
     }
     _exit(failed ? 7 : 0);

@@ -1,0 +1,515 @@
+// The system calls of src/platform/ on the system the test runs on. The same source runs in the
+// Linux suite and, cross-built for Windows, under Wine (tools/windows-check.sh), so each outcome
+// is pinned on both systems. No Qt: the Windows build has none.
+#include "platform/Platform.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The numbers each system gives for these failures.
+#ifdef _WIN32
+constexpr int kMissingFolder = 3; // ERROR_PATH_NOT_FOUND
+constexpr int kBadHandle = 6;     // ERROR_INVALID_HANDLE
+constexpr int kBusyPort = 5;      // ERROR_ACCESS_DENIED
+constexpr int kNotRegular = 87;   // ERROR_INVALID_PARAMETER
+constexpr int kFolder = 5;        // ERROR_ACCESS_DENIED
+const char* const kNullDevice = "NUL";
+#else
+constexpr int kMissingFolder = 2; // ENOENT
+constexpr int kBadHandle = 9;     // EBADF
+constexpr int kBusyPort = 16;     // EBUSY
+constexpr int kNotRegular = 22;   // EINVAL
+constexpr int kFolder = 21;       // EISDIR
+const char* const kNullDevice = "/dev/null";
+#endif
+constexpr int kMissingFile = 2; // ENOENT and ERROR_FILE_NOT_FOUND alike
+
+std::string utf8(const fs::path& path) {
+    const auto text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh folder of the test's own, removed afterwards.
+class PlatformFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int serial = 0;
+        m_folder = fs::temp_directory_path() /
+                   ("logdump-platform-" +
+                    std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                    "-" + std::to_string(++serial));
+        fs::create_directories(m_folder);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(m_folder, ignored);
+    }
+    // A path in the folder as the program hands it over: UTF-8.
+    std::string path(const char* name) const { return utf8(m_folder / fs::u8path(name)); }
+
+    fs::path m_folder;
+};
+
+TEST_F(PlatformFiles, AppendedBlocksAreSyncedAndAFailedOneIsCutBack) {
+    // A name outside ASCII: Windows takes it in UTF-16, converted from UTF-8.
+    const std::string name = path("Pr\xC3\xBC"
+                                  "fung.Log");
+    int error = -1;
+    {
+        platform::AppendFile file = platform::AppendFile::open(name.c_str(), error);
+        ASSERT_TRUE(file.isOpen());
+        EXPECT_EQ(error, 0);
+        int64_t length = -1;
+        EXPECT_EQ(file.size(length), 0);
+        EXPECT_EQ(length, 0);
+        EXPECT_EQ(file.write("first block\r\n", 13), 0);
+        EXPECT_EQ(file.sync(), 0);
+        EXPECT_EQ(file.size(length), 0);
+        EXPECT_EQ(length, 13);
+        // A block that failed halfway is cut back; the next one follows the kept part.
+        EXPECT_EQ(file.write("second bl", 9), 0);
+        EXPECT_EQ(file.truncate(13), 0);
+        EXPECT_EQ(file.size(length), 0);
+        EXPECT_EQ(length, 13);
+        EXPECT_EQ(file.write("third\r\n", 7), 0);
+        EXPECT_EQ(file.sync(), 0);
+        // A moved file keeps its handle open and no second one is left behind.
+        platform::AppendFile moved = std::move(file);
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_EQ(moved.size(length), 0);
+        EXPECT_EQ(length, 20);
+    }
+    EXPECT_EQ(contents(fs::u8path(name)), "first block\r\nthird\r\n");
+    // Opening again appends to what is there.
+    {
+        platform::AppendFile file = platform::AppendFile::open(name.c_str(), error);
+        ASSERT_TRUE(file.isOpen());
+        EXPECT_EQ(file.write("*** End ***\r\n", 13), 0);
+    }
+    EXPECT_EQ(contents(fs::u8path(name)), "first block\r\nthird\r\n*** End ***\r\n");
+    EXPECT_EQ(platform::removeFile(name.c_str()), 0);
+    EXPECT_FALSE(fs::exists(fs::u8path(name)));
+}
+
+TEST_F(PlatformFiles, FailuresGiveTheSystemsNumbers) {
+    const std::string missingFolder = path("no-such-folder/x.Log");
+    const std::string taken = path("taken.xls");
+    ASSERT_EQ(platform::createFile(taken.c_str()), 0);
+    int openError = 0;
+    const bool opened = platform::AppendFile::open(missingFolder.c_str(), openError).isOpen();
+    EXPECT_FALSE(opened);
+    const int takenError = platform::createFile(taken.c_str());
+    struct Case {
+        const char* what;
+        int error;
+        int expected;
+    } cases[] = {
+        {"opening in a missing folder", openError, kMissingFolder},
+        {"creating in a missing folder", platform::createFile(missingFolder.c_str()),
+         kMissingFolder},
+        {"removing a missing file", platform::removeFile(path("gone.tmp").c_str()), kMissingFile},
+        {"moving a missing file", platform::replaceFile(path("gone.tmp").c_str(), taken.c_str()),
+         kMissingFile},
+        {"moving into a missing folder",
+         platform::replaceFile(taken.c_str(), missingFolder.c_str()), kMissingFolder},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.error, c.expected);
+        EXPECT_FALSE(platform::isNameTaken(c.error));
+    }
+    EXPECT_TRUE(platform::isNameTaken(takenError)) << takenError;
+    EXPECT_EQ(contents(fs::u8path(taken)), "");
+}
+
+TEST_F(PlatformFiles, OnlyARegularFileIsOpenedAndOnlyANewOneIsDiscarded) {
+    const std::string fresh = path("new.Log");
+    const std::string kept = path("kept.Log");
+    std::ofstream(fs::u8path(kept), std::ios::binary) << "earlier log\r\n";
+    ASSERT_TRUE(fs::create_directory(fs::u8path(path("folder.Log"))));
+    EXPECT_EQ(platform::notRegularError(), kNotRegular);
+    struct Case {
+        const char* what;
+        std::string name;
+        int error;         // of the open
+        bool created;      // by the open
+        bool keptAfterAll; // after a failed first block
+        std::string contents;
+    } const cases[] = {
+        {"a new file", fresh, 0, true, false, ""},
+        {"an existing file", kept, 0, false, true, "earlier log\r\n"},
+        {"the null device", kNullDevice, kNotRegular, false, true, ""},
+        {"a folder", path("folder.Log"), kFolder, false, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int error = -1;
+        platform::AppendFile opened = platform::AppendFile::open(c.name.c_str(), error);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(opened.isOpen(), c.error == 0);
+        EXPECT_EQ(opened.created(), c.created);
+        // The first block failed: a file made for it goes again, one that was there stays.
+        platform::AppendFile file = std::move(opened);
+        EXPECT_EQ(file.discardIfCreated(), 0);
+        if (c.created) {
+            EXPECT_FALSE(file.isOpen());
+        }
+        if (c.name != kNullDevice) {
+            EXPECT_EQ(fs::exists(fs::u8path(c.name)), c.keptAfterAll);
+        }
+        if (c.error == 0 && c.keptAfterAll) {
+            EXPECT_EQ(contents(fs::u8path(c.name)), c.contents);
+        }
+    }
+}
+
+#ifndef _WIN32
+TEST_F(PlatformFiles, APipeNobodyReadsIsRefusedWithoutWaiting) {
+    const std::string pipe = path("pipe.Log");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    int error = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(platform::AppendFile::open(pipe.c_str(), error).isOpen());
+    EXPECT_EQ(error, ENXIO);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    // With a reader it opens, but is still no file to keep a log in.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_FALSE(platform::AppendFile::open(pipe.c_str(), error).isOpen());
+    EXPECT_EQ(error, kNotRegular);
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(fs::u8path(pipe)));
+}
+#endif
+
+TEST_F(PlatformFiles, ATemporaryFileReplacesTheTargetInOneStep) {
+    const std::string target = path("Log 1.xls");
+    const std::string temporary = path(".Log 1.xls.abc.tmp");
+    std::ofstream(fs::u8path(target), std::ios::binary) << "old workbook";
+    ASSERT_EQ(platform::createFile(temporary.c_str()), 0);
+    std::ofstream(fs::u8path(temporary), std::ios::binary) << "new workbook";
+#ifndef _WIN32
+    fs::permissions(fs::u8path(target), fs::perms(0640));
+#endif
+    EXPECT_EQ(platform::copyPermissions(target.c_str(), temporary.c_str()), 0);
+    EXPECT_EQ(platform::replaceFile(temporary.c_str(), target.c_str()), 0);
+    EXPECT_EQ(contents(fs::u8path(target)), "new workbook");
+    EXPECT_FALSE(fs::exists(fs::u8path(temporary)));
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(fs::u8path(target)).permissions(), fs::perms(0640));
+#endif
+}
+
+TEST_F(PlatformFiles, ProcessFiguresFollowTheOpenFiles) {
+    const platform::ProcessResources before = platform::processResources();
+    EXPECT_GT(before.residentKb, 0);
+    int error = 0;
+    platform::AppendFile file = platform::AppendFile::open(path("held.Log").c_str(), error);
+    ASSERT_TRUE(file.isOpen());
+#ifdef _WIN32
+    // Wine counts no handles (it reports 0), so the count is only pinned on Linux here.
+    EXPECT_GE(platform::processResources().openHandles, before.openHandles);
+#else
+    EXPECT_EQ(platform::processResources().openHandles, before.openHandles + 1);
+#endif
+    // Neither is a terminal: the progress goes out as lines.
+    std::FILE* stream = std::fopen(path("progress.txt").c_str(), "w");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_FALSE(platform::isTerminal(stream));
+    std::fclose(stream);
+}
+
+TEST(PlatformProcess, AnOpenStandardOutputIsLeftAlone) {
+    EXPECT_FALSE(platform::holdClosedStdout());
+}
+
+#ifndef _WIN32
+// A closed stdout is held by the null device, so the next file opened does not become the
+// table's destination; exits 0 when that holds.
+void openWithStdoutClosed() {
+    ::close(STDOUT_FILENO);
+    if (!platform::holdClosedStdout())
+        _exit(1);
+    const int next = ::open("/dev/null", O_RDONLY);
+    _exit(next >= 0 && next != STDOUT_FILENO && ::fcntl(STDOUT_FILENO, F_GETFD) != -1 ? 0 : 2);
+}
+
+TEST(PlatformProcess, AClosedStandardOutputIsHeldByTheNullDevice) {
+    EXPECT_EXIT(openWithStdoutClosed(), testing::ExitedWithCode(0), "");
+}
+#endif
+
+TEST(PlatformTime, FineTimerHoldsWhileItLives) {
+    const platform::FineTimer timer;
+    EXPECT_TRUE(timer.active());
+}
+
+// ---- Serial port
+
+// A serial device opened and set up as the serial library does it: 9600 8N1, XON/XOFF both
+// ways, raw bytes. Reads do not wait.
+class TestPort {
+public:
+    // Opens the device; 0 or the system's number.
+    int open(const std::string& device) {
+#ifdef _WIN32
+        const std::string name = "\\\\.\\" + device;
+        m_handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (m_handle == INVALID_HANDLE_VALUE)
+            return platform::lastError();
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        if (!GetCommState(m_handle, &dcb))
+            return platform::lastError();
+        dcb.BaudRate = CBR_9600;
+        dcb.ByteSize = 8;
+        dcb.Parity = NOPARITY;
+        dcb.StopBits = ONESTOPBIT;
+        dcb.fBinary = TRUE;
+        dcb.fOutX = TRUE;
+        dcb.fInX = TRUE;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        if (!SetCommState(m_handle, &dcb))
+            return platform::lastError();
+        // Reads return at once with what is there; a held write gives up after 200 ms.
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.WriteTotalTimeoutConstant = 200;
+        if (!SetCommTimeouts(m_handle, &timeouts))
+            return platform::lastError();
+#else
+        m_handle = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_handle < 0)
+            return platform::lastError();
+        termios settings{};
+        if (::tcgetattr(m_handle, &settings) != 0)
+            return platform::lastError();
+        ::cfmakeraw(&settings);
+        ::cfsetspeed(&settings, B9600);
+        settings.c_iflag |= IXON | IXOFF;
+        settings.c_cc[VSTART] = 0x11;
+        settings.c_cc[VSTOP] = 0x13;
+        if (::tcsetattr(m_handle, TCSANOW, &settings) != 0)
+            return platform::lastError();
+#endif
+        m_open = true;
+        return 0;
+    }
+    ~TestPort() {
+        if (!m_open)
+            return;
+#ifdef _WIN32
+        CloseHandle(m_handle);
+#else
+        ::close(m_handle);
+#endif
+    }
+
+    platform::NativeHandle handle() const {
+        return m_handle;
+    }
+
+    // Bytes taken by the device; fewer while its output is held.
+    size_t write(const std::string& bytes) {
+#ifdef _WIN32
+        DWORD written = 0;
+        if (!WriteFile(m_handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+            return 0;
+        return written;
+#else
+        const ssize_t n = ::write(m_handle, bytes.data(), bytes.size());
+        return n > 0 ? static_cast<size_t>(n) : 0;
+#endif
+    }
+
+    // What arrives until `until` has come or the time is up.
+    std::string read(const std::string& until, std::chrono::milliseconds limit) {
+        std::string received;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline &&
+               (until.empty() || received.find(until) == std::string::npos)) {
+            char buffer[256];
+#ifdef _WIN32
+            DWORD n = 0;
+            if (ReadFile(m_handle, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+#else
+            const ssize_t n = ::read(m_handle, buffer, sizeof buffer);
+            if (n > 0) {
+#endif
+                received.append(buffer, static_cast<size_t>(n));
+                continue;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return received;
+    }
+
+private:
+    platform::NativeHandle m_handle{};
+    bool m_open = false;
+};
+
+// The device the serial library would open for a port that does not exist.
+#ifdef _WIN32
+const char* const kMissingPort = "COM199";
+const platform::NativeHandle kNoHandle = nullptr;
+#else
+const char* const kMissingPort = "/dev/ttyS-missing";
+const platform::NativeHandle kNoHandle = -1;
+#endif
+
+TEST(PlatformPort, FailuresGiveTheSystemsNumbers) {
+    TestPort port;
+    platform::clearLastError();
+    const int openError = port.open(kMissingPort);
+    struct Case {
+        const char* what;
+        int number;
+        int expected;
+    } cases[] = {
+        {"a missing port as the system reports it",
+         platform::portErrorNumber(platform::PortFailure::Missing, openError), kMissingFile},
+        {"a missing port whose number the library lost",
+         platform::portErrorNumber(platform::PortFailure::Missing, 0), kMissingFile},
+        {"a busy port whose number the library lost",
+         platform::portErrorNumber(platform::PortFailure::Refused, 0), kBusyPort},
+        {"any other failure without a number",
+         platform::portErrorNumber(platform::PortFailure::Other, 0), 0},
+        {"resuming output on a port that is not open", platform::resumeOutput(kNoHandle),
+         kBadHandle},
+        {"the number for a port that is not open", platform::badHandleError(), kBadHandle},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.number, c.expected);
+    }
+    EXPECT_EQ(platform::portErrorText("Unable to open com port", cases[0].number),
+              "Unable to open com port (win error code: 2)");
+}
+
+// The instrument simulator serving the scenario of this folder on a device. On Windows the
+// check script runs it and names the COM port Wine maps to its terminal in LOGDUMP_TEST_COM.
+class SimDevice {
+public:
+    SimDevice() {
+#ifdef _WIN32
+        if (const char* port = std::getenv("LOGDUMP_TEST_COM"))
+            m_device = port;
+#else
+        m_link = fs::temp_directory_path() / ("logdump-platform-com-" + std::to_string(::getpid()));
+        const std::string link = m_link.string();
+        const char* argv[] = {LOGDUMP_SIM_PATH,          "--link", link.c_str(), "--scenario",
+                              LOGDUMP_PLATFORM_SCENARIO, nullptr};
+        // Its output (the link's path) is of no use here.
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        const int spawned = ::posix_spawn(&m_pid, LOGDUMP_SIM_PATH, &actions, nullptr,
+                                          const_cast<char**>(argv), environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            m_pid = -1;
+            return;
+        }
+        for (int i = 0; i < 200 && !fs::is_symlink(m_link); ++i)
+            std::this_thread::sleep_for(25ms);
+        if (fs::is_symlink(m_link))
+            m_device = link;
+#endif
+    }
+    ~SimDevice() {
+#ifndef _WIN32
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+#endif
+    }
+    const std::string& device() const {
+        return m_device;
+    }
+
+private:
+    std::string m_device;
+#ifndef _WIN32
+    fs::path m_link;
+    pid_t m_pid = -1;
+#endif
+};
+
+TEST(PlatformPort, OutputHeldByAReceivedXoffIsResumed) {
+    const SimDevice sim;
+    ASSERT_FALSE(sim.device().empty()) << "no simulated instrument (on Windows: run "
+                                          "tools/windows-check.sh, which sets LOGDUMP_TEST_COM)";
+    TestPort port;
+    ASSERT_EQ(port.open(sim.device()), 0) << sim.device();
+    // The status report ends with an XOFF, as noise or an answer may leave one on the line.
+    ASSERT_EQ(port.write("DPS\r"), 4u);
+    EXPECT_EQ(port.read("Lamp hours: 1234\r\n", 5s), "Lamp hours: 1234\r\n");
+    std::this_thread::sleep_for(100ms);
+    // The XOFF holds the next command back: the instrument does not answer it.
+    size_t sent = port.write("\r");
+    EXPECT_EQ(port.read("", 500ms), "") << "the XOFF did not hold the output";
+    ASSERT_EQ(platform::resumeOutput(port.handle()), 0);
+    if (sent == 0)
+        sent = port.write("\r");
+    EXPECT_EQ(sent, 1u);
+    EXPECT_EQ(port.read("?\r\n", 5s), "?\r\n");
+}
+
+TEST(PlatformPort, TheDeviceIsLockedForOneHolder) {
+    const SimDevice sim;
+    ASSERT_FALSE(sim.device().empty());
+    {
+        TestPort first;
+        ASSERT_EQ(first.open(sim.device()), 0) << sim.device();
+        EXPECT_EQ(platform::lockDevice(first.handle()), 0);
+#ifndef _WIN32
+        // Another open of the same device, as a second instance would make it, is busy. (Windows
+        // refuses the second open itself, which Wine does not do, so there is no case there.)
+        TestPort second;
+        ASSERT_EQ(second.open(sim.device()), 0);
+        EXPECT_EQ(platform::lockDevice(second.handle()), kBusyPort);
+#endif
+    }
+    // The lock goes with the port.
+    TestPort again;
+    ASSERT_EQ(again.open(sim.device()), 0);
+    EXPECT_EQ(platform::lockDevice(again.handle()), 0);
+}
+
+} // namespace
