@@ -18,7 +18,7 @@ void FormCreate(App& app, const QStringList& arguments) {
     if (!arguments.isEmpty()) {
         const QString first = arguments.first().toUpper();
         if (first == QLatin1String("G") || first == QLatin1String("GRAPH")) {
-            app.state.ProductionMode = "G";
+            app.state.ProductionMode = true;
             app.controls.setGraphVisible(true);
         }
     }

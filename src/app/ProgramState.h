@@ -21,5 +21,5 @@ struct ProgramState {
     std::string SerialNo;
     bool DataSaved = false;
     bool GraphViewed = false;
-    std::string ProductionMode;
+    bool ProductionMode = false; // "G" or "GRAPH" as the first argument
 };

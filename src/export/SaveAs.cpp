@@ -49,7 +49,7 @@ void writeWorkbook(App& app, IFileLayer& files, const QString& path) {
 void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
     ProgramState& s = app.state;
     SaveDialogSetup setup = normalSetup();
-    if (s.ProductionMode == "G") {
+    if (s.ProductionMode) {
         setup.proposedName = QStringLiteral("RVM") + fromCp1252(s.SerialNo);
         setup.selectedFilter = kTextLogEntry;
         setup.folder = QFileInfo(workFolder).isDir() ? workFolder : s.SaveFolder;

@@ -152,18 +152,18 @@ TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
 TEST(HostileWindows, ProductionModeLooksAtTheFirstArgumentAsGiven) {
     struct Case {
         std::vector<const char*> argv;
-        std::string mode;
+        bool production;
     } const cases[] = {
-        {{"logdump", "G"}, "G"},
-        {{"logdump", "graph", "-style", "fusion"}, "G"},
-        {{"logdump", "-style", "fusion", "G"}, ""},
-        {{"logdump", "-platform", "offscreen", "GRAPH"}, ""},
-        {{"logdump"}, ""},
+        {{"logdump", "G"}, true},
+        {{"logdump", "graph", "-style", "fusion"}, true},
+        {{"logdump", "-style", "fusion", "G"}, false},
+        {{"logdump", "-platform", "offscreen", "GRAPH"}, false},
+        {{"logdump"}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.argv.back());
         SimRig rig;
         FormCreate(rig.app, ArgumentsAsGiven(static_cast<int>(c.argv.size()), c.argv.data()));
-        EXPECT_EQ(rig.app.state.ProductionMode, c.mode);
+        EXPECT_EQ(rig.app.state.ProductionMode, c.production);
     }
 }

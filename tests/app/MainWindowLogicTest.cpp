@@ -50,7 +50,7 @@ TEST(FormCreate, ProductionModeOnlyFromTheFirstArgument) {
         SimRig rig;
         rig.line.closePort();
         FormCreate(rig.app, c.args);
-        EXPECT_EQ(rig.app.state.ProductionMode, c.production ? "G" : "");
+        EXPECT_EQ(rig.app.state.ProductionMode, c.production);
         EXPECT_EQ(rig.controls.graphVisible, c.production);
         EXPECT_FALSE(rig.controls.graphEnabled);
     }

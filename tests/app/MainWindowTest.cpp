@@ -90,7 +90,7 @@ TEST(MainWindow, GraphButtonOnlyInProductionMode) {
         w.show();
         EXPECT_EQ(w.form->btnGraph()->isVisible(), c.production);
         EXPECT_FALSE(w.form->btnGraph()->isEnabled());
-        EXPECT_EQ(w.form->app().state.ProductionMode, c.production ? "G" : "");
+        EXPECT_EQ(w.form->app().state.ProductionMode, c.production);
     }
 }
 

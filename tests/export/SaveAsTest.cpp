@@ -76,7 +76,7 @@ TEST(SaveAsDialog, SetUpInNormalAndProductionMode) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.ProductionMode = c.production ? "G" : "";
+        rig.app.state.ProductionMode = c.production;
         rig.app.state.GraphViewed = c.graphViewed;
         rig.app.state.SaveFolder = "/last/";
         rig.dialogs.yesNoAnswers = c.answers;
@@ -106,7 +106,7 @@ TEST(SaveAsDialog, NoToGraphNotViewedOrCancelChangesNothing) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.ProductionMode = c.production ? "G" : "";
+        rig.app.state.ProductionMode = c.production;
         rig.app.state.DataSaved = false;
         rig.app.state.SaveFolder = "/last/";
         rig.dialogs.yesNoAnswers = {false};
@@ -125,7 +125,7 @@ TEST(SaveAsDialog, ProductionSaveAppendsToTheSerialNumberFileWithoutAsking) {
     writeFile(path, kRvm600Block);
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.state.ProductionMode = "G";
+    rig.app.state.ProductionMode = true;
     rig.app.state.GraphViewed = true;
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
     SaveAs(rig.app, SystemFileLayer(), dir.path());
