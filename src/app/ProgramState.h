@@ -11,7 +11,6 @@
 struct ProgramState {
     int32_t RowNo = 0;
     int32_t LogCount = 0;
-    int32_t ColWidthSum = 0;
     std::string IdentLine;
     std::string LastReply;
     QString SaveFolder;

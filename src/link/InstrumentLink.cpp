@@ -126,7 +126,6 @@ void ResetTable(App& app) {
     app.memStat.clear();
     t.clearCells();
     t.setEnabled(false);
-    s.ColWidthSum = 0;
     s.DataSaved = true;
     t.setCols(8);
     t.clearCells();
@@ -134,8 +133,7 @@ void ResetTable(App& app) {
     // Until an identification names the model, the table takes both kinds of record.
     applyLayout(t, kCombinedLayout, s.Model->valueName);
     t.setRows(2);
-    s.ColWidthSum = t.widthSum();
-    app.controls.setTableClientWidth(s.ColWidthSum);
+    app.controls.setTableClientWidth(t.widthSum());
     app.controls.setDataReadCaption("");
     app.controls.setGaugeMax(s.LogCount);
     app.controls.setGaugePosition(0);

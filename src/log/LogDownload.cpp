@@ -187,8 +187,7 @@ DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
         }
         if (end == DownloadEnd::Stopped)
             app.controls.memErrAddLine(reader.stopReason());
-        s.ColWidthSum = app.table.widthSum();
-        app.controls.setTableClientWidth(s.ColWidthSum);
+        app.controls.setTableClientWidth(app.table.widthSum());
         app.table.setEnabled(true);
         app.controls.repaintNow();
         s.DataSaved = false;

@@ -5,10 +5,9 @@
 #include "log/LogRecord.h"
 
 void LayoutTable(App& app) {
-    ProgramState& s = app.state;
+    const ProgramState& s = app.state;
     applyLayout(app.table, *s.Model->layout, s.Model->valueName);
-    s.ColWidthSum = app.table.widthSum();
-    app.controls.setTableClientWidth(s.ColWidthSum);
+    app.controls.setTableClientWidth(app.table.widthSum());
 }
 
 void WriteRecordRow(App& app, int row, const LogRecord& record) {

@@ -26,7 +26,7 @@ TEST(ResetTable, GivesTheResetLayoutAndState) {
         EXPECT_EQ(t.cell(c, 1), "");
     }
     EXPECT_EQ(rig.controls.tableClientWidth, 404);
-    EXPECT_EQ(rig.app.state.ColWidthSum, 404);
+    EXPECT_EQ(rig.app.table.widthSum(), 404);
     EXPECT_FALSE(t.isEnabled());
     EXPECT_FALSE(rig.controls.saveAsEnabled);
     EXPECT_STREQ(rig.app.state.Model->name, "?");

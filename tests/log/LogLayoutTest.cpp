@@ -89,7 +89,7 @@ TEST(LayoutTable, FitsColumnsAndWidthToTheModel) {
         LaidOut t(c.model);
         EXPECT_EQ(headers(t.rig.app.table), c.headers);
         EXPECT_EQ(widths(t.rig.app.table), c.widths);
-        EXPECT_EQ(t.rig.app.state.ColWidthSum, c.width);
+        EXPECT_EQ(t.rig.app.table.widthSum(), c.width);
         EXPECT_EQ(t.rig.controls.tableClientWidth, c.width);
         // A reset after a six-column layout gives the full reset layout back.
         ResetTable(t.rig.app);
