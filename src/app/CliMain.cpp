@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +33,7 @@ namespace {
 constexpr int kExitComplete = 0;
 constexpr int kExitFailed = 1; // refused, no answer, port or data error
 constexpr int kExitUsage = 2;
-constexpr int kExitStopped = 3; // a bound stopped the reading; the table is incomplete
+constexpr int kExitStopped = 3;    // a bound stopped the reading; the table is incomplete
 constexpr int kExitIncomplete = 4; // read to its end, fewer records than the instrument announced
 
 int usage() {
@@ -116,18 +117,25 @@ bool printTable(const LogTable& table, bool stdoutClosed) {
 }
 
 // The section report as the graph window starts ("Stop when low bat" checked) into a CSV file.
+// The earlier file is replaced only by a whole new one, and only a regular file is replaced (a
+// named pipe would wait for a reader for ever).
 bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
     const std::string csv = SectionReportCsv(SectionReportOf(app, true, required));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
-            static_cast<qint64>(csv.size()) ||
-        !file.flush()) {
-        std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(),
-                     file.errorString().toLocal8Bit().constData());
-        return false;
-    }
-    return true;
+    const QFileInfo target(path);
+    QSaveFile file(path);
+    QString failure;
+    if (target.exists() && !target.isFile())
+        failure = QStringLiteral("not a regular file");
+    else if (!file.open(QIODevice::WriteOnly) ||
+             file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+                 static_cast<qint64>(csv.size()) ||
+             !file.commit())
+        failure = file.errorString();
+    if (failure.isEmpty())
+        return true;
+    std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(),
+                 failure.toLocal8Bit().constData());
+    return false;
 }
 
 } // namespace
@@ -166,8 +174,7 @@ int main(int argc, char* argv[]) {
             if (!name)
                 return kExitUsage;
             sectionsPath = *name;
-        }
-        else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
+        } else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
             if (!ParseRequiredClasses(argv[++i], required))
                 return usage();
         } else
@@ -267,7 +274,7 @@ int main(int argc, char* argv[]) {
         {
             const platform::SaveSignalGuard held;
             RunGuarded(dialogs, [&] {
-                SaveTableToFile(app, savePath);
+                SaveTableToFile(app, savePath, SystemFileLayer(), &required);
                 saved = true;
             });
         }
@@ -276,8 +283,11 @@ int main(int argc, char* argv[]) {
     }
     // The section report of what was read; one that cannot be written fails the run, and the
     // table is printed all the same.
-    if (!sectionsPath.isEmpty() && !WriteSectionsCsv(app, sectionsPath, required))
-        status = kExitFailed;
+    if (!sectionsPath.isEmpty()) {
+        const platform::SaveSignalGuard held;
+        if (!WriteSectionsCsv(app, sectionsPath, required))
+            status = kExitFailed;
+    }
     if (!printTable(app.table, stdoutClosed))
         return kExitFailed;
     return status;

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <QFileInfo>
 #include <utility>
 
 namespace {
@@ -25,7 +26,7 @@ class SystemFiles final : public IFileLayer {
 public:
     std::unique_ptr<IAppendFile> openForAppend(const QString& path, int& errorNumber) override {
         platform::AppendFile file =
-            platform::AppendFile::open(path.toUtf8().constData(), errorNumber);
+            platform::AppendFile::open(FollowLinks(path).toUtf8().constData(), errorNumber);
         if (!file.isOpen())
             return nullptr;
         return std::make_unique<SystemAppendFile>(std::move(file));
@@ -33,6 +34,18 @@ public:
 };
 
 } // namespace
+
+QString FollowLinks(const QString& path) {
+    constexpr int kMaxLinks = 40;
+    QString resolved = path;
+    for (int i = 0; i < kMaxLinks; ++i) {
+        const QFileInfo info(resolved);
+        if (!info.isSymLink())
+            break;
+        resolved = info.symLinkTarget();
+    }
+    return resolved;
+}
 
 IFileLayer& SystemFileLayer() {
     static SystemFiles files;

@@ -36,6 +36,11 @@ public:
 // The operating system's files.
 IFileLayer& SystemFileLayer();
 
+// The file a path names once symbolic links are followed, as far as the system would follow
+// them: a save replaces or appends to the link's target, never the link itself, also when the
+// target does not exist yet.
+QString FollowLinks(const QString& path);
+
 // A file could not be opened or created; the text is "Error opening file: " and the number.
 class EOpenFile : public AppError {
 public:

@@ -38,9 +38,10 @@ void writeTextLog(App& app, IFileLayer& files, const QString& path) {
     AppendTextLog(files, path, BuildTextLogBlock(titled, app.memStat));
 }
 
-void writeWorkbook(App& app, IFileLayer& files, const QString& path) {
-    // The sections as the graph window starts: "Stop when low bat" checked, the user's classes.
-    const SectionReport sections = SectionReportOf(app, true, LoadRequiredClasses());
+void writeWorkbook(App& app, IFileLayer& files, const QString& path,
+                   const RequiredClasses& required) {
+    // The sections as the graph window starts: "Stop when low bat" checked.
+    const SectionReport sections = SectionReportOf(app, true, required);
     SaveToWorkbook(TitledTable(app.table, LogTitle(app.state)), path, files, &sections);
 }
 
@@ -69,7 +70,7 @@ void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
     {
         BusyCursor busy(app.dialogs);
         if (chosen->filterIndex == kWorkbookEntry || chosen->filterIndex == kXlsxEntry) {
-            writeWorkbook(app, files, chosen->fileName);
+            writeWorkbook(app, files, chosen->fileName, LoadRequiredClasses());
             s.DataSaved = true;
             return;
         }
@@ -91,13 +92,14 @@ void btnSaveAsClick(App& app) {
     SaveAs(app, SystemFileLayer(), QString::fromLatin1(kWorkFolder));
 }
 
-void SaveTableToFile(App& app, const QString& path, IFileLayer& files) {
+void SaveTableToFile(App& app, const QString& path, IFileLayer& files,
+                     const RequiredClasses* required) {
     const QString suffix = QFileInfo(path).suffix();
     if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
         writeTextLog(app, files, path);
     else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
              suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
-        writeWorkbook(app, files, path);
+        writeWorkbook(app, files, path, required ? *required : LoadRequiredClasses());
     else
         throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
     app.state.DataSaved = true;

@@ -281,27 +281,9 @@ bool StoredAsNumber(const std::string& text, double& value) {
     return ok;
 }
 
-namespace {
-
-// The file a path names once symbolic links are followed: the workbook replaces the link's
-// target, never the link itself. A chain is followed as far as the system would follow it.
-QString followLinks(const QString& path) {
-    constexpr int kMaxLinks = 40;
-    QString resolved = path;
-    for (int i = 0; i < kMaxLinks; ++i) {
-        const QFileInfo info(resolved);
-        if (!info.isSymLink())
-            break;
-        resolved = info.symLinkTarget();
-    }
-    return resolved;
-}
-
-} // namespace
-
 std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IFileLayer& files,
                            const SectionReport* sections) {
-    const QString path = followLinks(linkPath);
+    const QString path = FollowLinks(linkPath);
     const int rows = table.rows();
     const int cols = table.cols();
     std::string range = WorkbookRange(rows, cols);

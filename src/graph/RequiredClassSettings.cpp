@@ -1,6 +1,7 @@
 #include "graph/RequiredClassSettings.h"
 
 #include "graph/PerformanceClasses.h"
+#include "text/UserSettings.h"
 
 #include <QSettings>
 
@@ -17,8 +18,7 @@ constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
 
 RequiredClasses LoadRequiredClasses() {
     RequiredClasses required = DefaultRequiredClasses();
-    const QSettings settings(QSettings::UserScope, QStringLiteral("Virelon"),
-                             QStringLiteral("Virelon Log Dump"));
+    const QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
     for (GraphSeries s : kBothSeries) {
         const std::string name =
             settings.value(QLatin1String(settingsKey(s))).toString().toStdString();
@@ -30,8 +30,7 @@ RequiredClasses LoadRequiredClasses() {
 }
 
 void SaveRequiredClasses(const RequiredClasses& required) {
-    QSettings settings(QSettings::UserScope, QStringLiteral("Virelon"),
-                       QStringLiteral("Virelon Log Dump"));
+    QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
     for (GraphSeries s : kBothSeries) {
         const auto& classes = PerformanceClasses(s);
         const int index = required[static_cast<size_t>(s)];

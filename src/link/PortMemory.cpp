@@ -1,20 +1,19 @@
 #include "link/PortMemory.h"
 
 #include "app/App.h"
+#include "text/UserSettings.h"
 
 #include <QSettings>
 #include <memory>
 
 namespace {
 
-constexpr const char* kOrganisation = "Virelon";
-constexpr const char* kApplication = "Log Dump";
 constexpr const char* kPortKey = "LastAnsweredPort";
 
 std::unique_ptr<QSettings> openSettings(const QString& iniFile) {
     if (iniFile.isEmpty())
-        return std::make_unique<QSettings>(QSettings::UserScope, QLatin1String(kOrganisation),
-                                           QLatin1String(kApplication));
+        return std::make_unique<QSettings>(QSettings::UserScope, kSettingsOrganisation,
+                                           kSettingsApplication);
     return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
 }
 

@@ -129,6 +129,27 @@ TEST(HostileTargets, AWorkbookSavedThroughALinkReplacesTheLinksTarget) {
     }
 }
 
+TEST(HostileTargets, ATextLogSavedThroughALinkAppendsToTheLinksTarget) {
+    for (const bool targetExists : {true, false}) {
+        SCOPED_TRACE(targetExists ? "a link to an existing log" : "a link to a name not yet taken");
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkdir("kept"));
+        const QString target = dir.filePath("kept/RVM4711.Log");
+        if (targetExists)
+            writeFile(target, "earlier\r\n");
+        const QString link = dir.filePath("RVM4711.Log");
+        ASSERT_TRUE(QFile::link(target, link));
+        SimRig rig;
+        fillRvm600(rig.app);
+
+        EXPECT_EQ(saveOutcome(rig.app, link), "");
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        const std::string saved = readFile(target);
+        EXPECT_EQ(saved.rfind("earlier", 0) == 0, targetExists);
+        EXPECT_NE(saved.find("*** End ***"), std::string::npos);
+    }
+}
+
 TEST(HostileTargets, ANewTextLogWhoseFirstBlockFailsIsRemoved) {
     struct Case {
         const char* name;

@@ -229,7 +229,7 @@ TEST(GraphWindow, ClientAreaLegendColoursAndPlainLabels) {
     loadTable(w.rig.app, "RVM600PK", records(20));
     w.open();
     // The client area, grown below the check boxes by the sections panel.
-    EXPECT_EQ(w.form.size(), QSize(801, 736));
+    EXPECT_EQ(w.form.size(), QSize(801, 694));
     // Qd: the series' own colour in the legend, its line blue.
     const QList<QLegendMarker*> markers = w.form.chart()->legend()->markers(w.form.series2());
     ASSERT_EQ(markers.size(), 1);

@@ -18,7 +18,7 @@ namespace {
 constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
 // Below the lowest control of the window.
 constexpr int kPanelTop = 528;
-constexpr int kPanelHeight = 192;
+constexpr int kPanelHeight = 150; // the window stays within a 1366 x 768 screen
 
 } // namespace
 
