@@ -341,7 +341,7 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
     // full disk can leave a sheet cut short in a workbook it reports as written. It does not say
     // why, so the system's general input/output error stands for the reason.
     if (!workbookComplete(temporary.name()))
-        throwSystemError(EIO);
+        throwSystemError(platform::ioError());
 
     const QByteArray target = path.toUtf8();
     platform::copyPermissions(target.constData(), temporary.name().constData());
