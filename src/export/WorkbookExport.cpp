@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <vector>
 #include <xlsxwriter.h>
