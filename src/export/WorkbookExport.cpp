@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <vector>
 #include <xlsxwriter.h>
@@ -341,7 +340,7 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
     // full disk can leave a sheet cut short in a workbook it reports as written. It does not say
     // why, so the system's general input/output error stands for the reason.
     if (!workbookComplete(temporary.name()))
-        throwSystemError(EIO);
+        throwSystemError(platform::ioError());
 
     const QByteArray target = path.toUtf8();
     platform::copyPermissions(target.constData(), temporary.name().constData());

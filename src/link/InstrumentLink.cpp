@@ -82,20 +82,20 @@ void ReadRaw(App& app, uint8_t count, std::string& target) {
     NoteCutReply(app, ReadRaw(app.port, app.clock, count, target));
 }
 
-bool AnswersHandshake(ISerialLine& port, IClock& clock, std::string& reply, bool* cut) {
+bool AnswersHandshake(ISerialLine& port, IClock& clock, std::string& reply, int* cutReplies) {
     constexpr uint8_t kReplySilence = 10; // polls of 50 ms
     constexpr int kSettleMs = 200;
-    bool anyCut = false;
+    int cuts = 0;
     SendLine(port, "");
     Delay(clock, kSettleMs);
-    anyCut |= ReadLine(port, clock, kReplySilence, reply);
+    cuts += ReadLine(port, clock, kReplySilence, reply) ? 1 : 0;
     port.discardBuffers(true, true);
     SendLine(port, "");
-    anyCut |= ReadLine(port, clock, kReplySilence, reply);
+    cuts += ReadLine(port, clock, kReplySilence, reply) ? 1 : 0;
     if (reply.empty())
-        anyCut |= ReadLine(port, clock, kReplySilence, reply);
-    if (cut)
-        *cut = anyCut;
+        cuts += ReadLine(port, clock, kReplySilence, reply) ? 1 : 0;
+    if (cutReplies)
+        *cutReplies = cuts;
     return reply == "?";
 }
 

@@ -35,9 +35,10 @@ void ReadLine(App& app, uint8_t count, std::string& target);
 void ReadRaw(App& app, uint8_t count, std::string& target);
 
 // The "Read log" handshake: two empty commands, the second answered by "?" (one empty line
-// before it is fine). The last reply line is left in reply; cut tells whether a reply line was
+// before it is fine). The last reply line is left in reply; cutReplies counts the reply lines
 // cut at kMaxReplyBytes.
-bool AnswersHandshake(ISerialLine& port, IClock& clock, std::string& reply, bool* cut = nullptr);
+bool AnswersHandshake(ISerialLine& port, IClock& clock, std::string& reply,
+                      int* cutReplies = nullptr);
 
 // The first run of digits, points and commas as a whole number; -1 when there is none.
 // Throws EConvertError when the run is not a 32-bit whole number.

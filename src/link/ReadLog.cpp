@@ -46,9 +46,10 @@ private:
 
 // Two empty commands; the second must be answered by "?" (one empty line before it is fine).
 void handshake(App& app) {
-    bool cut = false;
-    const bool answered = AnswersHandshake(app.port, app.clock, app.state.LastReply, &cut);
-    NoteCutReply(app, cut);
+    int cuts = 0;
+    const bool answered = AnswersHandshake(app.port, app.clock, app.state.LastReply, &cuts);
+    for (int i = 0; i < cuts; ++i)
+        NoteCutReply(app, true); // a line for each cut reply
     if (!answered)
         throw EDataError("No connection with instrument");
     RememberAnsweringPort(app);

@@ -30,6 +30,9 @@ void clearLastError();
 int badHandleError();
 // True when a file could not be created because its name is taken.
 bool isNameTaken(int error);
+// The system's number for a write that failed without saying why (EIO; on Windows
+// ERROR_WRITE_FAULT, since 5 there means access denied).
+int ioError();
 
 // ---- Files; paths are UTF-8
 
@@ -129,8 +132,9 @@ bool holdClosedStdout();
 
 // Held while the command line saves: a stop (SIGINT, SIGTERM) waits until the save has finished
 // or been cut back and takes effect when this goes, and a file-size limit makes the write fail
-// instead of killing the process (SIGXFSZ ignored), so the save can cut back. Nothing on
-// Windows, whose console stops a program through its own handler rather than by these signals.
+// instead of killing the process (SIGXFSZ ignored), so the save can cut back. On Windows the
+// console's stops (Ctrl+C, Ctrl+Break, closing the window) are held the same way by a console
+// handler, and end the process as the console's own handler would when this goes.
 class SaveSignalGuard {
 public:
     SaveSignalGuard();
@@ -142,6 +146,13 @@ private:
     struct Saved; // the handlers it replaced
     std::unique_ptr<Saved> m_saved;
 };
+
+#ifdef _WIN32
+// Hands a console event (CTRL_C_EVENT, CTRL_CLOSE_EVENT, ...) to the handler SaveSignalGuard
+// installs, as the console would; true when the handler took it. For tests: the console cannot
+// send every event to the program itself.
+bool handleConsoleEventForTest(unsigned long event);
+#endif
 
 // What this process holds, for watching it over many runs; -1 where the system does not tell.
 struct ProcessResources {

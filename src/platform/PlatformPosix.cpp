@@ -32,6 +32,10 @@ bool isNameTaken(int error) {
     return error == EEXIST;
 }
 
+int ioError() {
+    return EIO;
+}
+
 AppendFile AppendFile::open(const char* path, int& error) {
     AppendFile file;
     // Without blocking: a named pipe without a reader would wait for one.

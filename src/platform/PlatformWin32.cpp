@@ -48,6 +48,10 @@ bool isNameTaken(int error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
+int ioError() {
+    return ERROR_WRITE_FAULT;
+}
+
 AppendFile AppendFile::open(const char* path, int& error) {
     AppendFile file;
     // Opening does not wait on Windows, not even for a pipe; what is opened is checked after.
@@ -222,12 +226,54 @@ bool holdClosedStdout() {
     return out == nullptr || out == INVALID_HANDLE_VALUE;
 }
 
-// The console's Ctrl+C reaches a program through its console handler, not as these signals.
+namespace {
+
+// The console's stop that came during the save, kNoStop for none (CTRL_C_EVENT is 0).
+constexpr LONG kNoStop = -1;
+volatile LONG g_heldStop = kNoStop;
+// Set when the save is over. Made once and kept: a handler thread may still wait on it.
+HANDLE g_saveOver = nullptr;
+
+// The console runs this on a thread of its own.
+BOOL WINAPI holdConsoleStop(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    InterlockedExchange(&g_heldStop, static_cast<LONG>(event));
+    // Once a close handler returns the system ends the process, whatever it answers; it allows
+    // a few seconds, which the save gets by the wait.
+    if (event == CTRL_CLOSE_EVENT && g_saveOver)
+        WaitForSingleObject(g_saveOver, INFINITE);
+    return TRUE;
+}
+
+} // namespace
+
+// The console's stops reach a program through its console handler, not as signals; there is
+// nothing to save but the handler itself.
 struct SaveSignalGuard::Saved {};
 
-SaveSignalGuard::SaveSignalGuard() = default;
+SaveSignalGuard::SaveSignalGuard() {
+    if (!g_saveOver)
+        g_saveOver = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    else
+        ResetEvent(g_saveOver);
+    InterlockedExchange(&g_heldStop, kNoStop);
+    SetConsoleCtrlHandler(holdConsoleStop, TRUE);
+}
 
-SaveSignalGuard::~SaveSignalGuard() = default;
+SaveSignalGuard::~SaveSignalGuard() {
+    SetConsoleCtrlHandler(holdConsoleStop, FALSE);
+    if (g_saveOver)
+        SetEvent(g_saveOver);
+    // What the stop would have done during the save, it does now: the console's own handler
+    // ends the process with this code.
+    if (InterlockedExchange(&g_heldStop, kNoStop) != kNoStop)
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+bool handleConsoleEventForTest(unsigned long event) {
+    return holdConsoleStop(event) != FALSE;
+}
 
 ProcessResources processResources() {
     ProcessResources figures;

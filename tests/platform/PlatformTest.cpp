@@ -3,7 +3,9 @@
 // is pinned on both systems. No Qt: the Windows build has none.
 #include "platform/Platform.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +40,7 @@ constexpr int kBadHandle = 6;     // ERROR_INVALID_HANDLE
 constexpr int kBusyPort = 5;      // ERROR_ACCESS_DENIED
 constexpr int kNotRegular = 87;   // ERROR_INVALID_PARAMETER
 constexpr int kFolder = 5;        // ERROR_ACCESS_DENIED
+constexpr int kIoError = 29;      // ERROR_WRITE_FAULT, not 5: that is access denied there
 const char* const kNullDevice = "NUL";
 #else
 constexpr int kMissingFolder = 2; // ENOENT
@@ -45,6 +48,7 @@ constexpr int kBadHandle = 9;     // EBADF
 constexpr int kBusyPort = 16;     // EBUSY
 constexpr int kNotRegular = 22;   // EINVAL
 constexpr int kFolder = 21;       // EISDIR
+constexpr int kIoError = 5;       // EIO
 const char* const kNullDevice = "/dev/null";
 #endif
 constexpr int kMissingFile = 2; // ENOENT and ERROR_FILE_NOT_FOUND alike
@@ -142,6 +146,7 @@ TEST_F(PlatformFiles, FailuresGiveTheSystemsNumbers) {
          kMissingFile},
         {"moving into a missing folder",
          platform::replaceFile(taken.c_str(), missingFolder.c_str()), kMissingFolder},
+        {"a write cut short without a reason", platform::ioError(), kIoError},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -266,6 +271,75 @@ void openWithStdoutClosed() {
 
 TEST(PlatformProcess, AClosedStandardOutputIsHeldByTheNullDevice) {
     EXPECT_EXIT(openWithStdoutClosed(), testing::ExitedWithCode(0), "");
+}
+#endif
+
+#ifdef _WIN32
+// What the console's own handler ends a stopped program with (STATUS_CONTROL_C_EXIT).
+constexpr int kConsoleStopExit = static_cast<int>(0xC000013Au);
+
+// Hands the guard's handler a console event during a save, as the console does: on a thread of
+// its own. Says on stderr what happened, in order; exits 0 when the process outlives the guard.
+void consoleEventDuringSave(DWORD event) {
+    std::atomic<int> answer{-1}; // -1 while the handler has not returned
+    {
+        const platform::SaveSignalGuard held;
+        std::thread([event, &answer] {
+            answer = platform::handleConsoleEventForTest(event) ? 1 : 0;
+        }).detach();
+        Sleep(200);
+        std::fprintf(stderr, "%s saved\n",
+                     answer == -1  ? "waiting"
+                     : answer == 1 ? "taken"
+                                   : "refused");
+    }
+    std::fprintf(stderr, "after\n");
+    _exit(0);
+}
+
+TEST(PlatformProcess, AConsoleStopWaitsForTheEndOfTheSave) {
+    const struct Case {
+        const char* what;
+        DWORD event;
+        int exitCode;
+        const char* said;
+    } cases[] = {
+        {"Ctrl+C", CTRL_C_EVENT, kConsoleStopExit, "^taken saved\n$"},
+        {"Ctrl+Break", CTRL_BREAK_EVENT, kConsoleStopExit, "^taken saved\n$"},
+        // The system ends the process once the handler returns: it waits for the save.
+        {"the console window closed", CTRL_CLOSE_EVENT, kConsoleStopExit, "^waiting saved\n$"},
+        {"a logoff, not a stop", CTRL_LOGOFF_EVENT, 0, "^refused saved\nafter\n$"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EXIT(consoleEventDuringSave(c.event), testing::ExitedWithCode(c.exitCode), c.said);
+    }
+}
+
+// Ctrl+C from the console itself while saving; exits 0 when the process outlives the guard.
+void consoleCtrlCDuringSave() {
+    {
+        const platform::SaveSignalGuard held;
+        if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0))
+            _exit(3);
+        Sleep(500); // the console delivers it on a thread of its own
+        std::fprintf(stderr, "saved\n");
+    }
+    _exit(0);
+}
+
+BOOL WINAPI ignoreConsoleStop(DWORD) {
+    return TRUE;
+}
+
+TEST(PlatformProcess, CtrlCFromTheConsoleWaitsForTheEndOfTheSave) {
+    // Wine gives a program a console only on a terminal.
+    if (!GetConsoleWindow())
+        GTEST_SKIP() << "no console to send Ctrl+C on";
+    // The console sends it to every program on it, this one too.
+    SetConsoleCtrlHandler(ignoreConsoleStop, TRUE);
+    EXPECT_EXIT(consoleCtrlCDuringSave(), testing::ExitedWithCode(kConsoleStopExit), "^saved\n$");
+    SetConsoleCtrlHandler(ignoreConsoleStop, FALSE);
 }
 #endif
 
