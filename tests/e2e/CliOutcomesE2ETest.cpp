@@ -98,19 +98,6 @@ QJsonArray jsonLines(const std::vector<std::string>& lines) {
     return array;
 }
 
-using Cases = std::vector<std::function<void()>>;
-
-// Each case on its own thread: most of a run is waiting on the line.
-void sideBySide(const Cases& cases) {
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (const auto& c : cases) {
-        threads.emplace_back(QThread::create(c));
-        threads.back()->start();
-    }
-    for (auto& t : threads)
-        t->wait();
-}
-
 const auto kRecords = sim::generateRecords("RVM600", 100, 1);
 
 // In the middle of record 40 of the generated log of 100.

@@ -55,20 +55,6 @@ struct PortRig {
     App app;
 };
 
-using Cases = std::vector<std::function<void()>>;
-
-// Runs the cases side by side, each on its own thread from start to end: a "Read log" mostly
-// waits on the line, so together they take about as long as the longest.
-void sideBySide(const Cases& cases) {
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (const auto& c : cases) {
-        threads.emplace_back(QThread::create(c));
-        threads.back()->start();
-    }
-    for (auto& t : threads)
-        t->wait();
-}
-
 QString bytesText(const std::string& bytes) {
     QString text;
     for (unsigned char c : bytes)
