@@ -1,9 +1,9 @@
 // Prints how long "Save As" takes for large logs, as a text log block and as a workbook.
-#include "app/TextMemo.h"
 #include "export/FileLayer.h"
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"
+#include "text/TextMemo.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

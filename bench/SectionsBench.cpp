@@ -17,7 +17,7 @@
 namespace {
 
 void loadRecords(App& app, const std::string& model, const std::vector<std::string>& records) {
-    app.state.Model = &modelNamed(model);
+    app.session.model = &modelNamed(model);
     const bool combined = model == "RVM600PK";
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     App app(line, clock, dialogs, controls);
     line.openPort();
     ResetTable(app);
-    app.state.Model = &modelNamed(scenario.model);
+    app.session.model = &modelNamed(scenario.model);
     LayoutTable(app);
     std::vector<std::string> headers;
     for (int c = 0; c < app.table.cols(); ++c)
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const DownloadEnd end = DownloadLog(app, limits);
 
     const Expected expected = expectedOf(*scenario.stream);
-    const int rowNo = app.state.RowNo;
+    const int rowNo = app.session.rowNo;
     CHECK(dialogs.busyDepth == 0);
     CHECK(app.table.rows() >= 2);
     CHECK(app.table.rows() <= limits.maxTableRows + 1);
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CHECK(rowNo == expected.records);
     if (end != DownloadEnd::NoConnection) {
         CHECK(app.table.isEnabled());
-        CHECK(!app.state.DataSaved);
+        CHECK(!app.session.dataSaved);
     }
     return 0;
 }

@@ -97,17 +97,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         conversionError = e.what();
     }
 
-    const ProgramState& s = app.state;
+    const Session& s = app.session;
     CHECK(controls.readLogEnabled);
     CHECK(dialogs.busyDepth == 0);
-    CHECK(s.LogCount >= -1);
+    CHECK(s.logCount >= -1);
     for (const auto& e : dialogs.events)
         CHECK(knownEvent(e));
     if (!conversionError.empty())
         CHECK(contains(conversionError, "' is not a valid integer value"));
 
     // The model follows from the identification text alone, in its fixed order.
-    const std::string& ident = s.IdentLine;
+    const std::string& ident = s.identLine;
     std::string model = "?";
     if (contains(ident, "RVM600PK"))
         model = "RVM600PK";
@@ -117,8 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         model = "RVM600P";
     else if (contains(upper(ident), "RVM600"))
         model = "RVM600";
-    CHECK(s.Model->name == model);
-    CHECK(s.Model->valueName == std::string(model == "VX40" ? "Qd" : "Rl"));
+    CHECK(s.model->name == model);
+    CHECK(s.model->valueName == std::string(model == "VX40" ? "Qd" : "Rl"));
     CHECK(app.table.rows() >= 2);
     CHECK(app.table.cols() == 6 || app.table.cols() == 8);
     if (model == "RVM600PK")

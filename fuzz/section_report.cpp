@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeDialogs dialogs;
     FakeControls controls;
     App app(line, clock, dialogs, controls);
-    app.state.Model = &modelNamed(model);
+    app.session.model = &modelNamed(model);
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);
     const int seqCol = combined ? 6 : 4;

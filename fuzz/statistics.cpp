@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeDialogs dialogs;
     FakeControls controls;
     App app(line, clock, dialogs, controls);
-    app.state.Model = &modelNamed(model);
+    app.session.model = &modelNamed(model);
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);
     // Each row: a status and a value per series, as small texts or wide numbers.
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Value lines ascend and their counts never exceed the rows counted.
     long long previous = INT64_MIN;
     long long counted = 0;
-    for (const auto& lineText : app.memStat.lines()) {
+    for (const auto& lineText : app.statistics.lines()) {
         if (lineText.find(" statistics:") != std::string::npos)
             previous = INT64_MIN; // each series' block ascends on its own
         if (lineText.rfind("Value ", 0) != 0)
@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         previous = v;
     }
     CHECK(counted <= 2LL * rows);
-    for (const auto& lineText : app.memStat.lines())
+    for (const auto& lineText : app.statistics.lines())
         if (lineText.find("Dev: ") != std::string::npos)
             CHECK(lineText.back() == '%');
     return 0;

@@ -1,9 +1,9 @@
 // The text log block on arbitrary tables and statistics: always one whole block, cells kept.
 #include "FuzzSupport.h"
-#include "app/TextMemo.h"
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "log/LogTable.h"
+#include "text/TextMemo.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -40,8 +40,8 @@ struct Core {
 
 // Fills the table as the download does, from record lines of the simulated instrument.
 void loadRecords(App& app, const std::string& model, const std::vector<std::string>& records) {
-    app.state.Model = &modelNamed(model);
-    app.state.SerialLine = "s/n: 4711";
+    app.session.model = &modelNamed(model);
+    app.session.serialLine = "s/n: 4711";
     const bool combined = model == "RVM600PK";
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);
@@ -94,12 +94,12 @@ void benchHeadless(const char* name, const std::string& model,
     const double build = timeMs([&] { logic.BuildGraph(); }, 7);
     const double stats = timeMs(
         [&] {
-            core.app.memStat.clear();
+            core.app.statistics.clear();
             logic.WriteStatistics();
         },
         7);
     std::printf("%-44s build+statistics %8.2f ms   statistics %7.3f ms   (%zu report lines)\n",
-                name, build, stats, core.app.memStat.lines().size());
+                name, build, stats, core.app.statistics.lines().size());
 }
 
 void benchWindow(const char* name, const std::string& model,

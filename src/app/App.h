@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Dialogs.h"
 #include "app/MainControls.h"
-#include "app/ProgramState.h"
-#include "app/TextMemo.h"
 #include "link/SerialLine.h"
 #include "log/LogTable.h"
+#include "log/Session.h"
 #include "text/Clock.h"
+#include "text/Dialogs.h"
+#include "text/TextMemo.h"
 
 class IPortMemory;
 
@@ -20,9 +20,9 @@ public:
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
-    ProgramState state;
+    Session session;
     LogTable table;
-    TextMemo memStat; // the graph window's statistics report; saved with the text log
+    TextMemo statistics; // the graph window's statistics report; saved with the text log
     ISerialLine& port;
     IClock& clock;
     IDialogs& dialogs;

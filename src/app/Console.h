@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Dialogs.h"
 #include "app/MainControls.h"
+#include "text/Dialogs.h"
 
 #include <cstdio>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "app/HandlerGuard.h"
 
-#include "app/Dialogs.h"
+#include "text/Dialogs.h"
 
 #include <exception>
 

@@ -18,7 +18,7 @@ void FormCreate(App& app, const QStringList& arguments) {
     if (!arguments.isEmpty()) {
         const QString first = arguments.first().toUpper();
         if (first == QLatin1String("G") || first == QLatin1String("GRAPH")) {
-            app.state.ProductionMode = true;
+            app.session.productionMode = true;
             app.controls.setGraphVisible(true);
         }
     }
@@ -37,11 +37,11 @@ void FormActivate(App& app) {
         app.controls.focusReadLog();
     else
         app.controls.focusPortSelector();
-    app.state.GraphViewed = false;
+    app.session.graphViewed = false;
 }
 
 bool FormCloseQuery(App& app) {
-    if (app.state.DataSaved)
+    if (app.session.dataSaved)
         return true;
     if (!app.dialogs.confirmYesNo("Data not saved - exit anyway?"))
         return false;

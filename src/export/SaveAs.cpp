@@ -34,44 +34,44 @@ bool hasExtension(const QString& path) {
 }
 
 void writeTextLog(App& app, IFileLayer& files, const QString& path) {
-    const TitledTable titled(app.table, LogTitle(app.state));
-    AppendTextLog(files, path, BuildTextLogBlock(titled, app.memStat));
+    const TitledTable titled(app.table, LogTitle(app.session));
+    AppendTextLog(files, path, BuildTextLogBlock(titled, app.statistics));
 }
 
 void writeWorkbook(App& app, IFileLayer& files, const QString& path,
                    const RequiredClasses& required) {
     // The sections as the graph window starts: "Stop when low bat" checked.
     const SectionReport sections = SectionReportOf(app, true, required);
-    SaveToWorkbook(TitledTable(app.table, LogTitle(app.state)), path, files, &sections);
+    SaveToWorkbook(TitledTable(app.table, LogTitle(app.session)), path, files, &sections);
 }
 
 } // namespace
 
 void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
-    ProgramState& s = app.state;
+    Session& s = app.session;
     SaveDialogSetup setup = normalSetup();
-    if (s.ProductionMode) {
-        setup.proposedName = QStringLiteral("RVM") + fromCp1252(s.SerialNo);
+    if (s.productionMode) {
+        setup.proposedName = QStringLiteral("RVM") + fromCp1252(s.serialNo);
         setup.selectedFilter = kTextLogEntry;
-        setup.folder = QFileInfo(workFolder).isDir() ? workFolder : s.SaveFolder;
+        setup.folder = QFileInfo(workFolder).isDir() ? workFolder : s.saveFolder;
         setup.confirmOverwrite = false;
-        if (!s.GraphViewed && !app.dialogs.confirmYesNo("Graph not viewed! - Save any way?"))
+        if (!s.graphViewed && !app.dialogs.confirmYesNo("Graph not viewed! - Save any way?"))
             return;
     } else {
-        setup.folder = s.SaveFolder;
+        setup.folder = s.saveFolder;
     }
 
     const std::optional<SaveDialogResult> chosen = app.dialogs.saveFile(setup);
     if (!chosen || chosen->fileName.isEmpty())
         return;
-    s.SaveFolder = QFileInfo(chosen->fileName).absolutePath() + QLatin1Char('/');
+    s.saveFolder = QFileInfo(chosen->fileName).absolutePath() + QLatin1Char('/');
 
     std::string openError;
     {
         BusyCursor busy(app.dialogs);
         if (chosen->filterIndex == kWorkbookEntry || chosen->filterIndex == kXlsxEntry) {
             writeWorkbook(app, files, chosen->fileName, LoadRequiredClasses());
-            s.DataSaved = true;
+            s.dataSaved = true;
             return;
         }
         // A name without extension writes nothing, so nothing counts as saved.
@@ -79,7 +79,7 @@ void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
             return;
         try {
             writeTextLog(app, files, chosen->fileName);
-            s.DataSaved = true;
+            s.dataSaved = true;
         } catch (const EOpenFile& e) {
             openError = e.what();
         }
@@ -102,7 +102,7 @@ void SaveTableToFile(App& app, const QString& path, IFileLayer& files,
         writeWorkbook(app, files, path, required ? *required : LoadRequiredClasses());
     else
         throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
-    app.state.DataSaved = true;
+    app.session.dataSaved = true;
 }
 
 bool IsTableFileName(const QString& path) {

@@ -1,9 +1,9 @@
 #include "export/TextLogExport.h"
 
-#include "app/TextMemo.h"
 #include "export/FileLayer.h"
 #include "export/TitledTable.h"
 #include "text/AppError.h"
+#include "text/TextMemo.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "export/TitledTable.h"
 
-#include "app/ProgramState.h"
+#include "log/Session.h"
 
-std::string LogTitle(const ProgramState& state) {
-    return "*Log dump from: " + std::string(state.Model->name) + " - " + state.SerialLine;
+std::string LogTitle(const Session& session) {
+    return "*Log dump from: " + std::string(session.model->name) + " - " + session.serialLine;
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-struct ProgramState;
+struct Session;
 
 // The log table as both exports write it: a title row and an empty row above the on-screen
 // table, which itself is left untouched. Row 0 holds the title in column 0, row 2 the headers.
@@ -33,4 +33,4 @@ private:
 };
 
 // "*Log dump from: " + the model's name + " - " + SerialLine.
-std::string LogTitle(const ProgramState& state);
+std::string LogTitle(const Session& session);

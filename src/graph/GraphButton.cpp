@@ -5,6 +5,6 @@
 void btnGraphClick(App& app) {
     if (!HasGraphRecords(app.table))
         return;
-    app.state.GraphViewed = true;
+    app.session.graphViewed = true;
     app.dialogs.showModal(ModalWindow::Graph);
 }

@@ -97,15 +97,15 @@ void GraphLogic::setAlarmText(GraphSeries series, const std::string& text) {
 void GraphLogic::SetUpGraph() {
     m_view.setAlarmHints("Stops on the third following low bat alarm");
     m_memWarn.clear();
-    m_app.memStat.clear();
+    m_app.statistics.clear();
     for (GraphSeries s : kBothSeries)
         m_view.clearPoints(s);
     m_view.clearTitle();
     for (GraphSeries s : kBothSeries)
         m_view.setSeriesActive(s, false);
     m_view.setSeriesColor(GraphSeries::Qd, kQdLineColor);
-    const InstrumentModel& model = *m_app.state.Model;
-    m_view.addTitleLine(model.name + (" " + m_app.state.SerialLine));
+    const InstrumentModel& model = *m_app.session.model;
+    m_view.addTitleLine(model.name + (" " + m_app.session.serialLine));
     // Forced: the labels may show something this logic did not write.
     m_alarmText = {"---", "---"};
     m_view.setLabelText(GraphControl::lblRVA, "---");
@@ -138,7 +138,7 @@ void GraphLogic::SetUpGraph() {
 void GraphLogic::EvaluateRow(int row) {
     const LogTable& table = m_app.table;
     for (GraphSeries s : kBothSeries) {
-        const auto cols = seriesColumns(*m_app.state.Model, s);
+        const auto cols = seriesColumns(*m_app.session.model, s);
         if (!cols)
             continue;
         SeriesState& st = stateOf(s);
@@ -184,7 +184,7 @@ void GraphLogic::BuildGraph() {
         st = SeriesState{};
         st.Values.assign(static_cast<size_t>(dataRows), SeriesState::kNotPlotted);
     }
-    const InstrumentModel& model = *m_app.state.Model;
+    const InstrumentModel& model = *m_app.session.model;
     const bool rlShown = seriesColumns(model, GraphSeries::Rl).has_value();
     const bool qdShown = seriesColumns(model, GraphSeries::Qd).has_value();
     if (!rlShown && !qdShown)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/TextMemo.h"
 #include "graph/GraphView.h"
+#include "text/TextMemo.h"
 
 #include <QLocale>
 #include <array>
@@ -44,7 +44,8 @@ bool HasGraphRecords(const LogTable& table);
 
 // The graph window's behaviour: set-up per model, the series from the log table with the
 // low-battery stop, the warning list, the statistics report and the cursor readout. It draws
-// through IGraphView and writes the statistics into the App's memStat, which the saved log takes.
+// through IGraphView and writes the statistics into the App's statistics memo, which the saved log
+// takes.
 class GraphLogic {
 public:
     GraphLogic(App& app, IGraphView& view, QLocale locale = QLocale());

@@ -51,10 +51,10 @@ void GraphLogic::WriteStatistics() {
     // A block per series of the model, an empty line between two.
     bool first = true;
     for (GraphSeries s : {GraphSeries::Rl, GraphSeries::Qd}) {
-        if (!seriesColumns(*m_app.state.Model, s))
+        if (!seriesColumns(*m_app.session.model, s))
             continue;
         if (!first)
-            m_app.memStat.addLine("");
+            m_app.statistics.addLine("");
         first = false;
         writeBlock(s);
     }
@@ -62,11 +62,11 @@ void GraphLogic::WriteStatistics() {
 
 void GraphLogic::writeBlock(GraphSeries series) {
     const bool rl = series == GraphSeries::Rl;
-    TextMemo& memStat = m_app.memStat;
-    memStat.addLine(rl ? "Rl statistics:" : "Qd statistics:");
+    TextMemo& report = m_app.statistics;
+    report.addLine(rl ? "Rl statistics:" : "Qd statistics:");
 
     const SeriesState& st = state(series);
-    const auto cols = seriesColumns(*m_app.state.Model, series);
+    const auto cols = seriesColumns(*m_app.session.model, series);
     const int32_t first = StrToInt(m_app.table.cell(cols ? cols->value : 2, 1));
     // Max - Min spans up to 2^32 - 1.
     const int64_t range = int64_t{st.MaxValue} - int64_t{st.MinValue};
@@ -86,12 +86,12 @@ void GraphLogic::writeBlock(GraphSeries series) {
             std::clamp<int64_t>(counted, 0, static_cast<int64_t>(st.Values.size())));
         for (const auto& [value, count] : countValues(st.Values, n, st.MinValue, st.MaxValue)) {
             if (value == -1)
-                memStat.addLine("Value OFF Count: " + std::to_string(count));
+                report.addLine("Value OFF Count: " + std::to_string(count));
             else
-                memStat.addLine("Value " + std::to_string(value) +
-                                " Count: " + std::to_string(count));
+                report.addLine("Value " + std::to_string(value) +
+                               " Count: " + std::to_string(count));
         }
     }
-    memStat.addLine((rl ? "  Rl Dev: " : "  Qd Dev: ") + spreadText + "%");
-    memStat.addLine((rl ? "Rl V alarm: " : "Qd V alarm: ") + alarmText(series));
+    report.addLine((rl ? "  Rl Dev: " : "  Qd Dev: ") + spreadText + "%");
+    report.addLine((rl ? "Rl V alarm: " : "Qd V alarm: ") + alarmText(series));
 }

@@ -181,13 +181,13 @@ SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredC
     // The build writes into its App (the statistics memo, the warnings), so it runs on a copy
     // of what it reads: the model and the columns of the series.
     App scratch(app.port, app.clock, app.dialogs, app.controls);
-    scratch.state.Model = app.state.Model;
+    scratch.session.model = app.session.model;
     const LogTable& table = app.table;
     scratch.table.setCols(table.cols());
     scratch.table.setRows(table.rows());
     std::vector<int> columns{0};
     for (GraphSeries s : kBothSeries)
-        if (const auto cols = seriesColumns(*app.state.Model, s)) {
+        if (const auto cols = seriesColumns(*app.session.model, s)) {
             columns.push_back(cols->status);
             columns.push_back(cols->value);
         }
@@ -207,7 +207,7 @@ SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredC
     }
     std::array<const std::vector<int32_t>*, 2> plotted{};
     for (GraphSeries s : kBothSeries)
-        if (seriesColumns(*app.state.Model, s))
+        if (seriesColumns(*app.session.model, s))
             plotted[static_cast<size_t>(s)] = &build.state(s).Values;
     return ComputeSectionReport(table, plotted, required);
 }

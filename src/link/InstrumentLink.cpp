@@ -114,28 +114,28 @@ int32_t FirstNumber(const std::string& text) {
 }
 
 void ResetTable(App& app) {
-    ProgramState& s = app.state;
+    Session& s = app.session;
     LogTable& t = app.table;
-    s.LogCount = 0;
-    s.Model = &unknownModel();
-    s.IdentLine.clear();
-    s.SerialLine.clear();
+    s.logCount = 0;
+    s.model = &unknownModel();
+    s.identLine.clear();
+    s.serialLine.clear();
     app.controls.setSaveAsEnabled(false);
     app.controls.memErrClear();
     // A statistics report belongs to the log it came from; it must not be saved with the next.
-    app.memStat.clear();
+    app.statistics.clear();
     t.clearCells();
     t.setEnabled(false);
-    s.DataSaved = true;
+    s.dataSaved = true;
     t.setCols(8);
     t.clearCells();
     t.setRows(2);
     // Until an identification names the model, the table takes both kinds of record.
-    applyLayout(t, kCombinedLayout, s.Model->valueName);
+    applyLayout(t, kCombinedLayout, s.model->valueName);
     t.setRows(2);
     app.controls.setTableClientWidth(t.widthSum());
     app.controls.setDataReadCaption("");
-    app.controls.setGaugeMax(s.LogCount);
+    app.controls.setGaugeMax(s.logCount);
     app.controls.setGaugePosition(0);
     app.controls.repaintNow();
 }

@@ -47,7 +47,7 @@ private:
 // Two empty commands; the second must be answered by "?" (one empty line before it is fine).
 void handshake(App& app) {
     int cuts = 0;
-    const bool answered = AnswersHandshake(app.port, app.clock, app.state.LastReply, &cuts);
+    const bool answered = AnswersHandshake(app.port, app.clock, app.session.lastReply, &cuts);
     for (int i = 0; i < cuts; ++i)
         NoteCutReply(app, true); // a line for each cut reply
     if (!answered)
@@ -57,12 +57,12 @@ void handshake(App& app) {
 
 // Up to three "FV"; true when a line of the identification was accepted.
 bool askIdentification(App& app) {
-    ProgramState& s = app.state;
+    Session& s = app.session;
     for (int attempt = 0; attempt < kIdentAttempts; ++attempt) {
         SendLine(app.port, "FV");
-        ReadLine(app, kReplySilence, s.LastReply);
-        if (contains(s.LastReply, "FV") || contains(s.LastReply, "meter") ||
-            contains(upper(s.LastReply), "FIRMWARE"))
+        ReadLine(app, kReplySilence, s.lastReply);
+        if (contains(s.lastReply, "FV") || contains(s.lastReply, "meter") ||
+            contains(upper(s.lastReply), "FIRMWARE"))
             return true;
         app.port.discardBuffers(true, true);
     }
@@ -72,10 +72,10 @@ bool askIdentification(App& app) {
 } // namespace
 
 void QueryLogStatus(App& app) {
-    ProgramState& s = app.state;
+    Session& s = app.session;
     SendLine(app.port, "LS");
-    ReadLine(app, kReplySilence, s.LastReply);
-    std::string reply = s.LastReply;
+    ReadLine(app, kReplySilence, s.lastReply);
+    std::string reply = s.lastReply;
     const size_t markLength = std::char_traits<char>::length(kTimeoutMark);
     if (reply.size() >= markLength &&
         reply.compare(reply.size() - markLength, markLength, kTimeoutMark) == 0)
@@ -83,21 +83,21 @@ void QueryLogStatus(App& app) {
     const std::string up = upper(reply);
     const bool logStatus = contains(up, "LOG STATUS");
     if (!contains(reply, "LS") && !contains(up, "QD DATA") && !logStatus) {
-        app.controls.memErrAddLine(s.LastReply);
-        s.LogCount = -1;
+        app.controls.memErrAddLine(s.lastReply);
+        s.logCount = -1;
         app.dialogs.message("Incorrect data recieved from \"Log Status\"");
         return;
     }
-    if (s.LastReply.size() == 2 || logStatus)
-        ReadLine(app, kReplySilence, s.LastReply);
-    s.LogCount = FirstNumber(s.LastReply);
-    if (s.LogCount == -1)
+    if (s.lastReply.size() == 2 || logStatus)
+        ReadLine(app, kReplySilence, s.lastReply);
+    s.logCount = FirstNumber(s.lastReply);
+    if (s.logCount == -1)
         app.dialogs.message("Incorrect data recieved from \"Log Status\"");
 }
 
 ReadLogEnd ReadLog(App& app) {
-    ProgramState& s = app.state;
-    if (!s.DataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
+    Session& s = app.session;
+    if (!s.dataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
         return ReadLogEnd::Declined;
     app.controls.setReadLogEnabled(false);
     FinalStep finalStep(app);
@@ -105,20 +105,20 @@ ReadLogEnd ReadLog(App& app) {
         ResetTable(app); // also forgets the statistics of the earlier log
         handshake(app);
         QueryLogStatus(app);
-        if (s.LogCount == 0 || s.LogCount == -1)
+        if (s.logCount == 0 || s.logCount == -1)
             throw EDataError("No data in log");
         Delay(app.clock, kSettleMs);
         app.port.discardBuffers(true, true);
         if (askIdentification(app)) {
-            ReadRaw(app, kReplySilence, s.LastReply);
-            s.IdentLine = s.LastReply;
-            s.Model = &detectModel(s.LastReply);
+            ReadRaw(app, kReplySilence, s.lastReply);
+            s.identLine = s.lastReply;
+            s.model = &detectModel(s.lastReply);
             LayoutTable(app);
         }
-        app.controls.setGaugeMax(s.LogCount);
+        app.controls.setGaugeMax(s.logCount);
         Delay(app.clock, kSettleMs);
         const DownloadEnd end = DownloadLog(app);
-        s.GraphViewed = false;
+        s.graphViewed = false;
         switch (end) {
         case DownloadEnd::NoConnection:
             return ReadLogEnd::NoConnection;

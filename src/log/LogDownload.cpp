@@ -94,21 +94,21 @@ private:
     }
 
     void handleLine() {
-        ProgramState& s = m_app.state;
+        Session& s = m_app.session;
         LogTable& t = m_app.table;
-        if (s.RowNo + 1 > 1 && t.rows() >= m_limits.maxTableRows) {
+        if (s.rowNo + 1 > 1 && t.rows() >= m_limits.maxTableRows) {
             stop("Log reading stopped: the table is full at " +
                  std::to_string(m_limits.maxTableRows) + " rows");
             return;
         }
-        ++s.RowNo;
-        if (s.RowNo > 1) {
+        ++s.rowNo;
+        if (s.rowNo > 1) {
             // The rows from RowNo on are all empty (records fill 1..RowNo-1), so adding the row at
             // the end gives the same table without moving the empty rows a noisy stream leaves.
             t.insertEmptyRows(t.rows(), 1);
         }
-        m_app.controls.setDataReadCaption(std::to_string(s.RowNo) + " of " +
-                                          std::to_string(s.LogCount));
+        m_app.controls.setDataReadCaption(std::to_string(s.rowNo) + " of " +
+                                          std::to_string(s.logCount));
         const LogLine parsed = parseLogLine(m_line);
         const bool record = parsed.kind == LogLine::Record;
         if (record) {
@@ -117,11 +117,11 @@ private:
             if (parsed.kind == LogLine::Other) {
                 const size_t at = findNoCase(m_line, "S/N");
                 if (at != std::string::npos) {
-                    s.SerialLine = m_line.substr(at);
-                    s.SerialNo = s.SerialLine.size() > 5 ? s.SerialLine.substr(5) : std::string();
+                    s.serialLine = m_line.substr(at);
+                    s.serialNo = s.serialLine.size() > 5 ? s.serialLine.substr(5) : std::string();
                 }
             }
-            --s.RowNo;
+            --s.rowNo;
         }
         m_line.clear();
         if (record) {
@@ -134,15 +134,15 @@ private:
     }
 
     void writeRecord(const LogRecord& record) {
-        const ProgramState& s = m_app.state;
-        if (s.RowNo == 1) {
-            m_app.controls.memErrAddLine(s.IdentLine);
-            m_app.controls.memErrAddLine(s.SerialLine);
+        const Session& s = m_app.session;
+        if (s.rowNo == 1) {
+            m_app.controls.memErrAddLine(s.identLine);
+            m_app.controls.memErrAddLine(s.serialLine);
         }
-        m_app.controls.setGaugePosition(s.RowNo);
-        if (s.RowNo % 10 == 0)
+        m_app.controls.setGaugePosition(s.rowNo);
+        if (s.rowNo % 10 == 0)
             m_app.controls.repaintDataRead();
-        WriteRecordRow(m_app, s.RowNo, record);
+        WriteRecordRow(m_app, s.rowNo, record);
     }
 
     App& m_app;
@@ -158,13 +158,13 @@ private:
 } // namespace
 
 DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
-    ProgramState& s = app.state;
-    s.RowNo = 0;
+    Session& s = app.session;
+    s.rowNo = 0;
 
     app.port.discardBuffers(true, true);
     SendLine(app.port, "");
-    ReadLine(app, kReplySilence, s.LastReply);
-    if (s.LastReply == kTimeoutMark) {
+    ReadLine(app, kReplySilence, s.lastReply);
+    if (s.lastReply == kTimeoutMark) {
         app.dialogs.message("No connection with RVM600");
         return DownloadEnd::NoConnection;
     }
@@ -181,8 +181,8 @@ DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
             end = reader.run();
         } catch (...) {
             // Records on screen must not be dropped without a question, even after an error.
-            if (s.RowNo >= 1)
-                s.DataSaved = false;
+            if (s.rowNo >= 1)
+                s.dataSaved = false;
             throw;
         }
         if (end == DownloadEnd::Stopped)
@@ -190,13 +190,13 @@ DownloadEnd DownloadLog(App& app, const DownloadLimits& limits) {
         app.controls.setTableClientWidth(app.table.widthSum());
         app.table.setEnabled(true);
         app.controls.repaintNow();
-        s.DataSaved = false;
+        s.dataSaved = false;
     }
     // A cut-short log must not pass for the whole log: the user may clear the instrument next.
     // A bound that stopped the reading has said so already.
-    if (end == DownloadEnd::Complete && s.LogCount > s.RowNo) {
-        const std::string incomplete = "Log incomplete: " + std::to_string(s.RowNo) + " of " +
-                                       std::to_string(s.LogCount) + " records read";
+    if (end == DownloadEnd::Complete && s.logCount > s.rowNo) {
+        const std::string incomplete = "Log incomplete: " + std::to_string(s.rowNo) + " of " +
+                                       std::to_string(s.logCount) + " records read";
         app.controls.memErrAddLine(incomplete);
         app.dialogs.message(incomplete);
         end = DownloadEnd::Incomplete;

@@ -5,14 +5,14 @@
 #include "log/LogRecord.h"
 
 void LayoutTable(App& app) {
-    const ProgramState& s = app.state;
-    applyLayout(app.table, *s.Model->layout, s.Model->valueName);
+    const Session& s = app.session;
+    applyLayout(app.table, *s.model->layout, s.model->valueName);
     app.controls.setTableClientWidth(app.table.widthSum());
 }
 
 void WriteRecordRow(App& app, int row, const LogRecord& record) {
     LogTable& t = app.table;
-    for (const std::string& note : writeRecord(t, row, record, *app.state.Model))
+    for (const std::string& note : writeRecord(t, row, record, *app.session.model))
         app.controls.memErrAddLine(note);
     // Every row has the default height, the header row included.
     const long long rowsHeight = static_cast<long long>(t.rows()) * LogTable::kDefaultRowHeight;

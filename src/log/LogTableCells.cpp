@@ -6,7 +6,7 @@
 void grdDataClickCell(App& app, int col, int row) {
     if (!IsStatusCell(app.table, col, row))
         return;
-    app.dialogs.message(DecodeStatus(*app.state.Model, app.table.cell(col, row)));
+    app.dialogs.message(DecodeStatus(*app.session.model, app.table.cell(col, row)));
 }
 
 std::optional<std::string> grdDataGridHint(const App& app, int col, int row) {

@@ -7,12 +7,12 @@
 void btnStDumpClick(App& app) {
     app.port.discardBuffers(true, true);
     SendLine(app.port, "");
-    ReadLine(app, 10, app.state.LastReply);
+    ReadLine(app, 10, app.session.lastReply);
     // Some instruments answer the empty command with an empty line before the "?".
-    if (app.state.LastReply.empty())
-        ReadLine(app, 10, app.state.LastReply);
+    if (app.session.lastReply.empty())
+        ReadLine(app, 10, app.session.lastReply);
     // Left to the handler guard: the general error box shows it with a full stop.
-    if (app.state.LastReply != "?")
+    if (app.session.lastReply != "?")
         throw EDataError("No connection with instrument");
     RememberAnsweringPort(app);
     if (!app.dialogs.confirmOkCancel(kStatusDumpQuestion))

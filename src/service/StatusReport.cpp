@@ -26,7 +26,7 @@ std::string StatusDumpMailMessage() {
 
 void StatusDumpCore::FormActivate(App& app, IStatusDumpView& view) {
     MailSubject = "Testmail";
-    memStat.clear();
+    report.clear();
     view.repaintNow();
 
     // No discarding here: the handshake before the window opened left the line clean.
@@ -63,19 +63,19 @@ void StatusDumpCore::FormActivate(App& app, IStatusDumpView& view) {
             }
         }
     } catch (...) {
-        memStat.setLines(std::move(lines));
+        report.setLines(std::move(lines));
         throw;
     }
     if (!current.empty())
         lines.push_back(std::move(current));
-    memStat.setLines(std::move(lines));
+    report.setLines(std::move(lines));
 
     app.dialogs.message(StatusDumpMailMessage());
     view.focusCopyToClip();
 }
 
 std::string StatusDumpCore::mailLink() const {
-    return MailLink(kMailLinkRecipient, MailSubject, memStat.lines());
+    return MailLink(kMailLinkRecipient, MailSubject, report.lines());
 }
 
 std::string MailLink(const std::string& recipient, const std::string& subject,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TextMemo.h"
+#include "text/TextMemo.h"
 
 #include <string>
 #include <vector>
@@ -34,13 +34,13 @@ public:
 // instrument's report on each showing.
 class StatusDumpCore {
 public:
-    // One showing of the window: "DPS", the report into memStat until the instrument falls
+    // One showing of the window: "DPS", the report into the memo until the instrument falls
     // silent, then the message naming the support address.
     void FormActivate(App& app, IStatusDumpView& view);
     // The "mailto:" link for the memo as it stands.
     std::string mailLink() const;
 
-    TextMemo memStat; // the report, one line per report line; the user may edit it
+    TextMemo report; // the report, one line per report line; the user may edit it
     std::string MailSubject;
 };
 

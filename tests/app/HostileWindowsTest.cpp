@@ -164,6 +164,6 @@ TEST(HostileWindows, ProductionModeLooksAtTheFirstArgumentAsGiven) {
         SCOPED_TRACE(c.argv.back());
         SimRig rig;
         FormCreate(rig.app, ArgumentsAsGiven(static_cast<int>(c.argv.size()), c.argv.data()));
-        EXPECT_EQ(rig.app.state.ProductionMode, c.production);
+        EXPECT_EQ(rig.app.session.productionMode, c.production);
     }
 }

@@ -8,8 +8,8 @@
 
 TEST(ResetTable, GivesTheResetLayoutAndState) {
     SimRig rig;
-    rig.app.state.SerialNo = "4711";
-    rig.app.state.DataSaved = false;
+    rig.app.session.serialNo = "4711";
+    rig.app.session.dataSaved = false;
     rig.app.table.setCols(6);
     rig.app.table.setRows(40);
     rig.app.table.setCell(3, 5, "x");
@@ -29,11 +29,11 @@ TEST(ResetTable, GivesTheResetLayoutAndState) {
     EXPECT_EQ(rig.app.table.widthSum(), 404);
     EXPECT_FALSE(t.isEnabled());
     EXPECT_FALSE(rig.controls.saveAsEnabled);
-    EXPECT_STREQ(rig.app.state.Model->name, "?");
-    EXPECT_STREQ(rig.app.state.Model->valueName, "Rl");
-    EXPECT_EQ(rig.app.state.LogCount, 0);
-    EXPECT_TRUE(rig.app.state.DataSaved);
-    EXPECT_EQ(rig.app.state.SerialNo, "4711");
+    EXPECT_STREQ(rig.app.session.model->name, "?");
+    EXPECT_STREQ(rig.app.session.model->valueName, "Rl");
+    EXPECT_EQ(rig.app.session.logCount, 0);
+    EXPECT_TRUE(rig.app.session.dataSaved);
+    EXPECT_EQ(rig.app.session.serialNo, "4711");
     EXPECT_EQ(rig.controls.dataRead, "");
 }
 
@@ -50,7 +50,7 @@ TEST(FormCreate, ProductionModeOnlyFromTheFirstArgument) {
         SimRig rig;
         rig.line.closePort();
         FormCreate(rig.app, c.args);
-        EXPECT_EQ(rig.app.state.ProductionMode, c.production);
+        EXPECT_EQ(rig.app.session.productionMode, c.production);
         EXPECT_EQ(rig.controls.graphVisible, c.production);
         EXPECT_FALSE(rig.controls.graphEnabled);
     }
@@ -85,7 +85,7 @@ TEST(FormCloseQuery, AsksOnlyWithUnsavedData) {
     EXPECT_TRUE(FormCloseQuery(rig.app));
     EXPECT_TRUE(rig.dialogs.events.empty());
 
-    rig.app.state.DataSaved = false;
+    rig.app.session.dataSaved = false;
     rig.dialogs.yesNoAnswers = {false, true};
     EXPECT_FALSE(FormCloseQuery(rig.app));
     EXPECT_TRUE(rig.line.connected());

@@ -90,7 +90,7 @@ TEST(MainWindow, GraphButtonOnlyInProductionMode) {
         w.show();
         EXPECT_EQ(w.form->btnGraph()->isVisible(), c.production);
         EXPECT_FALSE(w.form->btnGraph()->isEnabled());
-        EXPECT_EQ(w.form->app().state.ProductionMode, c.production);
+        EXPECT_EQ(w.form->app().session.productionMode, c.production);
     }
 }
 
@@ -103,7 +103,7 @@ TEST(MainWindow, ClosingAsksOnlyWithUnsavedData) {
     }
     Window w;
     w.show();
-    w.form->app().state.DataSaved = false;
+    w.form->app().session.dataSaved = false;
     w.form->app().table.setCell(1, 1, "unsaved");
     w.dialogs.yesNoAnswers = {false, true};
     w.form->exit1()->trigger();

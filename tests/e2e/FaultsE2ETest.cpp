@@ -108,7 +108,7 @@ void expectKept(PortRig& rig, const Lines& rows, const Lines& events, bool table
     EXPECT_EQ(rig.dialogs.events, events);
     EXPECT_EQ(rowTexts(rig.app.table), rows);
     EXPECT_EQ(rig.app.table.isEnabled(), tableEnabled);
-    EXPECT_FALSE(rig.app.state.DataSaved);
+    EXPECT_FALSE(rig.app.session.dataSaved);
     EXPECT_TRUE(rig.controls.readLogEnabled);
     EXPECT_TRUE(rig.controls.graphEnabled);
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
@@ -233,7 +233,7 @@ Cases deviceThatNeverStopsSending() {
             ASSERT_EQ(rig.controls.memErr.size(), 3u);
             EXPECT_EQ(rig.controls.memErr[0], "Instrument reply cut at 65535 bytes");
             EXPECT_EQ(rig.controls.memErr[1], kIdent + noise(65535 - kIdent.size()));
-            EXPECT_STREQ(rig.app.state.Model->name, "RVM600");
+            EXPECT_STREQ(rig.app.session.model->name, "RVM600");
         },
         [=] {
             SCOPED_TRACE("status report without end");
@@ -264,7 +264,7 @@ Cases deviceThatNeverStopsSending() {
                     line.push_back(c);
             }
             expected.push_back(line);
-            EXPECT_EQ(core.memStat.lines(), expected);
+            EXPECT_EQ(core.report.lines(), expected);
             EXPECT_EQ(view.focused, 1);
         },
     };
@@ -334,7 +334,7 @@ Cases noiseAndDisagreeingReplies() {
             };
             RunGuarded(rig.dialogs, [&] { btnStDumpClick(rig.app); });
             // The terminal's flow control takes them out of what the program receives.
-            EXPECT_EQ(core.memStat.lines(), (Lines{"Battery: 6.1 V", "Lamp hours: 1234"}));
+            EXPECT_EQ(core.report.lines(), (Lines{"Battery: 6.1 V", "Lamp hours: 1234"}));
         },
         [=] {
             SCOPED_TRACE("a model no rule knows");
@@ -343,7 +343,7 @@ Cases noiseAndDisagreeingReplies() {
                          {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(records, 100), {}, true);
-            EXPECT_STREQ(rig.app.state.Model->name, "?");
+            EXPECT_STREQ(rig.app.session.model->name, "?");
             EXPECT_EQ(rig.app.table.cell(2, 0), "Rl");
             // No marking rule applies: warnings and errors stay unmarked.
             for (int r = 1; r < rig.app.table.rows(); ++r)

@@ -118,7 +118,7 @@ TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
     EXPECT_EQ(ReadLog(app), ReadLogEnd::Complete);
     qunsetenv("LOGDUMP_COM2");
     EXPECT_TRUE(dialogs.events.empty());
-    EXPECT_STREQ(app.state.Model->name, "RVM600P");
+    EXPECT_STREQ(app.session.model->name, "RVM600P");
     ASSERT_EQ(app.table.rows(), 201);
     const auto records = sim::generateRecords("RVM600P", 200, 1);
     for (int r = 1; r <= 200; ++r) {
@@ -129,5 +129,5 @@ TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
     }
     EXPECT_EQ(controls.dataRead, "200 of 200");
     EXPECT_TRUE(app.table.isEnabled());
-    EXPECT_FALSE(app.state.DataSaved);
+    EXPECT_FALSE(app.session.dataSaved);
 }

@@ -23,9 +23,9 @@ inline void fillTable(LogTable& table, const std::vector<std::vector<std::string
 
 // An RVM600 download of two records, as "Read log" leaves it.
 inline void fillRvm600(App& app) {
-    app.state.Model = &modelNamed("RVM600");
-    app.state.SerialLine = "s/n: 4711";
-    app.state.SerialNo = "4711";
+    app.session.model = &modelNamed("RVM600");
+    app.session.serialLine = "s/n: 4711";
+    app.session.serialNo = "4711";
     fillTable(app.table, {{"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"},
                           {"1", "12.05.26 10:15:02", "250", "0", "A1", "1"},
                           {"2", "12.05.26 10:15:40", "252", "16", "A1", "2"}});

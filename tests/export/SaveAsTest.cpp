@@ -76,9 +76,9 @@ TEST(SaveAsDialog, SetUpInNormalAndProductionMode) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.ProductionMode = c.production;
-        rig.app.state.GraphViewed = c.graphViewed;
-        rig.app.state.SaveFolder = "/last/";
+        rig.app.session.productionMode = c.production;
+        rig.app.session.graphViewed = c.graphViewed;
+        rig.app.session.saveFolder = "/last/";
         rig.dialogs.yesNoAnswers = c.answers;
         SaveAs(rig.app, SystemFileLayer(), c.workFolder);
         EXPECT_EQ(rig.dialogs.events, c.events);
@@ -106,15 +106,15 @@ TEST(SaveAsDialog, NoToGraphNotViewedOrCancelChangesNothing) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.ProductionMode = c.production;
-        rig.app.state.DataSaved = false;
-        rig.app.state.SaveFolder = "/last/";
+        rig.app.session.productionMode = c.production;
+        rig.app.session.dataSaved = false;
+        rig.app.session.saveFolder = "/last/";
         rig.dialogs.yesNoAnswers = {false};
         rig.dialogs.saveAnswer = std::nullopt;
         SaveAs(rig.app, SystemFileLayer(), QString());
         EXPECT_EQ(rig.dialogs.events, c.events);
-        EXPECT_FALSE(rig.app.state.DataSaved);
-        EXPECT_EQ(rig.app.state.SaveFolder, "/last/");
+        EXPECT_FALSE(rig.app.session.dataSaved);
+        EXPECT_EQ(rig.app.session.saveFolder, "/last/");
         EXPECT_EQ(rig.dialogs.busyMaxDepth, 0);
     }
 }
@@ -125,30 +125,30 @@ TEST(SaveAsDialog, ProductionSaveAppendsToTheSerialNumberFileWithoutAsking) {
     writeFile(path, kRvm600Block);
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.state.ProductionMode = true;
-    rig.app.state.GraphViewed = true;
+    rig.app.session.productionMode = true;
+    rig.app.session.graphViewed = true;
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
     SaveAs(rig.app, SystemFileLayer(), dir.path());
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save"}));
     EXPECT_EQ(readFile(path), kRvm600Block + kRvm600Block);
-    EXPECT_EQ(rig.app.state.SaveFolder, dir.path() + "/");
+    EXPECT_EQ(rig.app.session.saveFolder, dir.path() + "/");
 }
 
 TEST(SaveAsDialog, TheFilterEntryDecidesTheFormatNotTheName) {
     QTemporaryDir dir;
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.state.DataSaved = false;
+    rig.app.session.dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{dir.filePath("RVM4711.Log"), 1};
     SaveAs(rig.app, SystemFileLayer(), QString());
     EXPECT_EQ(readFile(dir.filePath("RVM4711.Log")).substr(0, 2), "PK");
-    EXPECT_TRUE(rig.app.state.DataSaved);
+    EXPECT_TRUE(rig.app.session.dataSaved);
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
 }
 
 TEST(SaveAsDialog, ReadLogForgetsTheStatisticsOfTheEarlierLog) {
     SimRig rig;
-    rig.app.memStat.setLines({"Rl statistics:", "  Rl Dev: 0.8%"});
+    rig.app.statistics.setLines({"Rl statistics:", "  Rl Dev: 0.8%"});
     ResetTable(rig.app);
-    EXPECT_TRUE(rig.app.memStat.empty());
+    EXPECT_TRUE(rig.app.statistics.empty());
 }

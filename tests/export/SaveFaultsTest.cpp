@@ -71,7 +71,7 @@ std::string outcome(const SimRig& rig) {
     std::string result;
     for (const std::string& event : rig.dialogs.events)
         result += event + '\n';
-    result += rig.app.state.DataSaved ? "saved\n" : "not saved\n";
+    result += rig.app.session.dataSaved ? "saved\n" : "not saved\n";
     result += "busy cursors left: " + std::to_string(rig.dialogs.busyDepth) + '\n';
     return result + "table " + digest(tableState(rig.app.table));
 }
@@ -161,8 +161,8 @@ bool giveUpRoot() {
 
 // A download of `records` RVM600PK records.
 void fillRecords(App& app, int records) {
-    app.state.Model = &modelNamed("RVM600PK");
-    app.state.SerialLine = "s/n: 4711";
+    app.session.model = &modelNamed("RVM600PK");
+    app.session.serialLine = "s/n: 4711";
     app.table.setCols(8);
     app.table.setRows(records + 1);
     const char* headers[] = {"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"};
@@ -203,7 +203,7 @@ TEST(SaveFaults, FullDiskKeepsTheEarlierBlocksOfTheTextLog) {
         writeFile(path, kEarlierBlocks);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kTextLogEntry};
 
         const std::string seen = inChild([&] {
@@ -235,7 +235,7 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
     // The complete new workbook, for its size; the sheet the writer spills to a scratch file
     // before packing it is several times larger.
     QTemporaryDir elsewhere;
-    SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.state)),
+    SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.session)),
                    elsewhere.filePath("full.xls"));
     const std::string complete = readFile(elsewhere.filePath("full.xls"));
     const size_t full = complete.size();
@@ -259,7 +259,7 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         rig.dialogs.events.clear();
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kWorkbookEntry};
 
         const std::string seen = inChild([&] {
@@ -312,7 +312,7 @@ TEST(SaveFaults, FailingFileCallsKeepTheEarlierBlocksOfTheTextLog) {
         writeFile(path, kEarlierBlocks);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kTextLogEntry};
 
         RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, c.files, QString()); });
@@ -346,7 +346,7 @@ TEST(SaveFaults, FailingFileCallsKeepTheOldWorkbook) {
         FailingFiles files;
         files.openError = c.openError;
         files.flushError = c.flushError;
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kWorkbookEntry};
 
         RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, files, QString()); });
@@ -396,7 +396,7 @@ TEST(SaveFaults, PermissionsHoldForAnOrdinaryUser) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         rig.dialogs.events.clear();
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{c.path, c.filterEntry};
 
         const std::string seen = inChild([&] {
@@ -439,7 +439,7 @@ TEST(SaveFaults, PathsThatCannotTakeTheFile) {
                                                : "WorkData/" + QString(c.fileName));
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{folder + "/" + c.fileName, c.filterEntry};
         if (c.folderRemovedAfterChoice)
             rig.dialogs.onSave = [&] { QDir(folder).removeRecursively(); };
@@ -463,9 +463,9 @@ TEST(SaveFaults, TheSameWorkbookSavedTwiceIsReplacedByAnEqualOne) {
     std::vector<std::string> saved;
     for (int save = 0; save < 2; ++save) {
         SCOPED_TRACE(save);
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, SystemFileLayer(), QString()); });
-        EXPECT_TRUE(rig.app.state.DataSaved);
+        EXPECT_TRUE(rig.app.session.dataSaved);
         saved.push_back(readFile(path));
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});
     }

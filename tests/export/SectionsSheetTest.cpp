@@ -91,8 +91,8 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
            "n:0", "s:R4", "s:R2", "s:yes"}}},
         {"VX40 by the third entry",
          [](App& app) {
-             app.state.Model = &modelNamed("VX40");
-             app.state.SerialLine = "s/n: 12";
+             app.session.model = &modelNamed("VX40");
+             app.session.serialLine = "s/n: 12";
              fillTable(app.table, {{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"},
                                    {"1", "d", "95", "0", "7", "1"},
                                    {"2", "d", "96", "1", "7", "2"},
@@ -122,11 +122,11 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
         const QString path = dir.filePath(c.file);
         rig.dialogs.saveAnswer = SaveDialogResult{path, c.filterEntry};
         SaveAs(rig.app, SystemFileLayer(), QString());
-        EXPECT_TRUE(rig.app.state.DataSaved);
+        EXPECT_TRUE(rig.app.session.dataSaved);
 
         // The first sheet holds cell for cell what the workbook without sections holds.
         const QString plain = dir.filePath("plain.xls");
-        SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.state)), plain);
+        SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.session)), plain);
         std::vector<std::string> names;
         std::vector<std::string> plainNames;
         auto sheets = readSheets(path, names);

@@ -61,9 +61,9 @@ TEST(TextLogBlock, IsExactToTheByte) {
         SimRig rig;
         fillRvm600(rig.app);
         fillTable(rig.app.table, c.rows);
-        rig.app.memStat.setLines(c.statistics);
-        const TitledTable titled(rig.app.table, LogTitle(rig.app.state));
-        EXPECT_EQ(BuildTextLogBlock(titled, rig.app.memStat), c.expected);
+        rig.app.statistics.setLines(c.statistics);
+        const TitledTable titled(rig.app.table, LogTitle(rig.app.session));
+        EXPECT_EQ(BuildTextLogBlock(titled, rig.app.statistics), c.expected);
     }
 }
 
@@ -73,15 +73,15 @@ TEST(TextLogFile, SaveAsAppendsOneBlockPerSaveAndKeepsTheTable) {
     writeFile(path, "earlier block\r\n\r\n");
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.state.DataSaved = false;
+    rig.app.session.dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
     SaveAs(rig.app, SystemFileLayer(), dir.filePath("no-such-folder"));
     SaveAs(rig.app, SystemFileLayer(), dir.filePath("no-such-folder"));
 
     EXPECT_EQ(readFile(path), "earlier block\r\n\r\n" + kRvm600Block + kRvm600Block);
-    EXPECT_TRUE(rig.app.state.DataSaved);
-    EXPECT_EQ(rig.app.state.SaveFolder, dir.path() + "/");
+    EXPECT_TRUE(rig.app.session.dataSaved);
+    EXPECT_EQ(rig.app.session.saveFolder, dir.path() + "/");
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", "save"}));
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
     EXPECT_EQ(rig.dialogs.busyMaxDepth, 1);
@@ -113,13 +113,13 @@ TEST(TextLogFile, OpenFailuresShowTheErrorNumberAndSaveNothing) {
         files.openError = c.injectedOpenError;
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
         RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expected}));
-        EXPECT_FALSE(rig.app.state.DataSaved);
+        EXPECT_FALSE(rig.app.session.dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
         EXPECT_EQ(rig.app.table.rows(), 3);
         EXPECT_EQ(rig.app.table.cell(0, 0), "#");
@@ -151,14 +151,14 @@ TEST(TextLogFile, FailedWriteLeavesEarlierBlocksIntact) {
         files.flushError = c.flushError;
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.state.DataSaved = false;
+        rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
         RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(readFile(path), earlier);
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expectedError}));
-        EXPECT_FALSE(rig.app.state.DataSaved);
+        EXPECT_FALSE(rig.app.session.dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
     }
 }
@@ -167,11 +167,11 @@ TEST(TextLogFile, NameWithoutExtensionWritesNothingAndIsNotSaved) {
     QTemporaryDir dir;
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.state.DataSaved = false;
+    rig.app.session.dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{dir.filePath("RVM4711"), 2};
     SaveAs(rig.app, SystemFileLayer(), QString());
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
-    EXPECT_FALSE(rig.app.state.DataSaved);
+    EXPECT_FALSE(rig.app.session.dataSaved);
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save"}));
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
 }
@@ -180,13 +180,13 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     QTemporaryDir dir;
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.memStat.setLines({"Rl statistics:"});
-    rig.app.state.DataSaved = false;
+    rig.app.statistics.setLines({"Rl statistics:"});
+    rig.app.session.dataSaved = false;
 
     SaveTableToFile(rig.app, dir.filePath("a.Log"));
     SaveTableToFile(rig.app, dir.filePath("b.LOG"));
     SaveTableToFile(rig.app, dir.filePath("c.xls"));
-    EXPECT_TRUE(rig.app.state.DataSaved);
+    EXPECT_TRUE(rig.app.session.dataSaved);
 
     const std::string withStats = "*Log dump from: RVM600 - s/n: 4711\r\nRl statistics:\r\n\r\n" +
                                   kRvm600Block.substr(kRvm600Block.find("#\t"));
@@ -194,7 +194,7 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     EXPECT_EQ(readFile(dir.filePath("b.LOG")), withStats);
     EXPECT_EQ(readFile(dir.filePath("c.xls")).substr(0, 2), "PK");
 
-    rig.app.state.DataSaved = false;
+    rig.app.session.dataSaved = false;
     try {
         SaveTableToFile(rig.app, dir.filePath("d.txt"));
         ADD_FAILURE() << "no error for an unknown extension";
@@ -208,5 +208,5 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     } catch (const EOpenFile& e) {
         EXPECT_EQ(std::string(e.what()), "Error opening file: " + std::to_string(ENOENT));
     }
-    EXPECT_FALSE(rig.app.state.DataSaved);
+    EXPECT_FALSE(rig.app.session.dataSaved);
 }

@@ -64,8 +64,8 @@ print(json.dumps({'sheets': len(wb.worksheets), 'rows': rows, 'strings': strings
 }
 
 void fillMixedTable(App& app) {
-    app.state.Model = &modelNamed("RVM600PK");
-    app.state.SerialLine = "s/n: 4711";
+    app.session.model = &modelNamed("RVM600PK");
+    app.session.serialLine = "s/n: 4711";
     fillTable(app.table, {{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"},
                           {"1", "12.05.26 10:15:02", "250", "-3.25", "0", "007", "1e3", "+5"},
                           {"2", " 12", "1.50", "0.5", "-0", "<b>12</b>", "a\r\nb", "\xB5m \x80 `"},
@@ -131,7 +131,7 @@ TEST(Workbook, ReadBackHoldsTheTableFromA1) {
     fillMixedTable(rig.app);
 
     const std::string range =
-        SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.state)), path);
+        SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.session)), path);
     EXPECT_EQ(range, "A1:H6");
 
     const ReadBack wb = readWorkbook(path);
@@ -199,10 +199,10 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
         wide.app.table.setCols(c.cols);
         wide.app.table.setCell(c.cols - 1, 0, "x");
         wide.dialogs.saveAnswer = SaveDialogResult{c.target, 1};
-        wide.app.state.DataSaved = false;
+        wide.app.session.dataSaved = false;
         RunGuarded(wide.dialogs, [&] { SaveAs(wide.app, SystemFileLayer(), QString()); });
         EXPECT_EQ(wide.dialogs.events, (std::vector<std::string>{"save", "error: " + c.expected}));
-        EXPECT_FALSE(wide.app.state.DataSaved);
+        EXPECT_FALSE(wide.app.session.dataSaved);
         EXPECT_EQ(wide.dialogs.busyDepth, 0);
         EXPECT_EQ(readFile(path), old);
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});

@@ -122,7 +122,7 @@ TEST(GraphBuild, ValuesOfErrorsAndNonNumbersAreMinusOne) {
     GraphRig off;
     loadTable(off.app(), "RVM600", {{"10", "x"}, {"10", ""}});
     off.openAndShow();
-    EXPECT_EQ(off.app().memStat.lines(),
+    EXPECT_EQ(off.app().statistics.lines(),
               (Lines{"Rl statistics:", "Value OFF Count: 2", "  Rl Dev: 0%", "Rl V alarm: ---"}));
 }
 
@@ -191,7 +191,7 @@ TEST(GraphBuild, ConversionErrorEndsTheBuildAtItsRow) {
         EXPECT_EQ(g.rows(GraphSeries::Rl), c.plotted);
         EXPECT_EQ(g.view.drawn, 1); // what was built before is drawn
         EXPECT_EQ(g.warnings(), c.warnings);
-        EXPECT_TRUE(g.app().memStat.empty());
+        EXPECT_TRUE(g.app().statistics.empty());
         EXPECT_FALSE(g.view.showGraphEnabled);
     }
 }
@@ -211,7 +211,7 @@ TEST(GraphBuild, SkipsEmptyRowsBehindTheRecords) {
     loadTable(g.app(), "RVM600", withStatuses({"0", "0", "0"}), 2);
     g.openAndShow();
     EXPECT_EQ(g.rows(GraphSeries::Rl), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(g.app().memStat.lines(),
+    EXPECT_EQ(g.app().statistics.lines(),
               (Lines{"Rl statistics:", "Value 250 Count: 3", "  Rl Dev: 0%", "Rl V alarm: ---"}));
     EXPECT_EQ(g.app().table.rows(), 6);
 }
@@ -223,15 +223,15 @@ TEST(GraphBuild, ABuildNeverAddsToAnEarlierOne) {
     g.logic.cbValarmClick();
     const auto points = g.view.of(GraphSeries::Rl);
     const Lines warnings = g.warnings();
-    const Lines report = g.app().memStat.lines();
+    const Lines report = g.app().statistics.lines();
     ASSERT_EQ(points.size(), 4u);
     // "Show Graph" is still enabled after the box changed: a second build replaces the first.
     g.logic.btnGraphClick();
     EXPECT_EQ(g.view.of(GraphSeries::Rl), points);
     EXPECT_EQ(g.warnings(), warnings);
-    EXPECT_EQ(g.app().memStat.lines(), report);
+    EXPECT_EQ(g.app().statistics.lines(), report);
     g.logic.BuildGraph();
-    EXPECT_EQ(g.app().memStat.lines(), report);
+    EXPECT_EQ(g.app().statistics.lines(), report);
 }
 
 TEST(GraphBuild, ValueStoreGrowsWithTheTable) {
@@ -243,7 +243,7 @@ TEST(GraphBuild, ValueStoreGrowsWithTheTable) {
     g.openAndShow();
     EXPECT_EQ(g.view.of(GraphSeries::Rl).size(), 5000u);
     EXPECT_EQ(g.logic.state(GraphSeries::Rl).Values.size(), 5000u);
-    const Lines& report = g.app().memStat.lines();
+    const Lines& report = g.app().statistics.lines();
     ASSERT_EQ(report.size(), 10u);
     EXPECT_EQ(report[1], "Value 1000 Count: 715");
     EXPECT_EQ(report[7], "Value 1006 Count: 714");
@@ -290,7 +290,7 @@ TEST(GraphSetUp, PerModel) {
         SCOPED_TRACE(c.model);
         GraphRig g;
         loadTable(g.app(), c.model, withStatuses({"0", "0", "0"}));
-        g.app().memStat.addLine("old report");
+        g.app().statistics.addLine("old report");
         g.logic.FormActivate();
         EXPECT_EQ(g.view.active[0], c.rl);
         EXPECT_EQ(g.view.active[1], c.qd);
@@ -306,14 +306,14 @@ TEST(GraphSetUp, PerModel) {
         EXPECT_EQ(g.view.text[C::lblRVA], "---");
         EXPECT_EQ(g.view.text[C::lblQVA], "---");
         EXPECT_EQ(g.view.alarmHint, "Stops on the third following low bat alarm");
-        EXPECT_TRUE(g.app().memStat.empty());
+        EXPECT_TRUE(g.app().statistics.empty());
         EXPECT_TRUE(g.view.showGraphEnabled);
         EXPECT_TRUE(g.view.showGraphFocused);
 
         g.logic.btnGraphClick();
         EXPECT_EQ(g.view.of(GraphSeries::Rl).size(), c.rl ? 3u : 0u);
         EXPECT_EQ(g.view.of(GraphSeries::Qd).size(), c.qd ? 3u : 0u);
-        EXPECT_EQ(g.app().memStat.empty(), !c.rl && !c.qd);
+        EXPECT_EQ(g.app().statistics.empty(), !c.rl && !c.qd);
     }
 }
 

@@ -27,7 +27,7 @@ Report reportFor(const std::string& model, const std::vector<Rec>& recs, bool st
         logic.FormActivate();
         logic.btnGraphClick();
     });
-    return {rig.app.memStat.lines(), rig.dialogs.events};
+    return {rig.app.statistics.lines(), rig.dialogs.events};
 }
 
 std::vector<Rec> values(const std::vector<std::string>& vs) {
@@ -198,6 +198,6 @@ TEST(Statistics, ShowStatisticsUncheckedWritesNothing) {
     loadTable(rig.app, "RVM600", values({"250", "251", "252"}));
     logic.FormActivate();
     logic.btnGraphClick();
-    EXPECT_TRUE(rig.app.memStat.empty());
+    EXPECT_TRUE(rig.app.statistics.empty());
     EXPECT_EQ(view.of(GraphSeries::Rl).size(), 3u);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/App.h"
-#include "log/InstrumentModel.h"
 #include "graph/GraphView.h"
+#include "log/InstrumentModel.h"
 
 #include <array>
 #include <map>
@@ -70,8 +70,8 @@ struct Rec {
 // Lays the table out for the model and writes the records below the header; "#" is the row.
 inline void loadTable(App& app, const std::string& model, const std::vector<Rec>& recs,
                       int emptyRowsAfter = 0) {
-    app.state.Model = &modelNamed(model);
-    app.state.SerialLine = "s/n 4711";
+    app.session.model = &modelNamed(model);
+    app.session.serialLine = "s/n 4711";
     LogTable& t = app.table;
     t.clearCells();
     const bool combined = model == "RVM600PK";

@@ -72,7 +72,7 @@ TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
         WindowRig w;
         loadTable(w.rig.app, "RVM600", records(c.records), c.emptyRows);
         btnGraphClick(w.rig.app);
-        EXPECT_EQ(w.rig.app.state.GraphViewed, c.opens);
+        EXPECT_EQ(w.rig.app.session.graphViewed, c.opens);
         EXPECT_EQ(w.rig.dialogs.events,
                   c.opens ? std::vector<std::string>{"modal: Graph"} : std::vector<std::string>{});
         EXPECT_EQ(w.form.isVisible(), c.opens);
@@ -138,9 +138,9 @@ TEST(GraphWindow, ShowGraphBuildsOnceUntilReopened) {
     EXPECT_GE(w.form.leftAxis()->max(), 259);
     EXPECT_LE(w.form.rightAxis()->min(), 150);
     EXPECT_GE(w.form.rightAxis()->max(), 159);
-    ASSERT_FALSE(w.rig.app.memStat.empty());
+    ASSERT_FALSE(w.rig.app.statistics.empty());
     EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').size(),
-              static_cast<qsizetype>(w.rig.app.memStat.lines().size()));
+              static_cast<qsizetype>(w.rig.app.statistics.lines().size()));
     EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').first(), "Rl statistics:");
 
     // Hiding Rl leaves the points and the axis; the right axis goes with Qd.

@@ -17,7 +17,7 @@ struct Line {
 };
 
 void loadRvm600(App& app, const std::vector<Line>& lines) {
-    app.state.Model = &modelNamed("RVM600");
+    app.session.model = &modelNamed("RVM600");
     LogTable& t = app.table;
     t.setCols(6);
     t.setRows(static_cast<int>(lines.size()) + 1);
@@ -95,17 +95,17 @@ TEST(SectionReport, HandWorkedLogAsTheGraphBuildPlotsIt) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         loadRvm600(rig.app, kLog);
-        rig.app.memStat.addLine("kept");
+        rig.app.statistics.addLine("kept");
         EXPECT_EQ(SectionReportCsv(SectionReportOf(rig.app, c.stopOnLowBat, c.required)), c.csv);
         // The report's own build leaves the App as it was.
-        EXPECT_EQ(rig.app.memStat.lines(), std::vector<std::string>{"kept"});
+        EXPECT_EQ(rig.app.statistics.lines(), std::vector<std::string>{"kept"});
     }
 }
 
 TEST(SectionReport, CombinedModelHasRlThenQdWithTheirOwnStatuses) {
     SimRig rig;
     App& app = rig.app;
-    app.state.Model = &modelNamed("RVM600PK");
+    app.session.model = &modelNamed("RVM600PK");
     LogTable& t = app.table;
     t.setCols(8);
     t.setRows(4);

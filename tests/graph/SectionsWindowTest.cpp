@@ -34,8 +34,8 @@ protected:
 
 // An RVM600PK log of two runs; the second ends in three low-battery records.
 void loadPk(App& app) {
-    app.state.Model = &modelNamed("RVM600PK");
-    app.state.SerialLine = "s/n: 4711";
+    app.session.model = &modelNamed("RVM600PK");
+    app.session.serialLine = "s/n: 4711";
     LogTable& t = app.table;
     t.setCols(8);
     const int records = 40;

@@ -23,7 +23,7 @@ sim::Scenario scenario(const std::string& model = "RVM600", int count = 25) {
 struct ReadRun {
     explicit ReadRun(sim::Scenario s, bool run = true) : rig(std::move(s)) {
         FormActivate(rig.app);
-        rig.app.state.GraphViewed = true;
+        rig.app.session.graphViewed = true;
         if (run)
             click();
     }
@@ -91,25 +91,25 @@ TEST(ReadLog, ReadsEveryModelIntoItsLayout) {
         const auto& records = run.rig.instrument.scenario().records;
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
         EXPECT_TRUE(run.rig.dialogs.events.empty());
-        EXPECT_STREQ(app.state.Model->name, c.model);
+        EXPECT_STREQ(app.session.model->name, c.model);
         EXPECT_EQ(run.headers(), c.headers);
         ASSERT_EQ(app.table.rows(), 41);
         for (int i = 0; i < 40; ++i)
             ASSERT_EQ(rowCells(app.table, i + 1, c.cols),
                       rowOf(records[static_cast<size_t>(i)], i + 1))
                 << i;
-        EXPECT_EQ(app.state.LogCount, 40);
-        EXPECT_EQ(app.state.SerialLine, "s/n: 4711");
-        EXPECT_EQ(app.state.SerialNo, "4711");
-        EXPECT_EQ(run.rig.controls.memErr, (Lines{app.state.IdentLine, "s/n: 4711"}));
+        EXPECT_EQ(app.session.logCount, 40);
+        EXPECT_EQ(app.session.serialLine, "s/n: 4711");
+        EXPECT_EQ(app.session.serialNo, "4711");
+        EXPECT_EQ(run.rig.controls.memErr, (Lines{app.session.identLine, "s/n: 4711"}));
         EXPECT_EQ(run.rig.controls.dataRead, "40 of 40");
         EXPECT_EQ(run.rig.controls.dataReadRepaints,
                   (Lines{"10 of 40", "20 of 40", "30 of 40", "40 of 40"}));
         EXPECT_EQ(run.rig.controls.gaugeMax, 40);
         EXPECT_EQ(run.rig.controls.gaugePosition, 40);
         EXPECT_TRUE(app.table.isEnabled());
-        EXPECT_FALSE(app.state.DataSaved);
-        EXPECT_FALSE(app.state.GraphViewed);
+        EXPECT_FALSE(app.session.dataSaved);
+        EXPECT_FALSE(app.session.graphViewed);
         EXPECT_TRUE(run.rig.controls.readLogEnabled);
         EXPECT_TRUE(run.rig.controls.graphEnabled);
         EXPECT_TRUE(run.rig.controls.saveAsEnabled);
@@ -254,15 +254,15 @@ TEST(ReadLog, OutcomesOfTheDialogue) {
         const App& app = run.rig.app;
         EXPECT_EQ(run.rig.dialogs.events, c.events);
         EXPECT_EQ(run.end, c.end);
-        EXPECT_EQ(app.state.LogCount, c.logCount);
+        EXPECT_EQ(app.session.logCount, c.logCount);
         EXPECT_EQ(run.rig.controls.memErr, c.memErr);
         EXPECT_EQ(run.rig.controls.focus, c.focus);
         EXPECT_EQ(run.headers(), kResetHeaders);
         EXPECT_EQ(app.table.rows(), 2);
-        EXPECT_STREQ(app.state.Model->name, "?");
-        EXPECT_STREQ(app.state.Model->valueName, "Rl");
-        EXPECT_TRUE(app.state.DataSaved);
-        EXPECT_TRUE(app.state.GraphViewed);
+        EXPECT_STREQ(app.session.model->name, "?");
+        EXPECT_STREQ(app.session.model->valueName, "Rl");
+        EXPECT_TRUE(app.session.dataSaved);
+        EXPECT_TRUE(app.session.graphViewed);
         EXPECT_FALSE(app.table.isEnabled());
         EXPECT_TRUE(run.rig.controls.readLogEnabled);
         EXPECT_FALSE(run.rig.controls.graphEnabled);
@@ -285,7 +285,7 @@ TEST(ReadLog, AcceptsTheLogStatusForms) {
         sim::Scenario s = scenario("RVM600", 17);
         s.lsForm = c.form;
         ReadRun run(s);
-        EXPECT_EQ(run.rig.app.state.LogCount, 17);
+        EXPECT_EQ(run.rig.app.session.logCount, 17);
         EXPECT_EQ(run.commands(), c.sent);
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
         EXPECT_EQ(run.rig.app.table.rows(), 18);
@@ -326,9 +326,9 @@ TEST(ReadLog, DetectsTheModelFromTheTextAfterTheAcceptedLine) {
         s.identText = c.ident;
         ReadRun run(s);
         const App& app = run.rig.app;
-        EXPECT_STREQ(app.state.Model->name, c.model);
-        EXPECT_STREQ(app.state.Model->valueName, c.valueName);
-        EXPECT_EQ(app.state.IdentLine, c.ident);
+        EXPECT_STREQ(app.session.model->name, c.model);
+        EXPECT_STREQ(app.session.model->valueName, c.valueName);
+        EXPECT_EQ(app.session.identLine, c.ident);
         EXPECT_EQ(app.table.cols(), c.cols);
         EXPECT_EQ(app.table.cell(2, 0), c.valueName);
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
@@ -357,8 +357,8 @@ TEST(ReadLog, WithoutIdentificationKeepsTheResetLayoutAndStillDownloads) {
         const Lines sent = run.commands();
         EXPECT_EQ(std::count(sent.begin(), sent.end(), "FV"), c.fvSent);
         EXPECT_EQ(run.headers(), kResetHeaders);
-        EXPECT_STREQ(app.state.Model->name, "?");
-        EXPECT_EQ(app.state.IdentLine, "");
+        EXPECT_STREQ(app.session.model->name, "?");
+        EXPECT_EQ(app.session.identLine, "");
         EXPECT_EQ(run.rig.controls.tableClientWidth, 404);
         ASSERT_EQ(app.table.rows(), 6);
         // Single-value records in the eight-column table: placed by their kind, never marked.
@@ -385,8 +385,8 @@ TEST(ReadLog, NoAnswerToTheWakeUpLeavesTheLaidOutTableEmpty) {
     EXPECT_EQ(app.table.rows(), 2);
     EXPECT_FALSE(run.rig.controls.saveAsEnabled);
     EXPECT_FALSE(app.table.isEnabled());
-    EXPECT_TRUE(app.state.DataSaved);
-    EXPECT_FALSE(app.state.GraphViewed);
+    EXPECT_TRUE(app.session.dataSaved);
+    EXPECT_FALSE(app.session.graphViewed);
     EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 0);
     EXPECT_TRUE(run.rig.controls.readLogEnabled);
     EXPECT_EQ(run.rig.controls.gaugeMax, 25);
@@ -394,8 +394,8 @@ TEST(ReadLog, NoAnswerToTheWakeUpLeavesTheLaidOutTableEmpty) {
 
 TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
     ReadRun run(scenario("RVM600", 5));
-    run.rig.app.memStat.addLine("Mean Rl: 200");
-    ASSERT_FALSE(run.rig.app.state.DataSaved);
+    run.rig.app.statistics.addLine("Mean Rl: 200");
+    ASSERT_FALSE(run.rig.app.session.dataSaved);
     const std::string firstRow = run.rig.app.table.cell(1, 1);
     const size_t sent = run.rig.instrument.received().size();
 
@@ -408,8 +408,8 @@ TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
     EXPECT_EQ(run.rig.instrument.received().size(), sent);
     EXPECT_EQ(run.rig.app.table.rows(), 6);
     EXPECT_EQ(run.rig.app.table.cell(1, 1), firstRow);
-    EXPECT_FALSE(run.rig.app.state.DataSaved);
-    EXPECT_EQ(run.rig.app.memStat.lines().size(), 1u);
+    EXPECT_FALSE(run.rig.app.session.dataSaved);
+    EXPECT_EQ(run.rig.app.statistics.lines().size(), 1u);
 
     // Yes reads again and drops the statistics of the old log.
     run.rig.dialogs.yesNoAnswers = {true};
@@ -417,7 +417,7 @@ TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
     EXPECT_EQ(run.end, ReadLogEnd::Complete);
     EXPECT_EQ(run.rig.dialogs.events,
               (Lines{"yesno: Data not saved - continue?", "yesno: Data not saved - continue?"}));
-    EXPECT_TRUE(run.rig.app.memStat.empty());
+    EXPECT_TRUE(run.rig.app.statistics.empty());
     EXPECT_EQ(run.rig.app.table.rows(), 6);
 }
 

@@ -26,7 +26,7 @@ struct StreamRun {
                        long long announced = 250)
         : rig(scenario(stream, model, announced)) {
         FormActivate(rig.app);
-        rig.app.state.GraphViewed = true;
+        rig.app.session.graphViewed = true;
         RunGuarded(rig.app.dialogs, [&] { end = ReadLog(rig.app); });
     }
     static sim::Scenario scenario(const std::string& stream, const std::string& model,
@@ -131,24 +131,24 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
         ASSERT_FALSE(run.rig.controls.memErr.empty());
         EXPECT_EQ(run.rig.controls.memErr.back(), incomplete);
         EXPECT_EQ(run.rows(), c.rows);
-        EXPECT_EQ(run.rig.app.state.SerialLine, c.serialLine);
+        EXPECT_EQ(run.rig.app.session.serialLine, c.serialLine);
         EXPECT_EQ(run.rig.controls.dataRead, c.dataRead);
         EXPECT_TRUE(run.rig.app.table.isEnabled());
-        EXPECT_FALSE(run.rig.app.state.DataSaved);
+        EXPECT_FALSE(run.rig.app.session.dataSaved);
     }
 }
 
 TEST(DownloadLog, SerialLineAndIdentificationGoToTheMemoAtTheFirstRecord) {
     StreamRun run("s/n: 4711\r\n" + kTitle + kRec1 + kRec2 + "*", "RVM600", 2);
-    EXPECT_EQ(run.rig.app.state.SerialNo, "4711");
+    EXPECT_EQ(run.rig.app.session.serialNo, "4711");
     EXPECT_EQ(run.rig.controls.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", "s/n: 4711"}));
-    EXPECT_EQ(run.rig.app.state.RowNo, 2);
+    EXPECT_EQ(run.rig.app.session.rowNo, 2);
     // Without a serial line the number of the previous instrument stays.
     StreamRun second(kRec1 + "*", "RVM600", 1);
-    second.rig.app.state.SerialNo = "old";
+    second.rig.app.session.serialNo = "old";
     second.rig.dialogs.yesNoAnswers = {true};
     RunGuarded(second.rig.dialogs, [&] { ReadLog(second.rig.app); });
-    EXPECT_EQ(second.rig.app.state.SerialNo, "old");
+    EXPECT_EQ(second.rig.app.session.serialNo, "old");
     EXPECT_EQ(second.rig.controls.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", ""}));
 }
 
@@ -233,8 +233,8 @@ TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
             EXPECT_EQ(app.table.mark(c.statusCol, row), mark) << row;
         }
         EXPECT_TRUE(app.table.isEnabled());
-        EXPECT_FALSE(app.state.DataSaved);
-        EXPECT_FALSE(app.state.GraphViewed);
+        EXPECT_FALSE(app.session.dataSaved);
+        EXPECT_FALSE(app.session.graphViewed);
         EXPECT_EQ(run.rig.dialogs.busyDepth, 0);
         EXPECT_TRUE(run.rig.controls.readLogEnabled);
     }
@@ -297,7 +297,7 @@ TEST(DownloadLog, FewerRecordsThanAnnouncedAreReportedAfterTheDownload) {
         RunGuarded(rig.dialogs, [&] { end = ReadLog(rig.app); });
         EXPECT_EQ(end, c.end);
         EXPECT_TRUE(rig.controls.readLogEnabled);
-        EXPECT_FALSE(rig.app.state.DataSaved);
+        EXPECT_FALSE(rig.app.session.dataSaved);
         if (!c.message) {
             EXPECT_TRUE(rig.dialogs.events.empty());
             for (const auto& line : rig.controls.memErr)
@@ -330,7 +330,7 @@ TEST(DownloadLog, APortErrorEndsTheRunAndKeepsRecordsAsUnsaved) {
         EXPECT_EQ(rig.dialogs.events,
                   Lines{"error: ClearCommError function failed (win error code: 5)"});
         EXPECT_EQ(rig.app.table.rows(), c.rows);
-        EXPECT_EQ(rig.app.state.DataSaved, c.dataSaved);
+        EXPECT_EQ(rig.app.session.dataSaved, c.dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
         EXPECT_TRUE(rig.controls.readLogEnabled);
     }
@@ -371,7 +371,7 @@ TEST(DownloadLog, StopsADeviceThatNeverStopsSending) {
         ASSERT_FALSE(rig.controls.memErr.empty());
         EXPECT_EQ(rig.controls.memErr.back(), c.message);
         EXPECT_TRUE(rig.app.table.isEnabled());
-        EXPECT_FALSE(rig.app.state.DataSaved);
+        EXPECT_FALSE(rig.app.session.dataSaved);
         EXPECT_TRUE(rig.controls.readLogEnabled);
     }
 }
@@ -381,8 +381,8 @@ TEST(DownloadLog, StopsWhenTheTableIsFull) {
     s.count = 20;
     SimRig rig(s);
     FormActivate(rig.app);
-    rig.app.state.Model = &modelNamed("RVM600");
-    rig.app.state.LogCount = 20;
+    rig.app.session.model = &modelNamed("RVM600");
+    rig.app.session.logCount = 20;
     LayoutTable(rig.app);
     DownloadLimits limits;
     limits.maxTableRows = 10;
@@ -453,14 +453,14 @@ TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
         s.stream = stream;
         SimRig rig(s);
         FormActivate(rig.app);
-        rig.app.state.Model = &modelNamed("RVM600");
-        rig.app.state.LogCount = 10;
+        rig.app.session.model = &modelNamed("RVM600");
+        rig.app.session.logCount = 10;
         LayoutTable(rig.app);
         DownloadLimits limits;
         limits.maxStreamBytes = c.maxBytes;
         EXPECT_EQ(DownloadLog(rig.app, limits), c.end);
         EXPECT_EQ(rig.app.table.rows(), c.records + 1);
-        EXPECT_EQ(rig.app.state.RowNo, c.records);
+        EXPECT_EQ(rig.app.session.rowNo, c.records);
         if (c.end == DownloadEnd::Stopped) {
             EXPECT_EQ(rig.controls.memErr.back(), "Log reading stopped: more than " +
                                                       std::to_string(c.maxBytes) + " bytes of log");

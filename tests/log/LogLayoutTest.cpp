@@ -13,7 +13,7 @@ namespace {
 struct LaidOut {
     explicit LaidOut(const std::string& model) {
         ResetTable(rig.app);
-        rig.app.state.Model = &modelNamed(model);
+        rig.app.session.model = &modelNamed(model);
         LayoutTable(rig.app);
     }
     SimRig rig;

@@ -21,7 +21,7 @@ const std::string kMailMessage =
 struct FakeView final : IStatusDumpView {
     explicit FakeView(SimRig& rig, StatusDumpCore& core) : rig(rig), core(core) {}
     void repaintNow() override {
-        repaints.push_back({rig.instrument.received().size(), core.memStat.lines().size()});
+        repaints.push_back({rig.instrument.received().size(), core.report.lines().size()});
     }
     void focusCopyToClip() override {
         ++focused;
@@ -118,8 +118,8 @@ TEST(StatusDumpRequest, HandshakeDecidesWhetherTheQuestionComes) {
         d.click();
         EXPECT_EQ(d.rig.dialogs.events, c.events);
         EXPECT_EQ(d.commands(), c.commands);
-        EXPECT_EQ(d.core.memStat.lines(), c.memo);
-        EXPECT_EQ(d.rig.app.state.LastReply, c.lastReply);
+        EXPECT_EQ(d.core.report.lines(), c.memo);
+        EXPECT_EQ(d.rig.app.session.lastReply, c.lastReply);
     }
 }
 
@@ -140,7 +140,7 @@ TEST(StatusDumpRequest, StaleInputIsDiscardedBeforeTheHandshake) {
     d.rig.dialogs.okCancelAnswers = {false};
     d.click();
     EXPECT_EQ(d.rig.dialogs.events, Events{kQuestion});
-    EXPECT_EQ(d.rig.app.state.LastReply, "?");
+    EXPECT_EQ(d.rig.app.session.lastReply, "?");
 }
 
 TEST(StatusDumpRequest, ClosedPortFailsAtOnceWithThePortMessage) {
@@ -170,7 +170,7 @@ TEST(StatusDumpReport, CrEndsLinesLfIsDroppedTailComesLast) {
         SCOPED_TRACE(c.name);
         DumpRig d(withReport(c.report));
         d.activate();
-        EXPECT_EQ(d.core.memStat.lines(), c.memo);
+        EXPECT_EQ(d.core.report.lines(), c.memo);
         EXPECT_EQ(d.rig.dialogs.events, Events{kMailMessage});
         EXPECT_EQ(d.commands(), Lines{"DPS"});
         EXPECT_EQ(d.rig.line.written, "DPS\r\n");
@@ -189,7 +189,7 @@ TEST(StatusDumpReport, SilenceAfterTheCommandStillShowsTheMessageAfterHalfASecon
     d.activate();
     const double sentMs =
         std::chrono::duration<double, std::milli>(d.rig.instrument.received().at(0).time).count();
-    EXPECT_TRUE(d.core.memStat.empty());
+    EXPECT_TRUE(d.core.report.empty());
     EXPECT_EQ(d.rig.dialogs.events, Events{kMailMessage});
     EXPECT_NEAR(d.view.focusMs - sentMs, 500.0, 1.0);
 }
@@ -197,9 +197,9 @@ TEST(StatusDumpReport, SilenceAfterTheCommandStillShowsTheMessageAfterHalfASecon
 TEST(StatusDumpReport, OpeningAgainReplacesTheReport) {
     DumpRig d(withReport("first\r\nsecond\r\n"));
     d.click();
-    d.core.memStat.addLine("typed by the user");
+    d.core.report.addLine("typed by the user");
     d.click();
-    EXPECT_EQ(d.core.memStat.lines(), (Lines{"first", "second"}));
+    EXPECT_EQ(d.core.report.lines(), (Lines{"first", "second"}));
     EXPECT_EQ(d.commands(), (Lines{"", "DPS", "", "DPS"}));
     EXPECT_EQ(d.rig.dialogs.events, (Events{kQuestion, "modal: StatusDump", kMailMessage, kQuestion,
                                             "modal: StatusDump", kMailMessage}));
@@ -228,9 +228,9 @@ TEST(StatusDumpReport, EndlessSenderStopsAtTheBound) {
         s.paced = false;
         DumpRig d(s);
         d.activate();
-        ASSERT_EQ(d.core.memStat.lines().size(), c.memoLines);
+        ASSERT_EQ(d.core.report.lines().size(), c.memoLines);
         if (c.memoLines > 0) {
-            EXPECT_EQ(d.core.memStat.lines().back().size(), c.lastLine);
+            EXPECT_EQ(d.core.report.lines().back().size(), c.lastLine);
         }
         EXPECT_EQ(d.rig.dialogs.events, Events{kMailMessage});
         // The rest is left unread, and the collection did not wait for silence.
@@ -265,7 +265,7 @@ TEST(StatusDumpReport, PortErrorKeepsTheLinesReadSoFar) {
     FailingLine failing(d.rig.line);
     App app(failing, d.rig.clock, d.rig.dialogs, d.rig.controls);
     RunGuarded(d.rig.dialogs, [&] { d.core.FormActivate(app, d.view); });
-    EXPECT_EQ(d.core.memStat.lines(), (Lines{"one", "two"}));
+    EXPECT_EQ(d.core.report.lines(), (Lines{"one", "two"}));
     EXPECT_EQ(d.rig.dialogs.events, Events{"error: ReadFile function failed (win error code: 5)"});
     EXPECT_EQ(d.view.focused, 0);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialogs.h"
+#include "text/Dialogs.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -94,12 +94,12 @@ TForm2::TForm2(App& app, QWidget* parent) : QDialog(parent), m_app(app), m_logic
         m_memosDirty = true;
         QMetaObject::invokeMethod(this, &TForm2::refreshMemos, Qt::QueuedConnection);
     };
-    m_app.memStat.onChanged = markDirty;
+    m_app.statistics.onChanged = markDirty;
     m_logic.memWarn().onChanged = markDirty;
 }
 
 TForm2::~TForm2() {
-    m_app.memStat.onChanged = nullptr;
+    m_app.statistics.onChanged = nullptr;
 }
 
 void TForm2::buildChart() {
@@ -252,7 +252,7 @@ void TForm2::refreshMemos() {
             lines << fromCp1252(line);
         edit->setPlainText(lines.join(QLatin1Char('\n')));
     };
-    show(m_memStat, m_app.memStat);
+    show(m_memStat, m_app.statistics);
     show(m_memWarn, m_logic.memWarn());
 }
 

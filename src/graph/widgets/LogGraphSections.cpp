@@ -54,7 +54,7 @@ void TForm2::sectionsChanged(bool buildHeld) {
 
 void TForm2::refreshSections() {
     m_sectionsDirty = false;
-    const InstrumentModel& model = *m_app.state.Model;
+    const InstrumentModel& model = *m_app.session.model;
     std::array<const std::vector<int32_t>*, 2> plotted{};
     for (GraphSeries s : kBothSeries) {
         const bool present = seriesColumns(model, s).has_value();

@@ -56,7 +56,7 @@ TForm3::TForm3(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
     m_button1->hide();
     connect(m_button1, &QPushButton::clicked, this, [this] { guarded([&] { Button1Click(); }); });
 
-    m_core.memStat.onChanged = [this] { showMemo(); };
+    m_core.report.onChanged = [this] { showMemo(); };
 }
 
 void TForm3::guarded(const std::function<void()>& handler) {
@@ -109,8 +109,8 @@ void TForm3::showMemo() {
     if (m_syncing)
         return;
     QStringList lines;
-    lines.reserve(static_cast<qsizetype>(m_core.memStat.lines().size()));
-    for (const std::string& line : m_core.memStat.lines())
+    lines.reserve(static_cast<qsizetype>(m_core.report.lines().size()));
+    for (const std::string& line : m_core.report.lines())
         lines.append(fromCp1252(line));
     m_syncing = true;
     m_memStat->setPlainText(lines.join(QLatin1Char('\n')));
@@ -128,7 +128,7 @@ void TForm3::takeEditedMemo() {
             lines.push_back(toCp1252(line));
     }
     m_syncing = true;
-    m_core.memStat.setLines(std::move(lines));
+    m_core.report.setLines(std::move(lines));
     m_syncing = false;
 }
 
