@@ -2,7 +2,7 @@
 // the 9600 bit/s pace over a pseudo-terminal, and how far Delay overshoots its wait.
 #include "InstrumentSim.h"
 #include "link/ComPort.h"
-#include "link/InstrumentLink.h"
+#include "link/InstrumentLine.h"
 #include "text/Clock.h"
 #include "text/TextFieldHelpers.h"
 
@@ -62,7 +62,7 @@ void pacing(int count) {
     SystemClock clock;
     port.setDevicePath(link);
     port.openPort();
-    SendLine(port, "LE");
+    port.writeText("LE\r\n");
     std::string stream;
     Steady::time_point first;
     Steady::time_point last;

@@ -8,7 +8,7 @@
 #include "SimSerialLine.h"
 #include "app/App.h"
 #include "app/Console.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
 
@@ -46,12 +46,12 @@ Floor replay(const std::string& model, int count) {
     std::FILE* null = std::fopen("/dev/null", "w");
     ConsoleOutput out(null, false);
     ConsoleDialogs dialogs(out);
-    ConsoleControls controls(out);
-    App app(line, clock, dialogs, controls);
+    ConsoleView view(out);
+    App app(line, clock, dialogs, view);
     line.openPort();
-    FormActivate(app);
+    activateMainWindow(app);
     const auto start = clock.now();
-    ReadLog(app);
+    readLog(app);
     Floor f;
     f.seconds = std::chrono::duration<double>(clock.now() - start).count();
     f.bytes = line.bytesRead;

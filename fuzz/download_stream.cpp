@@ -4,7 +4,9 @@
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
 #include "app/App.h"
-#include "log/LogDownload.h"
+#include "app/MainWindowLogic.h"
+#include "app/SessionUpdater.h"
+#include "link/LogDownload.h"
 #include "log/LogLayout.h"
 #include "text/TextFieldHelpers.h"
 
@@ -56,12 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sim::InstrumentSim instrument(scenario);
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    FakeControls controls;
-    App app(line, clock, dialogs, controls);
+    FakeView view;
+    App app(line, clock, dialogs, view);
     line.openPort();
-    ResetTable(app);
+    resetLog(app);
     app.session.model = &modelNamed(scenario.model);
-    LayoutTable(app);
+    SessionUpdater updater(app.session, app.table, app.view, app.port, nullptr);
+    updater.identified(*app.session.model, "");
     std::vector<std::string> headers;
     for (int c = 0; c < app.table.cols(); ++c)
         headers.push_back(app.table.cell(c, 0));
@@ -71,10 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     limits.maxTableRows = 400;
     limits.maxLineBytes = 512;
     // A status that is no number is a memo line, never the end of the download.
-    const DownloadEnd end = DownloadLog(app, limits);
+    DownloadContext context;
+    context.tableRows = app.table.rows();
+    const DownloadEnd end = downloadLog(app.line, dialogs, updater, context, limits);
 
     const Expected expected = expectedOf(*scenario.stream);
-    const int rowNo = app.session.rowNo;
+    const int rowNo = view.gaugePosition; // records read
     CHECK(dialogs.busyDepth == 0);
     CHECK(app.table.rows() >= 2);
     CHECK(app.table.rows() <= limits.maxTableRows + 1);

@@ -3,7 +3,8 @@
 #include "Fakes.h"
 #include "FuzzSupport.h"
 #include "app/App.h"
-#include "link/InstrumentLink.h"
+#include "app/MainWindowLogic.h"
+#include "link/InstrumentLine.h"
 #include "link/ReadLog.h"
 #include "text/AppError.h"
 
@@ -86,19 +87,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VirtualClock clock;
     ScriptedLine line(replies);
     FakeDialogs dialogs;
-    FakeControls controls;
-    App app(line, clock, dialogs, controls);
+    FakeView view;
+    App app(line, clock, dialogs, view);
     line.openPort();
-    ResetTable(app); // as the main window's activation does
+    resetLog(app); // as the main window's activation does
     std::string conversionError;
     try {
-        ReadLog(app);
+        readLog(app);
     } catch (const EConvertError& e) {
         conversionError = e.what();
     }
 
     const Session& s = app.session;
-    CHECK(controls.readLogEnabled);
+    CHECK(view.readLogEnabled);
     CHECK(dialogs.busyDepth == 0);
     CHECK(s.logCount >= -1);
     for (const auto& e : dialogs.events)

@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sim::InstrumentSim instrument(noLog);
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    FakeControls controls;
-    App app(line, clock, dialogs, controls);
+    FakeView view;
+    App app(line, clock, dialogs, view);
     app.session.model = &modelNamed(model);
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);

@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sim::InstrumentSim instrument(noLog);
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    FakeControls controls;
-    App app(line, clock, dialogs, controls);
+    FakeView view;
+    App app(line, clock, dialogs, view);
     app.session.model = &modelNamed(model);
     LogTable& t = app.table;
     t.setCols(combined ? 8 : 6);
@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    HeadlessGraphView view;
-    GraphLogic graph(app, view);
+    HeadlessGraphView graphView;
+    GraphLogic graph(app, graphView);
     try {
         graph.FormActivate();
         graph.btnGraphClick();

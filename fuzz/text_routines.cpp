@@ -1,6 +1,6 @@
 // Text routines on arbitrary bytes: fields, numbers and their texts must agree.
 #include "FuzzSupport.h"
-#include "link/InstrumentLink.h"
+#include "link/ReadLog.h"
 #include "text/AppError.h"
 #include "text/TextFieldHelpers.h"
 
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // FirstNumber: -1 only without number characters, otherwise the run's value.
     try {
-        const int32_t first = FirstNumber(text);
+        const int32_t first = firstNumber(text);
         if (first >= 0)
             CHECK(text.find(std::to_string(first).back()) != std::string::npos);
         else

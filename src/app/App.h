@@ -1,22 +1,21 @@
 #pragma once
 
-#include "app/MainControls.h"
-#include "link/SerialLine.h"
+#include "app/MainView.h"
+#include "link/InstrumentLine.h"
 #include "log/LogTable.h"
 #include "log/Session.h"
-#include "text/Clock.h"
 #include "text/Dialogs.h"
 #include "text/TextMemo.h"
 
 class IPortMemory;
 
-// Everything one run of the program works on: the state, the log table, the statistics memo
-// of the graph window, and the interfaces to the port, the clock, the user and the main window.
-// The windows hand it to the procedures; tests build it from fakes.
+// What the main window's commands work on: the log and its session, the statistics memo of the
+// graph window, and the port, the clock, the user and the main view. The window and the console
+// each make one; tests build it from fakes.
 class App {
 public:
-    App(ISerialLine& port, IClock& clock, IDialogs& dialogs, IMainControls& controls)
-        : port(port), clock(clock), dialogs(dialogs), controls(controls) {}
+    App(ISerialLine& port, IClock& clock, IDialogs& dialogs, IMainView& view)
+        : port(port), clock(clock), line(port, clock), dialogs(dialogs), view(view) {}
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
@@ -25,8 +24,9 @@ public:
     TextMemo statistics; // the graph window's statistics report; saved with the text log
     ISerialLine& port;
     IClock& clock;
+    InstrumentLine line;
     IDialogs& dialogs;
-    IMainControls& controls;
+    IMainView& view;
     // Where the port that answered the handshake is remembered; none in tests and the CLI.
     IPortMemory* portMemory = nullptr;
 };

@@ -3,7 +3,7 @@
 #include "app/App.h"
 #include "app/Console.h"
 #include "app/HandlerGuard.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "export/SaveAs.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
@@ -11,7 +11,6 @@
 #include "link/ComPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortSearch.h"
-#include "link/ReadLog.h"
 #include "platform/Platform.h"
 #include "text/Clock.h"
 #include "text/Cp1252.h"
@@ -207,17 +206,17 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     ConsoleOutput out(stderr, platform::isTerminal(stderr));
     ConsoleDialogs dialogs(out);
-    ConsoleControls controls(out);
-    App app(port, clock, dialogs, controls);
+    ConsoleView view(out);
+    App app(port, clock, dialogs, view);
     if (portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 &&
         !findInstrument(port, clock, out))
         return kExitFailed;
 
     RunGuarded(dialogs, [&] {
-        FormCreate(app, {});
-        FormActivate(app);
+        startMainWindow(app, {});
+        activateMainWindow(app);
     });
-    if (!controls.readLogEnabled)
+    if (!view.readLogEnabled)
         return kExitFailed;
 
     // With --repeat the same "Read log" runs again and again in this one process, as a user
@@ -228,7 +227,7 @@ int main(int argc, char* argv[]) {
         end = ReadLogEnd::Refused;
         failed = true;
         RunGuarded(dialogs, [&] {
-            end = ReadLog(app);
+            end = readLog(app);
             failed = false;
         });
         out.finishProgress();
@@ -243,7 +242,7 @@ int main(int argc, char* argv[]) {
     if (failed) {
         // An error after the download's wake-up leaves records the window would let the user
         // save: they are printed and saved all the same, and the status stays a failure.
-        if (!controls.saveAsEnabled)
+        if (!view.saveAsEnabled)
             return kExitFailed;
     } else if (end == ReadLogEnd::Complete) {
         status = kExitComplete;

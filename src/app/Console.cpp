@@ -3,8 +3,6 @@
 #include "log/LogTable.h"
 #include "text/Cp1252.h"
 
-#include <climits>
-
 namespace {
 constexpr int kBarWidth = 40; // characters
 } // namespace
@@ -96,15 +94,6 @@ void ConsoleDialogs::error(const std::string& text) {
 
 std::optional<SaveDialogResult> ConsoleDialogs::saveFile(const SaveDialogSetup&) {
     return saveAnswer;
-}
-
-void ConsoleControls::setGaugePosition(int position) {
-    m_out.progress(position, m_gaugeMax);
-}
-
-int ConsoleControls::tableClientHeight() const {
-    // Nothing to scroll on a console.
-    return INT_MAX;
 }
 
 bool WriteTableText(const LogTable& table, std::FILE* stream) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainControls.h"
+#include "app/MainView.h"
 #include "text/Dialogs.h"
 
 #include <cstdio>
@@ -55,36 +55,28 @@ private:
     ConsoleOutput& m_out;
 };
 
-// The main window's controls for a console: memo lines and progress to the stream; the rest is
-// kept so the caller can read it.
-class ConsoleControls final : public IMainControls {
+// The main window's view for a console: messages and progress to the stream; which commands
+// would be open is kept so the caller can read it.
+class ConsoleView final : public IMainView {
 public:
-    explicit ConsoleControls(ConsoleOutput& out) : m_out(out) {}
-    void memErrClear() override {}
-    // Memo lines carry the instrument's replies.
-    void memErrAddLine(const std::string& line) override { m_out.instrumentLine(line); }
-    void setDataReadCaption(const std::string& caption) override { dataRead = caption; }
-    void repaintDataRead() override {}
-    void setGaugeMax(int max) override { m_gaugeMax = max; }
-    void setGaugePosition(int position) override;
+    explicit ConsoleView(ConsoleOutput& out) : m_out(out) {}
+    void clearMessages() override {}
+    // Message lines carry the instrument's replies.
+    void addMessage(const std::string& line) override { m_out.instrumentLine(line); }
+    void setProgressText(const std::string&) override {}
+    void setProgressRange(int max) override { m_progressMax = max; }
+    void setProgress(int position) override { m_out.progress(position, m_progressMax); }
     void setReadLogEnabled(bool enabled) override { readLogEnabled = enabled; }
-    void focusReadLog() override {}
-    void focusPortSelector() override {}
     void setGraphEnabled(bool) override {}
     void setGraphVisible(bool) override {}
     void setSaveAsEnabled(bool enabled) override { saveAsEnabled = enabled; }
-    void setTableClientWidth(int) override {}
-    int tableClientHeight() const override;
-    void scrollTableToEnd() override {}
-    void repaintNow() override {}
 
-    std::string dataRead;
     bool readLogEnabled = true;
     bool saveAsEnabled = false; // the window would let the user save what is in the table
 
 private:
     ConsoleOutput& m_out;
-    int m_gaugeMax = 0;
+    int m_progressMax = 0;
 };
 
 // Bytes as a terminal may show them: control bytes other than TAB (0x00 to 0x1F, 0x7F, and the

@@ -1,46 +1,56 @@
+#include "app/MainWindowLogic.h"
+
 #include "app/App.h"
-#include "app/Handlers.h"
+#include "app/SessionUpdater.h"
+#include "graph/GraphLogic.h"
 #include "link/ComPort.h"
-#include "link/InstrumentLink.h"
+#include "link/PortMemory.h"
+#include "log/InstrumentModel.h"
+#include "log/LogLayout.h"
+#include "log/StatusDecoding.h"
+#include "service/StatusReport.h"
 #include "text/Cp1252.h"
 
-void FormCreate(App& app, const QStringList& arguments) {
+namespace {
+void rememberAnsweringPort(App& app) {
+    if (app.portMemory)
+        app.portMemory->remember(app.port.port());
+}
+} // namespace
+
+void startMainWindow(App& app, const QStringList& arguments) {
     try {
         app.port.openPort();
     } catch (const EComPort&) {
         app.dialogs.beep();
-        app.controls.setReadLogEnabled(false);
+        app.view.setReadLogEnabled(false);
         app.dialogs.message("Unable to open comport: " + toCp1252(app.port.port()) +
                             "\n\rPort may be opened by another application");
     }
-    app.controls.setGraphEnabled(false);
-    app.controls.setGraphVisible(false);
+    app.view.setGraphEnabled(false);
+    app.view.setGraphVisible(false);
     if (!arguments.isEmpty()) {
         const QString first = arguments.first().toUpper();
         if (first == QLatin1String("G") || first == QLatin1String("GRAPH")) {
             app.session.productionMode = true;
-            app.controls.setGraphVisible(true);
+            app.view.setGraphVisible(true);
         }
     }
 }
 
-QStringList ArgumentsAsGiven(int argc, const char* const argv[]) {
+QStringList argumentsAsGiven(int argc, const char* const argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     return arguments;
 }
 
-void FormActivate(App& app) {
-    ResetTable(app);
-    if (app.port.connected())
-        app.controls.focusReadLog();
-    else
-        app.controls.focusPortSelector();
+void activateMainWindow(App& app) {
+    resetLog(app);
     app.session.graphViewed = false;
 }
 
-bool FormCloseQuery(App& app) {
+bool mayCloseMainWindow(App& app) {
     if (app.session.dataSaved)
         return true;
     if (!app.dialogs.confirmYesNo("Data not saved - exit anyway?"))
@@ -49,16 +59,128 @@ bool FormCloseQuery(App& app) {
     return true;
 }
 
-void ComboBox1Click(App& app, const QString& text) {
+bool choosePort(App& app, const QString& name) {
     app.port.closePort();
-    app.port.setPort(text);
+    app.port.setPort(name);
     try {
         app.port.openPort();
-        app.controls.setReadLogEnabled(true);
-        app.controls.focusReadLog();
+        app.view.setReadLogEnabled(true);
+        return true;
     } catch (const EComPort&) {
-        app.controls.setReadLogEnabled(false);
+        app.view.setReadLogEnabled(false);
         app.port.closePort();
-        app.dialogs.message("Error opning: " + toCp1252(text));
+        app.dialogs.message("Error opning: " + toCp1252(name));
+        return false;
+    }
+}
+
+void resetLog(App& app) {
+    Session& s = app.session;
+    LogTable& t = app.table;
+    s.logCount = 0;
+    s.model = &unknownModel();
+    s.identLine.clear();
+    s.serialLine.clear();
+    app.view.setSaveAsEnabled(false);
+    app.view.clearMessages();
+    // A statistics report belongs to the log it came from; it must not be saved with the next.
+    app.statistics.clear();
+    t.clearCells();
+    t.setEnabled(false);
+    s.dataSaved = true;
+    t.setCols(8);
+    t.clearCells();
+    t.setRows(2);
+    // Until an identification names the model, the table takes both kinds of record.
+    applyLayout(t, kCombinedLayout, s.model->valueName);
+    t.setRows(2);
+    app.view.setProgressText("");
+    app.view.setProgressRange(s.logCount);
+    app.view.setProgress(0);
+}
+
+bool beginReadLog(App& app) {
+    if (!app.session.dataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
+        return false;
+    app.view.setReadLogEnabled(false);
+    resetLog(app);
+    return true;
+}
+
+void finishReadLog(App& app, std::optional<ReadLogEnd>) {
+    app.view.setReadLogEnabled(true);
+    if (app.table.rows() > 2)
+        app.view.setGraphEnabled(true);
+}
+
+ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
+    if (!beginReadLog(app))
+        return ReadLogEnd::Declined;
+    SessionUpdater updater(app.session, app.table, app.view, app.port, app.portMemory);
+    ReadLogEnd end = ReadLogEnd::Refused;
+    try {
+        end = runReadLog(app.line, app.dialogs, updater, limits);
+    } catch (...) {
+        finishReadLog(app, std::nullopt);
+        throw;
+    }
+    finishReadLog(app, end);
+    return end;
+}
+
+void requestStatusDump(App& app) {
+    const Handshake check = checkConnection(app.line);
+    for (int i = 0; i < check.cutReplies; ++i)
+        app.view.addMessage(cutReplyNote());
+    // Left to the handler guard: the general error box shows it with a full stop.
+    if (!check.answered)
+        throw DialogueError("No connection with instrument");
+    rememberAnsweringPort(app);
+    if (!app.dialogs.confirmOkCancel(kStatusDumpQuestion))
+        return;
+    app.dialogs.showModal(ModalWindow::StatusDump);
+}
+
+void openGraph(App& app) {
+    if (!HasGraphRecords(app.table))
+        return;
+    app.session.graphViewed = true;
+    app.dialogs.showModal(ModalWindow::Graph);
+}
+
+void explainStatus(App& app, int col, int row) {
+    if (!IsStatusCell(app.table, col, row))
+        return;
+    app.dialogs.message(DecodeStatus(*app.session.model, app.table.cell(col, row)));
+}
+
+std::optional<std::string> cellHint(const App& app, int col, int row) {
+    if (!IsStatusCell(app.table, col, row))
+        return std::nullopt;
+    return std::string("Click to see warning/error");
+}
+
+bool beginPortSearch(App& app) {
+    const bool wasOpen = app.port.connected();
+    app.port.closePort();
+    return wasOpen;
+}
+
+void endPortSearch(App& app, const std::optional<QString>& found, bool stopped, bool wasOpen) {
+    if (found) {
+        choosePort(app, *found);
+        if (app.port.connected())
+            rememberAnsweringPort(app);
+        return;
+    }
+    if (!stopped)
+        app.dialogs.message("No instrument found");
+    if (wasOpen) {
+        try {
+            app.port.openPort();
+        } catch (const EComPort&) {
+            // Taken by another program meanwhile: as at start, "Read log" waits for a free one.
+            app.view.setReadLogEnabled(false);
+        }
     }
 }

@@ -1,13 +1,14 @@
-#include "app/Handlers.h"
+#include "app/App.h"
+#include "app/MainWindowLogic.h"
 #include "app/widgets/AboutUnit.h"
-#include "app/widgets/Logsave.h"
+#include "app/widgets/MainWindow.h"
 #include "app/widgets/QtDialogs.h"
 #include "graph/widgets/LogGraph.h"
 #include "link/ComPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
 #include "platform/Platform.h"
-#include "service/widgets/StatusDump.h"
+#include "service/widgets/StatusDumpDialog.h"
 #include "text/Clock.h"
 
 #include <QApplication>
@@ -30,7 +31,7 @@ int main(int argc, char* argv[]) {
     // The 5 ms and 50 ms poll steps need 1 ms sleep granularity, not the default 15.6 ms.
     const platform::FineTimer fineTimer;
     // Taken before the application object removes its own options from argv.
-    const QStringList arguments = ArgumentsAsGiven(argc, argv);
+    const QStringList arguments = argumentsAsGiven(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Virelon Log Dump"));
     QApplication::setStyle(new HintDelayStyle);
@@ -42,11 +43,11 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<IPortCatalogue> catalogue = MakePortCatalogue();
     SettingsPortMemory memory;
     port.setPort(StartPort(memory.lastAnswered(), SelectorPorts(catalogue->ports())));
-    TForm1 form1(port, clock, arguments);
+    MainWindow form1(port, clock, arguments);
     form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
     TAboutBox aboutBox(&form1);
     TForm2 form2(form1.app(), &form1);
-    TForm3 form3(form1.app(), &form1);
+    StatusDumpDialog form3(form1.app().line, form1.app().dialogs, &form1);
     form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
     form1.dialogs().setWindow(ModalWindow::Graph, &form2);
     form1.dialogs().setWindow(ModalWindow::StatusDump, &form3);

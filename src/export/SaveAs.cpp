@@ -1,7 +1,7 @@
 #include "export/SaveAs.h"
 
 #include "app/App.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"

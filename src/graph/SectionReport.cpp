@@ -180,7 +180,7 @@ SectionReport ComputeSectionReport(const LogTable& table,
 SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredClasses& required) {
     // The build writes into its App (the statistics memo, the warnings), so it runs on a copy
     // of what it reads: the model and the columns of the series.
-    App scratch(app.port, app.clock, app.dialogs, app.controls);
+    App scratch(app.port, app.clock, app.dialogs, app.view);
     scratch.session.model = app.session.model;
     const LogTable& table = app.table;
     scratch.table.setCols(table.cols());

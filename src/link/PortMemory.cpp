@@ -1,6 +1,5 @@
 #include "link/PortMemory.h"
 
-#include "app/App.h"
 #include "text/UserSettings.h"
 
 #include <QSettings>
@@ -48,9 +47,4 @@ QString StartPort(const QString& remembered, const std::vector<PortInfo>& select
             if (port.name == remembered)
                 return port.name;
     return QStringLiteral("COM1");
-}
-
-void RememberAnsweringPort(App& app) {
-    if (app.portMemory)
-        app.portMemory->remember(app.port.port());
 }

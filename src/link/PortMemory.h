@@ -5,8 +5,6 @@
 #include <QString>
 #include <vector>
 
-class App;
-
 // Where the program keeps the one port that last answered the instrument's handshake.
 class IPortMemory {
 public:
@@ -32,6 +30,3 @@ private:
 
 // The port the program starts on: the remembered one when the selector lists it, else COM1.
 QString StartPort(const QString& remembered, const std::vector<PortInfo>& selectorPorts);
-
-// The port the app's line is on answered the handshake: it becomes the remembered one.
-void RememberAnsweringPort(App& app);

@@ -1,10 +1,7 @@
 #include "link/PortSearch.h"
 
-#include "app/App.h"
-#include "app/Handlers.h"
 #include "link/ComPort.h"
-#include "link/InstrumentLink.h"
-#include "link/PortMemory.h"
+#include "link/InstrumentLine.h"
 
 std::optional<QString> FindInstrument(ISerialLine& line, IClock& clock,
                                       const std::vector<PortInfo>& ports,
@@ -22,8 +19,8 @@ std::optional<QString> FindInstrument(ISerialLine& line, IClock& clock,
             continue; // held by another program, not ours to use, or gone since it was listed
         }
         try {
-            std::string reply;
-            if (AnswersHandshake(line, clock, reply))
+            InstrumentLine instrument(line, clock);
+            if (shakeHands(instrument).answered)
                 return name;
         } catch (const EComPort&) {
             // The device failed while it was asked (an adapter pulled out): try the next.
@@ -32,29 +29,4 @@ std::optional<QString> FindInstrument(ISerialLine& line, IClock& clock,
     }
     line.closePort();
     return std::nullopt;
-}
-
-bool BeginPortSearch(App& app) {
-    const bool wasOpen = app.port.connected();
-    app.port.closePort();
-    return wasOpen;
-}
-
-void EndPortSearch(App& app, const std::optional<QString>& found, bool stopped, bool wasOpen) {
-    if (found) {
-        ComboBox1Click(app, *found);
-        if (app.port.connected())
-            RememberAnsweringPort(app);
-        return;
-    }
-    if (!stopped)
-        app.dialogs.message("No instrument found");
-    if (wasOpen) {
-        try {
-            app.port.openPort();
-        } catch (const EComPort&) {
-            // Taken by another program meanwhile: as at start, "Read log" waits for a free one.
-            app.controls.setReadLogEnabled(false);
-        }
-    }
 }

@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-class App;
 class IClock;
 class ISerialLine;
 
@@ -20,10 +19,3 @@ using PortSearchProgress = std::function<bool(int index, int count, const QStrin
 std::optional<QString> FindInstrument(ISerialLine& line, IClock& clock,
                                       const std::vector<PortInfo>& ports,
                                       const PortSearchProgress& progress);
-
-// Before a search from the window: the app's own port is let go so the search can open it.
-// Returns whether it was open.
-bool BeginPortSearch(App& app);
-// After it: the port found is chosen as in the selector and remembered; with none found the
-// user is told (unless they stopped the search) and the earlier port is taken up again.
-void EndPortSearch(App& app, const std::optional<QString>& found, bool stopped, bool wasOpen);

@@ -1,20 +1,16 @@
 #include "link/ReadLog.h"
 
-#include "app/App.h"
-#include "app/Handlers.h"
-#include "link/InstrumentLink.h"
-#include "link/PortMemory.h"
+#include "link/InstrumentLine.h"
+#include "link/ReadLogListener.h"
 #include "log/InstrumentModel.h"
-#include "log/LogDownload.h"
-#include "log/LogLayout.h"
+#include "text/Dialogs.h"
 #include "text/TextFieldHelpers.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
-constexpr uint8_t kReplySilence = 10; // polls of 50 ms
-constexpr int kSettleMs = 200;        // ms between the steps of the dialogue
 constexpr int kIdentAttempts = 3;
 
 std::string upper(std::string text) {
@@ -28,116 +24,146 @@ bool contains(const std::string& text, const char* needle) {
     return text.find(needle) != std::string::npos;
 }
 
-// Enables "Read log", and "Graph" once the table holds records, however the run ends.
-class FinalStep {
+// The dialogue before the download; a refusal ends it with its message.
+class Dialogue {
 public:
-    explicit FinalStep(App& app) : m_app(app) {}
-    ~FinalStep() {
-        m_app.controls.setReadLogEnabled(true);
-        if (m_app.table.rows() > 2)
-            m_app.controls.setGraphEnabled(true);
+    Dialogue(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener)
+        : m_line(line), m_dialogs(dialogs), m_listener(listener) {}
+
+    void handshake() {
+        const Handshake result = shakeHands(m_line);
+        for (int i = 0; i < result.cutReplies; ++i)
+            m_listener.note(cutReplyNote()); // a line for each cut reply
+        if (!result.answered)
+            refuse("No connection with instrument", result.stopped);
+        m_listener.portAnswered();
     }
-    FinalStep(const FinalStep&) = delete;
-    FinalStep& operator=(const FinalStep&) = delete;
+
+    // "LS": the records announced, -1 for a reply not understood.
+    int32_t logStatus() {
+        m_line.send("LS");
+        std::string reply = readLine();
+        std::string text = reply;
+        const size_t markLength = std::char_traits<char>::length(kTimeoutMark);
+        if (text.size() >= markLength &&
+            text.compare(text.size() - markLength, markLength, kTimeoutMark) == 0)
+            text.erase(text.size() - markLength);
+        const std::string up = upper(text);
+        const bool logStatus = contains(up, "LOG STATUS");
+        if (!contains(text, "LS") && !contains(up, "QD DATA") && !logStatus) {
+            m_listener.note(reply);
+            m_listener.logStatus(-1);
+            m_dialogs.message("Incorrect data recieved from \"Log Status\"");
+            return -1;
+        }
+        if (reply.size() == 2 || logStatus)
+            reply = readLine();
+        const int32_t count = firstNumber(reply);
+        m_listener.logStatus(count);
+        if (count == -1)
+            m_dialogs.message("Incorrect data recieved from \"Log Status\"");
+        return count;
+    }
+
+    // Up to three "FV"; the identification reply when a line of it was accepted.
+    std::optional<std::string> identification() {
+        for (int attempt = 0; attempt < kIdentAttempts; ++attempt) {
+            m_line.send("FV");
+            const std::string reply = readLine();
+            if (contains(reply, "FV") || contains(reply, "meter") ||
+                contains(upper(reply), "FIRMWARE")) {
+                const Reply rest = m_line.readUntilSilence();
+                noteCut(rest.cut);
+                stopCheck();
+                return rest.text;
+            }
+            m_line.discard();
+        }
+        return std::nullopt;
+    }
+
+    // Ends the dialogue as refused: the message box, unless the user stopped it.
+    [[noreturn]] void refuse(const char* message, bool stopped = false) {
+        throw Refusal{message, stopped};
+    }
+
+    struct Refusal {
+        std::string message;
+        bool stopped;
+    };
 
 private:
-    App& m_app;
-};
-
-// Two empty commands; the second must be answered by "?" (one empty line before it is fine).
-void handshake(App& app) {
-    int cuts = 0;
-    const bool answered = AnswersHandshake(app.port, app.clock, app.session.lastReply, &cuts);
-    for (int i = 0; i < cuts; ++i)
-        NoteCutReply(app, true); // a line for each cut reply
-    if (!answered)
-        throw EDataError("No connection with instrument");
-    RememberAnsweringPort(app);
-}
-
-// Up to three "FV"; true when a line of the identification was accepted.
-bool askIdentification(App& app) {
-    Session& s = app.session;
-    for (int attempt = 0; attempt < kIdentAttempts; ++attempt) {
-        SendLine(app.port, "FV");
-        ReadLine(app, kReplySilence, s.lastReply);
-        if (contains(s.lastReply, "FV") || contains(s.lastReply, "meter") ||
-            contains(upper(s.lastReply), "FIRMWARE"))
-            return true;
-        app.port.discardBuffers(true, true);
+    std::string readLine() {
+        Reply reply = m_line.readLine();
+        noteCut(reply.cut);
+        stopCheck();
+        return std::move(reply.text);
     }
-    return false;
-}
+    void noteCut(bool cut) {
+        if (cut)
+            m_listener.note(cutReplyNote());
+    }
+    // A stop during the dialogue ends it as a lost connection would, without the box.
+    void stopCheck() {
+        if (m_line.stopRequested())
+            refuse("No connection with instrument", true);
+    }
+
+    InstrumentLine& m_line;
+    IDialogs& m_dialogs;
+    ReadLogListener& m_listener;
+};
 
 } // namespace
 
-void QueryLogStatus(App& app) {
-    Session& s = app.session;
-    SendLine(app.port, "LS");
-    ReadLine(app, kReplySilence, s.lastReply);
-    std::string reply = s.lastReply;
-    const size_t markLength = std::char_traits<char>::length(kTimeoutMark);
-    if (reply.size() >= markLength &&
-        reply.compare(reply.size() - markLength, markLength, kTimeoutMark) == 0)
-        reply.erase(reply.size() - markLength);
-    const std::string up = upper(reply);
-    const bool logStatus = contains(up, "LOG STATUS");
-    if (!contains(reply, "LS") && !contains(up, "QD DATA") && !logStatus) {
-        app.controls.memErrAddLine(s.lastReply);
-        s.logCount = -1;
-        app.dialogs.message("Incorrect data recieved from \"Log Status\"");
-        return;
-    }
-    if (s.lastReply.size() == 2 || logStatus)
-        ReadLine(app, kReplySilence, s.lastReply);
-    s.logCount = FirstNumber(s.lastReply);
-    if (s.logCount == -1)
-        app.dialogs.message("Incorrect data recieved from \"Log Status\"");
-}
-
-ReadLogEnd ReadLog(App& app) {
-    Session& s = app.session;
-    if (!s.dataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
-        return ReadLogEnd::Declined;
-    app.controls.setReadLogEnabled(false);
-    FinalStep finalStep(app);
+ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
+                      const DownloadLimits& limits) {
+    Dialogue dialogue(line, dialogs, listener);
+    DownloadEnd end = DownloadEnd::NoConnection;
     try {
-        ResetTable(app); // also forgets the statistics of the earlier log
-        handshake(app);
-        QueryLogStatus(app);
-        if (s.logCount == 0 || s.logCount == -1)
-            throw EDataError("No data in log");
-        Delay(app.clock, kSettleMs);
-        app.port.discardBuffers(true, true);
-        if (askIdentification(app)) {
-            ReadRaw(app, kReplySilence, s.lastReply);
-            s.identLine = s.lastReply;
-            s.model = &detectModel(s.lastReply);
-            LayoutTable(app);
+        dialogue.handshake();
+        DownloadContext context;
+        context.announced = dialogue.logStatus();
+        if (context.announced == 0 || context.announced == -1)
+            dialogue.refuse("No data in log");
+        line.wait(InstrumentLine::kSettle);
+        line.discard();
+        if (const std::optional<std::string> ident = dialogue.identification()) {
+            context.identLine = *ident;
+            listener.identified(detectModel(*ident), *ident);
         }
-        app.controls.setGaugeMax(s.logCount);
-        Delay(app.clock, kSettleMs);
-        const DownloadEnd end = DownloadLog(app);
-        s.graphViewed = false;
-        switch (end) {
-        case DownloadEnd::NoConnection:
-            return ReadLogEnd::NoConnection;
-        case DownloadEnd::Stopped:
-            return ReadLogEnd::Stopped;
-        case DownloadEnd::Incomplete:
-            return ReadLogEnd::Incomplete;
-        case DownloadEnd::Complete:
-            break;
-        }
-        return ReadLogEnd::Complete;
-    } catch (const EDataError& e) {
-        app.dialogs.message(e.what());
-        app.controls.setReadLogEnabled(true);
-        app.controls.focusReadLog();
+        listener.downloadStarting(context.announced);
+        line.wait(InstrumentLine::kSettle);
+        end = downloadLog(line, dialogs, listener, context, limits);
+        listener.downloadEnded();
+    } catch (const Dialogue::Refusal& refusal) {
+        if (!refusal.stopped)
+            dialogs.message(refusal.message);
         return ReadLogEnd::Refused;
     }
+    switch (end) {
+    case DownloadEnd::NoConnection:
+        return ReadLogEnd::NoConnection;
+    case DownloadEnd::Stopped:
+        return ReadLogEnd::Stopped;
+    case DownloadEnd::Incomplete:
+        return ReadLogEnd::Incomplete;
+    case DownloadEnd::Complete:
+        break;
+    }
+    return ReadLogEnd::Complete;
 }
 
-void btnEmptyClick(App& app) {
-    ReadLog(app);
+int32_t firstNumber(const std::string& text) {
+    std::string run;
+    for (char c : text) {
+        const bool numberChar = IsNumeric(std::string(1, c));
+        if (numberChar)
+            run.push_back(c);
+        else if (!run.empty())
+            break;
+    }
+    if (run.empty())
+        return -1;
+    return StrToInt(run);
 }

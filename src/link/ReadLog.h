@@ -1,6 +1,13 @@
 #pragma once
 
-class App;
+#include "link/LogDownload.h"
+
+#include <cstdint>
+#include <string>
+
+class IDialogs;
+class InstrumentLine;
+class ReadLogListener;
 
 // How a "Read log" run ended, for front-ends that report it (the window shows it all already).
 enum class ReadLogEnd {
@@ -9,9 +16,15 @@ enum class ReadLogEnd {
     NoConnection, // no answer to the download's wake-up
     Complete,     // the log was read to its end
     Incomplete,   // read to its end, with fewer records than announced; the user was told
-    Stopped,      // a bound stopped a device that kept sending; the records read are kept
+    Stopped,      // a bound or the user stopped the reading; the records read are kept
 };
 
-// The whole "Read log" procedure: question, reset, handshake, log status, identification,
-// layout and download. Port and conversion errors pass through after the buttons are enabled.
-ReadLogEnd ReadLog(App& app);
+// The instrument's side of "Read log": handshake, log status, identification and download, with
+// its boxes. What it learns goes to the listener as it happens. Port and conversion errors pass
+// through. The question before it and the reset of the table are the front-end's.
+ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
+                      const DownloadLimits& limits = {});
+
+// The first run of digits, points and commas as a whole number; -1 when there is none.
+// Throws EConvertError when the run is not a 32-bit whole number.
+int32_t firstNumber(const std::string& text);

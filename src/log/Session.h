@@ -19,6 +19,4 @@ struct Session {
     bool graphViewed = false;
     bool productionMode = false; // "G" or "GRAPH" as the first argument
     QString saveFolder;          // where the last save went, with a closing '/'
-    int32_t rowNo = 0;           // TODO(redesign): local to the download
-    std::string lastReply;       // TODO(redesign): local to each exchange
 };

@@ -1,12 +1,11 @@
 #include "service/StatusReport.h"
 
-#include "app/App.h"
-#include "link/InstrumentLink.h"
+#include "link/InstrumentLine.h"
 #include "text/Cp1252.h"
+#include "text/Dialogs.h"
 #include "text/TextFieldHelpers.h"
 
 namespace {
-constexpr int kPollStepMs = 50;
 // Empty polls in a row that end the report (about 500 ms of silence).
 constexpr int kReportSilencePolls = 10;
 
@@ -24,44 +23,35 @@ std::string StatusDumpMailMessage() {
            kSupportAddress;
 }
 
-void StatusDumpCore::FormActivate(App& app, IStatusDumpView& view) {
+void StatusDumpCore::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view) {
     MailSubject = "Testmail";
     report.clear();
     view.repaintNow();
 
     // No discarding here: the handshake before the window opened left the line clean.
-    SendLine(app.port, "DPS");
+    line.send("DPS");
 
     // Lines collect here and reach the memo in one go, also when a port error ends the
     // collection: line by line would redraw the whole memo for every line.
     std::vector<std::string> lines;
     std::string current;
     size_t received = 0;
-    int idle = 0;
     try {
-        while (idle < kReportSilencePolls) {
-            if (app.port.bytesWaiting() <= 0) {
-                Delay(app.clock, kPollStepMs);
-                ++idle;
-                continue;
-            }
-            // A device that never stops sending ends the report here, as if it had gone
-            // quiet; what it sends beyond stays unread.
-            if (received >= kMaxReplyBytes)
-                break;
-            char byte = 0;
-            app.port.readBytes(&byte, 1);
-            ++received;
-            idle = 0;
-            if (byte == '\n')
-                continue;
-            if (byte == '\r') {
-                lines.push_back(std::move(current));
-                current.clear();
-            } else {
-                current.push_back(byte);
-            }
-        }
+        // A device that never stops sending ends the report at the limit, as if it had gone
+        // quiet; what it sends beyond stays unread.
+        line.poll(
+            InstrumentLine::kPollStep, kReportSilencePolls,
+            [&] { return received >= InstrumentLine::kMaxReplyBytes; },
+            [&](char byte) {
+                ++received;
+                if (byte == '\r') {
+                    lines.push_back(std::move(current));
+                    current.clear();
+                } else if (byte != '\n') {
+                    current.push_back(byte);
+                }
+                return true;
+            });
     } catch (...) {
         report.setLines(std::move(lines));
         throw;
@@ -70,7 +60,7 @@ void StatusDumpCore::FormActivate(App& app, IStatusDumpView& view) {
         lines.push_back(std::move(current));
     report.setLines(std::move(lines));
 
-    app.dialogs.message(StatusDumpMailMessage());
+    dialogs.message(StatusDumpMailMessage());
     view.focusCopyToClip();
 }
 

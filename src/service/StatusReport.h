@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-class App;
+class IDialogs;
+class InstrumentLine;
 
 // The maker's support: where the user is told to mail the report, and the recipient of the
 // mail link. Two different fixed addresses.
@@ -36,7 +37,7 @@ class StatusDumpCore {
 public:
     // One showing of the window: "DPS", the report into the memo until the instrument falls
     // silent, then the message naming the support address.
-    void FormActivate(App& app, IStatusDumpView& view);
+    void fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view);
     // The "mailto:" link for the memo as it stands.
     std::string mailLink() const;
 

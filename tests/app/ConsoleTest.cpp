@@ -49,10 +49,10 @@ TEST(Console, ProgressIsOneLinePerTenPercentOrABarOnATerminal) {
         SCOPED_TRACE(c.text);
         Captured out;
         ConsoleOutput console(out.file, c.terminal);
-        ConsoleControls controls(console);
-        controls.setGaugeMax(c.max);
+        ConsoleView view(console);
+        view.setProgressRange(c.max);
         for (int p : c.positions)
-            controls.setGaugePosition(p);
+            view.setProgress(p);
         console.finishProgress();
         EXPECT_EQ(out.text(), c.text);
     }
@@ -62,13 +62,13 @@ TEST(Console, BoxesAreLinesAndConfirmationsProceed) {
     Captured out;
     ConsoleOutput console(out.file, true);
     ConsoleDialogs dialogs(console);
-    ConsoleControls controls(console);
-    controls.setGaugeMax(10);
-    controls.setGaugePosition(5);
+    ConsoleView view(console);
+    view.setProgressRange(10);
+    view.setProgress(5);
     dialogs.message("Status Code Breakdown: \r\rNo errors");
     EXPECT_TRUE(dialogs.confirmYesNo("Data not saved - continue?"));
     dialogs.error("caf\xE9.");
-    controls.memErrAddLine("Virelon VX40\r\n");
+    view.addMessage("Virelon VX40\r\n");
     EXPECT_EQ(out.text(), "\r[####################                    ] 5 of 10\n"
                           "Status Code Breakdown: \n\nNo errors\n"
                           "Data not saved - continue?\n"

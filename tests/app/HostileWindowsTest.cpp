@@ -5,9 +5,9 @@
 #include "SimRig.h"
 #include "SimSerialLine.h"
 #include "app/App.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "app/widgets/AboutUnit.h"
-#include "app/widgets/Logsave.h"
+#include "app/widgets/MainWindow.h"
 #include "app/widgets/QtDialogs.h"
 #include "text/Clock.h"
 
@@ -130,7 +130,7 @@ TEST(HostileWindows, TheReadCountLabelShowsPlainText) {
     sim::InstrumentSim instrument{sim::Scenario{}};
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    TForm1 form(line, clock, {}, dialogs);
+    MainWindow form(line, clock, {}, dialogs);
     const auto* dataRead = form.findChild<QLabel*>("lblDataRead");
     ASSERT_NE(dataRead, nullptr);
     EXPECT_EQ(dataRead->textFormat(), Qt::PlainText);
@@ -141,7 +141,7 @@ TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
     sim::InstrumentSim instrument{sim::Scenario{}};
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    TForm1 form(line, clock, {}, dialogs);
+    MainWindow form(line, clock, {}, dialogs);
     EXPECT_FALSE(form.windowIcon().isNull());
     TAboutBox about;
     const auto* picture = about.findChild<QLabel*>("ProgramIcon");
@@ -163,7 +163,7 @@ TEST(HostileWindows, ProductionModeLooksAtTheFirstArgumentAsGiven) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.argv.back());
         SimRig rig;
-        FormCreate(rig.app, ArgumentsAsGiven(static_cast<int>(c.argv.size()), c.argv.data()));
+        startMainWindow(rig.app, argumentsAsGiven(static_cast<int>(c.argv.size()), c.argv.data()));
         EXPECT_EQ(rig.app.session.productionMode, c.production);
     }
 }

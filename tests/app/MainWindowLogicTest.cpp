@@ -1,8 +1,9 @@
+#include "app/MainWindowLogic.h"
+
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
-#include "app/Handlers.h"
 #include "link/ComPort.h"
-#include "link/InstrumentLink.h"
+#include "link/InstrumentLine.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ TEST(ResetTable, GivesTheResetLayoutAndState) {
     rig.app.table.setRows(40);
     rig.app.table.setCell(3, 5, "x");
     rig.app.table.setMark(3, 5, CellMark::Red);
-    ResetTable(rig.app);
+    resetLog(rig.app);
     const LogTable& t = rig.app.table;
     ASSERT_EQ(t.cols(), 8);
     ASSERT_EQ(t.rows(), 2);
@@ -25,16 +26,15 @@ TEST(ResetTable, GivesTheResetLayoutAndState) {
         EXPECT_EQ(t.colWidth(c), widths[c]);
         EXPECT_EQ(t.cell(c, 1), "");
     }
-    EXPECT_EQ(rig.controls.tableClientWidth, 404);
     EXPECT_EQ(rig.app.table.widthSum(), 404);
     EXPECT_FALSE(t.isEnabled());
-    EXPECT_FALSE(rig.controls.saveAsEnabled);
+    EXPECT_FALSE(rig.view.saveAsEnabled);
     EXPECT_STREQ(rig.app.session.model->name, "?");
     EXPECT_STREQ(rig.app.session.model->valueName, "Rl");
     EXPECT_EQ(rig.app.session.logCount, 0);
     EXPECT_TRUE(rig.app.session.dataSaved);
     EXPECT_EQ(rig.app.session.serialNo, "4711");
-    EXPECT_EQ(rig.controls.dataRead, "");
+    EXPECT_EQ(rig.view.dataRead, "");
 }
 
 TEST(FormCreate, ProductionModeOnlyFromTheFirstArgument) {
@@ -49,10 +49,10 @@ TEST(FormCreate, ProductionModeOnlyFromTheFirstArgument) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         SimRig rig;
         rig.line.closePort();
-        FormCreate(rig.app, c.args);
+        startMainWindow(rig.app, c.args);
         EXPECT_EQ(rig.app.session.productionMode, c.production);
-        EXPECT_EQ(rig.controls.graphVisible, c.production);
-        EXPECT_FALSE(rig.controls.graphEnabled);
+        EXPECT_EQ(rig.view.graphVisible, c.production);
+        EXPECT_FALSE(rig.view.graphEnabled);
     }
 }
 
@@ -60,36 +60,34 @@ TEST(FormCreate, BusyPortBeepsOnceAndDisablesReadLog) {
     SimRig rig;
     rig.line.closePort();
     rig.line.busyPorts.insert("COM1");
-    FormCreate(rig.app, {});
+    startMainWindow(rig.app, {});
     EXPECT_EQ(rig.dialogs.events,
               (std::vector<std::string>{"beep", "message: Unable to open comport: COM1\n\rPort may "
                                                 "be opened by another application"}));
-    EXPECT_FALSE(rig.controls.readLogEnabled);
-    FormActivate(rig.app);
-    EXPECT_EQ(rig.controls.focus, "PortSelector");
+    EXPECT_FALSE(rig.view.readLogEnabled);
+    activateMainWindow(rig.app);
 
-    ComboBox1Click(rig.app, "COM2");
+    EXPECT_TRUE(choosePort(rig.app, "COM2"));
     EXPECT_TRUE(rig.line.connected());
-    EXPECT_TRUE(rig.controls.readLogEnabled);
-    EXPECT_EQ(rig.controls.focus, "ReadLog");
+    EXPECT_TRUE(rig.view.readLogEnabled);
 
-    ComboBox1Click(rig.app, "COM1");
+    EXPECT_FALSE(choosePort(rig.app, "COM1"));
     EXPECT_FALSE(rig.line.connected());
-    EXPECT_FALSE(rig.controls.readLogEnabled);
+    EXPECT_FALSE(rig.view.readLogEnabled);
     EXPECT_EQ(rig.dialogs.events.back(), "message: Error opning: COM1");
 }
 
 TEST(FormCloseQuery, AsksOnlyWithUnsavedData) {
     SimRig rig;
-    FormActivate(rig.app);
-    EXPECT_TRUE(FormCloseQuery(rig.app));
+    activateMainWindow(rig.app);
+    EXPECT_TRUE(mayCloseMainWindow(rig.app));
     EXPECT_TRUE(rig.dialogs.events.empty());
 
     rig.app.session.dataSaved = false;
     rig.dialogs.yesNoAnswers = {false, true};
-    EXPECT_FALSE(FormCloseQuery(rig.app));
+    EXPECT_FALSE(mayCloseMainWindow(rig.app));
     EXPECT_TRUE(rig.line.connected());
-    EXPECT_TRUE(FormCloseQuery(rig.app));
+    EXPECT_TRUE(mayCloseMainWindow(rig.app));
     EXPECT_FALSE(rig.line.connected());
     EXPECT_EQ(rig.dialogs.events,
               (std::vector<std::string>{"yesno: Data not saved - exit anyway?",

@@ -1,6 +1,6 @@
 #include "SimRig.h"
 #include "app/App.h"
-#include "app/widgets/Logsave.h"
+#include "app/widgets/MainWindow.h"
 #include "log/StatusDecoding.h"
 #include "text/Cp1252.h"
 
@@ -42,7 +42,7 @@ struct Window {
         form.activateOnce();
     }
     SimRig rig;
-    TForm1 form;
+    MainWindow form;
 };
 
 } // namespace
@@ -52,9 +52,9 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     s.model = "RVM600PK";
     s.count = 60;
     Window w(s);
-    QTest::mouseClick(w.form.btnEmpty(), Qt::LeftButton);
+    QTest::mouseClick(w.form.readLogButton(), Qt::LeftButton);
 
-    QTableView* grid = w.form.grdData();
+    QTableView* grid = w.form.table();
     const QAbstractItemModel* model = grid->model();
     ASSERT_EQ(model->rowCount(), 60);
     const QStringList headers = {"#",     "Date / Time", "Rl",     "Qd",
@@ -86,15 +86,15 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     }
     EXPECT_GT(marked, 0);
 
-    EXPECT_EQ(w.form.lblDataRead()->text(), "60 of 60");
-    EXPECT_EQ(w.form.logGauge()->maximum(), 60);
-    EXPECT_EQ(w.form.logGauge()->value(), 60);
-    EXPECT_TRUE(w.form.btnEmpty()->isEnabled());
-    EXPECT_TRUE(w.form.btnSaveAs()->isEnabled());
+    EXPECT_EQ(w.form.progressLabel()->text(), "60 of 60");
+    EXPECT_EQ(w.form.progressBar()->maximum(), 60);
+    EXPECT_EQ(w.form.progressBar()->value(), 60);
+    EXPECT_TRUE(w.form.readLogButton()->isEnabled());
+    EXPECT_TRUE(w.form.saveAsAction()->isEnabled());
     EXPECT_TRUE(grid->isEnabled());
-    EXPECT_FALSE(w.form.btnGraph()->isVisible());
-    EXPECT_TRUE(w.form.memErr()->toPlainText().contains("s/n: 4711"));
-    EXPECT_TRUE(w.form.memErr()->toPlainText().contains("Virelon RVM600PK reflectometer"));
+    EXPECT_FALSE(w.form.graphButton()->isVisible());
+    EXPECT_TRUE(w.form.messages()->toPlainText().contains("s/n: 4711"));
+    EXPECT_TRUE(w.form.messages()->toPlainText().contains("Virelon RVM600PK reflectometer"));
     // The newest rows are in view.
     EXPECT_GT(grid->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(grid->verticalScrollBar()->value(), grid->verticalScrollBar()->maximum());
@@ -110,23 +110,23 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     // Escape on "Data not saved - continue?" keeps the log and sends nothing.
     const size_t sent = w.rig.instrument.received().size();
     BoxAnswer question(Qt::Key_Escape);
-    QTest::mouseClick(w.form.btnEmpty(), Qt::LeftButton);
+    QTest::mouseClick(w.form.readLogButton(), Qt::LeftButton);
     EXPECT_EQ(question.text, "Data not saved - continue?");
     EXPECT_EQ(w.rig.instrument.received().size(), sent);
     EXPECT_EQ(model->rowCount(), 60);
-    EXPECT_EQ(w.form.lblDataRead()->text(), "60 of 60");
+    EXPECT_EQ(w.form.progressLabel()->text(), "60 of 60");
 }
 
 TEST(MainWindow, RefusedReadLogLeavesReadLogEnabledAndFocused) {
     sim::Scenario s;
     s.handshake = "silent";
     Window w(s);
-    w.form.comboBox1()->setFocus();
+    w.form.portSelector()->setFocus();
     BoxAnswer refusal(Qt::Key_Return);
-    w.form.btnEmpty()->click();
+    w.form.readLogButton()->click();
     EXPECT_EQ(refusal.text, "No connection with instrument");
-    EXPECT_TRUE(w.form.btnEmpty()->isEnabled());
-    EXPECT_EQ(w.form.focusWidget(), w.form.btnEmpty());
-    EXPECT_FALSE(w.form.grdData()->isEnabled());
-    EXPECT_EQ(w.form.grdData()->model()->rowCount(), 1);
+    EXPECT_TRUE(w.form.readLogButton()->isEnabled());
+    EXPECT_EQ(w.form.focusWidget(), w.form.readLogButton());
+    EXPECT_FALSE(w.form.table()->isEnabled());
+    EXPECT_EQ(w.form.table()->model()->rowCount(), 1);
 }

@@ -1,11 +1,12 @@
 // The main window on the offscreen platform, wired to the simulated instrument; every box goes
 // to the recording dialogs.
+#include "app/widgets/MainWindow.h"
+
 #include "Fakes.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
 #include "app/App.h"
 #include "app/widgets/AboutUnit.h"
-#include "app/widgets/Logsave.h"
 #include "text/Clock.h"
 
 #include <QAction>
@@ -28,7 +29,7 @@ struct Window {
         : instrument(sim::Scenario{}), line(instrument, clock) {
         for (const QString& port : busy)
             line.busyPorts.insert(port);
-        form = std::make_unique<TForm1>(line, clock, arguments, dialogs);
+        form = std::make_unique<MainWindow>(line, clock, arguments, dialogs);
     }
     // Shows the window and lets its first activation run.
     void show() {
@@ -38,7 +39,7 @@ struct Window {
     }
     QStringList headers() const {
         QStringList texts;
-        const QAbstractItemModel* model = form->grdData()->model();
+        const QAbstractItemModel* model = form->table()->model();
         for (int c = 0; c < model->columnCount(); ++c)
             texts << model->headerData(c, Qt::Horizontal).toString();
         return texts;
@@ -48,7 +49,7 @@ struct Window {
     sim::InstrumentSim instrument;
     SimSerialLine line;
     FakeDialogs dialogs;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 } // namespace
@@ -58,19 +59,19 @@ TEST(MainWindow, ActivationGivesTheResetLayout) {
     w.show();
     EXPECT_EQ(w.headers(),
               (QStringList{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"}));
-    EXPECT_EQ(w.form->grdData()->model()->rowCount(), 1);
-    EXPECT_EQ(w.form->grdData()->viewport()->width(), 404);
-    EXPECT_FALSE(w.form->grdData()->isEnabled());
-    EXPECT_FALSE(w.form->btnSaveAs()->isEnabled());
-    EXPECT_TRUE(w.form->btnEmpty()->isEnabled());
-    EXPECT_EQ(w.form->focusWidget(), w.form->btnEmpty());
-    EXPECT_EQ(w.form->lblDataRead()->text(), QString());
+    EXPECT_EQ(w.form->table()->model()->rowCount(), 1);
+    EXPECT_EQ(w.form->table()->viewport()->width(), 404);
+    EXPECT_FALSE(w.form->table()->isEnabled());
+    EXPECT_FALSE(w.form->saveAsAction()->isEnabled());
+    EXPECT_TRUE(w.form->readLogButton()->isEnabled());
+    EXPECT_EQ(w.form->focusWidget(), w.form->readLogButton());
+    EXPECT_EQ(w.form->progressLabel()->text(), QString());
     EXPECT_TRUE(w.dialogs.events.empty());
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
 
     // A modal window closing again does not reset the table.
     w.form->app().table.setCell(1, 1, "kept");
-    w.form->btnAbout()->trigger();
+    w.form->aboutAction()->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(w.dialogs.events, std::vector<std::string>{"modal: About"});
     EXPECT_EQ(w.form->app().table.cell(1, 1), "kept");
@@ -88,8 +89,8 @@ TEST(MainWindow, GraphButtonOnlyInProductionMode) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         Window w(c.arguments);
         w.show();
-        EXPECT_EQ(w.form->btnGraph()->isVisible(), c.production);
-        EXPECT_FALSE(w.form->btnGraph()->isEnabled());
+        EXPECT_EQ(w.form->graphButton()->isVisible(), c.production);
+        EXPECT_FALSE(w.form->graphButton()->isEnabled());
         EXPECT_EQ(w.form->app().session.productionMode, c.production);
     }
 }
@@ -106,7 +107,7 @@ TEST(MainWindow, ClosingAsksOnlyWithUnsavedData) {
     w.form->app().session.dataSaved = false;
     w.form->app().table.setCell(1, 1, "unsaved");
     w.dialogs.yesNoAnswers = {false, true};
-    w.form->exit1()->trigger();
+    w.form->exitAction()->trigger();
     EXPECT_TRUE(w.form->isVisible());
     EXPECT_TRUE(w.line.connected());
     EXPECT_EQ(w.form->app().table.cell(1, 1), "unsaved");
@@ -123,30 +124,30 @@ TEST(MainWindow, BusyPortAtStartThenAFreeOneChosen) {
               (std::vector<std::string>{"beep", "message: Unable to open comport: COM1\n\rPort may "
                                                 "be opened by another application"}));
     w.show();
-    EXPECT_FALSE(w.form->btnEmpty()->isEnabled());
-    EXPECT_EQ(w.form->focusWidget(), w.form->comboBox1());
+    EXPECT_FALSE(w.form->readLogButton()->isEnabled());
+    EXPECT_EQ(w.form->focusWidget(), w.form->portSelector());
     EXPECT_EQ(w.dialogs.events.size(), 2u);
 
     // Typed letters and digits change nothing.
-    QTest::keyClicks(w.form->comboBox1(), QStringLiteral("COM3 4x"));
-    EXPECT_EQ(w.form->comboBox1()->currentText(), QStringLiteral("COM1"));
+    QTest::keyClicks(w.form->portSelector(), QStringLiteral("COM3 4x"));
+    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("COM1"));
     EXPECT_EQ(w.line.port(), QStringLiteral("COM1"));
     EXPECT_EQ(w.dialogs.events.size(), 2u);
 
     // The next entry, by arrow key, is free.
-    QTest::keyClick(w.form->comboBox1(), Qt::Key_Down);
-    EXPECT_EQ(w.form->comboBox1()->currentText(), QStringLiteral("COM2"));
+    QTest::keyClick(w.form->portSelector(), Qt::Key_Down);
+    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("COM2"));
     EXPECT_EQ(w.line.port(), QStringLiteral("COM2"));
     EXPECT_TRUE(w.line.connected());
-    EXPECT_TRUE(w.form->btnEmpty()->isEnabled());
-    EXPECT_EQ(w.form->focusWidget(), w.form->btnEmpty());
+    EXPECT_TRUE(w.form->readLogButton()->isEnabled());
+    EXPECT_EQ(w.form->focusWidget(), w.form->readLogButton());
     EXPECT_EQ(w.dialogs.events.size(), 2u);
 
     // Back to the busy one: refused, and "Read log" goes off again.
-    w.form->comboBox1()->setFocus();
-    QTest::keyClick(w.form->comboBox1(), Qt::Key_Up);
+    w.form->portSelector()->setFocus();
+    QTest::keyClick(w.form->portSelector(), Qt::Key_Up);
     EXPECT_FALSE(w.line.connected());
-    EXPECT_FALSE(w.form->btnEmpty()->isEnabled());
+    EXPECT_FALSE(w.form->readLogButton()->isEnabled());
     EXPECT_EQ(w.dialogs.events.back(), "message: Error opning: COM1");
 }
 
@@ -155,8 +156,8 @@ TEST(MainWindow, NeverSmallerThanDesignedAndGrowsItsTableAndMemo) {
     w.show();
     QWidget* client = w.form->centralWidget();
     EXPECT_EQ(client->size(), QSize(693, 442));
-    const int tableHeight = w.form->grdData()->height();
-    const QSize memo = w.form->memErr()->size();
+    const int tableHeight = w.form->table()->height();
+    const QSize memo = w.form->messages()->size();
 
     w.form->resize(300, 200);
     QCoreApplication::processEvents();
@@ -165,9 +166,9 @@ TEST(MainWindow, NeverSmallerThanDesignedAndGrowsItsTableAndMemo) {
     w.form->resize(w.form->width() + 100, w.form->height() + 50);
     QCoreApplication::processEvents();
     EXPECT_EQ(client->size(), QSize(793, 492));
-    EXPECT_EQ(w.form->grdData()->height(), tableHeight + 50);
-    EXPECT_EQ(w.form->grdData()->x(), 8);
-    EXPECT_EQ(w.form->memErr()->size(), memo + QSize(100, 50));
+    EXPECT_EQ(w.form->table()->height(), tableHeight + 50);
+    EXPECT_EQ(w.form->table()->x(), 8);
+    EXPECT_EQ(w.form->messages()->size(), memo + QSize(100, 50));
 }
 
 TEST(AboutBox, ShowsVersionAndDateWhenShown) {

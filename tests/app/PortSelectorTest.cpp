@@ -4,7 +4,7 @@
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
 #include "app/App.h"
-#include "app/widgets/Logsave.h"
+#include "app/widgets/MainWindow.h"
 #include "text/Clock.h"
 
 #include <QAbstractItemView>
@@ -29,7 +29,7 @@ struct Window {
     explicit Window(std::vector<PortInfo> reported)
         : instrument(sim::Scenario{}), line(instrument, clock) {
         catalogue.reported = std::move(reported);
-        form = std::make_unique<TForm1>(line, clock, QStringList{}, dialogs);
+        form = std::make_unique<MainWindow>(line, clock, QStringList{}, dialogs);
         form->usePorts(catalogue, &memory, [this] {
             auto searchLine = std::make_unique<FakePortLine>();
             searchLine->kinds = kinds;
@@ -41,8 +41,8 @@ struct Window {
     }
     QStringList entries() const {
         QStringList list;
-        for (int i = 0; i < form->comboBox1()->count(); ++i)
-            list << form->comboBox1()->itemText(i);
+        for (int i = 0; i < form->portSelector()->count(); ++i)
+            list << form->portSelector()->itemText(i);
         return list;
     }
 
@@ -53,7 +53,7 @@ struct Window {
     FakePortCatalogue catalogue;
     FakePortMemory memory;
     std::map<QString, Kind> kinds;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 } // namespace
@@ -61,18 +61,18 @@ struct Window {
 TEST(PortSelector, ListsThePortsAnewEachTimeTheDropDownOpens) {
     Window w({usbAdapter("COM7", "USB-SERIAL CH340")});
     EXPECT_EQ(w.entries(), (QStringList{"COM1", "COM2", "COM3", "COM4", "COM7"}));
-    w.form->comboBox1()->setCurrentIndex(4);
-    emit w.form->comboBox1()->activated(4);
+    w.form->portSelector()->setCurrentIndex(4);
+    emit w.form->portSelector()->activated(4);
     EXPECT_EQ(w.line.port(), QStringLiteral("COM7"));
 
     // COM7 unplugged, another adapter plugged in: the port in use stays shown until changed.
     w.catalogue.reported = {usbAdapter("ttyUSB0", "FT232R USB UART")};
     const int scans = w.catalogue.scans;
-    w.form->comboBox1()->showPopup();
+    w.form->portSelector()->showPopup();
     EXPECT_EQ(w.catalogue.scans, scans + 1);
     EXPECT_EQ(w.entries(), (QStringList{"COM1", "COM2", "COM3", "COM4", "ttyUSB0", "COM7"}));
-    EXPECT_EQ(w.form->comboBox1()->currentText(), QStringLiteral("COM7"));
-    w.form->comboBox1()->hidePopup();
+    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("COM7"));
+    w.form->portSelector()->hidePopup();
     EXPECT_TRUE(w.dialogs.events.empty());
 }
 
@@ -116,19 +116,19 @@ TEST(PortSelector, ScreenshotOfTheOpenDropDownWithUsbAdapters) {
 TEST(PortSelector, FindInstrumentSelectsAndRemembersTheFirstPortThatAnswers) {
     Window w({usbAdapter("ttyUSB9", "gone"), usbAdapter("ttyUSB0", "FT232R USB UART")});
     w.kinds = {{"COM1", Kind::Silent}, {"COM2", Kind::Busy}, {"ttyUSB0", Kind::Answers}};
-    w.form->btnFind()->trigger();
-    EXPECT_EQ(w.form->comboBox1()->currentText(), QStringLiteral("ttyUSB0"));
+    w.form->findAction()->trigger();
+    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("ttyUSB0"));
     EXPECT_EQ(w.line.port(), QStringLiteral("ttyUSB0"));
     EXPECT_TRUE(w.line.connected());
-    EXPECT_TRUE(w.form->btnEmpty()->isEnabled());
+    EXPECT_TRUE(w.form->readLogButton()->isEnabled());
     EXPECT_EQ(w.memory.stored, std::vector<QString>{"ttyUSB0"});
     EXPECT_TRUE(w.dialogs.events.empty());
 
     // Nothing answers: the user is told, the port stays as it was.
     w.kinds = {{"ttyUSB0", Kind::Silent}};
-    w.form->btnFind()->trigger();
+    w.form->findAction()->trigger();
     EXPECT_EQ(w.dialogs.events, std::vector<std::string>{"message: No instrument found"});
-    EXPECT_EQ(w.form->comboBox1()->currentText(), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("ttyUSB0"));
     EXPECT_TRUE(w.line.connected());
     EXPECT_EQ(w.memory.stored.size(), 1u);
 }
@@ -156,7 +156,7 @@ TEST(PortSelector, StopEndsTheSearchWithoutABox) {
         }
         release = true;
     });
-    w.form->btnFind()->trigger();
+    w.form->findAction()->trigger();
     EXPECT_TRUE(stopShown);
     EXPECT_TRUE(w.dialogs.events.empty());
     EXPECT_TRUE(w.memory.stored.empty());

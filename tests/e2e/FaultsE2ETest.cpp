@@ -5,7 +5,7 @@
 #include "SimProcess.h"
 #include "app/App.h"
 #include "app/HandlerGuard.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "link/ComPort.h"
 #include "link/ReadLog.h"
 #include "service/StatusReport.h"
@@ -33,15 +33,15 @@ struct PortRig {
           link(dir.filePath(QStringLiteral("COM1"))),
           sim(std::make_unique<SimProcess>(
               QStringList{"--link", link, "--scenario", writeScenario(dir, json)})),
-          app(port, clock, dialogs, controls) {
+          app(port, clock, dialogs, view) {
         port.setDevicePath(link);
-        FormCreate(app, {});
-        FormActivate(app);
+        startMainWindow(app, {});
+        activateMainWindow(app);
     }
     // "Read log" as the button runs it; Declined also stands for an error that passed through.
     ReadLogEnd readLog() {
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(dialogs, [&] { end = ReadLog(app); });
+        RunGuarded(dialogs, [&] { end = ::readLog(app); });
         return end;
     }
     QByteArray json;
@@ -51,7 +51,7 @@ struct PortRig {
     TComPort port;
     SystemClock clock;
     FakeDialogs dialogs;
-    FakeControls controls;
+    FakeView view;
     App app;
 };
 
@@ -109,8 +109,8 @@ void expectKept(PortRig& rig, const Lines& rows, const Lines& events, bool table
     EXPECT_EQ(rowTexts(rig.app.table), rows);
     EXPECT_EQ(rig.app.table.isEnabled(), tableEnabled);
     EXPECT_FALSE(rig.app.session.dataSaved);
-    EXPECT_TRUE(rig.controls.readLogEnabled);
-    EXPECT_TRUE(rig.controls.graphEnabled);
+    EXPECT_TRUE(rig.view.readLogEnabled);
+    EXPECT_TRUE(rig.view.graphEnabled);
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
 }
 
@@ -132,14 +132,13 @@ Cases lineCutMidStream() {
             const std::string incomplete = "Log incomplete: 39 of 100 records read";
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Incomplete);
             expectKept(rig, recordRows(records, 39), {"message: " + incomplete}, true);
-            EXPECT_EQ(rig.controls.memErr, (Lines{kIdent, "s/n: 4711", incomplete}));
-            EXPECT_EQ(rig.controls.dataRead, "39 of 100");
+            EXPECT_EQ(rig.view.memErr, (Lines{kIdent, "s/n: 4711", incomplete}));
+            EXPECT_EQ(rig.view.dataRead, "39 of 100");
             // The instrument stays silent: the next run asks, then says so.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Refused);
             EXPECT_EQ(rig.dialogs.events,
                       (Lines{"message: " + incomplete, kNotSaved, kNoConnection}));
-            EXPECT_TRUE(rig.controls.readLogEnabled);
-            EXPECT_EQ(rig.controls.focus, "ReadLog");
+            EXPECT_TRUE(rig.view.readLogEnabled);
         },
         [=] {
             SCOPED_TRACE("pulled adapter");
@@ -147,20 +146,20 @@ Cases lineCutMidStream() {
             const std::string gone = "error: ClearCommError function failed (win error code: 5)";
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Declined);
             expectKept(rig, recordRows(records, 39), {gone}, false);
-            EXPECT_EQ(rig.controls.dataRead, "39 of 100");
+            EXPECT_EQ(rig.view.dataRead, "39 of 100");
             // Without the adapter the next run fails at its first command, records dropped
             // only after the question.
             rig.readLog();
             EXPECT_EQ(
                 rig.dialogs.events,
                 (Lines{gone, kNotSaved, "error: WriteFile function failed (win error code: 5)"}));
-            EXPECT_TRUE(rig.controls.readLogEnabled);
+            EXPECT_TRUE(rig.view.readLogEnabled);
             // Plugged in again and chosen again in the selector, the log is read whole.
             rig.sim.reset();
             rig.sim = std::make_unique<SimProcess>(
                 QStringList{"--link", rig.link, "--scenario",
                             writeScenario(rig.dir, R"({"count": 100, "paced": false})")});
-            ComboBox1Click(rig.app, QStringLiteral("COM1"));
+            choosePort(rig.app, QStringLiteral("COM1"));
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             EXPECT_EQ(rig.dialogs.events.size(), 3u);
             EXPECT_EQ(rowTexts(rig.app.table), recordRows(records, 100));
@@ -180,25 +179,25 @@ Cases deviceThatNeverStopsSending() {
             expectKept(rig,
                        withEmptyRows(recordRows(sim::generateRecords("RVM600", 20, 1), 20), 1000),
                        {}, true);
-            EXPECT_EQ(rig.controls.memErr, (Lines{kIdent, "s/n: 4711", stopped}));
-            EXPECT_EQ(rig.controls.dataRead, "21 of 20");
+            EXPECT_EQ(rig.view.memErr, (Lines{kIdent, "s/n: 4711", stopped}));
+            EXPECT_EQ(rig.view.dataRead, "21 of 20");
             // Still talking, it cannot answer the handshake: the next run ends too.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Refused);
             EXPECT_EQ(rig.dialogs.events, (Lines{kNotSaved, kNoConnection}));
-            EXPECT_TRUE(rig.controls.readLogEnabled);
+            EXPECT_TRUE(rig.view.readLogEnabled);
         },
         [=] {
             SCOPED_TRACE("one line without end after the log");
             PortRig rig({{"count", 5}, {"endless", true}, {"endlessText", "x"}, {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Stopped);
             expectKept(rig, recordRows(sim::generateRecords("RVM600", 5, 1), 5), {}, true);
-            EXPECT_EQ(rig.controls.memErr,
+            EXPECT_EQ(rig.view.memErr,
                       (Lines{kIdent, "s/n: 4711",
                              "Log reading stopped: a line longer than 65535 bytes"}));
             // The handshake's reply line stops growing too.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Refused);
             EXPECT_EQ(rig.dialogs.events, (Lines{kNotSaved, kNoConnection}));
-            EXPECT_TRUE(rig.controls.readLogEnabled);
+            EXPECT_TRUE(rig.view.readLogEnabled);
         },
         [=] {
             SCOPED_TRACE("logdump-cli reading twice in one process");
@@ -230,9 +229,9 @@ Cases deviceThatNeverStopsSending() {
             // it is read whole.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(sim::generateRecords("RVM600", 30, 1), 30), {}, true);
-            ASSERT_EQ(rig.controls.memErr.size(), 3u);
-            EXPECT_EQ(rig.controls.memErr[0], "Instrument reply cut at 65535 bytes");
-            EXPECT_EQ(rig.controls.memErr[1], kIdent + noise(65535 - kIdent.size()));
+            ASSERT_EQ(rig.view.memErr.size(), 3u);
+            EXPECT_EQ(rig.view.memErr[0], "Instrument reply cut at 65535 bytes");
+            EXPECT_EQ(rig.view.memErr[1], kIdent + noise(65535 - kIdent.size()));
             EXPECT_STREQ(rig.app.session.model->name, "RVM600");
         },
         [=] {
@@ -249,9 +248,9 @@ Cases deviceThatNeverStopsSending() {
                 int focused = 0;
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
-                RunGuarded(rig.dialogs, [&] { core.FormActivate(rig.app, view); });
+                RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
             };
-            RunGuarded(rig.dialogs, [&] { btnStDumpClick(rig.app); });
+            RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
             EXPECT_EQ(rig.dialogs.events,
                       (Lines{std::string("okcancel: ") + kStatusDumpQuestion, "modal: StatusDump",
                              "message: " + StatusDumpMailMessage()}));
@@ -310,8 +309,8 @@ Cases noiseAndDisagreeingReplies() {
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             // Two lines of noise after each record (it holds a CR): each adds an empty row.
             expectKept(rig, withEmptyRows(recordRows(records, 100), 200), {}, true);
-            EXPECT_EQ(rig.controls.dataRead, "101 of 100");
-            EXPECT_EQ(rig.controls.memErr, (Lines{kIdent, "s/n: 4711"}));
+            EXPECT_EQ(rig.view.dataRead, "101 of 100");
+            EXPECT_EQ(rig.view.memErr, (Lines{kIdent, "s/n: 4711"}));
         },
         [=] {
             SCOPED_TRACE("XON and XOFF in the stream and the report");
@@ -330,9 +329,9 @@ Cases noiseAndDisagreeingReplies() {
                 void focusCopyToClip() override {}
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
-                RunGuarded(rig.dialogs, [&] { core.FormActivate(rig.app, view); });
+                RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
             };
-            RunGuarded(rig.dialogs, [&] { btnStDumpClick(rig.app); });
+            RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
             // The terminal's flow control takes them out of what the program receives.
             EXPECT_EQ(core.report.lines(), (Lines{"Battery: 6.1 V", "Lamp hours: 1234"}));
         },
@@ -367,18 +366,18 @@ Cases noiseAndDisagreeingReplies() {
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Incomplete);
             expectKept(rig, recordRows(records, 100),
                        {"message: Log incomplete: 100 of 250 records read"}, true);
-            EXPECT_EQ(rig.controls.dataRead, "100 of 250");
-            EXPECT_EQ(rig.controls.gaugeMax, 250);
-            EXPECT_EQ(rig.controls.gaugePosition, 100);
+            EXPECT_EQ(rig.view.dataRead, "100 of 250");
+            EXPECT_EQ(rig.view.gaugeMax, 250);
+            EXPECT_EQ(rig.view.gaugePosition, 100);
         },
         [=] {
             SCOPED_TRACE("fewer records announced than sent");
             PortRig rig({{"count", 100}, {"lsCount", 40}, {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(records, 100), {}, true);
-            EXPECT_EQ(rig.controls.dataRead, "100 of 40");
-            EXPECT_EQ(rig.controls.gaugeMax, 40);
-            EXPECT_EQ(rig.controls.gaugePosition, 100);
+            EXPECT_EQ(rig.view.dataRead, "100 of 40");
+            EXPECT_EQ(rig.view.gaugeMax, 40);
+            EXPECT_EQ(rig.view.gaugePosition, 100);
         },
         [=] {
             SCOPED_TRACE("a status of letters in record 5 of 100");
@@ -390,8 +389,8 @@ Cases noiseAndDisagreeingReplies() {
             expectKept(rig, all, {}, true);
             EXPECT_EQ(rig.app.table.mark(2, 5), CellMark::Normal);
             EXPECT_EQ(rig.app.table.mark(3, 5), CellMark::Normal);
-            EXPECT_EQ(rig.controls.dataRead, "100 of 100");
-            EXPECT_EQ(rig.controls.memErr,
+            EXPECT_EQ(rig.view.dataRead, "100 of 100");
+            EXPECT_EQ(rig.view.memErr,
                       (Lines{kIdent, "s/n: 4711", "Record 5: status 'OK' is not a number"}));
             // Reading again gives the same log.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);

@@ -2,7 +2,7 @@
 #include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "link/ComPort.h"
-#include "link/InstrumentLink.h"
+#include "link/InstrumentLine.h"
 #include "text/Clock.h"
 
 #include <QFile>
@@ -62,18 +62,16 @@ TEST(PortEndToEnd, TalksLinesWithTheInstrument) {
     port.openPort(); // already open: nothing happens
     EXPECT_EQ(port.writeText(""), 0);
 
-    std::string reply;
-    SendLine(port, "");
-    ReadLine(port, clock, 10, reply);
-    EXPECT_EQ(reply, "?");
+    InstrumentLine line(port, clock);
+    line.send("");
+    EXPECT_EQ(line.readLine().text, "?");
 
     // Every byte arrives, NUL included.
-    SendLine(port, "DPS");
-    ReadRaw(port, clock, 10, reply);
-    EXPECT_EQ(reply, std::string("ab\0cd\r\nef\r\n", 11));
+    line.send("DPS");
+    EXPECT_EQ(line.readUntilSilence().text, std::string("ab\0cd\r\nef\r\n", 11));
 
     // Discarding empties the input until new bytes come.
-    SendLine(port, "DPS");
+    line.send("DPS");
     ASSERT_EQ(waitForBytes(port, 11), 11);
     port.discardBuffers(true, true);
     EXPECT_EQ(port.bytesWaiting(), 0);
@@ -85,9 +83,8 @@ TEST(PortEndToEnd, TalksLinesWithTheInstrument) {
     port.closePort();
     EXPECT_FALSE(port.connected());
     port.openPort();
-    SendLine(port, "");
-    ReadLine(port, clock, 10, reply);
-    EXPECT_EQ(reply, "?");
+    line.send("");
+    EXPECT_EQ(line.readLine().text, "?");
     port.closePort();
 
     EXPECT_EQ(sim.stop(), 0);
@@ -114,11 +111,10 @@ TEST(PortEndToEnd, ALogLongerThanTheReceiveQueueArrivesWhole) {
     SystemClock clock;
     port.setDevicePath(link);
     port.openPort();
-    SendLine(port, "LE");
+    InstrumentLine line(port, clock);
+    line.send("LE");
     // The whole stream lands at once; the port takes it in queue-sized portions.
-    std::string stream;
-    ReadRaw(port, clock, 10, stream);
-    EXPECT_EQ(stream, same.logStream());
+    EXPECT_EQ(line.readUntilSilence().text, same.logStream());
 }
 
 TEST(PortEndToEnd, MissingDeviceFailsUntilItAppears) {
@@ -166,7 +162,7 @@ TEST(PortEndToEnd, PulledCableFailsTheNextPoll) {
     TComPort port;
     port.setDevicePath(link);
     port.openPort();
-    SendLine(port, "LE");
+    port.writeText("LE\r\n");
     int messageNo = 0;
     std::string text;
     int received = 0;

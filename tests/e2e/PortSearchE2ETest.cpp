@@ -4,7 +4,7 @@
 #include "Fakes.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "app/widgets/Logsave.h"
+#include "app/widgets/MainWindow.h"
 #include "link/ComPort.h"
 #include "text/Clock.h"
 
@@ -128,10 +128,10 @@ TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
     TComPort port;
     SystemClock clock;
     {
-        TForm1 form(port, clock, {}, dialogs);
+        MainWindow form(port, clock, {}, dialogs);
         form.usePorts(catalogue, &memory, [] { return std::make_unique<TComPort>(); });
-        form.btnFind()->trigger();
-        EXPECT_EQ(form.comboBox1()->currentText(), instrument);
+        form.findAction()->trigger();
+        EXPECT_EQ(form.portSelector()->currentText(), instrument);
         EXPECT_TRUE(port.connected());
         EXPECT_EQ(port.port(), instrument);
         EXPECT_EQ(memory.stored, std::vector<QString>{instrument});

@@ -2,7 +2,7 @@
 #include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "link/ComPort.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
@@ -111,11 +111,11 @@ TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
     port.setPort(QStringLiteral("COM2"));
     SystemClock clock;
     FakeDialogs dialogs;
-    FakeControls controls;
-    App app(port, clock, dialogs, controls);
-    FormCreate(app, {});
-    FormActivate(app);
-    EXPECT_EQ(ReadLog(app), ReadLogEnd::Complete);
+    FakeView view;
+    App app(port, clock, dialogs, view);
+    startMainWindow(app, {});
+    activateMainWindow(app);
+    EXPECT_EQ(readLog(app), ReadLogEnd::Complete);
     qunsetenv("LOGDUMP_COM2");
     EXPECT_TRUE(dialogs.events.empty());
     EXPECT_STREQ(app.session.model->name, "RVM600P");
@@ -127,7 +127,7 @@ TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
             row += app.table.cell(c, r) + (c < 5 ? "\t" : "");
         ASSERT_EQ(row, std::to_string(r) + "\t" + records[static_cast<size_t>(r - 1)]) << r;
     }
-    EXPECT_EQ(controls.dataRead, "200 of 200");
+    EXPECT_EQ(view.dataRead, "200 of 200");
     EXPECT_TRUE(app.table.isEnabled());
     EXPECT_FALSE(app.session.dataSaved);
 }

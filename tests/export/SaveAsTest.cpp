@@ -2,7 +2,8 @@
 
 #include "ExportFixtures.h"
 #include "SimRig.h"
-#include "link/InstrumentLink.h"
+#include "app/MainWindowLogic.h"
+#include "link/InstrumentLine.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -149,6 +150,6 @@ TEST(SaveAsDialog, TheFilterEntryDecidesTheFormatNotTheName) {
 TEST(SaveAsDialog, ReadLogForgetsTheStatisticsOfTheEarlierLog) {
     SimRig rig;
     rig.app.statistics.setLines({"Rl statistics:", "  Rl Dev: 0.8%"});
-    ResetTable(rig.app);
+    resetLog(rig.app);
     EXPECT_TRUE(rig.app.statistics.empty());
 }

@@ -1,6 +1,6 @@
 #include "GraphTestSupport.h"
 #include "SimRig.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "graph/widgets/LogGraph.h"
 
 #include <QApplication>
@@ -71,7 +71,7 @@ TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
         SCOPED_TRACE(std::to_string(c.records) + " / " + std::to_string(c.emptyRows));
         WindowRig w;
         loadTable(w.rig.app, "RVM600", records(c.records), c.emptyRows);
-        btnGraphClick(w.rig.app);
+        openGraph(w.rig.app);
         EXPECT_EQ(w.rig.app.session.graphViewed, c.opens);
         EXPECT_EQ(w.rig.dialogs.events,
                   c.opens ? std::vector<std::string>{"modal: Graph"} : std::vector<std::string>{});

@@ -2,8 +2,8 @@
 #include "FakePorts.h"
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
-#include "app/Handlers.h"
-#include "link/InstrumentLink.h"
+#include "app/MainWindowLogic.h"
+#include "link/InstrumentLine.h"
 #include "link/PortSearch.h"
 #include "link/ReadLog.h"
 
@@ -136,9 +136,9 @@ TEST(PortMemory, AnAnsweredHandshakeIsRememberedARefusedOneIsNot) {
         FakePortMemory memory;
         rig.app.portMemory = &memory;
         rig.line.setPort(QStringLiteral("COM3"));
-        EXPECT_EQ(ReadLog(rig.app), ReadLogEnd::Complete);
+        EXPECT_EQ(readLog(rig.app), ReadLogEnd::Complete);
         EXPECT_EQ(memory.stored, std::vector<QString>{"COM3"});
-        btnStDumpClick(rig.app);
+        requestStatusDump(rig.app);
         EXPECT_EQ(memory.stored, (std::vector<QString>{"COM3", "COM3"}));
     }
     sim::Scenario silent;
@@ -146,8 +146,8 @@ TEST(PortMemory, AnAnsweredHandshakeIsRememberedARefusedOneIsNot) {
     SimRig rig(silent);
     FakePortMemory memory;
     rig.app.portMemory = &memory;
-    EXPECT_EQ(ReadLog(rig.app), ReadLogEnd::Refused);
-    RunGuarded(rig.dialogs, [&] { btnStDumpClick(rig.app); });
+    EXPECT_EQ(readLog(rig.app), ReadLogEnd::Refused);
+    RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
     EXPECT_TRUE(memory.stored.empty());
 }
 
@@ -216,9 +216,9 @@ TEST(FindInstrument, TheWindowTakesUpTheFoundPortOrTellsThatThereIsNone) {
         SimRig rig;
         FakePortMemory memory;
         rig.app.portMemory = &memory;
-        EXPECT_TRUE(BeginPortSearch(rig.app));
+        EXPECT_TRUE(beginPortSearch(rig.app));
         EXPECT_FALSE(rig.line.connected());
-        EndPortSearch(rig.app, QStringLiteral("COM7"), false, true);
+        endPortSearch(rig.app, QStringLiteral("COM7"), false, true);
         EXPECT_TRUE(rig.line.connected());
         EXPECT_EQ(rig.line.port(), QStringLiteral("COM7"));
         EXPECT_EQ(memory.stored, std::vector<QString>{"COM7"});
@@ -251,13 +251,13 @@ TEST(FindInstrument, TheWindowTakesUpTheFoundPortOrTellsThatThereIsNone) {
         rig.app.portMemory = &memory;
         if (!c.wasOpen)
             rig.line.closePort();
-        BeginPortSearch(rig.app);
+        beginPortSearch(rig.app);
         if (c.busyNow)
             rig.line.busyPorts.insert(QStringLiteral("COM1"));
-        EndPortSearch(rig.app, std::nullopt, c.stopped, c.wasOpen);
+        endPortSearch(rig.app, std::nullopt, c.stopped, c.wasOpen);
         EXPECT_EQ(rig.dialogs.events, c.events);
         EXPECT_EQ(rig.line.connected(), c.connected);
-        EXPECT_EQ(rig.controls.readLogEnabled, c.readLogEnabled);
+        EXPECT_EQ(rig.view.readLogEnabled, c.readLogEnabled);
         EXPECT_TRUE(memory.stored.empty());
     }
 }

@@ -2,8 +2,8 @@
 
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
-#include "app/Handlers.h"
-#include "link/InstrumentLink.h"
+#include "app/MainWindowLogic.h"
+#include "link/InstrumentLine.h"
 
 #include <QAbstractItemModelTester>
 #include <gtest/gtest.h>
@@ -22,13 +22,13 @@ sim::Scenario scenario(const std::string& model = "RVM600", int count = 25) {
 // A rig after the main window's activation, with "Read log" clicked once through the guard.
 struct ReadRun {
     explicit ReadRun(sim::Scenario s, bool run = true) : rig(std::move(s)) {
-        FormActivate(rig.app);
+        activateMainWindow(rig.app);
         rig.app.session.graphViewed = true;
         if (run)
             click();
     }
     void click() {
-        RunGuarded(rig.app.dialogs, [&] { end = ReadLog(rig.app); });
+        RunGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
     }
     Lines commands() const {
         Lines c;
@@ -101,22 +101,19 @@ TEST(ReadLog, ReadsEveryModelIntoItsLayout) {
         EXPECT_EQ(app.session.logCount, 40);
         EXPECT_EQ(app.session.serialLine, "s/n: 4711");
         EXPECT_EQ(app.session.serialNo, "4711");
-        EXPECT_EQ(run.rig.controls.memErr, (Lines{app.session.identLine, "s/n: 4711"}));
-        EXPECT_EQ(run.rig.controls.dataRead, "40 of 40");
-        EXPECT_EQ(run.rig.controls.dataReadRepaints,
-                  (Lines{"10 of 40", "20 of 40", "30 of 40", "40 of 40"}));
-        EXPECT_EQ(run.rig.controls.gaugeMax, 40);
-        EXPECT_EQ(run.rig.controls.gaugePosition, 40);
+        EXPECT_EQ(run.rig.view.memErr, (Lines{app.session.identLine, "s/n: 4711"}));
+        EXPECT_EQ(run.rig.view.dataRead, "40 of 40");
+        EXPECT_EQ(run.rig.view.gaugeMax, 40);
+        EXPECT_EQ(run.rig.view.gaugePosition, 40);
         EXPECT_TRUE(app.table.isEnabled());
         EXPECT_FALSE(app.session.dataSaved);
         EXPECT_FALSE(app.session.graphViewed);
-        EXPECT_TRUE(run.rig.controls.readLogEnabled);
-        EXPECT_TRUE(run.rig.controls.graphEnabled);
-        EXPECT_TRUE(run.rig.controls.saveAsEnabled);
-        EXPECT_EQ(run.rig.controls.tableClientWidth, c.cols == 8 ? 404 : 319);
+        EXPECT_TRUE(run.rig.view.readLogEnabled);
+        EXPECT_TRUE(run.rig.view.graphEnabled);
+        EXPECT_TRUE(run.rig.view.saveAsEnabled);
+        EXPECT_EQ(app.table.widthSum(), c.cols == 8 ? 404 : 319);
         EXPECT_EQ(run.rig.dialogs.busyDepth, 0);
         EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 1);
-        EXPECT_GT(run.rig.controls.scrolledToEnd, 0);
     }
 }
 
@@ -249,14 +246,12 @@ TEST(ReadLog, OutcomesOfTheDialogue) {
         sim::Scenario s = scenario();
         c.setup(s);
         ReadRun run(s, false);
-        run.rig.controls.focus.clear();
         run.click();
         const App& app = run.rig.app;
         EXPECT_EQ(run.rig.dialogs.events, c.events);
         EXPECT_EQ(run.end, c.end);
         EXPECT_EQ(app.session.logCount, c.logCount);
-        EXPECT_EQ(run.rig.controls.memErr, c.memErr);
-        EXPECT_EQ(run.rig.controls.focus, c.focus);
+        EXPECT_EQ(run.rig.view.memErr, c.memErr);
         EXPECT_EQ(run.headers(), kResetHeaders);
         EXPECT_EQ(app.table.rows(), 2);
         EXPECT_STREQ(app.session.model->name, "?");
@@ -264,9 +259,9 @@ TEST(ReadLog, OutcomesOfTheDialogue) {
         EXPECT_TRUE(app.session.dataSaved);
         EXPECT_TRUE(app.session.graphViewed);
         EXPECT_FALSE(app.table.isEnabled());
-        EXPECT_TRUE(run.rig.controls.readLogEnabled);
-        EXPECT_FALSE(run.rig.controls.graphEnabled);
-        EXPECT_FALSE(run.rig.controls.saveAsEnabled);
+        EXPECT_TRUE(run.rig.view.readLogEnabled);
+        EXPECT_FALSE(run.rig.view.graphEnabled);
+        EXPECT_FALSE(run.rig.view.saveAsEnabled);
     }
 }
 
@@ -359,7 +354,7 @@ TEST(ReadLog, WithoutIdentificationKeepsTheResetLayoutAndStillDownloads) {
         EXPECT_EQ(run.headers(), kResetHeaders);
         EXPECT_STREQ(app.session.model->name, "?");
         EXPECT_EQ(app.session.identLine, "");
-        EXPECT_EQ(run.rig.controls.tableClientWidth, 404);
+        EXPECT_EQ(app.table.widthSum(), 404);
         ASSERT_EQ(app.table.rows(), 6);
         // Single-value records in the eight-column table: placed by their kind, never marked.
         const auto& records = run.rig.instrument.scenario().records;
@@ -383,13 +378,13 @@ TEST(ReadLog, NoAnswerToTheWakeUpLeavesTheLaidOutTableEmpty) {
     EXPECT_EQ(run.end, ReadLogEnd::NoConnection);
     EXPECT_EQ(app.table.cols(), 6);
     EXPECT_EQ(app.table.rows(), 2);
-    EXPECT_FALSE(run.rig.controls.saveAsEnabled);
+    EXPECT_FALSE(run.rig.view.saveAsEnabled);
     EXPECT_FALSE(app.table.isEnabled());
     EXPECT_TRUE(app.session.dataSaved);
     EXPECT_FALSE(app.session.graphViewed);
     EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 0);
-    EXPECT_TRUE(run.rig.controls.readLogEnabled);
-    EXPECT_EQ(run.rig.controls.gaugeMax, 25);
+    EXPECT_TRUE(run.rig.view.readLogEnabled);
+    EXPECT_EQ(run.rig.view.gaugeMax, 25);
 }
 
 TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
@@ -401,7 +396,7 @@ TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
 
     // No, and a box closed without an answer, keep everything and send nothing.
     run.rig.dialogs.yesNoAnswers = {false};
-    run.rig.controls.readLogEnabled = true;
+    run.rig.view.readLogEnabled = true;
     run.click();
     EXPECT_EQ(run.end, ReadLogEnd::Declined);
     EXPECT_EQ(run.rig.dialogs.events, Lines{"yesno: Data not saved - continue?"});
@@ -429,7 +424,7 @@ TEST(ReadLog, GraphOnlyWithMoreThanOneRecordRow) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);
         ReadRun run(scenario("RVM600", c.count));
-        EXPECT_EQ(run.rig.controls.graphEnabled, c.graph);
+        EXPECT_EQ(run.rig.view.graphEnabled, c.graph);
     }
 }
 

@@ -1,8 +1,8 @@
 #include "log/LogLayout.h"
 
 #include "SimRig.h"
-#include "app/Handlers.h"
-#include "link/InstrumentLink.h"
+#include "app/MainWindowLogic.h"
+#include "link/InstrumentLine.h"
 #include "log/LogRecord.h"
 #include "log/StatusDecoding.h"
 
@@ -12,9 +12,9 @@ namespace {
 
 struct LaidOut {
     explicit LaidOut(const std::string& model) {
-        ResetTable(rig.app);
+        resetLog(rig.app);
         rig.app.session.model = &modelNamed(model);
-        LayoutTable(rig.app);
+        rig.layoutTable();
     }
     SimRig rig;
 };
@@ -34,12 +34,12 @@ std::vector<int> widths(const LogTable& t) {
 }
 
 // Writes one record into row 1 as the download does.
-void writeSingle(App& app, const std::string& stat) {
-    WriteRecordRow(app, 1, {false, "12.03.2005", "10:15:00", "512", "", stat, "", "7", "31"});
+void writeSingle(SimRig& rig, const std::string& stat) {
+    rig.updater.record(1, {false, "12.03.2005", "10:15:00", "512", "", stat, "", "7", "31"});
 }
 
-void writeCombined(App& app, const std::string& rStat, const std::string& qStat) {
-    WriteRecordRow(app, 1, {true, "12.03.2005", "10:15:00", "300", "150", rStat, qStat, "S1", "2"});
+void writeCombined(SimRig& rig, const std::string& rStat, const std::string& qStat) {
+    rig.updater.record(1, {true, "12.03.2005", "10:15:00", "300", "150", rStat, qStat, "S1", "2"});
 }
 
 std::vector<CellMark> marks(const LogTable& t, int row) {
@@ -55,7 +55,7 @@ constexpr CellMark R = CellMark::Red;
 
 } // namespace
 
-TEST(LayoutTable, FitsColumnsAndWidthToTheModel) {
+TEST(TableLayout, FitsColumnsAndWidthToTheModel) {
     using H = std::vector<std::string>;
     struct Case {
         const char* model;
@@ -90,15 +90,14 @@ TEST(LayoutTable, FitsColumnsAndWidthToTheModel) {
         EXPECT_EQ(headers(t.rig.app.table), c.headers);
         EXPECT_EQ(widths(t.rig.app.table), c.widths);
         EXPECT_EQ(t.rig.app.table.widthSum(), c.width);
-        EXPECT_EQ(t.rig.controls.tableClientWidth, c.width);
         // A reset after a six-column layout gives the full reset layout back.
-        ResetTable(t.rig.app);
-        EXPECT_EQ(t.rig.controls.tableClientWidth, 404);
+        resetLog(t.rig.app);
+        EXPECT_EQ(t.rig.app.table.widthSum(), 404);
         EXPECT_EQ(widths(t.rig.app.table), (std::vector<int>{30, 112, 35, 35, 37, 37, 68, 50}));
     }
 }
 
-TEST(WriteRecordRow, MarksSingleValueRecordsByModel) {
+TEST(RecordRow, MarksSingleValueRecordsByModel) {
     struct Case {
         const char* model;
         const char* stat;
@@ -114,7 +113,7 @@ TEST(WriteRecordRow, MarksSingleValueRecordsByModel) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " / " + c.stat);
         LaidOut t(c.model);
-        writeSingle(t.rig.app, c.stat);
+        writeSingle(t.rig, c.stat);
         const LogTable& table = t.rig.app.table;
         EXPECT_EQ(table.cell(0, 1), "1");
         EXPECT_EQ(table.cell(1, 1), "12.03.2005 10:15:00");
@@ -128,7 +127,7 @@ TEST(WriteRecordRow, MarksSingleValueRecordsByModel) {
     }
 }
 
-TEST(WriteRecordRow, MarksTheTwoValuesOfACombinedRecordApart) {
+TEST(RecordRow, MarksTheTwoValuesOfACombinedRecordApart) {
     struct Case {
         const char* rStat;
         const char* qStat;
@@ -141,7 +140,7 @@ TEST(WriteRecordRow, MarksTheTwoValuesOfACombinedRecordApart) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.rStat) + " / " + c.qStat);
         LaidOut t("RVM600PK");
-        writeCombined(t.rig.app, c.rStat, c.qStat);
+        writeCombined(t.rig, c.rStat, c.qStat);
         const LogTable& table = t.rig.app.table;
         const std::vector<std::string> row = {
             "1", "12.03.2005 10:15:00", "300", "150", c.rStat, c.qStat, "S1", "2"};
@@ -151,7 +150,7 @@ TEST(WriteRecordRow, MarksTheTwoValuesOfACombinedRecordApart) {
     }
 }
 
-TEST(WriteRecordRow, AStatusThatIsNoNumberLeavesItsCellsUnmarkedWithAMemoLine) {
+TEST(RecordRow, AStatusThatIsNoNumberLeavesItsCellsUnmarkedWithAMemoLine) {
     using Lines = std::vector<std::string>;
     struct Case {
         const char* model;
@@ -180,29 +179,18 @@ TEST(WriteRecordRow, AStatusThatIsNoNumberLeavesItsCellsUnmarkedWithAMemoLine) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " / " + c.rStat + " / " + c.qStat);
         LaidOut t(c.model);
-        t.rig.controls.memErr.clear();
+        t.rig.view.memErr.clear();
         if (std::string(c.model) == "RVM600PK")
-            writeCombined(t.rig.app, c.rStat, c.qStat);
+            writeCombined(t.rig, c.rStat, c.qStat);
         else
-            writeSingle(t.rig.app, c.rStat);
+            writeSingle(t.rig, c.rStat);
         EXPECT_EQ(marks(t.rig.app.table, 1), c.marks);
-        EXPECT_EQ(t.rig.controls.memErr, c.memErr);
+        EXPECT_EQ(t.rig.view.memErr, c.memErr);
         // Every text as received, up to the last cell.
         EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 4 : 3, 1), c.rStat);
         EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 7 : 5, 1),
                   c.marks.size() == 8 ? "2" : "31");
     }
-}
-
-TEST(WriteRecordRow, KeepsTheNewestRowsInView) {
-    LaidOut t("RVM600");
-    t.rig.controls.clientHeight = 21 * 5;
-    t.rig.app.table.setRows(5);
-    writeSingle(t.rig.app, "0");
-    EXPECT_EQ(t.rig.controls.scrolledToEnd, 0);
-    t.rig.app.table.setRows(6);
-    writeSingle(t.rig.app, "0");
-    EXPECT_EQ(t.rig.controls.scrolledToEnd, 1);
 }
 
 TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
@@ -222,8 +210,8 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
                      std::to_string(c.row));
         LaidOut t(c.model);
         t.rig.app.table.setCell(c.col, c.row == 0 ? 1 : c.row, "18");
-        grdDataClickCell(t.rig.app, c.col, c.row);
-        const auto hint = grdDataGridHint(t.rig.app, c.col, c.row);
+        explainStatus(t.rig.app, c.col, c.row);
+        const auto hint = cellHint(t.rig.app, c.col, c.row);
         if (c.status) {
             ASSERT_EQ(t.rig.dialogs.events.size(), 1u);
             EXPECT_EQ(t.rig.dialogs.events[0],
@@ -237,7 +225,7 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
     }
     // An empty status cell decodes as code 0.
     LaidOut t("RVM600");
-    grdDataClickCell(t.rig.app, 3, 1);
+    explainStatus(t.rig.app, 3, 1);
     EXPECT_EQ(t.rig.dialogs.events,
               std::vector<std::string>{"message: Status Code Breakdown: \r\rNo errors"});
 }

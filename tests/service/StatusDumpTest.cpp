@@ -1,6 +1,6 @@
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
-#include "app/Handlers.h"
+#include "app/MainWindowLogic.h"
 #include "link/ComPort.h"
 #include "service/StatusReport.h"
 
@@ -46,14 +46,14 @@ struct DumpRig {
     explicit DumpRig(sim::Scenario scenario = {}) : rig(std::move(scenario)), view(rig, core) {
         rig.dialogs.onModal = [this](ModalWindow w) {
             if (w == ModalWindow::StatusDump)
-                RunGuarded(rig.dialogs, [&] { core.FormActivate(rig.app, view); });
+                RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
         };
     }
     void click() {
-        RunGuarded(rig.dialogs, [&] { btnStDumpClick(rig.app); });
+        RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
     }
     void activate() {
-        RunGuarded(rig.dialogs, [&] { core.FormActivate(rig.app, view); });
+        RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
     }
     std::vector<std::string> commands() const {
         std::vector<std::string> out;
@@ -89,25 +89,17 @@ TEST(StatusDumpRequest, HandshakeDecidesWhetherTheQuestionComes) {
         Events events;
         Lines commands;
         Lines memo;
-        const char* lastReply;
     } const cases[] = {
-        {"cancel", "normal", false, {kQuestion}, {""}, {}, "?"},
-        {"ok",
-         "normal",
-         true,
-         {kQuestion, "modal: StatusDump", kMailMessage},
-         {"", "DPS"},
-         report,
-         "?"},
+        {"cancel", "normal", false, {kQuestion}, {""}, {}},
+        {"ok", "normal", true, {kQuestion, "modal: StatusDump", kMailMessage}, {"", "DPS"}, report},
         {"empty line first",
          "emptyFirst",
          true,
          {kQuestion, "modal: StatusDump", kMailMessage},
          {"", "DPS"},
-         report,
-         "?"},
-        {"wrong answer", "wrong", true, {noConnection}, {""}, {}, "X"},
-        {"silent", "silent", true, {noConnection}, {""}, {}, "$timeout"},
+         report},
+        {"wrong answer", "wrong", true, {noConnection}, {""}, {}},
+        {"silent", "silent", true, {noConnection}, {""}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -119,7 +111,6 @@ TEST(StatusDumpRequest, HandshakeDecidesWhetherTheQuestionComes) {
         EXPECT_EQ(d.rig.dialogs.events, c.events);
         EXPECT_EQ(d.commands(), c.commands);
         EXPECT_EQ(d.core.report.lines(), c.memo);
-        EXPECT_EQ(d.rig.app.session.lastReply, c.lastReply);
     }
 }
 
@@ -140,7 +131,6 @@ TEST(StatusDumpRequest, StaleInputIsDiscardedBeforeTheHandshake) {
     d.rig.dialogs.okCancelAnswers = {false};
     d.click();
     EXPECT_EQ(d.rig.dialogs.events, Events{kQuestion});
-    EXPECT_EQ(d.rig.app.session.lastReply, "?");
 }
 
 TEST(StatusDumpRequest, ClosedPortFailsAtOnceWithThePortMessage) {
@@ -263,8 +253,8 @@ TEST(StatusDumpReport, PortErrorKeepsTheLinesReadSoFar) {
     };
     DumpRig d(withReport("one\r\ntwo\r\nthree"));
     FailingLine failing(d.rig.line);
-    App app(failing, d.rig.clock, d.rig.dialogs, d.rig.controls);
-    RunGuarded(d.rig.dialogs, [&] { d.core.FormActivate(app, d.view); });
+    InstrumentLine line(failing, d.rig.clock);
+    RunGuarded(d.rig.dialogs, [&] { d.core.fetch(line, d.rig.dialogs, d.view); });
     EXPECT_EQ(d.core.report.lines(), (Lines{"one", "two"}));
     EXPECT_EQ(d.rig.dialogs.events, Events{"error: ReadFile function failed (win error code: 5)"});
     EXPECT_EQ(d.view.focused, 0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainControls.h"
+#include "app/MainView.h"
 #include "text/Dialogs.h"
 
 #include <deque>
@@ -38,38 +38,25 @@ public:
     int busyMaxDepth = 0;
 };
 
-// The main window's controls as plain fields.
-class FakeControls final : public IMainControls {
+// The main window's view as plain fields.
+class FakeView final : public IMainView {
 public:
-    void memErrClear() override { memErr.clear(); }
-    void memErrAddLine(const std::string& line) override { memErr.push_back(line); }
-    void setDataReadCaption(const std::string& caption) override { dataRead = caption; }
-    void repaintDataRead() override { dataReadRepaints.push_back(dataRead); }
-    void setGaugeMax(int max) override { gaugeMax = max; }
-    void setGaugePosition(int position) override { gaugePosition = position; }
+    void clearMessages() override { memErr.clear(); }
+    void addMessage(const std::string& line) override { memErr.push_back(line); }
+    void setProgressText(const std::string& text) override { dataRead = text; }
+    void setProgressRange(int max) override { gaugeMax = max; }
+    void setProgress(int position) override { gaugePosition = position; }
     void setReadLogEnabled(bool enabled) override { readLogEnabled = enabled; }
-    void focusReadLog() override { focus = "ReadLog"; }
-    void focusPortSelector() override { focus = "PortSelector"; }
     void setGraphEnabled(bool enabled) override { graphEnabled = enabled; }
     void setGraphVisible(bool visible) override { graphVisible = visible; }
     void setSaveAsEnabled(bool enabled) override { saveAsEnabled = enabled; }
-    void setTableClientWidth(int width) override { tableClientWidth = width; }
-    int tableClientHeight() const override { return clientHeight; }
-    void scrollTableToEnd() override { ++scrolledToEnd; }
-    void repaintNow() override { ++repaints; }
 
     std::vector<std::string> memErr;
     std::string dataRead = "0 / 0";
-    std::vector<std::string> dataReadRepaints;
     int gaugeMax = 0;
     int gaugePosition = 0;
     bool readLogEnabled = true;
-    std::string focus;
     bool graphEnabled = false;
     bool graphVisible = true;
     bool saveAsEnabled = true;
-    int tableClientWidth = 0;
-    int clientHeight = 388;
-    int scrolledToEnd = 0;
-    int repaints = 0;
 };

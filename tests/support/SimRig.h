@@ -4,6 +4,9 @@
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
 #include "app/App.h"
+#include "app/SessionUpdater.h"
+#include "link/LogDownload.h"
+#include "log/InstrumentModel.h"
 #include "text/Clock.h"
 
 #include <memory>
@@ -12,19 +15,30 @@
 // fakes for the user and the main window. Port open, main window activated.
 struct SimRig {
     explicit SimRig(sim::Scenario scenario = {})
-        : instrument(std::move(scenario)), line(instrument, clock),
-          app(line, clock, dialogs, controls) {
+        : instrument(std::move(scenario)), line(instrument, clock), app(line, clock, dialogs, view),
+          updater(app.session, app.table, app.view, app.port, nullptr) {
         line.openPort();
     }
     // Milliseconds on the virtual clock since the rig was made.
     double elapsedMs() const {
         return std::chrono::duration<double, std::milli>(clock.now()).count();
     }
+    // The table laid out for the session's model, as an identification does.
+    void layoutTable() { updater.identified(*app.session.model, app.session.identLine); }
+    // The download alone, after a dialogue that left the session as it stands.
+    DownloadEnd download(const DownloadLimits& limits = {}) {
+        DownloadContext context;
+        context.announced = app.session.logCount;
+        context.identLine = app.session.identLine;
+        context.tableRows = app.table.rows();
+        return downloadLog(app.line, app.dialogs, updater, context, limits);
+    }
 
     VirtualClock clock;
     sim::InstrumentSim instrument;
     SimSerialLine line;
     FakeDialogs dialogs;
-    FakeControls controls;
+    FakeView view;
     App app;
+    SessionUpdater updater;
 };

@@ -1,6 +1,5 @@
-#include "service/widgets/StatusDump.h"
+#include "service/widgets/StatusDumpDialog.h"
 
-#include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "text/Cp1252.h"
 
@@ -26,7 +25,8 @@ constexpr int kExposeRetryMs = 10;
 constexpr int kExposeRetries = 50;
 } // namespace
 
-TForm3::TForm3(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
+StatusDumpDialog::StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, QWidget* parent)
+    : QDialog(parent), m_line(line), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("VELKOR - Virelon Instrument Status Dump"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -39,14 +39,14 @@ TForm3::TForm3(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
     m_memStat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_memStat->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_memStat->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    connect(m_memStat, &QPlainTextEdit::textChanged, this, &TForm3::takeEditedMemo);
+    connect(m_memStat, &QPlainTextEdit::textChanged, this, &StatusDumpDialog::takeEditedMemo);
 
     m_btnCopyToClip = new QPushButton(QStringLiteral("Copy to clipboard"), this);
     m_btnCopyToClip->setObjectName(QStringLiteral("btnCopyToClip"));
     m_btnCopyToClip->setGeometry(352, 24, 97, 25);
     m_btnCopyToClip->setAutoDefault(false);
     connect(m_btnCopyToClip, &QPushButton::clicked, this,
-            [this] { guarded([&] { btnCopyToClipClick(); }); });
+            [this] { guarded([&] { copyToClipboard(); }); });
 
     // Kept for the maker's own use; nothing in the program shows it.
     m_button1 = new QPushButton(QStringLiteral("Send as mail"), this);
@@ -54,16 +54,16 @@ TForm3::TForm3(App& app, QWidget* parent) : QDialog(parent), m_app(app) {
     m_button1->setGeometry(352, 72, 97, 25);
     m_button1->setAutoDefault(false);
     m_button1->hide();
-    connect(m_button1, &QPushButton::clicked, this, [this] { guarded([&] { Button1Click(); }); });
+    connect(m_button1, &QPushButton::clicked, this, [this] { guarded([&] { sendAsMail(); }); });
 
     m_core.report.onChanged = [this] { showMemo(); };
 }
 
-void TForm3::guarded(const std::function<void()>& handler) {
-    RunGuarded(m_app.dialogs, handler);
+void StatusDumpDialog::guarded(const std::function<void()>& handler) {
+    RunGuarded(m_dialogs, handler);
 }
 
-void TForm3::showEvent(QShowEvent* event) {
+void StatusDumpDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Restoring a minimised window is not a new showing.
     if (event->spontaneous())
@@ -80,7 +80,7 @@ void TForm3::showEvent(QShowEvent* event) {
     QTimer::singleShot(0, this, [this, showing] { activateWhenPainted(showing, 0); });
 }
 
-void TForm3::activateWhenPainted(int showing, int attempt) {
+void StatusDumpDialog::activateWhenPainted(int showing, int attempt) {
     if (showing != m_showing || !isVisible())
         return; // closed (or shown anew) before the window reached the screen
     const QWindow* window = windowHandle();
@@ -89,23 +89,23 @@ void TForm3::activateWhenPainted(int showing, int attempt) {
                            [this, showing, attempt] { activateWhenPainted(showing, attempt + 1); });
         return;
     }
-    FormActivate();
+    fetchReport();
 }
 
-void TForm3::FormActivate() {
-    guarded([&] { m_core.FormActivate(m_app, *this); });
+void StatusDumpDialog::fetchReport() {
+    guarded([&] { m_core.fetch(m_line, m_dialogs, *this); });
 }
 
-void TForm3::repaintNow() {
+void StatusDumpDialog::repaintNow() {
     repaint();
     m_memStat->repaint();
 }
 
-void TForm3::focusCopyToClip() {
+void StatusDumpDialog::focusCopyToClip() {
     m_btnCopyToClip->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm3::showMemo() {
+void StatusDumpDialog::showMemo() {
     if (m_syncing)
         return;
     QStringList lines;
@@ -117,7 +117,7 @@ void TForm3::showMemo() {
     m_syncing = false;
 }
 
-void TForm3::takeEditedMemo() {
+void StatusDumpDialog::takeEditedMemo() {
     if (m_syncing)
         return;
     // The user's edits count: the mail link reads the memo as it stands.
@@ -132,11 +132,11 @@ void TForm3::takeEditedMemo() {
     m_syncing = false;
 }
 
-void TForm3::btnCopyToClipClick() {
+void StatusDumpDialog::copyToClipboard() {
     QGuiApplication::clipboard()->setText(m_memStat->toPlainText(), QClipboard::Clipboard);
 }
 
-void TForm3::Button1Click() {
+void StatusDumpDialog::sendAsMail() {
     // The system's mail program takes it up; whether it did is not reported.
     QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(m_core.mailLink())));
 }

@@ -4,15 +4,16 @@
 
 #include <QDialog>
 
-class App;
+class IDialogs;
+class InstrumentLine;
 class QPlainTextEdit;
 class QPushButton;
 
 // The status dump window: fetches the instrument's report for support.
-class TForm3 final : public QDialog, private IStatusDumpView {
+class StatusDumpDialog final : public QDialog, private IStatusDumpView {
     Q_OBJECT
 public:
-    explicit TForm3(App& app, QWidget* parent = nullptr);
+    StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, QWidget* parent = nullptr);
 
     StatusDumpCore& core() { return m_core; }
     // The controls, by their names, for tests and screenshots.
@@ -20,14 +21,15 @@ public:
     QPushButton* btnCopyToClip() const { return m_btnCopyToClip; }
     QPushButton* button1() const { return m_button1; }
 
-    void btnCopyToClipClick();
-    void Button1Click();
+    // "Copy to clipboard" and the hidden "Send as mail".
+    void copyToClipboard();
+    void sendAsMail();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormActivate();
+    void fetchReport();
     void activateWhenPainted(int showing, int attempt);
     void showMemo();
     void takeEditedMemo();
@@ -37,7 +39,8 @@ private:
     void repaintNow() override;
     void focusCopyToClip() override;
 
-    App& m_app;
+    InstrumentLine& m_line;
+    IDialogs& m_dialogs;
     StatusDumpCore m_core;
     QPlainTextEdit* m_memStat = nullptr;
     QPushButton* m_btnCopyToClip = nullptr;

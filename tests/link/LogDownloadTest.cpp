@@ -1,9 +1,9 @@
-#include "log/LogDownload.h"
+#include "link/LogDownload.h"
 
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
-#include "app/Handlers.h"
-#include "link/InstrumentLink.h"
+#include "app/MainWindowLogic.h"
+#include "link/InstrumentLine.h"
 #include "link/ReadLog.h"
 #include "log/LogLayout.h"
 
@@ -25,9 +25,9 @@ struct StreamRun {
     explicit StreamRun(const std::string& stream, const std::string& model = "RVM600",
                        long long announced = 250)
         : rig(scenario(stream, model, announced)) {
-        FormActivate(rig.app);
+        activateMainWindow(rig.app);
         rig.app.session.graphViewed = true;
-        RunGuarded(rig.app.dialogs, [&] { end = ReadLog(rig.app); });
+        RunGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
     }
     static sim::Scenario scenario(const std::string& stream, const std::string& model,
                                   long long announced) {
@@ -128,11 +128,11 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
             "Log incomplete: " + std::to_string(records) + " of 250 records read";
         EXPECT_EQ(run.end, ReadLogEnd::Incomplete);
         EXPECT_EQ(run.rig.dialogs.events, Lines{"message: " + incomplete});
-        ASSERT_FALSE(run.rig.controls.memErr.empty());
-        EXPECT_EQ(run.rig.controls.memErr.back(), incomplete);
+        ASSERT_FALSE(run.rig.view.memErr.empty());
+        EXPECT_EQ(run.rig.view.memErr.back(), incomplete);
         EXPECT_EQ(run.rows(), c.rows);
         EXPECT_EQ(run.rig.app.session.serialLine, c.serialLine);
-        EXPECT_EQ(run.rig.controls.dataRead, c.dataRead);
+        EXPECT_EQ(run.rig.view.dataRead, c.dataRead);
         EXPECT_TRUE(run.rig.app.table.isEnabled());
         EXPECT_FALSE(run.rig.app.session.dataSaved);
     }
@@ -141,15 +141,15 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
 TEST(DownloadLog, SerialLineAndIdentificationGoToTheMemoAtTheFirstRecord) {
     StreamRun run("s/n: 4711\r\n" + kTitle + kRec1 + kRec2 + "*", "RVM600", 2);
     EXPECT_EQ(run.rig.app.session.serialNo, "4711");
-    EXPECT_EQ(run.rig.controls.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", "s/n: 4711"}));
-    EXPECT_EQ(run.rig.app.session.rowNo, 2);
+    EXPECT_EQ(run.rig.view.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", "s/n: 4711"}));
+    EXPECT_EQ(run.rig.view.gaugePosition, 2); // records read
     // Without a serial line the number of the previous instrument stays.
     StreamRun second(kRec1 + "*", "RVM600", 1);
     second.rig.app.session.serialNo = "old";
     second.rig.dialogs.yesNoAnswers = {true};
-    RunGuarded(second.rig.dialogs, [&] { ReadLog(second.rig.app); });
+    RunGuarded(second.rig.dialogs, [&] { readLog(second.rig.app); });
     EXPECT_EQ(second.rig.app.session.serialNo, "old");
-    EXPECT_EQ(second.rig.controls.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", ""}));
+    EXPECT_EQ(second.rig.view.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", ""}));
 }
 
 TEST(DownloadLog, EndsOnTheEndByteAtOnceAndOnSilenceAfterHalfASecond) {
@@ -162,14 +162,13 @@ TEST(DownloadLog, EndsOnTheEndByteAtOnceAndOnSilenceAfterHalfASecond) {
     EXPECT_EQ(silent.rows(), (std::vector<Lines>{kRow1}));
 }
 
-TEST(DownloadLog, ShowsProgressEveryRecordAndRepaintsTheLabelEveryTenth) {
+TEST(DownloadLog, ShowsProgressEveryRecord) {
     std::string stream = "s/n: 1\r\n" + kTitle;
     for (int i = 0; i < 25; ++i)
         stream += kRec1 + (i == 12 ? "noise\r\n" : "");
     StreamRun run(stream + "*");
-    EXPECT_EQ(run.rig.controls.gaugePosition, 25);
-    EXPECT_EQ(run.rig.controls.dataReadRepaints, (Lines{"10 of 250", "20 of 250"}));
-    EXPECT_EQ(run.rig.controls.dataRead, "25 of 250");
+    EXPECT_EQ(run.rig.view.gaugePosition, 25);
+    EXPECT_EQ(run.rig.view.dataRead, "25 of 250");
     EXPECT_EQ(run.rig.app.table.cell(0, 25), "25");
     EXPECT_EQ(run.rig.app.table.rows(), 27); // header, 25 records, one empty row
 }
@@ -225,7 +224,7 @@ TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
         const App& app = run.rig.app;
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
         EXPECT_TRUE(run.rig.dialogs.events.empty());
-        EXPECT_EQ(run.rig.controls.memErr, c.memErr);
+        EXPECT_EQ(run.rig.view.memErr, c.memErr);
         EXPECT_EQ(app.table.rows(), c.records + 1);
         for (const auto& [row, mark] : c.marks) {
             EXPECT_EQ(app.table.cell(0, row), std::to_string(row));
@@ -236,7 +235,7 @@ TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
         EXPECT_FALSE(app.session.dataSaved);
         EXPECT_FALSE(app.session.graphViewed);
         EXPECT_EQ(run.rig.dialogs.busyDepth, 0);
-        EXPECT_TRUE(run.rig.controls.readLogEnabled);
+        EXPECT_TRUE(run.rig.view.readLogEnabled);
     }
     // The combined record with one bad status: the other pair is marked as usual.
     StreamRun pk(cases[2].stream, "RVM600PK", 1);
@@ -283,30 +282,30 @@ TEST(DownloadLog, FewerRecordsThanAnnouncedAreReportedAfterTheDownload) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimRig rig(c.scenario);
-        FormActivate(rig.app);
+        activateMainWindow(rig.app);
         // What the user has while the box is up.
         bool readLogEnabled = true;
         int busy = -1;
         bool tableEnabled = false;
         rig.dialogs.onMessage = [&] {
-            readLogEnabled = rig.controls.readLogEnabled;
+            readLogEnabled = rig.view.readLogEnabled;
             busy = rig.dialogs.busyDepth;
             tableEnabled = rig.app.table.isEnabled();
         };
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(rig.dialogs, [&] { end = ReadLog(rig.app); });
+        RunGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
         EXPECT_EQ(end, c.end);
-        EXPECT_TRUE(rig.controls.readLogEnabled);
+        EXPECT_TRUE(rig.view.readLogEnabled);
         EXPECT_FALSE(rig.app.session.dataSaved);
         if (!c.message) {
             EXPECT_TRUE(rig.dialogs.events.empty());
-            for (const auto& line : rig.controls.memErr)
+            for (const auto& line : rig.view.memErr)
                 EXPECT_EQ(line.rfind(kIncomplete, 0), std::string::npos) << line;
             continue;
         }
         const std::string text = kIncomplete + c.message;
         EXPECT_EQ(rig.dialogs.events, Lines{"message: " + text});
-        EXPECT_EQ(rig.controls.memErr.back(), text);
+        EXPECT_EQ(rig.view.memErr.back(), text);
         EXPECT_FALSE(readLogEnabled);
         EXPECT_EQ(busy, 0);
         EXPECT_TRUE(tableEnabled);
@@ -325,14 +324,14 @@ TEST(DownloadLog, APortErrorEndsTheRunAndKeepsRecordsAsUnsaved) {
         s.stream = kRec1 + kRec2 + kRec1 + "*";
         s.disconnectAtByte = c.cutAt;
         SimRig rig(s);
-        FormActivate(rig.app);
-        RunGuarded(rig.dialogs, [&] { btnEmptyClick(rig.app); });
+        activateMainWindow(rig.app);
+        RunGuarded(rig.dialogs, [&] { readLog(rig.app); });
         EXPECT_EQ(rig.dialogs.events,
                   Lines{"error: ClearCommError function failed (win error code: 5)"});
         EXPECT_EQ(rig.app.table.rows(), c.rows);
         EXPECT_EQ(rig.app.session.dataSaved, c.dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
-        EXPECT_TRUE(rig.controls.readLogEnabled);
+        EXPECT_TRUE(rig.view.readLogEnabled);
     }
 }
 
@@ -362,17 +361,17 @@ TEST(DownloadLog, StopsADeviceThatNeverStopsSending) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimRig rig(c.scenario);
-        FormActivate(rig.app);
+        activateMainWindow(rig.app);
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(rig.dialogs, [&] { end = ReadLog(rig.app); });
+        RunGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
         EXPECT_EQ(rig.app.table.rows(), c.rows);
-        ASSERT_FALSE(rig.controls.memErr.empty());
-        EXPECT_EQ(rig.controls.memErr.back(), c.message);
+        ASSERT_FALSE(rig.view.memErr.empty());
+        EXPECT_EQ(rig.view.memErr.back(), c.message);
         EXPECT_TRUE(rig.app.table.isEnabled());
         EXPECT_FALSE(rig.app.session.dataSaved);
-        EXPECT_TRUE(rig.controls.readLogEnabled);
+        EXPECT_TRUE(rig.view.readLogEnabled);
     }
 }
 
@@ -380,16 +379,16 @@ TEST(DownloadLog, StopsWhenTheTableIsFull) {
     sim::Scenario s;
     s.count = 20;
     SimRig rig(s);
-    FormActivate(rig.app);
+    activateMainWindow(rig.app);
     rig.app.session.model = &modelNamed("RVM600");
     rig.app.session.logCount = 20;
-    LayoutTable(rig.app);
+    rig.layoutTable();
     DownloadLimits limits;
     limits.maxTableRows = 10;
-    EXPECT_EQ(DownloadLog(rig.app, limits), DownloadEnd::Stopped);
+    EXPECT_EQ(rig.download(limits), DownloadEnd::Stopped);
     EXPECT_EQ(rig.app.table.rows(), 10);
     EXPECT_EQ(rig.app.table.cell(0, 9), "9");
-    EXPECT_EQ(rig.controls.memErr.back(), "Log reading stopped: the table is full at 10 rows");
+    EXPECT_EQ(rig.view.memErr.back(), "Log reading stopped: the table is full at 10 rows");
     EXPECT_TRUE(rig.app.table.isEnabled());
 }
 
@@ -413,12 +412,12 @@ TEST(DownloadLog, StopsASlowTalkerAfterSixtySecondsWithoutARecord) {
         s.endless = true;
         s.streamByteMicros = 400000;
         SimRig rig(s);
-        FormActivate(rig.app);
+        activateMainWindow(rig.app);
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(rig.dialogs, [&] { end = ReadLog(rig.app); });
+        RunGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
-        EXPECT_EQ(rig.controls.memErr.back(), "Log reading stopped: no record for 60 s");
+        EXPECT_EQ(rig.view.memErr.back(), "Log reading stopped: no record for 60 s");
         EXPECT_EQ(rig.app.table.cell(0, 1), c.records ? "1" : "");
         EXPECT_TRUE(rig.app.table.isEnabled());
         // Stopped at the first byte more than 60 s after the last record.
@@ -452,18 +451,18 @@ TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
         sim::Scenario s;
         s.stream = stream;
         SimRig rig(s);
-        FormActivate(rig.app);
+        activateMainWindow(rig.app);
         rig.app.session.model = &modelNamed("RVM600");
         rig.app.session.logCount = 10;
-        LayoutTable(rig.app);
+        rig.layoutTable();
         DownloadLimits limits;
         limits.maxStreamBytes = c.maxBytes;
-        EXPECT_EQ(DownloadLog(rig.app, limits), c.end);
+        EXPECT_EQ(rig.download(limits), c.end);
         EXPECT_EQ(rig.app.table.rows(), c.records + 1);
-        EXPECT_EQ(rig.app.session.rowNo, c.records);
+        EXPECT_EQ(rig.view.gaugePosition, c.records);
         if (c.end == DownloadEnd::Stopped) {
-            EXPECT_EQ(rig.controls.memErr.back(), "Log reading stopped: more than " +
-                                                      std::to_string(c.maxBytes) + " bytes of log");
+            EXPECT_EQ(rig.view.memErr.back(), "Log reading stopped: more than " +
+                                                  std::to_string(c.maxBytes) + " bytes of log");
         }
         EXPECT_TRUE(rig.app.table.isEnabled());
     }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "link/ReadLog.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+class App;
+
+// The main window's commands, without widgets: the window and the console call them inside the
+// handler guard, and they report through the App's view and boxes.
+
+// At start: opens the port (a box when it is taken), Graph hidden unless production mode is
+// asked for by the arguments (the program's arguments without the program name).
+void startMainWindow(App& app, const QStringList& arguments);
+// The program's arguments without its name, as given: before the toolkit takes out its own
+// options, so "-style fusion G" does not start production mode.
+QStringList argumentsAsGiven(int argc, const char* const argv[]);
+// First showing: the table in its reset layout, Graph not viewed.
+void activateMainWindow(App& app);
+// The close rule: true when the window may close.
+bool mayCloseMainWindow(App& app);
+// A port chosen in the selector: the line moves to it; true when it opened.
+bool choosePort(App& app, const QString& name);
+
+// Empties the table into its reset layout and forgets what belonged to the log in it.
+void resetLog(App& app);
+
+// "Read log" on this thread: the question, the reset, the run, the commands opened again.
+ReadLogEnd readLog(App& app, const DownloadLimits& limits = {});
+// Its steps, for a front-end that runs the middle one elsewhere. beginReadLog asks about unsaved
+// data (false: the user kept it, nothing else happens), closes "Read log" and resets the log;
+// finishReadLog opens the commands again however the run ended (none: by an error).
+bool beginReadLog(App& app);
+void finishReadLog(App& app, std::optional<ReadLogEnd> end);
+
+// "Status dump": the handshake, the question, then the status dump window.
+void requestStatusDump(App& app);
+// "Graph": the graph window, when the table holds two records.
+void openGraph(App& app);
+
+// "Save As".
+void btnSaveAsClick(App& app);
+
+// A click on a table cell (row 0 is the header): a status cell shows its decoding.
+void explainStatus(App& app, int col, int row);
+// The hint of a table cell, or nothing when the cell has none.
+std::optional<std::string> cellHint(const App& app, int col, int row);
+
+// "Find instrument" from the window: the app's own port is let go so the search can open it;
+// returns whether it was open.
+bool beginPortSearch(App& app);
+// After the search: the port found is chosen as in the selector and remembered; with none found
+// the user is told (unless they stopped the search) and the earlier port is taken up again.
+void endPortSearch(App& app, const std::optional<QString>& found, bool stopped, bool wasOpen);

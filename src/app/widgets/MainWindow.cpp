@@ -1,0 +1,368 @@
+#include "app/widgets/MainWindow.h"
+
+#include "app/App.h"
+#include "app/HandlerGuard.h"
+#include "app/MainWindowLogic.h"
+#include "app/widgets/AboutUnit.h"
+#include "app/widgets/QtDialogs.h"
+#include "link/ComPort.h"
+#include "link/PortMemory.h"
+#include "link/PortSearch.h"
+#include "text/Cp1252.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTableView>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
+
+namespace {
+// The designed client area; the window may grow but never shrink below it.
+constexpr int kClientWidth = 693;
+constexpr int kClientHeight = 442;
+} // namespace
+
+MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& arguments,
+                       QWidget* parent)
+    : MainWindow(port, clock, arguments, nullptr, parent) {}
+
+MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& arguments,
+                       IDialogs& dialogs, QWidget* parent)
+    : MainWindow(port, clock, arguments, &dialogs, parent) {}
+
+MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& arguments,
+                       IDialogs* dialogs, QWidget* parent)
+    : QMainWindow(parent), m_dialogs(std::make_unique<QtDialogs>(this)) {
+    m_app = std::make_unique<App>(port, clock, dialogs ? *dialogs : *m_dialogs, *this);
+    setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    LoadProgramResources();
+    setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
+    // The controls' places were drawn for an 8 point font; larger system fonts would clip
+    // captions such as the port selector's "COM1".
+    QFont designed = font();
+    designed.setPointSize(8);
+    setFont(designed);
+    buildControls();
+    buildMenu();
+    // Client area 693 x 442 below the menu bar, as designed; it is also the minimum.
+    centralWidget()->setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    guarded([&] { startMainWindow(*m_app, arguments); });
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::guarded(const std::function<void()>& handler) {
+    RunGuarded(m_app->dialogs, handler);
+}
+
+void MainWindow::buildControls() {
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+
+    auto* bevel1 = new QFrame(client);
+    bevel1->setObjectName(QStringLiteral("Bevel1"));
+    bevel1->setFrameShape(QFrame::HLine);
+    bevel1->setFrameShadow(QFrame::Sunken);
+    bevel1->setGeometry(0, 0, 701, 1);
+
+    m_table = new QTableView(client);
+    m_table->setObjectName(QStringLiteral("grdData"));
+    m_table->setGeometry(8, 16, 433, 409);
+    m_table->setModel(&m_app->table);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(LogTable::kDefaultRowHeight);
+    m_table->verticalHeader()->setMinimumSectionSize(LogTable::kDefaultRowHeight);
+    m_table->horizontalHeader()->setDefaultSectionSize(LogTable::kDefaultColWidth);
+    m_table->horizontalHeader()->setMinimumSectionSize(5);
+    m_table->horizontalHeader()->setFixedHeight(LogTable::kDefaultRowHeight);
+    m_table->horizontalHeader()->setSectionsMovable(true);
+    m_table->horizontalHeader()->setHighlightSections(false);
+    // The columns are sized for Tahoma; where it is missing, a narrow face keeps the date and
+    // time readable in its 112 pixels.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans Condensed"),
+                                                          QStringLiteral("Liberation Sans Narrow"),
+                                                          QStringLiteral("Arial Narrow")});
+    m_table->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    m_table->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; }"));
+    m_table->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    m_table->setWordWrap(false);
+    // The scroll bar keeps its place even for a short log, so the client area is exactly the
+    // columns' width whether or not the rows fill the table.
+    m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The table is disabled while a log comes in; the rows must stay readable as they arrive.
+    QPalette readable = m_table->palette();
+    for (const auto role :
+         {QPalette::Text, QPalette::ButtonText, QPalette::WindowText, QPalette::Base})
+        readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
+    m_table->setPalette(readable);
+    m_table->horizontalHeader()->setPalette(readable);
+    m_table->viewport()->installEventFilter(this);
+    connect(&m_app->table, &LogTable::columnWidthsChanged, this, &MainWindow::applyColumnWidths);
+    connect(&m_app->table, &QAbstractItemModel::modelReset, this, &MainWindow::applyColumnWidths);
+    connect(&m_app->table, &QAbstractItemModel::rowsInserted, this,
+            &MainWindow::keepNewestRowsInView);
+    connect(&m_app->table, &LogTable::enabledChanged, m_table, &QWidget::setEnabled);
+    connect(m_table, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        guarded([&] { explainStatus(*m_app, index.column(), index.row() + 1); });
+    });
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int col) { guarded([&] { explainStatus(*m_app, col, 0); }); });
+
+    m_readLogButton = new QPushButton(QStringLiteral("Read log"), client);
+    m_readLogButton->setObjectName(QStringLiteral("btnEmpty"));
+    m_readLogButton->setGeometry(456, 16, 73, 25);
+    m_readLogButton->setToolTip(QStringLiteral("Click to read instrument log"));
+    connect(m_readLogButton, &QPushButton::clicked, this, &MainWindow::readLog);
+
+    m_graphButton = new QPushButton(QStringLiteral("Graph"), client);
+    m_graphButton->setObjectName(QStringLiteral("btnGraph"));
+    m_graphButton->setGeometry(536, 16, 57, 25);
+    connect(m_graphButton, &QPushButton::clicked, this,
+            [this] { guarded([&] { openGraph(*m_app); }); });
+
+    m_portSelector = new PortSelector(client);
+    m_portSelector->setObjectName(QStringLiteral("ComboBox1"));
+    m_portSelector->setGeometry(624, 16, 57, 21);
+    // 57 pixels hold "COM1" and the arrow only with a slim frame and a narrow arrow field.
+    m_portSelector->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
+    m_portSelector->setCurrentPort(m_app->port.port());
+    // Only choosing an entry changes the port: typed characters are dropped.
+    m_portSelector->installEventFilter(this);
+    connect(m_portSelector, qOverload<int>(&QComboBox::activated), this, [this](int) {
+        guarded([&] {
+            if (choosePort(*m_app, m_portSelector->currentText()))
+                m_readLogButton->setFocus();
+        });
+    });
+
+    m_progressLabel = new QLabel(QStringLiteral("0 / 0"), client);
+    m_progressLabel->setObjectName(QStringLiteral("lblDataRead"));
+    m_progressLabel->setTextFormat(Qt::PlainText);
+    m_progressLabel->setGeometry(456, 56, 225, 13);
+
+    m_progressBar = new QProgressBar(client);
+    m_progressBar->setObjectName(QStringLiteral("LogGauge"));
+    m_progressBar->setGeometry(456, 72, 225, 25);
+    m_progressBar->setRange(0, 1);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(true);
+    m_progressBar->setAlignment(Qt::AlignCenter);
+    m_progressBar->setFormat(QStringLiteral("%p%"));
+
+    m_messagesLabel = new QLabel(QStringLiteral("Message:"), client);
+    m_messagesLabel->setObjectName(QStringLiteral("Label1"));
+    m_messagesLabel->move(456, 112);
+
+    m_messages = new QPlainTextEdit(client);
+    m_messages->setObjectName(QStringLiteral("memErr"));
+    m_messages->setGeometry(458, 128, 224, 297);
+    m_messages->setReadOnly(true);
+    m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_messages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_messages->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    client->installEventFilter(this);
+    setTabOrder(m_table, m_readLogButton);
+    setTabOrder(m_readLogButton, m_messages);
+    setTabOrder(m_messages, m_portSelector);
+    setTabOrder(m_portSelector, m_graphButton);
+}
+
+void MainWindow::buildMenu() {
+    QMenu* file1 = menuBar()->addMenu(QStringLiteral("&File"));
+    file1->setObjectName(QStringLiteral("File1"));
+    m_saveAsAction = file1->addAction(QStringLiteral("Save As"));
+    m_saveAsAction->setObjectName(QStringLiteral("btnSaveAs"));
+    connect(m_saveAsAction, &QAction::triggered, this,
+            [this] { guarded([&] { btnSaveAsClick(*m_app); }); });
+    file1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    m_exitAction = file1->addAction(QStringLiteral("Exit"));
+    m_exitAction->setObjectName(QStringLiteral("Exit1"));
+    connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* options1 = menuBar()->addMenu(QStringLiteral("&Options"));
+    options1->setObjectName(QStringLiteral("Options1"));
+    options1->setToolTipsVisible(true);
+    m_statusDumpAction = options1->addAction(QStringLiteral("&Status dump"));
+    m_statusDumpAction->setObjectName(QStringLiteral("btnStDump"));
+    m_statusDumpAction->setToolTip(
+        QStringLiteral("In case of trouble you can generate an instrument repport"));
+    connect(m_statusDumpAction, &QAction::triggered, this,
+            [this] { guarded([&] { requestStatusDump(*m_app); }); });
+
+    m_findAction = options1->addAction(QStringLiteral("Find instrument"));
+    m_findAction->setObjectName(QStringLiteral("btnFind"));
+    m_makeSearchLine = [] { return std::make_unique<TComPort>(); };
+    connect(m_findAction, &QAction::triggered, this,
+            [this] { guarded([&] { findInstrument(); }); });
+
+    QMenu* about1 = menuBar()->addMenu(QStringLiteral("Help"));
+    about1->setObjectName(QStringLiteral("About1"));
+    m_aboutAction = about1->addAction(QStringLiteral("About"));
+    m_aboutAction->setObjectName(QStringLiteral("btnAbout"));
+    connect(m_aboutAction, &QAction::triggered, this,
+            [this] { guarded([&] { m_app->dialogs.showModal(ModalWindow::About); }); });
+}
+
+void MainWindow::usePorts(IPortCatalogue& catalogue, IPortMemory* memory,
+                          SearchLineFactory makeLine) {
+    m_app->portMemory = memory;
+    m_makeSearchLine = std::move(makeLine);
+    m_portSelector->setCatalogue(&catalogue);
+    m_portSelector->refresh();
+}
+
+void MainWindow::findInstrument() {
+    m_portSelector->refresh();
+    const bool wasOpen = beginPortSearch(*m_app);
+    PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock, this);
+    const std::optional<QString> found = search.run();
+    if (found)
+        m_portSelector->setCurrentPort(*found);
+    endPortSearch(*m_app, found, search.stopped(), wasOpen);
+    if (found && m_app->port.connected())
+        m_readLogButton->setFocus();
+}
+
+void MainWindow::applyColumnWidths() {
+    const LogTable& table = m_app->table;
+    for (int c = 0; c < table.cols(); ++c)
+        m_table->setColumnWidth(c, table.colWidth(c));
+    fitTableToColumns();
+}
+
+void MainWindow::fitTableToColumns() {
+    const int scrollBar = m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                        m_table->verticalScrollBar());
+    const int outer = m_app->table.widthSum() + 2 * m_table->frameWidth() + scrollBar;
+    m_table->resize(outer, m_table->height());
+}
+
+void MainWindow::keepNewestRowsInView() {
+    // Every row has the default height, the header row included.
+    const long long rowsHeight =
+        static_cast<long long>(m_app->table.rows()) * LogTable::kDefaultRowHeight;
+    if (rowsHeight > m_table->viewport()->height() + m_table->horizontalHeader()->height())
+        m_table->scrollToBottom();
+}
+
+void MainWindow::readLog() {
+    ReadLogEnd end = ReadLogEnd::Declined;
+    guarded([&] { end = ::readLog(*m_app); });
+    if (end == ReadLogEnd::Refused)
+        m_readLogButton->setFocus();
+}
+
+void MainWindow::activateOnce() {
+    if (m_activated)
+        return;
+    m_activated = true;
+    guarded([&] { activateMainWindow(*m_app); });
+    if (m_app->port.connected())
+        m_readLogButton->setFocus();
+    else
+        m_portSelector->setFocus();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_activated)
+        QTimer::singleShot(0, this, &MainWindow::activateOnce);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    bool mayClose = true;
+    guarded([&] { mayClose = mayCloseMainWindow(*m_app); });
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        // The table keeps its left, top and bottom distances; the memo all four.
+        const QSize size = centralWidget()->size();
+        const int bottomGap = kClientHeight - (16 + 409);
+        m_table->resize(m_table->width(), size.height() - 16 - bottomGap);
+        m_messages->resize(size.width() - 458 - (kClientWidth - (458 + 224)),
+                           size.height() - 128 - (kClientHeight - (128 + 297)));
+        if (auto* bevel = centralWidget()->findChild<QFrame*>(QStringLiteral("Bevel1")))
+            bevel->resize(size.width(), 1);
+    }
+    if (watched == m_portSelector && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->text().isEmpty() && key->text().at(0).isPrint())
+            return true;
+    }
+    if (m_table && watched == m_table->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = m_table->indexAt(help->pos());
+        std::optional<std::string> hint;
+        if (index.isValid())
+            guarded([&] { hint = cellHint(*m_app, index.column(), index.row() + 1); });
+        if (hint)
+            QToolTip::showText(help->globalPos(),
+                               Qt::convertFromPlainText(displayText(*hint), Qt::WhiteSpacePre),
+                               m_table->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::clearMessages() {
+    m_messages->clear();
+}
+
+void MainWindow::addMessage(const std::string& line) {
+    m_messages->appendPlainText(displayText(line));
+}
+
+void MainWindow::setProgressText(const std::string& text) {
+    m_progressLabel->setText(fromCp1252(text));
+}
+
+void MainWindow::setProgressRange(int max) {
+    // A range of 0..0 would make Qt draw a busy bar; an empty log shows 0 % instead.
+    m_progressBar->setRange(0, std::max(max, 1));
+}
+
+void MainWindow::setProgress(int position) {
+    m_progressBar->setValue(std::min(position, m_progressBar->maximum()));
+}
+
+void MainWindow::setReadLogEnabled(bool enabled) {
+    m_readLogButton->setEnabled(enabled);
+}
+
+void MainWindow::setGraphEnabled(bool enabled) {
+    m_graphButton->setEnabled(enabled);
+}
+
+void MainWindow::setGraphVisible(bool visible) {
+    m_graphButton->setVisible(visible);
+}
+
+void MainWindow::setSaveAsEnabled(bool enabled) {
+    m_saveAsAction->setEnabled(enabled);
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "app/MainView.h"
+#include "app/widgets/PortSearchDialog.h"
+#include "app/widgets/PortSelector.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class App;
+class IClock;
+class IDialogs;
+class IPortCatalogue;
+class IPortMemory;
+class ISerialLine;
+class QtDialogs;
+class QAction;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+// The main window: shows the log table, the progress and the messages, and hands every event to
+// the core's handlers.
+class MainWindow final : public QMainWindow, public IMainView {
+    Q_OBJECT
+public:
+    MainWindow(ISerialLine& port, IClock& clock, const QStringList& arguments,
+               QWidget* parent = nullptr);
+    // With the boxes and modal windows handed in (tests answer them without blocking).
+    MainWindow(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs& dialogs,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    App& app() { return *m_app; }
+    QtDialogs& dialogs() { return *m_dialogs; }
+
+    // The ports the selector lists and "Find instrument" tries, where the port that answered is
+    // remembered, and the lines the search opens. Without it: COM1 to COM4, nothing remembered.
+    void usePorts(IPortCatalogue& catalogue, IPortMemory* memory, SearchLineFactory makeLine);
+
+    // Runs the activation steps once (the first time the window is shown).
+    void activateOnce();
+
+    // IMainView
+    void clearMessages() override;
+    void addMessage(const std::string& line) override;
+    void setProgressText(const std::string& text) override;
+    void setProgressRange(int max) override;
+    void setProgress(int position) override;
+    void setReadLogEnabled(bool enabled) override;
+    void setGraphEnabled(bool enabled) override;
+    void setGraphVisible(bool visible) override;
+    void setSaveAsEnabled(bool enabled) override;
+
+    // The controls, by their names, for tests and screenshots.
+    QTableView* table() const { return m_table; }
+    QPushButton* readLogButton() const { return m_readLogButton; }
+    QPushButton* graphButton() const { return m_graphButton; }
+    PortSelector* portSelector() const { return m_portSelector; }
+    QLabel* progressLabel() const { return m_progressLabel; }
+    QProgressBar* progressBar() const { return m_progressBar; }
+    QPlainTextEdit* messages() const { return m_messages; }
+    QAction* saveAsAction() const { return m_saveAsAction; }
+    QAction* statusDumpAction() const { return m_statusDumpAction; }
+    QAction* findAction() const { return m_findAction; }
+    QAction* aboutAction() const { return m_aboutAction; }
+    QAction* exitAction() const { return m_exitAction; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    MainWindow(ISerialLine& port, IClock& clock, const QStringList& arguments, IDialogs* dialogs,
+               QWidget* parent);
+    void buildControls();
+    void buildMenu();
+    void applyColumnWidths();
+    // The table's client area holds its columns; frame and vertical scroll bar come on top.
+    void fitTableToColumns();
+    void keepNewestRowsInView();
+    void readLog();
+    void guarded(const std::function<void()>& handler);
+    void findInstrument();
+
+    std::unique_ptr<QtDialogs> m_dialogs;
+    std::unique_ptr<App> m_app;
+    bool m_activated = false;
+
+    QTableView* m_table = nullptr;
+    QPushButton* m_readLogButton = nullptr;
+    QPushButton* m_graphButton = nullptr;
+    PortSelector* m_portSelector = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_messagesLabel = nullptr;
+    QPlainTextEdit* m_messages = nullptr;
+    QAction* m_saveAsAction = nullptr;
+    QAction* m_exitAction = nullptr;
+    QAction* m_statusDumpAction = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_findAction = nullptr;
+    SearchLineFactory m_makeSearchLine;
+};

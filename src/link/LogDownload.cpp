@@ -1,0 +1,190 @@
+#include "link/LogDownload.h"
+
+#include "link/ReadLogListener.h"
+#include "log/LogRecord.h"
+#include "text/Dialogs.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr InstrumentLine::Duration kStreamPoll = 5ms;
+constexpr int kStreamIdlePolls = 100; // empty polls in a row that end the stream
+constexpr InstrumentLine::Duration kStreamStart = 1000ms; // for the instrument to start its log
+
+size_t findNoCase(const std::string& text, const std::string& upperNeedle) {
+    for (size_t i = 0; i + upperNeedle.size() <= text.size(); ++i) {
+        bool match = true;
+        for (size_t k = 0; k < upperNeedle.size() && match; ++k) {
+            char c = text[i + k];
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+            match = c == upperNeedle[k];
+        }
+        if (match)
+            return i;
+    }
+    return std::string::npos;
+}
+
+// Reads the stream after "LE", line by line; the result says whether a bound stopped it.
+class StreamReader {
+public:
+    StreamReader(InstrumentLine& line, ReadLogListener& listener, const DownloadContext& context,
+                 const DownloadLimits& limits)
+        : m_line(line), m_listener(listener), m_context(context), m_limits(limits),
+          m_tableRows(context.tableRows) {}
+
+    // Reads until the end byte, silence, a bound or a stop request.
+    DownloadEnd run() {
+        IClock& clock = m_line.clock();
+        m_lastRecordAt = clock.now();
+        const auto full = [&] {
+            if (m_streamBytes < m_limits.maxStreamBytes)
+                return false;
+            stop("Log reading stopped: more than " + std::to_string(m_limits.maxStreamBytes) +
+                 " bytes of log");
+            return true;
+        };
+        const auto onByte = [&](char byte) {
+            ++m_streamBytes;
+            handleByte(static_cast<unsigned char>(byte));
+            if (!m_stop && clock.now() - m_lastRecordAt > m_limits.maxTimeWithoutRecord)
+                stop("Log reading stopped: no record for " +
+                     std::to_string(m_limits.maxTimeWithoutRecord.count()) + " s");
+            return !m_stop;
+        };
+        if (m_line.poll(kStreamPoll, kStreamIdlePolls, full, onByte) ==
+            InstrumentLine::PollEnd::Stopped)
+            stop("Log reading stopped by the user");
+        return m_stopReason.empty() ? DownloadEnd::Complete : DownloadEnd::Stopped;
+    }
+
+    const std::string& stopReason() const { return m_stopReason; }
+    int records() const { return m_records; }
+
+private:
+    void stop(std::string reason) {
+        m_stop = true;
+        m_stopReason = std::move(reason);
+    }
+
+    void handleByte(unsigned char byte) {
+        if (byte == 0 || byte == '*') {
+            m_stop = true; // the end of the log; an unfinished line is lost
+            return;
+        }
+        if (byte == '\r') {
+            handleLine();
+            return;
+        }
+        // TAB is a field separator like the comma; the grave accent and control bytes are noise.
+        if (byte != '\t' && (byte < 32 || byte == '`'))
+            return;
+        if (m_text.size() >= m_limits.maxLineBytes) {
+            // A line without end is dropped, as an unfinished line at silence is.
+            stop("Log reading stopped: a line longer than " +
+                 std::to_string(m_limits.maxLineBytes) + " bytes");
+            return;
+        }
+        m_text.push_back(byte == '\t' ? ',' : static_cast<char>(byte));
+    }
+
+    void handleLine() {
+        const int row = m_records + 1;
+        if (row > 1 && m_tableRows >= m_limits.maxTableRows) {
+            stop("Log reading stopped: the table is full at " +
+                 std::to_string(m_limits.maxTableRows) + " rows");
+            return;
+        }
+        // The rows after the records stay empty, so a line without a record leaves one behind.
+        if (row > 1)
+            ++m_tableRows;
+        m_listener.lineEnded(row);
+        const LogLine parsed = parseLogLine(m_text);
+        const bool record = parsed.kind == LogLine::Record;
+        if (record) {
+            m_records = row;
+            if (row == 1) {
+                m_listener.note(m_context.identLine);
+                m_listener.note(m_serialLine);
+            }
+            m_listener.record(row, parsed.record);
+        } else if (parsed.kind == LogLine::Other) {
+            const size_t at = findNoCase(m_text, "S/N");
+            if (at != std::string::npos) {
+                m_serialLine = m_text.substr(at);
+                m_listener.serialLine(m_serialLine);
+            }
+        }
+        m_text.clear();
+        if (record) {
+            m_linesWithoutRecord = 0;
+            m_lastRecordAt = m_line.clock().now();
+        } else if (++m_linesWithoutRecord >= m_limits.maxLinesWithoutRecord) {
+            stop("Log reading stopped: " + std::to_string(m_limits.maxLinesWithoutRecord) +
+                 " lines in a row held no record");
+        }
+    }
+
+    InstrumentLine& m_line;
+    ReadLogListener& m_listener;
+    const DownloadContext& m_context;
+    const DownloadLimits& m_limits;
+    int m_tableRows;
+    int m_records = 0;
+    bool m_stop = false;
+    std::string m_stopReason;
+    std::string m_serialLine; // as the table was reset: none yet
+    int m_linesWithoutRecord = 0;
+    IClock::Duration m_lastRecordAt{0}; // or the start of the stream
+    size_t m_streamBytes = 0;
+    std::string m_text; // the line being assembled; an unfinished one is lost at the end
+};
+
+} // namespace
+
+DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
+                        const DownloadContext& context, const DownloadLimits& limits) {
+    line.discard();
+    line.send("");
+    const Reply wake = line.readLine();
+    if (wake.cut)
+        listener.note(cutReplyNote());
+    if (wake.text == kTimeoutMark) {
+        if (!wake.stopped)
+            dialogs.message("No connection with RVM600");
+        return DownloadEnd::NoConnection;
+    }
+    listener.streamOpened();
+
+    DownloadEnd end = DownloadEnd::Complete;
+    StreamReader reader(line, listener, context, limits);
+    {
+        line.discard();
+        line.send("LE");
+        BusyCursor hourglass(dialogs);
+        line.wait(kStreamStart);
+        try {
+            end = reader.run();
+        } catch (...) {
+            // Records on screen must not be dropped without a question, even after an error.
+            if (reader.records() >= 1)
+                listener.recordsUnsaved();
+            throw;
+        }
+        if (end == DownloadEnd::Stopped)
+            listener.note(reader.stopReason());
+        listener.streamEnded(reader.records());
+    }
+    // A cut-short log must not pass for the whole log: the user may clear the instrument next.
+    // A bound that stopped the reading has said so already.
+    if (end == DownloadEnd::Complete && context.announced > reader.records()) {
+        const std::string incomplete = "Log incomplete: " + std::to_string(reader.records()) +
+                                       " of " + std::to_string(context.announced) + " records read";
+        listener.note(incomplete);
+        dialogs.message(incomplete);
+        end = DownloadEnd::Incomplete;
+    }
+    return end;
+}
