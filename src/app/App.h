@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/MainView.h"
+#include "link/ExchangeRunner.h"
 #include "link/InstrumentLine.h"
 #include "log/LogTable.h"
 #include "log/Session.h"
 #include "text/Dialogs.h"
 #include "text/TextMemo.h"
+
+#include <atomic>
 
 class IPortMemory;
 
@@ -15,7 +18,9 @@ class IPortMemory;
 class App {
 public:
     App(ISerialLine& port, IClock& clock, IDialogs& dialogs, IMainView& view)
-        : port(port), clock(clock), line(port, clock), dialogs(dialogs), view(view) {}
+        : port(port), clock(clock), line(port, clock), dialogs(dialogs), view(view) {
+        line.setStopFlag(&stopRequested);
+    }
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
@@ -29,4 +34,8 @@ public:
     IMainView& view;
     // Where the port that answered the handshake is remembered; none in tests and the CLI.
     IPortMemory* portMemory = nullptr;
+    // Where the exchanges with the instrument run; none: on the calling thread.
+    IExchangeRunner* runner = nullptr;
+    // Set by "Stop" (or a stop signal) while an exchange runs; each command clears it first.
+    std::atomic<bool> stopRequested{false};
 };

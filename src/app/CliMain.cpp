@@ -34,6 +34,7 @@ constexpr int kExitFailed = 1; // refused, no answer, port or data error
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3;    // a bound stopped the reading; the table is incomplete
 constexpr int kExitIncomplete = 4; // read to its end, fewer records than the instrument announced
+constexpr int kExitInterrupted = 130; // stopped by SIGINT or SIGTERM, as the shells count it
 
 int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
@@ -208,6 +209,9 @@ int main(int argc, char* argv[]) {
     ConsoleDialogs dialogs(out);
     ConsoleView view(out);
     App app(port, clock, dialogs, view);
+    // A first Ctrl+C stops the reading as the window's "Stop" does: what was read is printed
+    // and saved, and the status tells it.
+    const platform::StopSignalWatch stopWatch(app.stopRequested);
     if (portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 &&
         !findInstrument(port, clock, out))
         return kExitFailed;
@@ -223,7 +227,7 @@ int main(int argc, char* argv[]) {
     // clicking it all day would; each run reports what the process holds afterwards.
     ReadLogEnd end = ReadLogEnd::Refused;
     bool failed = true;
-    for (int run = 1; run <= repeat; ++run) {
+    for (int run = 1; run <= repeat && !stopWatch.signalled(); ++run) {
         end = ReadLogEnd::Refused;
         failed = true;
         RunGuarded(dialogs, [&] {
@@ -243,7 +247,7 @@ int main(int argc, char* argv[]) {
         // An error after the download's wake-up leaves records the window would let the user
         // save: they are printed and saved all the same, and the status stays a failure.
         if (!view.saveAsEnabled)
-            return kExitFailed;
+            return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
     } else if (end == ReadLogEnd::Complete) {
         status = kExitComplete;
     } else if (end == ReadLogEnd::Stopped) {
@@ -251,7 +255,8 @@ int main(int argc, char* argv[]) {
     } else if (end == ReadLogEnd::Incomplete) {
         status = kExitIncomplete;
     } else {
-        return kExitFailed; // nothing was read: stdout stays empty
+        // Nothing was read: stdout stays empty.
+        return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
     }
     // What was read is saved through the same export as "Save As", however the reading ended.
     if (!savePath.isEmpty()) {
@@ -289,5 +294,5 @@ int main(int argc, char* argv[]) {
     }
     if (!printTable(app.table, stdoutClosed))
         return kExitFailed;
-    return status;
+    return stopWatch.signalled() ? kExitInterrupted : status;
 }

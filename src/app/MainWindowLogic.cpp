@@ -12,6 +12,19 @@
 #include "text/Cp1252.h"
 
 namespace {
+// The exchange on the app's runner, or here when it has none. A stop asked before it starts
+// ends it at once (a stop signal while the port opened); one asked for it ends with it.
+void runExchange(App& app, ReadLogListener* listener, const IExchangeRunner::Exchange& exchange) {
+    struct ClearStop {
+        std::atomic<bool>& stop;
+        ~ClearStop() { stop = false; }
+    } clearStop{app.stopRequested};
+    if (app.runner)
+        app.runner->run(app.dialogs, listener, exchange);
+    else
+        exchange(app.dialogs, listener);
+}
+
 void rememberAnsweringPort(App& app) {
     if (app.portMemory)
         app.portMemory->remember(app.port.port());
@@ -119,7 +132,9 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
     SessionUpdater updater(app.session, app.table, app.view, app.port, app.portMemory);
     ReadLogEnd end = ReadLogEnd::Refused;
     try {
-        end = runReadLog(app.line, app.dialogs, updater, limits);
+        runExchange(app, &updater, [&](IDialogs& dialogs, ReadLogListener* listener) {
+            end = runReadLog(app.line, dialogs, *listener, limits);
+        });
     } catch (...) {
         finishReadLog(app, std::nullopt);
         throw;
@@ -129,7 +144,9 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
 }
 
 void requestStatusDump(App& app) {
-    const Handshake check = checkConnection(app.line);
+    Handshake check;
+    runExchange(app, nullptr,
+                [&](IDialogs&, ReadLogListener*) { check = checkConnection(app.line); });
     for (int i = 0; i < check.cutReplies; ++i)
         app.view.addMessage(cutReplyNote());
     // Left to the handler guard: the general error box shows it with a full stop.
@@ -146,6 +163,10 @@ void openGraph(App& app) {
         return;
     app.session.graphViewed = true;
     app.dialogs.showModal(ModalWindow::Graph);
+}
+
+void requestStop(App& app) {
+    app.stopRequested = true;
 }
 
 void explainStatus(App& app, int col, int row) {

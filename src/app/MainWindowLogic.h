@@ -36,6 +36,9 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits = {});
 bool beginReadLog(App& app);
 void finishReadLog(App& app, std::optional<ReadLogEnd> end);
 
+// "Stop": the exchange that runs ends at its next byte.
+void requestStop(App& app);
+
 // "Status dump": the handshake, the question, then the status dump window.
 void requestStatusDump(App& app);
 // "Graph": the graph window, when the table holds two records.

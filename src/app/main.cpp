@@ -47,7 +47,7 @@ int main(int argc, char* argv[]) {
     form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
     TAboutBox aboutBox(&form1);
     TForm2 form2(form1.app(), &form1);
-    StatusDumpDialog form3(form1.app().line, form1.app().dialogs, &form1);
+    StatusDumpDialog form3(form1.app().line, form1.app().dialogs, form1.app().runner, &form1);
     form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
     form1.dialogs().setWindow(ModalWindow::Graph, &form2);
     form1.dialogs().setWindow(ModalWindow::StatusDump, &form3);

@@ -247,3 +247,10 @@ int TComPort::writeText(const std::string& text) {
     }
     return static_cast<int>(queued - m_serial->bytesToWrite());
 }
+
+void TComPort::setOwnerThread(QThread* thread) {
+    // The serial port's notifiers must belong to the thread that polls it, or the other
+    // thread's event loop would read from the device at the same time.
+    if (m_serial)
+        m_serial->moveToThread(thread);
+}

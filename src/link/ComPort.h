@@ -41,6 +41,7 @@ public:
     int bytesWaiting() override;
     int readBytes(char* buffer, int count) override;
     int writeText(const std::string& text) override;
+    void setOwnerThread(QThread* thread) override;
 
     // A device path taken as it is, bypassing the COMn mapping (for the command-line tool).
     void setDevicePath(const QString& path) { m_devicePath = path; }

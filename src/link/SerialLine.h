@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+
+class QThread;
 #include <string>
 
 // The serial line to the instrument: the operations the procedures use. The real port and the
@@ -19,4 +21,6 @@ public:
     virtual int readBytes(char* buffer, int count) = 0;
     // Sends the bytes and waits until they are out or the write time limit has passed.
     virtual int writeText(const std::string& text) = 0;
+    // The thread that uses the port from now on; called by the thread that uses it now.
+    virtual void setOwnerThread(QThread*) {}
 };

@@ -5,6 +5,7 @@
 // is tested with a cross compiler alone. Error numbers are the system's own (errno on POSIX,
 // GetLastError() on Windows); calls that can fail return 0 or such a number.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -124,6 +125,23 @@ private:
 };
 
 // ---- Process
+
+// Held while the command line reads: the first stop (SIGINT, SIGTERM; on Windows the console's
+// Ctrl+C, Ctrl+Break and close) sets the flag, so the reading ends as the window's "Stop" ends it;
+// a second ends the process at once with status 130.
+class StopSignalWatch {
+public:
+    explicit StopSignalWatch(std::atomic<bool>& stop);
+    ~StopSignalWatch();
+    StopSignalWatch(const StopSignalWatch&) = delete;
+    StopSignalWatch& operator=(const StopSignalWatch&) = delete;
+    // True once a stop came.
+    bool signalled() const;
+
+private:
+    struct Saved; // the handlers it replaced
+    std::unique_ptr<Saved> m_saved;
+};
 
 // A closed standard output gets the null device in its place, so no file opened later (the
 // port) lands on it and takes the table; true when it was closed, and writing the table is then

@@ -231,6 +231,41 @@ void setHandler(int signalNumber, void (*handler)(int), struct sigaction* old) {
 
 } // namespace
 
+namespace {
+std::atomic<bool>* g_stopFlag = nullptr;
+volatile sig_atomic_t g_stopSignals = 0;
+
+extern "C" void stopOnSignal(int) {
+    if (g_stopSignals > 0)
+        ::_exit(130); // the second stop: at once
+    g_stopSignals = 1;
+    if (g_stopFlag)
+        g_stopFlag->store(true);
+}
+} // namespace
+
+struct StopSignalWatch::Saved {
+    struct sigaction interrupt {};
+    struct sigaction terminate {};
+};
+
+StopSignalWatch::StopSignalWatch(std::atomic<bool>& stop) : m_saved(std::make_unique<Saved>()) {
+    g_stopFlag = &stop;
+    g_stopSignals = 0;
+    setHandler(SIGINT, stopOnSignal, &m_saved->interrupt);
+    setHandler(SIGTERM, stopOnSignal, &m_saved->terminate);
+}
+
+StopSignalWatch::~StopSignalWatch() {
+    ::sigaction(SIGTERM, &m_saved->terminate, nullptr);
+    ::sigaction(SIGINT, &m_saved->interrupt, nullptr);
+    g_stopFlag = nullptr;
+}
+
+bool StopSignalWatch::signalled() const {
+    return g_stopSignals > 0;
+}
+
 struct SaveSignalGuard::Saved {
     struct sigaction interrupt {};
     struct sigaction terminate {};

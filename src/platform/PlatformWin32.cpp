@@ -248,6 +248,39 @@ BOOL WINAPI holdConsoleStop(DWORD event) {
 
 } // namespace
 
+namespace {
+std::atomic<bool>* g_stopFlag = nullptr;
+volatile LONG g_stopEvents = 0;
+
+// The console runs this on a thread of its own.
+BOOL WINAPI stopOnConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (InterlockedIncrement(&g_stopEvents) > 1)
+        ExitProcess(130); // the second stop: at once
+    if (g_stopFlag)
+        g_stopFlag->store(true);
+    return TRUE;
+}
+} // namespace
+
+struct StopSignalWatch::Saved {};
+
+StopSignalWatch::StopSignalWatch(std::atomic<bool>& stop) {
+    g_stopFlag = &stop;
+    InterlockedExchange(&g_stopEvents, 0);
+    SetConsoleCtrlHandler(stopOnConsoleEvent, TRUE);
+}
+
+StopSignalWatch::~StopSignalWatch() {
+    SetConsoleCtrlHandler(stopOnConsoleEvent, FALSE);
+    g_stopFlag = nullptr;
+}
+
+bool StopSignalWatch::signalled() const {
+    return g_stopEvents > 0;
+}
+
 // The console's stops reach a program through its console handler, not as signals; there is
 // nothing to save but the handler itself.
 struct SaveSignalGuard::Saved {};

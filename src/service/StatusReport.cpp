@@ -1,5 +1,6 @@
 #include "service/StatusReport.h"
 
+#include "link/ExchangeRunner.h"
 #include "link/InstrumentLine.h"
 #include "text/Cp1252.h"
 #include "text/Dialogs.h"
@@ -23,41 +24,55 @@ std::string StatusDumpMailMessage() {
            kSupportAddress;
 }
 
-void StatusDumpCore::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view) {
+namespace {
+// "DPS" and the report until the instrument falls silent, line by line; the lines read so far
+// stay in lines when a port error ends it.
+void readReport(InstrumentLine& line, std::vector<std::string>& lines) {
+    // No discarding here: the handshake before the window opened left the line clean.
+    line.send("DPS");
+    std::string current;
+    size_t received = 0;
+    // A device that never stops sending ends the report at the limit, as if it had gone quiet;
+    // what it sends beyond stays unread.
+    line.poll(
+        InstrumentLine::kPollStep, kReportSilencePolls,
+        [&] { return received >= InstrumentLine::kMaxReplyBytes; },
+        [&](char byte) {
+            ++received;
+            if (byte == '\r') {
+                lines.push_back(std::move(current));
+                current.clear();
+            } else if (byte != '\n') {
+                current.push_back(byte);
+            }
+            return true;
+        });
+    if (!current.empty())
+        lines.push_back(std::move(current));
+}
+} // namespace
+
+void StatusDumpCore::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view,
+                           IExchangeRunner* runner) {
     MailSubject = "Testmail";
     report.clear();
     view.repaintNow();
 
-    // No discarding here: the handshake before the window opened left the line clean.
-    line.send("DPS");
-
     // Lines collect here and reach the memo in one go, also when a port error ends the
     // collection: line by line would redraw the whole memo for every line.
     std::vector<std::string> lines;
-    std::string current;
-    size_t received = 0;
     try {
-        // A device that never stops sending ends the report at the limit, as if it had gone
-        // quiet; what it sends beyond stays unread.
-        line.poll(
-            InstrumentLine::kPollStep, kReportSilencePolls,
-            [&] { return received >= InstrumentLine::kMaxReplyBytes; },
-            [&](char byte) {
-                ++received;
-                if (byte == '\r') {
-                    lines.push_back(std::move(current));
-                    current.clear();
-                } else if (byte != '\n') {
-                    current.push_back(byte);
-                }
-                return true;
-            });
+        const IExchangeRunner::Exchange exchange = [&](IDialogs&, ReadLogListener*) {
+            readReport(line, lines);
+        };
+        if (runner)
+            runner->run(dialogs, nullptr, exchange);
+        else
+            exchange(dialogs, nullptr);
     } catch (...) {
         report.setLines(std::move(lines));
         throw;
     }
-    if (!current.empty())
-        lines.push_back(std::move(current));
     report.setLines(std::move(lines));
 
     dialogs.message(StatusDumpMailMessage());

@@ -6,6 +6,7 @@
 #include <vector>
 
 class IDialogs;
+class IExchangeRunner;
 class InstrumentLine;
 
 // The maker's support: where the user is told to mail the report, and the recipient of the
@@ -37,7 +38,9 @@ class StatusDumpCore {
 public:
     // One showing of the window: "DPS", the report into the memo until the instrument falls
     // silent, then the message naming the support address.
-    void fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view);
+    // The exchange runs on the runner when there is one.
+    void fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view,
+               IExchangeRunner* runner = nullptr);
     // The "mailto:" link for the memo as it stands.
     std::string mailLink() const;
 

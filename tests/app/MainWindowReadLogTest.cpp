@@ -21,18 +21,26 @@
 
 namespace {
 
-// Answers the next modal box by the given key and keeps its text.
+// Answers the next modal box by the given key and keeps its text. The box may come a while
+// after the click: the exchange runs on a worker thread.
 struct BoxAnswer {
-    explicit BoxAnswer(Qt::Key key) {
-        QTimer::singleShot(0, [this, key] {
+    explicit BoxAnswer(Qt::Key key) : m_key(key) { watch(0); }
+    void watch(int attempt) {
+        QTimer::singleShot(attempt == 0 ? 0 : 10, [this, attempt] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
+            if (!box) {
+                if (attempt < 500)
+                    watch(attempt + 1);
                 return;
+            }
             text = box->text();
-            QTest::keyClick(box, key);
+            QTest::keyClick(box, m_key);
         });
     }
     QString text;
+
+private:
+    Qt::Key m_key;
 };
 
 struct Window {

@@ -46,14 +46,16 @@ struct DumpRig {
     explicit DumpRig(sim::Scenario scenario = {}) : rig(std::move(scenario)), view(rig, core) {
         rig.dialogs.onModal = [this](ModalWindow w) {
             if (w == ModalWindow::StatusDump)
-                RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
+                RunGuarded(rig.dialogs,
+                           [&] { core.fetch(rig.app.line, rig.dialogs, view, rig.app.runner); });
         };
     }
     void click() {
         RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
     }
     void activate() {
-        RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
+        RunGuarded(rig.dialogs,
+                   [&] { core.fetch(rig.app.line, rig.dialogs, view, rig.app.runner); });
     }
     std::vector<std::string> commands() const {
         std::vector<std::string> out;

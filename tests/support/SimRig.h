@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/SessionUpdater.h"
 #include "link/LogDownload.h"
+#include "link/WorkerThreadRunner.h"
 #include "log/InstrumentModel.h"
 #include "text/Clock.h"
 
@@ -18,6 +19,12 @@ struct SimRig {
         : instrument(std::move(scenario)), line(instrument, clock), app(line, clock, dialogs, view),
           updater(app.session, app.table, app.view, app.port, nullptr) {
         line.openPort();
+        // The same cases once more with every exchange on a worker thread, as the window runs
+        // them: what a user sees must not change in the hand-off.
+        if (qEnvironmentVariableIsSet("LOGDUMP_TEST_WORKER_THREAD")) {
+            runner = std::make_unique<WorkerThreadRunner>(line);
+            app.runner = runner.get();
+        }
     }
     // Milliseconds on the virtual clock since the rig was made.
     double elapsedMs() const {
@@ -41,4 +48,5 @@ struct SimRig {
     FakeView view;
     App app;
     SessionUpdater updater;
+    std::unique_ptr<WorkerThreadRunner> runner;
 };

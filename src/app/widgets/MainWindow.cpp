@@ -8,6 +8,7 @@
 #include "link/ComPort.h"
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
+#include "link/WorkerThreadRunner.h"
 #include "text/Cp1252.h"
 
 #include <QCloseEvent>
@@ -35,6 +36,8 @@ namespace {
 // The designed client area; the window may grow but never shrink below it.
 constexpr int kClientWidth = 693;
 constexpr int kClientHeight = 442;
+// While a run shows "Stop", the progress bar ends short of it.
+constexpr int kStopLeft = 624;
 } // namespace
 
 MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& arguments,
@@ -49,6 +52,10 @@ MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& argu
                        IDialogs* dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(std::make_unique<QtDialogs>(this)) {
     m_app = std::make_unique<App>(port, clock, dialogs ? *dialogs : *m_dialogs, *this);
+    // The exchanges run on a worker thread: the window repaints and reacts meanwhile.
+    m_runner = std::make_unique<WorkerThreadRunner>(port);
+    m_runner->onRunning = [this](bool running) { setRunning(running); };
+    m_app->runner = m_runner.get();
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     LoadProgramResources();
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
@@ -167,6 +174,14 @@ void MainWindow::buildControls() {
     m_progressBar->setAlignment(Qt::AlignCenter);
     m_progressBar->setFormat(QStringLiteral("%p%"));
 
+    m_stopButton = new QPushButton(QStringLiteral("Stop"), client);
+    m_stopButton->setObjectName(QStringLiteral("btnStop"));
+    m_stopButton->setGeometry(kStopLeft, 72, 681 - kStopLeft, 25);
+    m_stopButton->setToolTip(QStringLiteral("Stop reading the log (Esc)"));
+    m_stopButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_stopButton->hide();
+    connect(m_stopButton, &QPushButton::clicked, this, [this] { requestStop(*m_app); });
+
     m_messagesLabel = new QLabel(QStringLiteral("Message:"), client);
     m_messagesLabel->setObjectName(QStringLiteral("Label1"));
     m_messagesLabel->move(456, 112);
@@ -269,6 +284,32 @@ void MainWindow::readLog() {
     guarded([&] { end = ::readLog(*m_app); });
     if (end == ReadLogEnd::Refused)
         m_readLogButton->setFocus();
+    if (m_closeAfterRun) {
+        // The window was closed during the run: now the close rule applies.
+        m_closeAfterRun = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+bool MainWindow::running() const {
+    return m_runner && m_runner->running();
+}
+
+void MainWindow::setRunning(bool running) {
+    m_progressBar->resize(running ? kStopLeft - 6 - m_progressBar->x() : 225,
+                          m_progressBar->height());
+    m_stopButton->setVisible(running);
+    applyCommandStates();
+}
+
+void MainWindow::applyCommandStates() {
+    const bool idle = !running();
+    m_readLogButton->setEnabled(m_readLogWanted && idle);
+    m_graphButton->setEnabled(m_graphWanted && idle);
+    m_saveAsAction->setEnabled(m_saveAsWanted && idle);
+    m_statusDumpAction->setEnabled(idle);
+    m_findAction->setEnabled(idle);
+    m_portSelector->setEnabled(idle);
 }
 
 void MainWindow::activateOnce() {
@@ -289,6 +330,13 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (running()) {
+        // The run stops first; its end closes the window again.
+        m_closeAfterRun = true;
+        requestStop(*m_app);
+        event->ignore();
+        return;
+    }
     bool mayClose = true;
     guarded([&] { mayClose = mayCloseMainWindow(*m_app); });
     if (mayClose)
@@ -352,11 +400,13 @@ void MainWindow::setProgress(int position) {
 }
 
 void MainWindow::setReadLogEnabled(bool enabled) {
-    m_readLogButton->setEnabled(enabled);
+    m_readLogWanted = enabled;
+    applyCommandStates();
 }
 
 void MainWindow::setGraphEnabled(bool enabled) {
-    m_graphButton->setEnabled(enabled);
+    m_graphWanted = enabled;
+    applyCommandStates();
 }
 
 void MainWindow::setGraphVisible(bool visible) {
@@ -364,5 +414,6 @@ void MainWindow::setGraphVisible(bool visible) {
 }
 
 void MainWindow::setSaveAsEnabled(bool enabled) {
-    m_saveAsAction->setEnabled(enabled);
+    m_saveAsWanted = enabled;
+    applyCommandStates();
 }

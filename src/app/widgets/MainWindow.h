@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <memory>
 
+class WorkerThreadRunner;
+
 class App;
 class IClock;
 class IDialogs;
@@ -68,6 +70,9 @@ public:
     QAction* findAction() const { return m_findAction; }
     QAction* aboutAction() const { return m_aboutAction; }
     QAction* exitAction() const { return m_exitAction; }
+    QPushButton* stopButton() const { return m_stopButton; }
+    // True while an exchange with the instrument runs.
+    bool running() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -84,11 +89,21 @@ private:
     void fitTableToColumns();
     void keepNewestRowsInView();
     void readLog();
+    // While an exchange runs: the commands that would start another one or change what is
+    // read are closed, and "Stop" shows by the progress bar.
+    void setRunning(bool running);
+    void applyCommandStates();
     void guarded(const std::function<void()>& handler);
     void findInstrument();
 
     std::unique_ptr<QtDialogs> m_dialogs;
     std::unique_ptr<App> m_app;
+    std::unique_ptr<WorkerThreadRunner> m_runner;
+    // The states the commands would have without a run.
+    bool m_readLogWanted = true;
+    bool m_graphWanted = true;
+    bool m_saveAsWanted = true;
+    bool m_closeAfterRun = false;
     bool m_activated = false;
 
     QTableView* m_table = nullptr;
@@ -97,6 +112,7 @@ private:
     PortSelector* m_portSelector = nullptr;
     QLabel* m_progressLabel = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    QPushButton* m_stopButton = nullptr;
     QLabel* m_messagesLabel = nullptr;
     QPlainTextEdit* m_messages = nullptr;
     QAction* m_saveAsAction = nullptr;

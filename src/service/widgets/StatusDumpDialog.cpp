@@ -25,8 +25,9 @@ constexpr int kExposeRetryMs = 10;
 constexpr int kExposeRetries = 50;
 } // namespace
 
-StatusDumpDialog::StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, QWidget* parent)
-    : QDialog(parent), m_line(line), m_dialogs(dialogs) {
+StatusDumpDialog::StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, IExchangeRunner* runner,
+                                   QWidget* parent)
+    : QDialog(parent), m_line(line), m_dialogs(dialogs), m_runner(runner) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("VELKOR - Virelon Instrument Status Dump"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -93,7 +94,7 @@ void StatusDumpDialog::activateWhenPainted(int showing, int attempt) {
 }
 
 void StatusDumpDialog::fetchReport() {
-    guarded([&] { m_core.fetch(m_line, m_dialogs, *this); });
+    guarded([&] { m_core.fetch(m_line, m_dialogs, *this, m_runner); });
 }
 
 void StatusDumpDialog::repaintNow() {

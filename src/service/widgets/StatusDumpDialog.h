@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class IDialogs;
+class IExchangeRunner;
 class InstrumentLine;
 class QPlainTextEdit;
 class QPushButton;
@@ -13,7 +14,9 @@ class QPushButton;
 class StatusDumpDialog final : public QDialog, private IStatusDumpView {
     Q_OBJECT
 public:
-    StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, QWidget* parent = nullptr);
+    // The report's exchange runs on the runner when there is one.
+    StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, IExchangeRunner* runner = nullptr,
+                     QWidget* parent = nullptr);
 
     StatusDumpCore& core() { return m_core; }
     // The controls, by their names, for tests and screenshots.
@@ -41,6 +44,7 @@ private:
 
     InstrumentLine& m_line;
     IDialogs& m_dialogs;
+    IExchangeRunner* m_runner;
     StatusDumpCore m_core;
     QPlainTextEdit* m_memStat = nullptr;
     QPushButton* m_btnCopyToClip = nullptr;

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "link/ExchangeRunner.h"
+
+#include <QObject>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+
+class ISerialLine;
+
+// Calls from a worker thread to the thread this object lives on, run there in the order they
+// were made. The calls and their answers pass under one mutex, so the hand-off is one a race
+// checker can follow.
+class ThreadHandOff final : public QObject {
+    Q_OBJECT
+public:
+    // Runs the call on this object's thread, later, in order.
+    void post(std::function<void()> call);
+    // Runs the call on this object's thread and waits for it to have run.
+    void call(const std::function<void()>& call);
+    // What a posted call threw, once; the first of them.
+    std::exception_ptr takeFailure();
+
+private:
+    void runPosted();
+
+    std::mutex m_mutex;
+    std::condition_variable m_ran;
+    std::deque<std::function<void()>> m_calls;
+    unsigned long long m_posted = 0;
+    unsigned long long m_done = 0;
+    std::exception_ptr m_failure;
+};
+
+// Runs each exchange on a worker thread that owns the port meanwhile, while the calling thread
+// (the window's) goes on handling its events: its boxes are shown by the calling thread, with the
+// exchange waiting for the answer, and what the listener hears reaches the calling thread in
+// order.
+class WorkerThreadRunner final : public IExchangeRunner {
+public:
+    explicit WorkerThreadRunner(ISerialLine& port) : m_port(port) {}
+    void run(IDialogs& dialogs, ReadLogListener* listener, const Exchange& exchange) override;
+
+    // Told true when an exchange starts and false when it has ended, on the calling thread.
+    std::function<void(bool running)> onRunning;
+    bool running() const { return m_running; }
+
+private:
+    ISerialLine& m_port;
+    bool m_running = false;
+};
