@@ -1,8 +1,9 @@
+#include "app/App.h"
 #include "app/Handlers.h"
 #include "app/widgets/AboutUnit.h"
 #include "app/widgets/Logsave.h"
 #include "app/widgets/QtDialogs.h"
-#include "graph/widgets/LogGraph.h"
+#include "graph/widgets/GraphDialog.h"
 #include "link/ComPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
@@ -45,10 +46,11 @@ int main(int argc, char* argv[]) {
     TForm1 form1(port, clock, arguments);
     form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
     TAboutBox aboutBox(&form1);
-    TForm2 form2(form1.app(), &form1);
+    App& app = form1.app();
+    GraphDialog graphDialog(app.table, app.session, app.statistics, form1.dialogs(), &form1);
     TForm3 form3(form1.app(), &form1);
     form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
-    form1.dialogs().setWindow(ModalWindow::Graph, &form2);
+    form1.dialogs().setWindow(ModalWindow::Graph, &graphDialog);
     form1.dialogs().setWindow(ModalWindow::StatusDump, &form3);
     form1.show();
     const int result = QApplication::exec();

@@ -1,9 +1,9 @@
 #include "app/App.h"
 #include "app/Handlers.h"
-#include "graph/GraphLogic.h"
+#include "graph/GraphBuild.h"
 
 void btnGraphClick(App& app) {
-    if (!HasGraphRecords(app.table))
+    if (!hasGraphRecords(app.table))
         return;
     app.session.graphViewed = true;
     app.dialogs.showModal(ModalWindow::Graph);
