@@ -338,9 +338,10 @@ void GraphDialog::applyLayout() {
         const auto s = static_cast<size_t>(series);
         const SeriesLayout& rule = layout.of(series);
         setLabelText(m_alarmLine[s], "---");
-        for (QWidget* control : std::initializer_list<QWidget*>{m_showBox[s], m_alarmCaption[s],
-                                                                m_alarmLine[s], m_readout[s]})
-            control->setVisible(rule.shown && (control != m_showBox[s] || layout.seriesToggles));
+        m_alarmCaption[s]->setVisible(rule.shown);
+        m_alarmLine[s]->setVisible(rule.shown);
+        m_readout[s]->setVisible(rule.shown);
+        m_showBox[s]->setVisible(rule.shown && layout.seriesToggles);
         if (!rule.shown)
             continue;
         // The Rl series keeps the left axis it was made with.
@@ -356,7 +357,7 @@ void GraphDialog::applyLayout() {
 }
 
 void GraphDialog::buildAndDraw() {
-    // A second build on the same window would add every point, warning and report line again.
+    // Every build starts from the window as it opens, the model's series shown again.
     if (m_holdsBuild)
         applyLayout();
     m_holdsBuild = true;
