@@ -1,10 +1,9 @@
 // Times the section report for 100,000 rows: from a finished graph build (what the graph window
-// adds to its build), with a build of its own on a copy of the table (what saving a workbook and
-// logdump-cli --sections pay), and its CSV text. Prints milliseconds, the median of 7 runs.
+// adds to its build), with a build of its own (what saving a workbook and logdump-cli --sections
+// pay), and its CSV text. Prints milliseconds, the median of 7 runs.
 #include "InstrumentSim.h"
 #include "SimRig.h"
-#include "graph/GraphLogic.h"
-#include "graph/HeadlessGraphView.h"
+#include "graph/GraphBuild.h"
 #include "graph/SectionReport.h"
 
 #include <QElapsedTimer>
@@ -46,22 +45,17 @@ double timeMs(const std::function<void()>& work) {
 void bench(const std::string& model, int rows) {
     SimRig rig;
     loadRecords(rig.app, model, sim::generateRecords(model, rows, 7));
-    HeadlessGraphView view;
-    GraphLogic logic(rig.app, view);
-    logic.SetUpGraph();
-    logic.BuildGraph();
-    std::array<const std::vector<int32_t>*, 2> plotted{};
-    for (GraphSeries s : {GraphSeries::Rl, GraphSeries::Qd})
-        if (seriesColumns(modelNamed(model), s))
-            plotted[static_cast<size_t>(s)] = &logic.state(s).Values;
+    const LogTable& table = rig.app.table;
+    const InstrumentModel& instrument = *rig.app.session.model;
+    const GraphBuild build = buildGraph(table, instrument, GraphOptions());
 
     SectionReport report;
-    const double fromBuild = timeMs(
-        [&] { report = ComputeSectionReport(rig.app.table, plotted, DefaultRequiredClasses()); });
+    const double fromBuild =
+        timeMs([&] { report = sectionReport(table, instrument, build, defaultRequiredClasses()); });
     const double withBuild =
-        timeMs([&] { report = SectionReportOf(rig.app, true, DefaultRequiredClasses()); });
+        timeMs([&] { report = sectionReport(table, instrument, true, defaultRequiredClasses()); });
     std::string csv;
-    const double text = timeMs([&] { csv = SectionReportCsv(report); });
+    const double text = timeMs([&] { csv = sectionReportCsv(report); });
     size_t sections = 0;
     for (const SeriesSections& s : report)
         sections += s.rows.size() - 1;

@@ -1,13 +1,10 @@
 // The section report on arbitrary logs: the counts of the sections add up to the whole log, the
 // mean lies between the extremes, the spread is 0 for equal values, and the CSV has one line per
 // row.
-#include "Fakes.h"
 #include "FuzzSupport.h"
-#include "InstrumentSim.h"
-#include "SimSerialLine.h"
-#include "app/App.h"
 #include "graph/PerformanceClasses.h"
 #include "graph/SectionReport.h"
+#include "log/LogTable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +16,7 @@ void checkRow(const SectionStats& s, GraphSeries series) {
     CHECK(s.used >= 0 && s.leftOut >= 0);
     CHECK(s.below >= 0 && s.below <= s.used);
     CHECK(s.belowPercent >= 0 && s.belowPercent <= 100);
-    const auto classes = static_cast<int>(PerformanceClasses(series).size());
+    const auto classes = static_cast<int>(performanceClasses(series).size());
     CHECK(s.reachedClass >= 0 && s.reachedClass < classes);
     if (s.used == 0) {
         CHECK(!s.pass && s.reachedClass == 0 && s.below == 0);
@@ -50,16 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool stopOnLowBat = (data[1] & 1) != 0;
     const RequiredClasses required{data[1] >> 1 & 7, data[1] >> 4 & 7}; // some out of range
     const bool combined = model == "RVM600PK";
-    VirtualClock clock;
-    sim::Scenario noLog;
-    noLog.count = 0;
-    sim::InstrumentSim instrument(noLog);
-    SimSerialLine line(instrument, clock);
-    FakeDialogs dialogs;
-    FakeView view;
-    App app(line, clock, dialogs, view);
-    app.session.model = &modelNamed(model);
-    LogTable& t = app.table;
+    const InstrumentModel& instrument = modelNamed(model);
+    LogTable t;
     t.setCols(combined ? 8 : 6);
     const int seqCol = combined ? 6 : 4;
     // Each row: a few section ids, statuses from the usual codes, values narrow or wide.
@@ -102,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    const SectionReport report = SectionReportOf(app, stopOnLowBat, required);
+    const SectionReport report = sectionReport(t, instrument, stopOnLowBat, required);
     size_t lines = 1;
     for (const SeriesSections& series : report) {
         CHECK(!series.rows.empty() && series.rows.back().wholeLog);
@@ -124,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CHECK(all.used + all.leftOut == records);
         lines += series.rows.size();
     }
-    const std::string csv = SectionReportCsv(report);
+    const std::string csv = sectionReportCsv(report);
     CHECK(static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')) == lines);
     return 0;
 }

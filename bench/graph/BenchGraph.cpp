@@ -9,9 +9,9 @@
 #include "SimRig.h"
 #include "app/App.h"
 #include "app/HandlerGuard.h"
-#include "graph/GraphLogic.h"
-#include "graph/HeadlessGraphView.h"
-#include "graph/widgets/LogGraph.h"
+#include "graph/GraphBuild.h"
+#include "graph/StatisticsReport.h"
+#include "graph/widgets/GraphDialog.h"
 #include "log/LogTable.h"
 #include "text/Clock.h"
 
@@ -88,30 +88,30 @@ void benchHeadless(const char* name, const std::string& model,
                    const std::vector<std::string>& records) {
     Core core;
     loadRecords(core.app, model, records);
-    HeadlessGraphView chart;
-    GraphLogic logic(core.app, chart);
-    logic.SetUpGraph();
-    const double build = timeMs([&] { logic.BuildGraph(); }, 7);
-    const double stats = timeMs(
+    const InstrumentModel& instrument = *core.app.session.model;
+    GraphBuild build;
+    StatisticsReport report;
+    const double built = timeMs(
         [&] {
-            core.app.statistics.clear();
-            logic.WriteStatistics();
+            build = buildGraph(core.app.table, instrument, GraphOptions());
+            report = statisticsReport(build, QLocale());
         },
         7);
+    const double stats = timeMs([&] { report = statisticsReport(build, QLocale()); }, 7);
     std::printf("%-44s build+statistics %8.2f ms   statistics %7.3f ms   (%zu report lines)\n",
-                name, build, stats, core.app.statistics.lines().size());
+                name, built, stats, report.lines.size());
 }
 
 void benchWindow(const char* name, const std::string& model,
                  const std::vector<std::string>& records) {
     Core core;
     loadRecords(core.app, model, records);
-    TForm2 form(core.app);
+    GraphDialog form(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
     form.show();
     QApplication::processEvents();
     const double drawn = timeMs(
         [&] {
-            form.logic().FormActivate();
+            form.activate();
             form.btnGraph()->click();
             QApplication::processEvents();
             (void)form.grab();
@@ -169,7 +169,7 @@ int runBench() {
 }
 
 // The window after "Show Graph", with the mouse resting inside the plot.
-void showBuilt(TForm2& form) {
+void showBuilt(GraphDialog& form) {
     form.show();
     QApplication::processEvents();
     form.btnGraph()->click();
@@ -188,7 +188,7 @@ int runScreenshots(const QString& folder) {
     for (const char* model : {"RVM600PK", "VX40"}) {
         Core core;
         loadRecords(core.app, model, simRecords(model, 120));
-        TForm2 form(core.app);
+        GraphDialog form(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
         showBuilt(form);
         const QString file = folder + "/graph-" + QString::fromLatin1(model) + ".png";
         if (!form.grab().save(file)) {
@@ -203,7 +203,7 @@ int runScreenshots(const QString& folder) {
 int runShow(const std::string& model, int seconds) {
     Core core;
     loadRecords(core.app, model, simRecords(model, 120));
-    TForm2 form(core.app);
+    GraphDialog form(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
     showBuilt(form);
     QTimer::singleShot(seconds * 1000, &form, &QDialog::accept);
     return form.exec() == QDialog::Accepted ? 0 : 1;

@@ -5,13 +5,14 @@
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "export/SaveAs.h"
-#include "graph/GraphLogic.h"
-#include "graph/HeadlessGraphView.h"
+#include "graph/GraphBuild.h"
 #include "graph/SectionReport.h"
+#include "graph/StatisticsReport.h"
 #include "link/ComPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortSearch.h"
 #include "platform/Platform.h"
+#include "text/AppError.h"
 #include "text/Clock.h"
 #include "text/Cp1252.h"
 
@@ -120,7 +121,8 @@ bool printTable(const LogTable& table, bool stdoutClosed) {
 // The earlier file is replaced only by a whole new one, and only a regular file is replaced (a
 // named pipe would wait for a reader for ever).
 bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
-    const std::string csv = SectionReportCsv(SectionReportOf(app, true, required));
+    const std::string csv =
+        sectionReportCsv(sectionReport(app.table, *app.session.model, true, required));
     const QFileInfo target(path);
     QSaveFile file(path);
     QString failure;
@@ -149,7 +151,7 @@ int main(int argc, char* argv[]) {
     QString savePath;
     bool statistics = false;
     QString sectionsPath;
-    RequiredClasses required = DefaultRequiredClasses();
+    RequiredClasses required = defaultRequiredClasses();
     if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
         return listPorts();
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
@@ -175,7 +177,7 @@ int main(int argc, char* argv[]) {
                 return kExitUsage;
             sectionsPath = *name;
         } else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
-            if (!ParseRequiredClasses(argv[++i], required))
+            if (!parseRequiredClasses(argv[++i], required))
                 return usage();
         } else
             return usage();
@@ -262,13 +264,14 @@ int main(int argc, char* argv[]) {
     if (!savePath.isEmpty()) {
         // The report the graph window writes with its check boxes as they start; like the
         // window's button it needs two records.
-        if (statistics && HasGraphRecords(app.table)) {
-            HeadlessGraphView view;
-            GraphLogic graph(app, view);
+        if (statistics && hasGraphRecords(app.table)) {
             bool reported = false;
             RunGuarded(dialogs, [&] {
-                graph.FormActivate();
-                graph.btnGraphClick();
+                app.statistics.clear();
+                const GraphBuild build = buildGraph(app.table, *app.session.model, GraphOptions());
+                if (!build.failure.empty())
+                    throw AppError(build.failure);
+                writeStatistics(statisticsReport(build, QLocale()), app.statistics);
                 reported = true;
             });
             if (!reported)

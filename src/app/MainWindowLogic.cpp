@@ -2,7 +2,7 @@
 
 #include "app/App.h"
 #include "app/SessionUpdater.h"
-#include "graph/GraphLogic.h"
+#include "graph/GraphBuild.h"
 #include "link/ComPort.h"
 #include "link/PortMemory.h"
 #include "log/InstrumentModel.h"
@@ -159,7 +159,7 @@ void requestStatusDump(App& app) {
 }
 
 void openGraph(App& app) {
-    if (!HasGraphRecords(app.table))
+    if (!hasGraphRecords(app.table))
         return;
     app.session.graphViewed = true;
     app.dialogs.showModal(ModalWindow::Graph);

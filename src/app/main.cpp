@@ -3,7 +3,7 @@
 #include "app/widgets/AboutUnit.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/QtDialogs.h"
-#include "graph/widgets/LogGraph.h"
+#include "graph/widgets/GraphDialog.h"
 #include "link/ComPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
@@ -46,11 +46,12 @@ int main(int argc, char* argv[]) {
     MainWindow form1(port, clock, arguments);
     form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
     TAboutBox aboutBox(&form1);
-    TForm2 form2(form1.app(), &form1);
-    StatusDumpDialog form3(form1.app().line, form1.app().dialogs, form1.app().runner, &form1);
+    App& app = form1.app();
+    GraphDialog graphDialog(app.table, app.session, app.statistics, app.dialogs, &form1);
+    StatusDumpDialog statusDumpDialog(app.line, app.dialogs, app.runner, &form1);
     form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
-    form1.dialogs().setWindow(ModalWindow::Graph, &form2);
-    form1.dialogs().setWindow(ModalWindow::StatusDump, &form3);
+    form1.dialogs().setWindow(ModalWindow::Graph, &graphDialog);
+    form1.dialogs().setWindow(ModalWindow::StatusDump, &statusDumpDialog);
     form1.show();
     const int result = QApplication::exec();
     port.closePort();

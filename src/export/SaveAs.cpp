@@ -41,7 +41,7 @@ void writeTextLog(App& app, IFileLayer& files, const QString& path) {
 void writeWorkbook(App& app, IFileLayer& files, const QString& path,
                    const RequiredClasses& required) {
     // The sections as the graph window starts: "Stop when low bat" checked.
-    const SectionReport sections = SectionReportOf(app, true, required);
+    const SectionReport sections = sectionReport(app.table, *app.session.model, true, required);
     SaveToWorkbook(TitledTable(app.table, LogTitle(app.session)), path, files, &sections);
 }
 
@@ -70,7 +70,7 @@ void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
     {
         BusyCursor busy(app.dialogs);
         if (chosen->filterIndex == kWorkbookEntry || chosen->filterIndex == kXlsxEntry) {
-            writeWorkbook(app, files, chosen->fileName, LoadRequiredClasses());
+            writeWorkbook(app, files, chosen->fileName, loadRequiredClasses());
             s.dataSaved = true;
             return;
         }
@@ -99,7 +99,7 @@ void SaveTableToFile(App& app, const QString& path, IFileLayer& files,
         writeTextLog(app, files, path);
     else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
              suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
-        writeWorkbook(app, files, path, required ? *required : LoadRequiredClasses());
+        writeWorkbook(app, files, path, required ? *required : loadRequiredClasses());
     else
         throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
     app.session.dataSaved = true;

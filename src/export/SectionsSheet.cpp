@@ -38,12 +38,12 @@ lxw_error AddSectionsSheet(lxw_workbook* workbook, const SectionReport& report) 
     format_set_num_format(oneDecimal, "0.0");
 
     SheetWriter out(sheet, oneDecimal);
-    const std::vector<std::string>& titles = SectionColumnTitles();
+    const std::vector<std::string>& titles = sectionColumnTitles();
     for (size_t col = 0; col < titles.size(); ++col)
         out.text(0, static_cast<lxw_col_t>(col), titles[col]);
     lxw_row_t row = 1;
     for (const SeriesSections& series : report) {
-        const std::vector<PerformanceClass>& classes = PerformanceClasses(series.series);
+        const std::vector<PerformanceClass>& classes = performanceClasses(series.series);
         for (const SectionStats& s : series.rows) {
             out.text(row, 0, series.series == GraphSeries::Rl ? "Rl" : "Qd");
             out.text(row, 1, s.section);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-std::string FormatGeneral2(double value, const std::string& decimalSeparator) {
+std::string formatSpread(double value, const std::string& decimalSeparator) {
     if (std::isnan(value))
         return "NAN";
     if (std::isinf(value))
@@ -52,7 +52,7 @@ std::string FormatGeneral2(double value, const std::string& decimalSeparator) {
     return text + "E" + std::to_string(exponent);
 }
 
-std::string FormatReadout(double value) {
+std::string formatReadout(double value) {
     const double rounded = std::round(value);
     std::string text(static_cast<size_t>(std::snprintf(nullptr, 0, "%4.0f", rounded)), '\0');
     std::snprintf(text.data(), text.size() + 1, "%4.0f", rounded);

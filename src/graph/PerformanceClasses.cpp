@@ -18,12 +18,12 @@ const char* const kDefaultQd = "Q2";
 
 } // namespace
 
-const std::vector<PerformanceClass>& PerformanceClasses(GraphSeries series) {
+const std::vector<PerformanceClass>& performanceClasses(GraphSeries series) {
     return series == GraphSeries::Rl ? kRlClasses : kQdClasses;
 }
 
-int ClassReached(GraphSeries series, double value) {
-    const std::vector<PerformanceClass>& classes = PerformanceClasses(series);
+int classReached(GraphSeries series, double value) {
+    const std::vector<PerformanceClass>& classes = performanceClasses(series);
     int reached = 0;
     for (size_t i = 0; i < classes.size(); ++i)
         if (value >= classes[i].minimum)
@@ -31,14 +31,14 @@ int ClassReached(GraphSeries series, double value) {
     return reached;
 }
 
-int FindClass(GraphSeries series, const std::string& name) {
-    const std::vector<PerformanceClass>& classes = PerformanceClasses(series);
+int findClass(GraphSeries series, const std::string& name) {
+    const std::vector<PerformanceClass>& classes = performanceClasses(series);
     for (size_t i = 0; i < classes.size(); ++i)
         if (classes[i].name == name)
             return static_cast<int>(i);
     return -1;
 }
 
-int DefaultRequiredClass(GraphSeries series) {
-    return FindClass(series, series == GraphSeries::Rl ? kDefaultRl : kDefaultQd);
+int defaultRequiredClass(GraphSeries series) {
+    return findClass(series, series == GraphSeries::Rl ? kDefaultRl : kDefaultQd);
 }

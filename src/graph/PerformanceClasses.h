@@ -1,6 +1,6 @@
 #pragma once
 
-#include "graph/GraphView.h"
+#include "graph/GraphSeries.h"
 
 #include <string>
 #include <vector>
@@ -13,13 +13,13 @@ struct PerformanceClass {
 
 // The classes of a series in ascending order; the first one ("R0", "Q0") sets no requirement.
 // Everything the program knows about classes comes from this one table.
-const std::vector<PerformanceClass>& PerformanceClasses(GraphSeries series);
+const std::vector<PerformanceClass>& performanceClasses(GraphSeries series);
 
 // The index of the highest class a value reaches (0 for a value below every level).
-int ClassReached(GraphSeries series, double value);
+int classReached(GraphSeries series, double value);
 
 // The index of a class by its name ("R2"), or -1 when the series has no such class.
-int FindClass(GraphSeries series, const std::string& name);
+int findClass(GraphSeries series, const std::string& name);
 
 // The class required when the user chose none: R2 for Rl, Q2 for Qd.
-int DefaultRequiredClass(GraphSeries series);
+int defaultRequiredClass(GraphSeries series);

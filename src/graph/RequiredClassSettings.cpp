@@ -12,27 +12,25 @@ const char* settingsKey(GraphSeries series) {
     return series == GraphSeries::Rl ? "sections/requiredRl" : "sections/requiredQd";
 }
 
-constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
-
 } // namespace
 
-RequiredClasses LoadRequiredClasses() {
-    RequiredClasses required = DefaultRequiredClasses();
+RequiredClasses loadRequiredClasses() {
+    RequiredClasses required = defaultRequiredClasses();
     const QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
     for (GraphSeries s : kBothSeries) {
         const std::string name =
             settings.value(QLatin1String(settingsKey(s))).toString().toStdString();
-        const int index = FindClass(s, name);
+        const int index = findClass(s, name);
         if (index >= 0)
             required[static_cast<size_t>(s)] = index;
     }
     return required;
 }
 
-void SaveRequiredClasses(const RequiredClasses& required) {
+void saveRequiredClasses(const RequiredClasses& required) {
     QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
     for (GraphSeries s : kBothSeries) {
-        const auto& classes = PerformanceClasses(s);
+        const auto& classes = performanceClasses(s);
         const int index = required[static_cast<size_t>(s)];
         if (index >= 0 && index < static_cast<int>(classes.size()))
             settings.setValue(QLatin1String(settingsKey(s)),

@@ -4,5 +4,5 @@
 
 // The required classes the user chose last, kept in the user's settings; the defaults (R2, Q2)
 // where nothing usable is stored.
-RequiredClasses LoadRequiredClasses();
-void SaveRequiredClasses(const RequiredClasses& required);
+RequiredClasses loadRequiredClasses();
+void saveRequiredClasses(const RequiredClasses& required);

@@ -1,9 +1,7 @@
 #include "graph/SectionReport.h"
 
-#include "app/App.h"
-#include "graph/GraphLogic.h"
-#include "graph/HeadlessGraphView.h"
 #include "graph/PerformanceClasses.h"
+#include "log/LogTable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +10,6 @@
 
 namespace {
 
-constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
 constexpr int32_t kOff = -1;
 
 // Running figures of one section; the spread by Welford's update, which stays exact (0) for
@@ -59,8 +56,8 @@ SectionStats finish(const Accumulator& a, GraphSeries series, int required) {
             s.sd = std::sqrt(std::max(0.0, a.squares) / static_cast<double>(a.used - 1));
         s.below = a.below;
         s.belowPercent = 100.0 * static_cast<double>(a.below) / static_cast<double>(a.used);
-        s.reachedClass = ClassReached(series, s.mean);
-        s.pass = s.mean >= PerformanceClasses(series)[static_cast<size_t>(required)].minimum;
+        s.reachedClass = classReached(series, s.mean);
+        s.pass = s.mean >= performanceClasses(series)[static_cast<size_t>(required)].minimum;
     }
     return s;
 }
@@ -90,40 +87,46 @@ std::string csvField(const std::string& text) {
     return quoted + '"';
 }
 
+// Where the table of a model's layout keeps the Seq-Id.
+int seqIdColumn(const InstrumentModel& model) {
+    const TableLayout& layout = *model.layout;
+    for (int col = 0; col < layout.cols; ++col) {
+        const char* title = layout.titles[static_cast<size_t>(col)];
+        if (title && std::string(title) == "Seq-Id")
+            return col;
+    }
+    return -1;
+}
+
 int clampedClass(GraphSeries series, int index) {
-    const int count = static_cast<int>(PerformanceClasses(series).size());
-    return index >= 0 && index < count ? index : DefaultRequiredClass(series);
+    const int count = static_cast<int>(performanceClasses(series).size());
+    return index >= 0 && index < count ? index : defaultRequiredClass(series);
 }
 
 } // namespace
 
-RequiredClasses DefaultRequiredClasses() {
-    return {DefaultRequiredClass(GraphSeries::Rl), DefaultRequiredClass(GraphSeries::Qd)};
+RequiredClasses defaultRequiredClasses() {
+    return {defaultRequiredClass(GraphSeries::Rl), defaultRequiredClass(GraphSeries::Qd)};
 }
 
-int SeqIdColumn(const LogTable& table) {
-    return table.cols() == 8 ? 6 : 4;
-}
-
-SectionReport ComputeSectionReport(const LogTable& table,
-                                   const std::array<const std::vector<int32_t>*, 2>& plotted,
-                                   const RequiredClasses& required) {
+SectionReport sectionReport(const LogTable& table, const InstrumentModel& model,
+                            const GraphBuild& build, const RequiredClasses& required) {
     SectionReport report;
     std::array<double, 2> level{};
     for (GraphSeries s : kBothSeries) {
         const auto i = static_cast<size_t>(s);
-        if (!plotted[i])
+        if (!build.of(s).shown)
             continue;
         SeriesSections series;
         series.series = s;
         series.requiredClass = clampedClass(s, required[i]);
-        level[i] = PerformanceClasses(s)[static_cast<size_t>(series.requiredClass)].minimum;
+        level[i] = performanceClasses(s)[static_cast<size_t>(series.requiredClass)].minimum;
         report.push_back(std::move(series));
     }
     if (report.empty())
         return report;
 
-    const int seqCol = SeqIdColumn(table);
+    const int seqCol = seqIdColumn(model);
     std::vector<std::string> names;
     std::unordered_map<std::string, size_t> indexOf;
     // Per series: one accumulator per section, the whole log last (added at the end).
@@ -149,11 +152,11 @@ SectionReport ComputeSectionReport(const LogTable& table,
         }
         for (const SeriesSections& series : report) {
             const auto i = static_cast<size_t>(series.series);
-            const std::vector<int32_t>& values = *plotted[i];
+            const std::vector<int32_t>& values = build.series[i].values;
             const auto k = static_cast<size_t>(row - 1);
-            const int32_t value = k < values.size() ? values[k] : SeriesState::kNotPlotted;
+            const int32_t value = k < values.size() ? values[k] : SeriesBuild::kNotPlotted;
             Accumulator& section = sections[i][lastIndex];
-            if (value == SeriesState::kNotPlotted || value == kOff) {
+            if (value == SeriesBuild::kNotPlotted || value == kOff) {
                 ++section.leftOut;
                 ++whole[i].leftOut;
             } else {
@@ -177,51 +180,25 @@ SectionReport ComputeSectionReport(const LogTable& table,
     return report;
 }
 
-SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredClasses& required) {
-    // The build writes into its App (the statistics memo, the warnings), so it runs on a copy
-    // of what it reads: the model and the columns of the series.
-    App scratch(app.port, app.clock, app.dialogs, app.view);
-    scratch.session.model = app.session.model;
-    const LogTable& table = app.table;
-    scratch.table.setCols(table.cols());
-    scratch.table.setRows(table.rows());
-    std::vector<int> columns{0};
-    for (GraphSeries s : kBothSeries)
-        if (const auto cols = seriesColumns(*app.session.model, s)) {
-            columns.push_back(cols->status);
-            columns.push_back(cols->value);
-        }
-    for (int row = 1; row < table.rows(); ++row)
-        for (int col : columns)
-            if (!table.cell(col, row).empty())
-                scratch.table.setCell(col, row, table.cell(col, row));
-
-    HeadlessGraphView view(stopOnLowBat, false); // no statistics report is written
-    GraphLogic build(scratch, view);
-    try {
-        build.SetUpGraph();
-        build.BuildGraph();
-    } catch (const std::exception&) {
-        // The rows the build did not reach were not plotted: they count as left out, as they
-        // are on the chart the window shows after the same failure.
-    }
-    std::array<const std::vector<int32_t>*, 2> plotted{};
-    for (GraphSeries s : kBothSeries)
-        if (seriesColumns(*app.session.model, s))
-            plotted[static_cast<size_t>(s)] = &build.state(s).Values;
-    return ComputeSectionReport(table, plotted, required);
+SectionReport sectionReport(const LogTable& table, const InstrumentModel& model, bool stopOnLowBat,
+                            const RequiredClasses& required) {
+    // A build that failed plotted nothing from the failing row on: those records count as left
+    // out, as they are on the chart the window shows after the same failure.
+    GraphOptions options;
+    options.stopOnLowBat = stopOnLowBat;
+    return sectionReport(table, model, buildGraph(table, model, options), required);
 }
 
-const std::vector<std::string>& SectionColumnTitles() {
+const std::vector<std::string>& sectionColumnTitles() {
     static const std::vector<std::string> titles = {
         "series", "section", "used",      "left_out", "mean",     "sd",  "min",
         "max",    "below",   "below_pct", "class",    "required", "pass"};
     return titles;
 }
 
-std::vector<std::string> SectionRowTexts(const SeriesSections& series, const SectionStats& row,
+std::vector<std::string> sectionRowTexts(const SeriesSections& series, const SectionStats& row,
                                          const std::string& decimalSeparator) {
-    const std::vector<PerformanceClass>& classes = PerformanceClasses(series.series);
+    const std::vector<PerformanceClass>& classes = performanceClasses(series.series);
     const bool any = row.used > 0;
     return {series.series == GraphSeries::Rl ? "Rl" : "Qd",
             row.section,
@@ -238,21 +215,21 @@ std::vector<std::string> SectionRowTexts(const SeriesSections& series, const Sec
             row.pass ? "yes" : "no"};
 }
 
-std::string SectionReportCsv(const SectionReport& report) {
+std::string sectionReportCsv(const SectionReport& report) {
     const auto line = [](const std::vector<std::string>& fields) {
         std::string text;
         for (size_t i = 0; i < fields.size(); ++i)
             text += (i ? "," : "") + csvField(fields[i]);
         return text + "\r\n";
     };
-    std::string csv = line(SectionColumnTitles());
+    std::string csv = line(sectionColumnTitles());
     for (const SeriesSections& series : report)
         for (const SectionStats& row : series.rows)
-            csv += line(SectionRowTexts(series, row, "."));
+            csv += line(sectionRowTexts(series, row, "."));
     return csv;
 }
 
-bool ParseRequiredClasses(const std::string& text, RequiredClasses& required) {
+bool parseRequiredClasses(const std::string& text, RequiredClasses& required) {
     RequiredClasses parsed = required;
     std::array<bool, 2> seen{};
     size_t start = 0;
@@ -263,7 +240,7 @@ bool ParseRequiredClasses(const std::string& text, RequiredClasses& required) {
         bool found = false;
         for (GraphSeries s : kBothSeries) {
             const auto i = static_cast<size_t>(s);
-            const int index = FindClass(s, name);
+            const int index = findClass(s, name);
             if (index >= 0 && !seen[i]) {
                 parsed[i] = index;
                 seen[i] = true;

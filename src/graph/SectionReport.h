@@ -1,20 +1,19 @@
 #pragma once
 
-#include "graph/GraphView.h"
+#include "graph/GraphBuild.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class App;
 class LogTable;
 
-// The required class of each series, as indices into its PerformanceClasses (Rl, then Qd).
+// The required class of each series, as indices into its performanceClasses (Rl, then Qd).
 using RequiredClasses = std::array<int, 2>;
 
 // R2 and Q2, required where the user chose nothing.
-RequiredClasses DefaultRequiredClasses();
+RequiredClasses defaultRequiredClasses();
 
 // What the readings of one section (or of the whole log) give.
 struct SectionStats {
@@ -42,33 +41,27 @@ struct SeriesSections {
 // One entry per series the model has, Rl before Qd.
 using SectionReport = std::vector<SeriesSections>;
 
-// The column of the Seq-Id for a model's table layout.
-int SeqIdColumn(const LogTable& table);
-
-// The report from the values a series build plotted: plotted[s] holds, at entry k, the value
-// drawn for data row k + 1 of series s (SeriesState::Values) or SeriesState::kNotPlotted; a null
-// entry means the model has no such series. A reading is used when it was plotted with a value
+// The report from what a build plotted. A reading is used when it was plotted with a value
 // other than -1 ("OFF"); every other record of its section is left out; rows without a "#" are
-// no records and count nowhere.
-SectionReport ComputeSectionReport(const LogTable& table,
-                                   const std::array<const std::vector<int32_t>*, 2>& plotted,
-                                   const RequiredClasses& required);
+// no records and count nowhere. Series the build does not show have no entry.
+SectionReport sectionReport(const LogTable& table, const InstrumentModel& model,
+                            const GraphBuild& build, const RequiredClasses& required);
 
-// The report for the log in the App, from a series build of its own (the graph window's, with
-// "Stop when low bat" as given) on a copy of the table; the App is not changed.
-SectionReport SectionReportOf(const App& app, bool stopOnLowBat, const RequiredClasses& required);
+// The report from a build of its own, with "Stop when low bat" as given.
+SectionReport sectionReport(const LogTable& table, const InstrumentModel& model, bool stopOnLowBat,
+                            const RequiredClasses& required);
 
 // The column titles of the report's rows in files.
-const std::vector<std::string>& SectionColumnTitles();
+const std::vector<std::string>& sectionColumnTitles();
 
-// The texts of one row under SectionColumnTitles, numbers with the given decimal separator.
-std::vector<std::string> SectionRowTexts(const SeriesSections& series, const SectionStats& row,
+// The texts of one row under sectionColumnTitles, numbers with the given decimal separator.
+std::vector<std::string> sectionRowTexts(const SeriesSections& series, const SectionStats& row,
                                          const std::string& decimalSeparator);
 
 // The whole report as CSV: header row, then one row per series and section, commas, points,
 // CR LF line ends.
-std::string SectionReportCsv(const SectionReport& report);
+std::string sectionReportCsv(const SectionReport& report);
 
 // Required classes from "R3,Q3" (either order, either one alone; the other keeps its default).
 // False, with nothing changed, for any other text.
-bool ParseRequiredClasses(const std::string& text, RequiredClasses& required);
+bool parseRequiredClasses(const std::string& text, RequiredClasses& required);

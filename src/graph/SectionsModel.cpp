@@ -7,7 +7,7 @@
 
 namespace {
 
-// The window's column titles; files use SectionColumnTitles.
+// The window's column titles; files use sectionColumnTitles.
 const char* const kColumnTitles[] = {"Series", "Section",  "Used",  "Left out", "Mean",
                                      "SD",     "Min",      "Max",   "Below",    "Below %",
                                      "Class",  "Required", "Result"};
@@ -48,7 +48,7 @@ QVariant SectionsModel::data(const QModelIndex& index, int role) const {
         if (col == kResultColumn)
             return QString::fromLatin1(stats.pass ? "pass" : "fail");
         const std::string separator = toCp1252(m_locale.decimalPoint());
-        return fromCp1252(SectionRowTexts(series, stats, separator)[static_cast<size_t>(col)]);
+        return fromCp1252(sectionRowTexts(series, stats, separator)[static_cast<size_t>(col)]);
     }
     case Qt::TextAlignmentRole:
         // Figures line up on the right, names on the left.

@@ -142,7 +142,7 @@ TEST_F(SectionsSheet, TheUsersRequiredClassesAndTheCommandLineSuffix) {
     QTemporaryDir dir;
     SimRig rig;
     fillRvm600(rig.app);
-    SaveRequiredClasses({5, 2});
+    saveRequiredClasses({5, 2});
     const QString path = dir.filePath("log.XLSX");
     SaveTableToFile(rig.app, path);
     std::vector<std::string> names;

@@ -43,8 +43,8 @@ TEST(GraphFormat, GeneralTwoSignificantDigits) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value);
-        EXPECT_EQ(FormatGeneral2(c.value, "."), c.point);
-        EXPECT_EQ(FormatGeneral2(c.value, ","), c.comma);
+        EXPECT_EQ(formatSpread(c.value, "."), c.point);
+        EXPECT_EQ(formatSpread(c.value, ","), c.comma);
     }
 }
 
@@ -59,6 +59,6 @@ TEST(GraphFormat, ReadoutRoundsHalvesAwayFromZero) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value);
-        EXPECT_EQ(FormatReadout(c.value), c.text);
+        EXPECT_EQ(formatReadout(c.value), c.text);
     }
 }

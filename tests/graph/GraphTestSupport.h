@@ -1,63 +1,14 @@
 #pragma once
 
 #include "app/App.h"
-#include "graph/GraphView.h"
+#include "graph/GraphBuild.h"
 #include "log/InstrumentModel.h"
+#include "log/LogTable.h"
+#include "log/Session.h"
 
-#include <array>
-#include <map>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-// The graph window's controls and chart as plain fields.
-class FakeGraphView final : public IGraphView {
-public:
-    void setAlarmHints(const std::string& hint) override { alarmHint = hint; }
-    void setControlVisible(GraphControl c, bool v) override { visible[c] = v; }
-    void setLabelText(GraphControl label, const std::string& t) override { text[label] = t; }
-    bool isChecked(GraphCheckBox box) const override { return checked.at(box); }
-    void setShowGraphEnabled(bool enabled) override { showGraphEnabled = enabled; }
-    void focusShowGraph() override { showGraphFocused = true; }
-    void clearTitle() override { title.clear(); }
-    void addTitleLine(const std::string& line) override { title.push_back(line); }
-    void setAxisTitle(GraphAxis axis, const std::string& t) override { axisTitle[axis] = t; }
-    void clearPoints(GraphSeries s) override { points[idx(s)].clear(); }
-    void setSeriesActive(GraphSeries s, bool a) override { active[idx(s)] = a; }
-    void setSeriesAxis(GraphSeries s, GraphAxis a) override { axis[idx(s)] = a; }
-    void setSeriesColor(GraphSeries s, QRgb c) override { color[idx(s)] = c; }
-    void addPoint(GraphSeries s, double x, double y) override { points[idx(s)].push_back({x, y}); }
-    void pointsAdded() override { ++drawn; }
-    QRectF plotArea() const override { return plot; }
-    QPointF valueAt(GraphSeries s, QPointF) const override { return valueUnderMouse[idx(s)]; }
-    void showCross(QPointF p) override { cross = p; }
-    void hideCross() override { cross.reset(); }
-
-    static size_t idx(GraphSeries s) { return static_cast<size_t>(s); }
-    bool isVisible(GraphControl c) const { return visible.count(c) ? visible.at(c) : true; }
-    std::vector<std::pair<double, double>>& of(GraphSeries s) { return points[idx(s)]; }
-
-    std::string alarmHint;
-    std::map<GraphControl, bool> visible;
-    std::map<GraphControl, std::string> text;
-    std::map<GraphCheckBox, bool> checked{{GraphCheckBox::cbValarm, true},
-                                          {GraphCheckBox::cbShowRl, true},
-                                          {GraphCheckBox::cbShowQd, true},
-                                          {GraphCheckBox::cbStat, true}};
-    bool showGraphEnabled = true;
-    bool showGraphFocused = false;
-    std::vector<std::string> title{"TChart"};
-    std::map<GraphAxis, std::string> axisTitle;
-    std::array<std::vector<std::pair<double, double>>, 2> points;
-    std::array<bool, 2> active{true, true};
-    std::array<GraphAxis, 2> axis{GraphAxis::Left, GraphAxis::Right};
-    std::array<QRgb, 2> color{0xFFFF0000, 0xFFFFFF00};
-    int drawn = 0;
-    QRectF plot{50, 40, 400, 300};
-    std::array<QPointF, 2> valueUnderMouse{};
-    std::optional<QPointF> cross;
-};
 
 // One record as the download writes it. For the combined model value and stat are Rl's.
 struct Rec {
@@ -68,11 +19,10 @@ struct Rec {
 };
 
 // Lays the table out for the model and writes the records below the header; "#" is the row.
-inline void loadTable(App& app, const std::string& model, const std::vector<Rec>& recs,
-                      int emptyRowsAfter = 0) {
-    app.session.model = &modelNamed(model);
-    app.session.serialLine = "s/n 4711";
-    LogTable& t = app.table;
+inline void loadTable(LogTable& t, Session& session, const std::string& model,
+                      const std::vector<Rec>& recs, int emptyRowsAfter = 0) {
+    session.model = &modelNamed(model);
+    session.serialLine = "s/n 4711";
     t.clearCells();
     const bool combined = model == "RVM600PK";
     t.setCols(combined ? 8 : 6);
@@ -100,6 +50,26 @@ inline void loadTable(App& app, const std::string& model, const std::vector<Rec>
     }
 }
 
+inline void loadTable(App& app, const std::string& model, const std::vector<Rec>& recs,
+                      int emptyRowsAfter = 0) {
+    loadTable(app.table, app.session, model, recs, emptyRowsAfter);
+}
+
+// A log table with the model it was read from, for the graph's functions.
+struct GraphLog {
+    GraphLog(const std::string& model, const std::vector<Rec>& recs, int emptyRowsAfter = 0) {
+        loadTable(table, session, model, recs, emptyRowsAfter);
+    }
+    GraphBuild build(bool stopOnLowBat = true) const {
+        GraphOptions options;
+        options.stopOnLowBat = stopOnLowBat;
+        return buildGraph(table, *session.model, options);
+    }
+
+    LogTable table;
+    Session session;
+};
+
 // Records with the given statuses, all of the same value.
 inline std::vector<Rec> withStatuses(const std::vector<std::string>& statuses,
                                      const std::string& value = "250") {
@@ -109,10 +79,19 @@ inline std::vector<Rec> withStatuses(const std::vector<std::string>& statuses,
     return recs;
 }
 
-// The x of every point of a series.
-inline std::vector<int> plottedRows(const std::vector<std::pair<double, double>>& points) {
+// The data rows a series plotted.
+inline std::vector<int> plottedRows(const SeriesBuild& series) {
     std::vector<int> rows;
-    for (const auto& p : points)
-        rows.push_back(static_cast<int>(p.first));
+    for (size_t k = 0; k < series.values.size(); ++k)
+        if (series.values[k] != SeriesBuild::kNotPlotted)
+            rows.push_back(static_cast<int>(k) + 1);
     return rows;
+}
+
+// The points of a series: data row and value.
+inline std::vector<std::pair<int, int32_t>> plottedPoints(const SeriesBuild& series) {
+    std::vector<std::pair<int, int32_t>> points;
+    for (int row : plottedRows(series))
+        points.emplace_back(row, series.values[static_cast<size_t>(row - 1)]);
+    return points;
 }

@@ -1,8 +1,8 @@
 #include "graph/SectionReport.h"
 
-#include "SimRig.h"
-#include "graph/GraphLogic.h"
 #include "graph/PerformanceClasses.h"
+#include "log/LogTable.h"
+#include "log/Session.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,8 @@ struct Line {
     const char* stat = "0";
 };
 
-void loadRvm600(App& app, const std::vector<Line>& lines) {
-    app.session.model = &modelNamed("RVM600");
-    LogTable& t = app.table;
+void loadRvm600(LogTable& t, Session& session, const std::vector<Line>& lines) {
+    session.model = &modelNamed("RVM600");
     t.setCols(6);
     t.setRows(static_cast<int>(lines.size()) + 1);
     const char* headers[] = {"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"};
@@ -93,20 +92,18 @@ TEST(SectionReport, HandWorkedLogAsTheGraphBuildPlotsIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        SimRig rig;
-        loadRvm600(rig.app, kLog);
-        rig.app.statistics.addLine("kept");
-        EXPECT_EQ(SectionReportCsv(SectionReportOf(rig.app, c.stopOnLowBat, c.required)), c.csv);
-        // The report's own build leaves the App as it was.
-        EXPECT_EQ(rig.app.statistics.lines(), std::vector<std::string>{"kept"});
+        LogTable table;
+        Session session;
+        loadRvm600(table, session, kLog);
+        EXPECT_EQ(
+            sectionReportCsv(sectionReport(table, *session.model, c.stopOnLowBat, c.required)),
+            c.csv);
     }
 }
 
 TEST(SectionReport, CombinedModelHasRlThenQdWithTheirOwnStatuses) {
-    SimRig rig;
-    App& app = rig.app;
-    app.session.model = &modelNamed("RVM600PK");
-    LogTable& t = app.table;
+    const InstrumentModel& model = modelNamed("RVM600PK");
+    LogTable t;
     t.setCols(8);
     t.setRows(4);
     const std::vector<std::vector<std::string>> rows = {
@@ -118,8 +115,8 @@ TEST(SectionReport, CombinedModelHasRlThenQdWithTheirOwnStatuses) {
         for (size_t c = 0; c < rows[r].size(); ++c)
             t.setCell(static_cast<int>(c), static_cast<int>(r), rows[r][c]);
     RequiredClasses required{};
-    ASSERT_TRUE(ParseRequiredClasses("Q3,R5", required));
-    EXPECT_EQ(SectionReportCsv(SectionReportOf(app, true, required)),
+    ASSERT_TRUE(parseRequiredClasses("Q3,R5", required));
+    EXPECT_EQ(sectionReportCsv(sectionReport(t, model, true, required)),
               kHeader + "Rl,\"S,1\",2,1,310.0,14.1,300,320,0,0.0,R5,R5,yes\r\n"
                         "Rl,ALL,2,1,310.0,14.1,300,320,0,0.0,R5,R5,yes\r\n"
                         "Qd,\"S,1\",2,1,145.0,7.1,140,150,0,0.0,Q3,Q3,yes\r\n"
@@ -138,8 +135,8 @@ TEST(SectionReport, RequiredClassesFromTheCommandLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        RequiredClasses required = DefaultRequiredClasses();
-        EXPECT_EQ(ParseRequiredClasses(c.text, required), c.ok);
+        RequiredClasses required = defaultRequiredClasses();
+        EXPECT_EQ(parseRequiredClasses(c.text, required), c.ok);
         EXPECT_EQ(required, c.result);
     }
 }
@@ -158,7 +155,7 @@ TEST(SectionReport, ClassReachedAtEachLevel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         EXPECT_EQ(
-            PerformanceClasses(c.series)[static_cast<size_t>(ClassReached(c.series, c.value))].name,
+            performanceClasses(c.series)[static_cast<size_t>(classReached(c.series, c.value))].name,
             c.reached);
     }
 }
@@ -172,7 +169,7 @@ TEST(SectionReport, WindowFiguresUseTheGivenSeparator) {
     row.mean = -0.04; // rounds to zero: never "-0,0"
     row.sd = 1234.56;
     row.belowPercent = 100.0 / 3;
-    EXPECT_EQ(SectionRowTexts(series, row, ","),
+    EXPECT_EQ(sectionRowTexts(series, row, ","),
               (std::vector<std::string>{"Rl", "A", "3", "0", "0,0", "1234,6", "0", "0", "0", "33,3",
                                         "R0", "R2", "no"}));
 }

@@ -1,6 +1,6 @@
 #include "SimRig.h"
 #include "graph/SectionsModel.h"
-#include "graph/widgets/LogGraph.h"
+#include "graph/widgets/GraphDialog.h"
 #include "graph/widgets/SectionsPanel.h"
 
 #include <QAbstractItemModelTester>
@@ -59,9 +59,8 @@ void loadPk(App& app) {
 }
 
 struct Window {
-    explicit Window(App& app) : form(app) {
-        form.logic().setLocale(QLocale::c());
-        form.sections()->setLocale(QLocale::c());
+    explicit Window(App& app) : form(app.table, app.session, app.statistics, app.dialogs) {
+        form.setLocale(QLocale::c());
     }
     void build() {
         form.show();
@@ -76,7 +75,7 @@ struct Window {
             texts.push_back(m->index(r, c).data().toString().toStdString());
         return texts;
     }
-    TForm2 form;
+    GraphDialog form;
 };
 
 } // namespace

@@ -9,12 +9,6 @@
 #include <QLabel>
 #include <QTableView>
 
-namespace {
-
-constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
-
-} // namespace
-
 SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pnlSections"));
     auto* caption = new QLabel(QStringLiteral("Sections"), this);
@@ -27,7 +21,7 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
     requiredCaption->move(232, 4);
     requiredCaption->adjustSize();
 
-    const RequiredClasses stored = LoadRequiredClasses();
+    const RequiredClasses stored = loadRequiredClasses();
     int left = std::max(336, requiredCaption->geometry().right() + 8);
     for (GraphSeries s : kBothSeries) {
         const bool rl = s == GraphSeries::Rl;
@@ -37,13 +31,13 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
         name->adjustSize();
         auto* box = new QComboBox(this);
         box->setObjectName(QString::fromLatin1(rl ? "cbRequiredRl" : "cbRequiredQd"));
-        for (const PerformanceClass& c : PerformanceClasses(s))
+        for (const PerformanceClass& c : performanceClasses(s))
             box->addItem(QString::fromStdString(c.name));
         box->setCurrentIndex(stored[static_cast<size_t>(s)]);
         box->setGeometry(name->geometry().right() + 4, 0, 57, 21);
         left = box->geometry().right() + 16;
         connect(box, &QComboBox::currentIndexChanged, this, [this] {
-            SaveRequiredClasses(required());
+            saveRequiredClasses(required());
             if (onRequiredChanged)
                 onRequiredChanged();
         });

@@ -1,7 +1,6 @@
+#include "graph/StatisticsReport.h"
+
 #include "GraphTestSupport.h"
-#include "SimRig.h"
-#include "app/HandlerGuard.h"
-#include "graph/GraphLogic.h"
 
 #include <gtest/gtest.h>
 
@@ -9,25 +8,10 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Opens the graph window on a table, presses "Show Graph" and returns the statistics memo with
-// the boxes given and the error boxes shown.
-struct Report {
-    Lines memStat;
-    Lines errors;
-};
-
-Report reportFor(const std::string& model, const std::vector<Rec>& recs, bool stopOnLowBat = true,
-                 const QLocale& locale = QLocale::c()) {
-    SimRig rig;
-    FakeGraphView view;
-    view.checked[GraphCheckBox::cbValarm] = stopOnLowBat;
-    GraphLogic logic(rig.app, view, locale);
-    loadTable(rig.app, model, recs);
-    RunGuarded(rig.dialogs, [&] {
-        logic.FormActivate();
-        logic.btnGraphClick();
-    });
-    return {rig.app.statistics.lines(), rig.dialogs.events};
+// The statistics of a build of a table with "Stop when low bat" as given.
+StatisticsReport reportFor(const std::string& model, const std::vector<Rec>& recs,
+                           bool stopOnLowBat = true, const QLocale& locale = QLocale::c()) {
+    return statisticsReport(GraphLog(model, recs).build(stopOnLowBat), locale);
 }
 
 std::vector<Rec> values(const std::vector<std::string>& vs) {
@@ -134,9 +118,9 @@ TEST(Statistics, ReportTexts) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Report r = reportFor(c.model, c.recs, c.stopOnLowBat);
-        EXPECT_EQ(r.memStat, c.expected);
-        EXPECT_TRUE(r.errors.empty());
+        const StatisticsReport r = reportFor(c.model, c.recs, c.stopOnLowBat);
+        EXPECT_EQ(r.lines, c.expected);
+        EXPECT_TRUE(r.failure.empty());
     }
 }
 
@@ -146,58 +130,46 @@ TEST(Statistics, FailuresEndTheReportAfterTheHeading) {
         std::string model;
         std::vector<Rec> recs;
         Lines expected;
-        std::string error;
+        std::string failure;
     } const cases[] = {
         {"first value 0, extremes differ",
          "RVM600",
          values({"0", "5"}),
          {"Rl statistics:"},
-         "error: Floating point division by zero."},
+         "Floating point division by zero"},
         {"first value 0, extremes equal",
          "RVM600",
          values({"0", "0"}),
          {"Rl statistics:"},
-         "error: Invalid floating point operation."},
+         "Invalid floating point operation"},
         {"first value not a whole number",
          "RVM600",
          values({"abc", "5"}),
          {"Rl statistics:"},
-         "error: 'abc' is not a valid integer value."},
+         "'abc' is not a valid integer value"},
         {"combined model: no Qd block after a failed Rl block",
          "RVM600PK",
          {{"0", "0", "100"}, {"0", "0", "101"}},
          {"Rl statistics:"},
-         "error: Invalid floating point operation."},
+         "Invalid floating point operation"},
         {"combined model: Qd fails after a whole Rl block",
          "RVM600PK",
          {{"250", "0", "0"}, {"250", "0", "7"}},
          {"Rl statistics:", "Value 250 Count: 2", "  Rl Dev: 0%", "Rl V alarm: ---", "",
           "Qd statistics:"},
-         "error: Floating point division by zero."},
+         "Floating point division by zero"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Report r = reportFor(c.model, c.recs);
-        EXPECT_EQ(r.memStat, c.expected);
-        EXPECT_EQ(r.errors, Lines{c.error});
+        const StatisticsReport r = reportFor(c.model, c.recs);
+        EXPECT_EQ(r.lines, c.expected);
+        EXPECT_EQ(r.failure, c.failure);
     }
 }
 
 TEST(Statistics, DecimalSeparatorOfTheLocale) {
-    const Report r =
+    const StatisticsReport r =
         reportFor("RVM600", values({"250", "252", "250", "251"}), true, QLocale(QLocale::German));
-    ASSERT_EQ(r.memStat.size(), 6u);
-    EXPECT_EQ(r.memStat[4], "  Rl Dev: 0,8%");
-}
-
-TEST(Statistics, ShowStatisticsUncheckedWritesNothing) {
-    SimRig rig;
-    FakeGraphView view;
-    view.checked[GraphCheckBox::cbStat] = false;
-    GraphLogic logic(rig.app, view, QLocale::c());
-    loadTable(rig.app, "RVM600", values({"250", "251", "252"}));
-    logic.FormActivate();
-    logic.btnGraphClick();
-    EXPECT_TRUE(rig.app.statistics.empty());
-    EXPECT_EQ(view.of(GraphSeries::Rl).size(), 3u);
+    ASSERT_EQ(r.lines.size(), 6u);
+    EXPECT_EQ(r.lines[4], "  Rl Dev: 0,8%");
 }

@@ -1,9 +1,10 @@
-#include "app/App.h"
+#include "graph/StatisticsReport.h"
+
 #include "graph/GraphFormat.h"
-#include "graph/GraphLogic.h"
 #include "text/AppError.h"
 #include "text/Cp1252.h"
 #include "text/TextFieldHelpers.h"
+#include "text/TextMemo.h"
 
 #include <algorithm>
 #include <utility>
@@ -45,31 +46,14 @@ std::vector<std::pair<int32_t, int32_t>> countValues(const std::vector<int32_t>&
     return counts;
 }
 
-} // namespace
+void addBlock(std::vector<std::string>& report, GraphSeries s, const SeriesBuild& series,
+              const std::string& separator) {
+    const bool rl = s == GraphSeries::Rl;
+    report.push_back(rl ? "Rl statistics:" : "Qd statistics:");
 
-void GraphLogic::WriteStatistics() {
-    // A block per series of the model, an empty line between two.
-    bool first = true;
-    for (GraphSeries s : {GraphSeries::Rl, GraphSeries::Qd}) {
-        if (!seriesColumns(*m_app.session.model, s))
-            continue;
-        if (!first)
-            m_app.statistics.addLine("");
-        first = false;
-        writeBlock(s);
-    }
-}
-
-void GraphLogic::writeBlock(GraphSeries series) {
-    const bool rl = series == GraphSeries::Rl;
-    TextMemo& report = m_app.statistics;
-    report.addLine(rl ? "Rl statistics:" : "Qd statistics:");
-
-    const SeriesState& st = state(series);
-    const auto cols = seriesColumns(*m_app.session.model, series);
-    const int32_t first = StrToInt(m_app.table.cell(cols ? cols->value : 2, 1));
+    const int32_t first = StrToInt(series.firstValueText);
     // Max - Min spans up to 2^32 - 1.
-    const int64_t range = int64_t{st.MaxValue} - int64_t{st.MinValue};
+    const int64_t range = int64_t{series.maxValue} - int64_t{series.minValue};
     if (first == 0)
         throw AppError(range != 0 ? "Floating point division by zero"
                                   : "Invalid floating point operation");
@@ -79,19 +63,50 @@ void GraphLogic::writeBlock(GraphSeries series) {
     if (spread > 10) {
         spreadText = "> 10";
     } else {
-        spreadText = FormatGeneral2(spread, toCp1252(m_locale.decimalPoint()));
+        spreadText = formatSpread(spread, separator);
         // The rows counted: up to the stop of a stopped series, else all; never past the store.
-        const int64_t counted = st.Stopped ? st.StopLine : m_app.table.rows() - 1;
+        const auto stored = static_cast<int64_t>(series.values.size());
         const auto n = static_cast<size_t>(
-            std::clamp<int64_t>(counted, 0, static_cast<int64_t>(st.Values.size())));
-        for (const auto& [value, count] : countValues(st.Values, n, st.MinValue, st.MaxValue)) {
+            std::clamp<int64_t>(series.stopped ? series.stopLine : stored, 0, stored));
+        for (const auto& [value, count] :
+             countValues(series.values, n, series.minValue, series.maxValue)) {
             if (value == -1)
-                report.addLine("Value OFF Count: " + std::to_string(count));
+                report.push_back("Value OFF Count: " + std::to_string(count));
             else
-                report.addLine("Value " + std::to_string(value) +
-                               " Count: " + std::to_string(count));
+                report.push_back("Value " + std::to_string(value) +
+                                 " Count: " + std::to_string(count));
         }
     }
-    report.addLine((rl ? "  Rl Dev: " : "  Qd Dev: ") + spreadText + "%");
-    report.addLine((rl ? "Rl V alarm: " : "Qd V alarm: ") + alarmText(series));
+    report.push_back((rl ? "  Rl Dev: " : "  Qd Dev: ") + spreadText + "%");
+    report.push_back((rl ? "Rl V alarm: " : "Qd V alarm: ") + series.alarmText);
+}
+
+} // namespace
+
+StatisticsReport statisticsReport(const GraphBuild& build, const QLocale& locale) {
+    StatisticsReport report;
+    if (!build.failure.empty())
+        return report;
+    const std::string separator = toCp1252(locale.decimalPoint());
+    bool first = true;
+    try {
+        for (GraphSeries s : kBothSeries) {
+            const SeriesBuild& series = build.of(s);
+            if (!series.shown)
+                continue;
+            if (!first)
+                report.lines.emplace_back();
+            first = false;
+            addBlock(report.lines, s, series, separator);
+        }
+    } catch (const AppError& e) {
+        report.failure = e.what();
+    }
+    return report;
+}
+
+void writeStatistics(const StatisticsReport& report, TextMemo& memo) {
+    memo.setLines(report.lines);
+    if (!report.failure.empty())
+        throw AppError(report.failure);
 }

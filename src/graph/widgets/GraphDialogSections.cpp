@@ -1,9 +1,8 @@
 // The graph window's section report: the panel below the controls and the required levels.
-#include "app/App.h"
-#include "app/HandlerGuard.h"
 #include "graph/PerformanceClasses.h"
-#include "graph/widgets/LogGraph.h"
+#include "graph/widgets/GraphDialog.h"
 #include "graph/widgets/SectionsPanel.h"
+#include "log/Session.h"
 
 #include <QCheckBox>
 #include <QLegendMarker>
@@ -15,14 +14,13 @@
 
 namespace {
 
-constexpr GraphSeries kBothSeries[] = {GraphSeries::Rl, GraphSeries::Qd};
 // Below the lowest control of the window.
 constexpr int kPanelTop = 528;
 constexpr int kPanelHeight = 150; // the window stays within a 1366 x 768 screen
 
 } // namespace
 
-void TForm2::buildSections() {
+void GraphDialog::buildSections() {
     m_sectionsPanel = new SectionsPanel(this);
     m_sectionsPanel->setGeometry(16, kPanelTop, 769, kPanelHeight);
     // The window grows by the panel; everything above it stays where it is.
@@ -37,12 +35,12 @@ void TForm2::buildSections() {
         line->setVisible(false);
         m_levelLines[static_cast<size_t>(s)] = line;
     }
-    // After the logic's own handlers: a hidden series hides its level too.
-    for (QCheckBox* box : {m_cbShowRl, m_cbShowQd})
+    // After the boxes' own handlers: a hidden series hides its level too.
+    for (QCheckBox* box : m_showBox)
         connect(box, &QCheckBox::toggled, this, [this] { guarded([&] { refreshSections(); }); });
 }
 
-void TForm2::sectionsChanged(bool buildHeld) {
+void GraphDialog::sectionsChanged(bool buildHeld) {
     m_sectionsBuildHeld = buildHeld;
     if (m_sectionsDirty)
         return;
@@ -52,35 +50,29 @@ void TForm2::sectionsChanged(bool buildHeld) {
         this, [this] { guarded([&] { refreshSections(); }); }, Qt::QueuedConnection);
 }
 
-void TForm2::refreshSections() {
+void GraphDialog::refreshSections() {
     m_sectionsDirty = false;
-    const InstrumentModel& model = *m_app.session.model;
-    std::array<const std::vector<int32_t>*, 2> plotted{};
-    for (GraphSeries s : kBothSeries) {
-        const bool present = seriesColumns(model, s).has_value();
-        m_sectionsPanel->setSeriesPresent(s, present);
-        if (present)
-            plotted[static_cast<size_t>(s)] = &m_logic.state(s).Values;
-    }
+    for (GraphSeries s : kBothSeries)
+        m_sectionsPanel->setSeriesPresent(s, m_layout.of(s).shown);
     if (!m_sectionsBuildHeld) {
         m_sectionsPanel->clearReport();
         placeLevelLines({});
         return;
     }
     const SectionReport report =
-        ComputeSectionReport(m_app.table, plotted, m_sectionsPanel->required());
+        sectionReport(m_table, *m_session.model, m_build, m_sectionsPanel->required());
     m_sectionsPanel->showReport(report);
     placeLevelLines(report);
 }
 
-void TForm2::placeLevelLines(const SectionReport& report) {
+void GraphDialog::placeLevelLines(const SectionReport& report) {
     for (GraphSeries s : kBothSeries) {
         const auto i = static_cast<size_t>(s);
         QLineSeries* line = m_levelLines[i];
         double level = -INFINITY;
         for (const SeriesSections& series : report)
             if (series.series == s)
-                level = PerformanceClasses(s)[static_cast<size_t>(series.requiredClass)].minimum;
+                level = performanceClasses(s)[static_cast<size_t>(series.requiredClass)].minimum;
         // Across the plotted rows of the series, on its own axis, in its colour, dashed.
         const QList<QPointF>& points = m_points[i];
         const bool shown = std::isfinite(level) && !points.isEmpty() && m_series[i]->isVisible();
@@ -90,7 +82,7 @@ void TForm2::placeLevelLines(const SectionReport& report) {
         for (QAbstractAxis* attached : line->attachedAxes())
             line->detachAxis(attached);
         line->attachAxis(m_bottomAxis);
-        line->attachAxis(axis(axisOf(s)));
+        line->attachAxis(axis(m_seriesAxis[i]));
         QPen pen(m_series[i]->pen().color(), 1, Qt::DashLine);
         line->setPen(pen);
         line->replace({QPointF(points.first().x(), level), QPointF(points.last().x(), level)});

@@ -1,16 +1,17 @@
 #pragma once
 
-#include "graph/GraphLogic.h"
-#include "graph/GraphView.h"
+#include "graph/GraphBuild.h"
 #include "graph/SectionReport.h"
 
 #include <QDialog>
 #include <QList>
+#include <QLocale>
 #include <QPointF>
 #include <array>
 #include <functional>
 
-class App;
+class IDialogs;
+class LogTable;
 class QChart;
 class QChartView;
 class QCheckBox;
@@ -21,37 +22,23 @@ class QPlainTextEdit;
 class QPushButton;
 class QValueAxis;
 class SectionsPanel;
+class TextMemo;
+struct Session;
 
-// The graph window: plots the log table with Qt Charts and shows the warnings and statistics
-// that GraphLogic writes. All chart code of the program lives in this class.
-class TForm2 final : public QDialog, public IGraphView {
+// The graph window: draws builds of the log table with Qt Charts, shows their warnings and
+// writes their statistics into the memo the text log saves, and reads the values under the
+// cursor. All chart code of the program lives in this class.
+class GraphDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(App& app, QWidget* parent = nullptr);
-    ~TForm2() override;
+    GraphDialog(const LogTable& table, const Session& session, TextMemo& statistics,
+                IDialogs& dialogs, QWidget* parent = nullptr);
+    ~GraphDialog() override;
 
-    GraphLogic& logic() { return m_logic; }
-
-    // IGraphView
-    void setAlarmHints(const std::string& hint) override;
-    void setControlVisible(GraphControl control, bool visible) override;
-    void setLabelText(GraphControl label, const std::string& text) override;
-    bool isChecked(GraphCheckBox box) const override;
-    void setShowGraphEnabled(bool enabled) override;
-    void focusShowGraph() override;
-    void clearTitle() override;
-    void addTitleLine(const std::string& line) override;
-    void setAxisTitle(GraphAxis axis, const std::string& title) override;
-    void clearPoints(GraphSeries series) override;
-    void setSeriesActive(GraphSeries series, bool active) override;
-    void setSeriesAxis(GraphSeries series, GraphAxis axis) override;
-    void setSeriesColor(GraphSeries series, QRgb color) override;
-    void addPoint(GraphSeries series, double x, double y) override;
-    void pointsAdded() override;
-    QRectF plotArea() const override;
-    QPointF valueAt(GraphSeries series, QPointF position) const override;
-    void showCross(QPointF position) override;
-    void hideCross() override;
+    // The locale whose decimal separator the statistics and the section report use.
+    void setLocale(const QLocale& locale);
+    // What each opening does: the chart set up for the session's model, nothing built yet.
+    void activate();
 
     // The controls, by their names, for tests and screenshots.
     QChartView* chart1() const { return m_chartView; }
@@ -63,15 +50,14 @@ public:
     QValueAxis* bottomAxis() const { return m_bottomAxis; }
     QPushButton* btnGraph() const { return m_btnGraph; }
     QCheckBox* cbValarm() const { return m_cbValarm; }
-    QCheckBox* cbShowRl() const { return m_cbShowRl; }
-    QCheckBox* cbShowQd() const { return m_cbShowQd; }
+    QCheckBox* cbShowRl() const { return m_showBox[0]; }
+    QCheckBox* cbShowQd() const { return m_showBox[1]; }
     QCheckBox* cbStat() const { return m_cbStat; }
-    QWidget* control(GraphControl control) const;
     QPlainTextEdit* memStat() const { return m_memStat; }
     QPlainTextEdit* memWarn() const { return m_memWarn; }
     bool crossShown() const;
     SectionsPanel* sections() const { return m_sectionsPanel; }
-    // The required level of a series as a horizontal line (LogGraphSections.cpp).
+    // The required level of a series as a horizontal line (GraphDialogSections.cpp).
     QLineSeries* levelLine(GraphSeries series) const {
         return m_levelLines[static_cast<size_t>(series)];
     }
@@ -86,47 +72,65 @@ private:
     QLabel* addLabel(const char* name, const char* caption, int left, int top);
     QCheckBox* addCheckBox(const char* name, const char* caption, QRect place, bool checked);
     void guarded(const std::function<void()>& handler);
-    void refreshMemos();
+    void refreshStatistics();
+
+    // The handlers of the controls and the chart.
+    void showGraph();
+    void stopOnLowBatToggled();
+    void showSeriesToggled(GraphSeries series);
+    void cursorMoved(QPointF position);
+    void cursorLeft();
+
+    void applyLayout();
+    void buildAndDraw();
+    void drawBuild();
+    void setLabelText(QLabel* label, const std::string& text);
+    void setSeriesActive(GraphSeries series, bool active);
+    void setSeriesAxis(GraphSeries series, SeriesAxis axis);
     void rangeAxes();
-    QValueAxis* axis(GraphAxis axis) const;
-    GraphAxis axisOf(GraphSeries series) const;
-    // The section report below the controls and its level lines (LogGraphSections.cpp).
+    QValueAxis* axis(SeriesAxis axis) const;
+    void showCross(QPointF position);
+    void hideCross();
+    // The section report below the controls and its level lines (GraphDialogSections.cpp).
     void buildSections();
     void sectionsChanged(bool buildHeld);
     void refreshSections();
     void placeLevelLines(const SectionReport& report);
 
-    App& m_app;
-    GraphLogic m_logic;
+    const LogTable& m_table;
+    const Session& m_session;
+    TextMemo& m_statistics;
+    IDialogs& m_dialogs;
+    QLocale m_locale;
+    GraphLayout m_layout; // of the model the window was last set up for
+    GraphBuild m_build;
+    // The chart holds a build; the next build sets the window up first.
+    bool m_holdsBuild = false;
 
     QChartView* m_chartView = nullptr;
     QChart* m_chart = nullptr;
     std::array<QLineSeries*, 2> m_series{};
     // Every point of each series, also while the series is hidden; min/max for the axes.
     std::array<QList<QPointF>, 2> m_points;
-    std::array<bool, 2> m_pointsPending{};
-    std::array<GraphAxis, 2> m_seriesAxis{GraphAxis::Left, GraphAxis::Right};
+    std::array<SeriesAxis, 2> m_seriesAxis{SeriesAxis::Left, SeriesAxis::Right};
     QValueAxis* m_leftAxis = nullptr;
     QValueAxis* m_rightAxis = nullptr;
     QValueAxis* m_bottomAxis = nullptr;
-    QStringList m_titleLines;
     QGraphicsLineItem* m_crossV = nullptr;
     QGraphicsLineItem* m_crossH = nullptr;
 
     QPushButton* m_btnGraph = nullptr;
     QCheckBox* m_cbValarm = nullptr;
-    QCheckBox* m_cbShowRl = nullptr;
-    QCheckBox* m_cbShowQd = nullptr;
     QCheckBox* m_cbStat = nullptr;
-    QLabel* m_label1 = nullptr;
-    QLabel* m_lblRVA = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLabel* m_lblQVA = nullptr;
-    QLabel* m_lblSerie1 = nullptr;
-    QLabel* m_lblSerie2 = nullptr;
+    // Per series (Rl, Qd): Label1 / Label2, lblRVA / lblQVA, lblSerie1 / lblSerie2 and
+    // cbShowRl / cbShowQd.
+    std::array<QLabel*, 2> m_alarmCaption{};
+    std::array<QLabel*, 2> m_alarmLine{};
+    std::array<QLabel*, 2> m_readout{};
+    std::array<QCheckBox*, 2> m_showBox{};
     QPlainTextEdit* m_memStat = nullptr;
     QPlainTextEdit* m_memWarn = nullptr;
-    bool m_memosDirty = false;
+    bool m_statisticsDirty = false;
 
     SectionsPanel* m_sectionsPanel = nullptr;
     std::array<QLineSeries*, 2> m_levelLines{};

@@ -1,8 +1,14 @@
-#include "graph/widgets/LogGraph.h"
+#include "graph/widgets/GraphDialog.h"
 
-#include "app/App.h"
 #include "app/HandlerGuard.h"
+#include "graph/GraphFormat.h"
+#include "graph/StatisticsReport.h"
+#include "graph/widgets/SectionsPanel.h"
+#include "log/LogTable.h"
+#include "log/Session.h"
+#include "text/AppError.h"
 #include "text/Cp1252.h"
+#include "text/TextMemo.h"
 
 #include <QCheckBox>
 #include <QGraphicsLayout>
@@ -28,6 +34,7 @@ const QColor kRlColor(255, 0, 0);
 const QColor kQdStartColor(255, 255, 0); // until the set-up makes it blue
 const QColor kQdSeriesColor(0, 128, 0);  // the legend's, whatever colour the line has
 const QColor kCrossColor(64, 64, 64);
+const QColor kQdLineColor(0, 0, 255);
 
 QFont axisTitleFont() {
     QFont font(QStringLiteral("Arial"), 8);
@@ -77,7 +84,10 @@ void applySpan(QValueAxis* axis, const Span& span, double margin) {
 
 } // namespace
 
-TForm2::TForm2(App& app, QWidget* parent) : QDialog(parent), m_app(app), m_logic(app, *this) {
+GraphDialog::GraphDialog(const LogTable& table, const Session& session, TextMemo& statistics,
+                         IDialogs& dialogs, QWidget* parent)
+    : QDialog(parent), m_table(table), m_session(session), m_statistics(statistics),
+      m_dialogs(dialogs) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("VELKOR - Virelon Log Graph"));
     // The controls sit at fixed places designed for an 8-point dialog font.
@@ -88,21 +98,25 @@ TForm2::TForm2(App& app, QWidget* parent) : QDialog(parent), m_app(app), m_logic
     buildControls();
     resize(801, 571);
     buildSections();
-    const auto markDirty = [this] {
-        if (m_memosDirty)
+    // The memo is also cleared by the procedures that read a new log.
+    m_statistics.onChanged = [this] {
+        if (m_statisticsDirty)
             return;
-        m_memosDirty = true;
-        QMetaObject::invokeMethod(this, &TForm2::refreshMemos, Qt::QueuedConnection);
+        m_statisticsDirty = true;
+        QMetaObject::invokeMethod(this, &GraphDialog::refreshStatistics, Qt::QueuedConnection);
     };
-    m_app.statistics.onChanged = markDirty;
-    m_logic.memWarn().onChanged = markDirty;
 }
 
-TForm2::~TForm2() {
-    m_app.statistics.onChanged = nullptr;
+GraphDialog::~GraphDialog() {
+    m_statistics.onChanged = nullptr;
 }
 
-void TForm2::buildChart() {
+void GraphDialog::setLocale(const QLocale& locale) {
+    m_locale = locale;
+    m_sectionsPanel->setLocale(locale);
+}
+
+void GraphDialog::buildChart() {
     m_chart = new QChart();
     m_chart->setTitle(QStringLiteral("TChart"));
     m_chart->legend()->setAlignment(Qt::AlignTop);
@@ -168,7 +182,7 @@ void TForm2::buildChart() {
     }
 }
 
-QLabel* TForm2::addLabel(const char* name, const char* caption, int left, int top) {
+QLabel* GraphDialog::addLabel(const char* name, const char* caption, int left, int top) {
     auto* label = new QLabel(QString::fromLatin1(caption), this);
     label->setObjectName(QString::fromLatin1(name));
     // Statistics and readouts may carry the instrument's texts: never taken as markup.
@@ -178,7 +192,8 @@ QLabel* TForm2::addLabel(const char* name, const char* caption, int left, int to
     return label;
 }
 
-QCheckBox* TForm2::addCheckBox(const char* name, const char* caption, QRect place, bool checked) {
+QCheckBox* GraphDialog::addCheckBox(const char* name, const char* caption, QRect place,
+                                    bool checked) {
     auto* box = new QCheckBox(QString::fromLatin1(caption), this);
     box->setObjectName(QString::fromLatin1(name));
     // Wider than designed only where the font needs it, so no caption is cut.
@@ -188,35 +203,37 @@ QCheckBox* TForm2::addCheckBox(const char* name, const char* caption, QRect plac
     return box;
 }
 
-void TForm2::buildControls() {
+void GraphDialog::buildControls() {
     m_btnGraph = new QPushButton(QStringLiteral("Show Graph"), this);
     m_btnGraph->setObjectName(QStringLiteral("btnGraph"));
     m_btnGraph->setGeometry(16, 488, 75, 25);
     m_btnGraph->setAutoDefault(false);
-    connect(m_btnGraph, &QPushButton::clicked, this,
-            [this] { guarded([&] { m_logic.btnGraphClick(); }); });
+    connect(m_btnGraph, &QPushButton::clicked, this, [this] { guarded([&] { showGraph(); }); });
 
     m_cbValarm = addCheckBox("cbValarm", "Stop when low bat", {104, 493, 121, 17}, true);
     m_cbValarm->setToolTip(QStringLiteral("Data is not shown if 3 low batt warnings occurs"));
     connect(m_cbValarm, &QCheckBox::toggled, this,
-            [this] { guarded([&] { m_logic.cbValarmClick(); }); });
+            [this] { guarded([&] { stopOnLowBatToggled(); }); });
 
-    m_label1 = addLabel("Label1", "Rl V alarm:", 248, 488);
-    m_lblRVA = addLabel("lblRVA", "---", 312, 488);
-    m_label2 = addLabel("Label2", "Qd V alarm:", 248, 504);
-    m_lblQVA = addLabel("lblQVA", "---", 312, 504);
-    // A wide font must not run the captions into the stop lines.
-    for (auto [caption, line] : {std::pair{m_label1, m_lblRVA}, std::pair{m_label2, m_lblQVA}})
-        line->move(std::max(line->x(), caption->geometry().right() + 4), line->y());
-    m_lblSerie1 = addLabel("lblSerie1", "--", 352, 488);
-    m_lblSerie2 = addLabel("lblSerie2", "--", 352, 504);
+    m_alarmCaption = {addLabel("Label1", "Rl V alarm:", 248, 488),
+                      addLabel("Label2", "Qd V alarm:", 248, 504)};
+    m_alarmLine = {addLabel("lblRVA", "---", 312, 488), addLabel("lblQVA", "---", 312, 504)};
+    const QString hint = Qt::convertFromPlainText(
+        QStringLiteral("Stops on the third following low bat alarm"), Qt::WhiteSpacePre);
+    for (size_t s = 0; s < 2; ++s) {
+        // A wide font must not run the captions into the stop lines.
+        QLabel* line = m_alarmLine[s];
+        line->move(std::max(line->x(), m_alarmCaption[s]->geometry().right() + 4), line->y());
+        for (QLabel* label : {m_alarmCaption[s], line})
+            label->setToolTip(hint);
+    }
+    m_readout = {addLabel("lblSerie1", "--", 352, 488), addLabel("lblSerie2", "--", 352, 504)};
 
-    m_cbShowRl = addCheckBox("cbShowRl", "Show Rl graph", {480, 488, 97, 17}, true);
-    connect(m_cbShowRl, &QCheckBox::toggled, this,
-            [this] { guarded([&] { m_logic.cbShowRlClick(); }); });
-    m_cbShowQd = addCheckBox("cbShowQd", "Show Qd graph", {480, 504, 105, 17}, true);
-    connect(m_cbShowQd, &QCheckBox::toggled, this,
-            [this] { guarded([&] { m_logic.cbShowQdClick(); }); });
+    m_showBox = {addCheckBox("cbShowRl", "Show Rl graph", {480, 488, 97, 17}, true),
+                 addCheckBox("cbShowQd", "Show Qd graph", {480, 504, 105, 17}, true)};
+    for (GraphSeries s : kBothSeries)
+        connect(m_showBox[static_cast<size_t>(s)], &QCheckBox::toggled, this,
+                [this, s] { guarded([&] { showSeriesToggled(s); }); });
 
     addLabel("Label4", "Statistics:", 608, 16);
     m_memStat = new QPlainTextEdit(this);
@@ -236,146 +253,189 @@ void TForm2::buildControls() {
     m_cbStat = addCheckBox("cbStat", "Show Statistics", {608, 485, 97, 17}, true);
 }
 
-void TForm2::guarded(const std::function<void()>& handler) {
-    RunGuarded(m_app.dialogs, handler);
-    refreshMemos();
+void GraphDialog::guarded(const std::function<void()>& handler) {
+    RunGuarded(m_dialogs, handler);
+    refreshStatistics();
 }
 
-void TForm2::refreshMemos() {
-    if (!m_memosDirty)
+void GraphDialog::refreshStatistics() {
+    if (!m_statisticsDirty)
         return;
-    m_memosDirty = false;
-    const auto show = [](QPlainTextEdit* edit, const TextMemo& memo) {
-        QStringList lines;
-        lines.reserve(static_cast<qsizetype>(memo.lines().size()));
-        for (const std::string& line : memo.lines())
-            lines << fromCp1252(line);
-        edit->setPlainText(lines.join(QLatin1Char('\n')));
-    };
-    show(m_memStat, m_app.statistics);
-    show(m_memWarn, m_logic.memWarn());
+    m_statisticsDirty = false;
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(m_statistics.lines().size()));
+    for (const std::string& line : m_statistics.lines())
+        lines << fromCp1252(line);
+    m_memStat->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
-void TForm2::showEvent(QShowEvent* event) {
+void GraphDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Each opening; not when the window system merely restores it.
     if (!event->spontaneous())
-        guarded([&] { m_logic.FormActivate(); });
+        guarded([&] { activate(); });
 }
 
-bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+bool GraphDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_chartView->viewport()) {
         if (event->type() == QEvent::MouseMove) {
             const auto* move = static_cast<QMouseEvent*>(event);
             const QPointF scenePos =
                 m_chartView->viewportTransform().inverted().map(move->position());
             const QPointF chartPos = m_chart->mapFromScene(scenePos);
-            guarded([&] { m_logic.Chart1MouseMove(chartPos); });
+            guarded([&] { cursorMoved(chartPos); });
         } else if (event->type() == QEvent::Leave) {
-            guarded([&] { m_logic.Chart1MouseLeave(); });
+            guarded([&] { cursorLeft(); });
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-QWidget* TForm2::control(GraphControl control) const {
-    switch (control) {
-    case GraphControl::cbShowRl:
-        return m_cbShowRl;
-    case GraphControl::cbShowQd:
-        return m_cbShowQd;
-    case GraphControl::Label1:
-        return m_label1;
-    case GraphControl::lblRVA:
-        return m_lblRVA;
-    case GraphControl::lblSerie1:
-        return m_lblSerie1;
-    case GraphControl::Label2:
-        return m_label2;
-    case GraphControl::lblQVA:
-        return m_lblQVA;
-    case GraphControl::lblSerie2:
-        return m_lblSerie2;
-    }
-    return nullptr;
-}
-
-bool TForm2::crossShown() const {
-    return m_crossV->isVisible();
-}
-
-void TForm2::setAlarmHints(const std::string& hint) {
-    for (QLabel* label : {m_label1, m_label2, m_lblRVA, m_lblQVA})
-        label->setToolTip(Qt::convertFromPlainText(fromCp1252(hint), Qt::WhiteSpacePre));
-}
-
-void TForm2::setControlVisible(GraphControl c, bool visible) {
-    control(c)->setVisible(visible);
-}
-
-void TForm2::setLabelText(GraphControl label, const std::string& text) {
-    if (auto* l = qobject_cast<QLabel*>(control(label))) {
-        l->setText(fromCp1252(text));
-        l->adjustSize();
-    }
-}
-
-bool TForm2::isChecked(GraphCheckBox box) const {
-    switch (box) {
-    case GraphCheckBox::cbValarm:
-        return m_cbValarm->isChecked();
-    case GraphCheckBox::cbShowRl:
-        return m_cbShowRl->isChecked();
-    case GraphCheckBox::cbShowQd:
-        return m_cbShowQd->isChecked();
-    case GraphCheckBox::cbStat:
-        return m_cbStat->isChecked();
-    }
-    return false;
-}
-
-void TForm2::setShowGraphEnabled(bool enabled) {
-    m_btnGraph->setEnabled(enabled);
-}
-
-void TForm2::focusShowGraph() {
+void GraphDialog::activate() {
+    applyLayout();
+    m_btnGraph->setEnabled(true);
     m_btnGraph->setFocus();
 }
 
-void TForm2::clearTitle() {
-    m_titleLines.clear();
-    m_chart->setTitle(QString());
+void GraphDialog::showGraph() {
+    m_btnGraph->setEnabled(false);
+    buildAndDraw();
 }
 
-void TForm2::addTitleLine(const std::string& line) {
-    // The chart title is rich text; instrument bytes are shown as they are.
-    m_titleLines << fromCp1252(line).toHtmlEscaped();
-    m_chart->setTitle(m_titleLines.join(QStringLiteral("<br>")));
+void GraphDialog::stopOnLowBatToggled() {
+    applyLayout();
+    buildAndDraw();
 }
 
-QValueAxis* TForm2::axis(GraphAxis a) const {
-    return a == GraphAxis::Left ? m_leftAxis : m_rightAxis;
-}
-
-GraphAxis TForm2::axisOf(GraphSeries series) const {
-    return m_seriesAxis[static_cast<size_t>(series)];
-}
-
-void TForm2::setAxisTitle(GraphAxis a, const std::string& title) {
-    // Axis titles are rich text; the instrument's column titles are shown as they are.
-    axis(a)->setTitleText(fromCp1252(title).toHtmlEscaped());
-}
-
-void TForm2::clearPoints(GraphSeries series) {
+void GraphDialog::showSeriesToggled(GraphSeries series) {
     const auto s = static_cast<size_t>(series);
-    m_points[s].clear();
-    m_pointsPending[s] = false;
-    m_series[s]->clear();
-    rangeAxes();
+    const bool shown = m_showBox[s]->isChecked();
+    setSeriesActive(series, shown);
+    m_readout[s]->setVisible(shown);
+}
+
+void GraphDialog::applyLayout() {
+    m_layout = graphLayout(*m_session.model, m_session.serialLine);
+    const GraphLayout& layout = m_layout;
+    m_memWarn->clear();
+    m_statistics.clear();
+    m_build = GraphBuild();
+    for (size_t s = 0; s < 2; ++s) {
+        m_points[s].clear();
+        m_series[s]->clear();
+        m_series[s]->setVisible(false);
+    }
+    QStringList title;
+    for (const std::string& line : layout.titleLines)
+        // The chart title is rich text; instrument bytes are shown as they are.
+        title << fromCp1252(line).toHtmlEscaped();
+    m_chart->setTitle(title.join(QStringLiteral("<br>")));
+    QPen qdPen = m_series[1]->pen();
+    qdPen.setColor(kQdLineColor);
+    m_series[1]->setPen(qdPen);
+
+    for (GraphSeries series : kBothSeries) {
+        const auto s = static_cast<size_t>(series);
+        const SeriesLayout& rule = layout.of(series);
+        setLabelText(m_alarmLine[s], "---");
+        m_alarmCaption[s]->setVisible(rule.shown);
+        m_alarmLine[s]->setVisible(rule.shown);
+        m_readout[s]->setVisible(rule.shown);
+        m_showBox[s]->setVisible(rule.shown && layout.seriesToggles);
+        if (!rule.shown)
+            continue;
+        // The Rl series keeps the left axis it was made with.
+        if (series == GraphSeries::Qd)
+            setSeriesAxis(series, rule.axis);
+        // Axis titles are rich text; shown as they are.
+        axis(rule.axis)->setTitleText(fromCp1252(rule.axisTitle).toHtmlEscaped());
+    }
+    for (GraphSeries series : kBothSeries)
+        setSeriesActive(series, layout.of(series).shown);
+    m_holdsBuild = false;
     sectionsChanged(false);
 }
 
-void TForm2::setSeriesActive(GraphSeries series, bool active) {
+void GraphDialog::buildAndDraw() {
+    // Every build starts from the window as it opens, the model's series shown again.
+    if (m_holdsBuild)
+        applyLayout();
+    m_holdsBuild = true;
+    GraphOptions options;
+    options.stopOnLowBat = m_cbValarm->isChecked();
+    m_build = buildGraph(m_table, *m_session.model, options);
+    // What a failed build got to stays on screen.
+    drawBuild();
+    if (!m_build.failure.empty())
+        throw AppError(m_build.failure);
+    if (m_cbStat->isChecked())
+        writeStatistics(statisticsReport(m_build, m_locale), m_statistics);
+}
+
+void GraphDialog::drawBuild() {
+    for (GraphSeries series : kBothSeries) {
+        const auto s = static_cast<size_t>(series);
+        const SeriesBuild& built = m_build.of(series);
+        if (!built.shown)
+            continue;
+        QList<QPointF>& points = m_points[s];
+        points.clear();
+        for (size_t k = 0; k < built.values.size(); ++k)
+            if (built.values[k] != SeriesBuild::kNotPlotted)
+                points.append(QPointF(static_cast<double>(k + 1), built.values[k]));
+        // One replace per series: appending point by point redraws the chart each time.
+        m_series[s]->replace(points);
+        setLabelText(m_alarmLine[s], built.alarmText);
+    }
+    QStringList warnings;
+    for (const std::string& line : m_build.warnings)
+        warnings << fromCp1252(line);
+    m_memWarn->setPlainText(warnings.join(QLatin1Char('\n')));
+    rangeAxes();
+    sectionsChanged(true);
+}
+
+void GraphDialog::cursorMoved(QPointF position) {
+    hideCross();
+    const QRectF plot = m_chart->plotArea();
+    // Left and top edges belong to the plot, right and bottom edges do not.
+    const bool inside = position.x() >= plot.left() && position.x() < plot.right() &&
+                        position.y() >= plot.top() && position.y() < plot.bottom();
+    if (!inside) {
+        cursorLeft();
+        return;
+    }
+    showCross(position);
+    for (GraphSeries series : kBothSeries) {
+        const auto s = static_cast<size_t>(series);
+        const QPointF value = m_chart->mapToValue(position, m_series[s]);
+        setLabelText(m_readout[s], (series == GraphSeries::Rl ? "Rl: " : "Qd: ") +
+                                       formatReadout(value.y()) +
+                                       " #: " + formatReadout(value.x()));
+    }
+}
+
+void GraphDialog::cursorLeft() {
+    hideCross();
+    for (QLabel* readout : m_readout)
+        setLabelText(readout, "");
+}
+
+bool GraphDialog::crossShown() const {
+    return m_crossV->isVisible();
+}
+
+void GraphDialog::setLabelText(QLabel* label, const std::string& text) {
+    label->setText(fromCp1252(text));
+    label->adjustSize();
+}
+
+QValueAxis* GraphDialog::axis(SeriesAxis a) const {
+    return a == SeriesAxis::Left ? m_leftAxis : m_rightAxis;
+}
+
+// Active series are drawn; inactive ones keep their points and their axes.
+void GraphDialog::setSeriesActive(GraphSeries series, bool active) {
     QLineSeries* line = m_series[static_cast<size_t>(series)];
     line->setVisible(active);
     for (QLegendMarker* marker : m_chart->legend()->markers(line))
@@ -383,7 +443,7 @@ void TForm2::setSeriesActive(GraphSeries series, bool active) {
     rangeAxes();
 }
 
-void TForm2::setSeriesAxis(GraphSeries series, GraphAxis a) {
+void GraphDialog::setSeriesAxis(GraphSeries series, SeriesAxis a) {
     const auto s = static_cast<size_t>(series);
     if (m_seriesAxis[s] == a)
         return;
@@ -393,32 +453,7 @@ void TForm2::setSeriesAxis(GraphSeries series, GraphAxis a) {
     rangeAxes();
 }
 
-void TForm2::setSeriesColor(GraphSeries series, QRgb color) {
-    QLineSeries* line = m_series[static_cast<size_t>(series)];
-    QPen pen = line->pen();
-    pen.setColor(QColor::fromRgb(color));
-    line->setPen(pen);
-}
-
-void TForm2::addPoint(GraphSeries series, double x, double y) {
-    const auto s = static_cast<size_t>(series);
-    m_points[s].append(QPointF(x, y));
-    m_pointsPending[s] = true;
-}
-
-void TForm2::pointsAdded() {
-    // One replace per series: appending point by point redraws the chart each time.
-    for (size_t s = 0; s < 2; ++s) {
-        if (!m_pointsPending[s])
-            continue;
-        m_pointsPending[s] = false;
-        m_series[s]->replace(m_points[s]);
-    }
-    rangeAxes();
-    sectionsChanged(true);
-}
-
-void TForm2::rangeAxes() {
+void GraphDialog::rangeAxes() {
     // The axes follow the points of the active series, as they are after each build.
     Span x;
     Span left;
@@ -426,7 +461,7 @@ void TForm2::rangeAxes() {
     for (size_t s = 0; s < 2; ++s) {
         if (!m_series[s]->isVisible())
             continue;
-        Span& y = m_seriesAxis[s] == GraphAxis::Left ? left : right;
+        Span& y = m_seriesAxis[s] == SeriesAxis::Left ? left : right;
         for (const QPointF& p : m_points[s]) {
             x.add(p.x());
             y.add(p.y());
@@ -436,18 +471,10 @@ void TForm2::rangeAxes() {
     applySpan(m_leftAxis, left, 0.04);
     applySpan(m_rightAxis, right, 0.04);
     const auto qd = static_cast<size_t>(GraphSeries::Qd);
-    m_rightAxis->setVisible(m_seriesAxis[qd] == GraphAxis::Right && m_series[qd]->isVisible());
+    m_rightAxis->setVisible(m_seriesAxis[qd] == SeriesAxis::Right && m_series[qd]->isVisible());
 }
 
-QRectF TForm2::plotArea() const {
-    return m_chart->plotArea();
-}
-
-QPointF TForm2::valueAt(GraphSeries series, QPointF position) const {
-    return m_chart->mapToValue(position, m_series[static_cast<size_t>(series)]);
-}
-
-void TForm2::showCross(QPointF position) {
+void GraphDialog::showCross(QPointF position) {
     const QRectF plot = m_chart->plotArea();
     m_crossV->setLine(position.x(), plot.top(), position.x(), plot.bottom());
     m_crossH->setLine(plot.left(), position.y(), plot.right(), position.y());
@@ -455,7 +482,7 @@ void TForm2::showCross(QPointF position) {
     m_crossH->show();
 }
 
-void TForm2::hideCross() {
+void GraphDialog::hideCross() {
     m_crossV->hide();
     m_crossH->hide();
 }

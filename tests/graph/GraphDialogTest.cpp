@@ -1,7 +1,8 @@
+#include "graph/widgets/GraphDialog.h"
+
 #include "GraphTestSupport.h"
 #include "SimRig.h"
 #include "app/MainWindowLogic.h"
-#include "graph/widgets/LogGraph.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,7 +23,7 @@ namespace {
 // The graph window over a core whose main window "shows" it when asked.
 struct WindowRig {
     WindowRig() {
-        form.logic().setLocale(QLocale::c());
+        form.setLocale(QLocale::c());
         rig.dialogs.onModal = [this](ModalWindow w) {
             if (w == ModalWindow::Graph)
                 open();
@@ -36,8 +37,14 @@ struct WindowRig {
         form.hide();
         QApplication::processEvents();
     }
-    bool shown(GraphControl c) const { return form.control(c)->isVisibleTo(&form); }
-    QString label(GraphControl c) const { return static_cast<QLabel*>(form.control(c))->text(); }
+    QWidget* control(const char* name) const {
+        QWidget* found = form.findChild<QWidget*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    bool shown(const char* name) const { return control(name)->isVisibleTo(&form); }
+    QString label(const char* name) const { return static_cast<QLabel*>(control(name))->text(); }
+    std::vector<std::string> statistics() const { return rig.app.statistics.lines(); }
     // Moves the mouse to a point of the chart.
     void moveTo(QPointF chartPos) {
         QChartView* view = form.chart1();
@@ -48,7 +55,7 @@ struct WindowRig {
     }
 
     SimRig rig;
-    TForm2 form{rig.app};
+    GraphDialog form{rig.app.table, rig.app.session, rig.app.statistics, rig.dialogs};
 };
 
 std::vector<Rec> records(int n) {
@@ -83,28 +90,35 @@ TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
 }
 
 TEST(GraphWindow, SetUpPerModel) {
-    using C = GraphControl;
+    using Names = std::vector<std::string>;
+    const Names controls = {"cbShowRl",  "cbShowQd", "Label1", "lblRVA",
+                            "lblSerie1", "Label2",   "lblQVA", "lblSerie2"};
     struct Case {
         const char* model;
         bool rl, qd, qdOnRight;
         const char* leftTitle;
-        std::vector<C> shown;
+        Names shown;
     } const cases[] = {
-        {"RVM600PK",
-         true,
-         true,
-         true,
-         "Rl",
-         {C::cbShowRl, C::cbShowQd, C::Label1, C::lblRVA, C::lblSerie1, C::Label2, C::lblQVA,
-          C::lblSerie2}},
-        {"RVM600", true, false, true, "Rl", {C::Label1, C::lblRVA, C::lblSerie1}},
-        {"VX40", false, true, false, "Qd", {C::Label2, C::lblQVA, C::lblSerie2}},
+        {"RVM600PK", true, true, true, "Rl", controls},
+        {"RVM600", true, false, true, "Rl", {"Label1", "lblRVA", "lblSerie1"}},
+        {"VX40", false, true, false, "Qd", {"Label2", "lblQVA", "lblSerie2"}},
+        {"?", false, false, true, "", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.model);
         WindowRig w;
         loadTable(w.rig.app, c.model, records(20));
+        w.rig.app.statistics.addLine("old report");
         w.open();
+        EXPECT_EQ(w.form.chart()->title(), QString::fromLatin1(c.model) + " s/n 4711");
+        EXPECT_TRUE(w.statistics().empty());
+        EXPECT_TRUE(w.form.btnGraph()->isEnabled());
+        EXPECT_TRUE(w.form.btnGraph()->hasFocus());
+        EXPECT_EQ(w.label("lblRVA"), "---");
+        EXPECT_EQ(w.label("lblQVA"), "---");
+        EXPECT_EQ(w.control("lblRVA")->toolTip(),
+                  Qt::convertFromPlainText("Stops on the third following low bat alarm",
+                                           Qt::WhiteSpacePre));
         EXPECT_EQ(w.form.series1()->isVisible(), c.rl);
         EXPECT_EQ(w.form.series2()->isVisible(), c.qd);
         EXPECT_EQ(w.form.series2()->attachedAxes().contains(w.form.rightAxis()), c.qdOnRight);
@@ -115,10 +129,9 @@ TEST(GraphWindow, SetUpPerModel) {
             EXPECT_EQ(w.form.rightAxis()->titleText(), "Qd");
         }
         EXPECT_EQ(w.form.series2()->pen().color(), QColor(0, 0, 255));
-        for (C control : {C::cbShowRl, C::cbShowQd, C::Label1, C::lblRVA, C::lblSerie1, C::Label2,
-                          C::lblQVA, C::lblSerie2}) {
-            const bool shown = std::find(c.shown.begin(), c.shown.end(), control) != c.shown.end();
-            EXPECT_EQ(w.shown(control), shown) << static_cast<int>(control);
+        for (const std::string& name : controls) {
+            const bool shown = std::find(c.shown.begin(), c.shown.end(), name) != c.shown.end();
+            EXPECT_EQ(w.shown(name.c_str()), shown) << name;
         }
     }
 }
@@ -147,8 +160,15 @@ TEST(GraphWindow, ShowGraphBuildsOnceUntilReopened) {
     w.form.cbShowQd()->setChecked(false);
     EXPECT_FALSE(w.form.series2()->isVisible());
     EXPECT_FALSE(w.form.rightAxis()->isVisible());
-    EXPECT_FALSE(w.shown(GraphControl::lblSerie2));
+    EXPECT_FALSE(w.shown("lblSerie2"));
     EXPECT_EQ(w.form.series2()->count(), 20);
+    w.form.cbShowRl()->setChecked(false);
+    EXPECT_FALSE(w.form.series1()->isVisible());
+    EXPECT_FALSE(w.shown("lblSerie1"));
+    w.form.cbShowRl()->setChecked(true);
+    EXPECT_TRUE(w.form.series1()->isVisible());
+    EXPECT_TRUE(w.shown("lblSerie1"));
+    EXPECT_EQ(w.form.series1()->count(), 20);
 
     w.close();
     w.open();
@@ -172,6 +192,70 @@ TEST(GraphWindow, ConversionErrorGoesToTheErrorBox) {
     EXPECT_TRUE(w.form.memStat()->toPlainText().isEmpty());
 }
 
+TEST(GraphWindow, StatisticsMemoFollowsTheBoxAndStopsAtAFailure) {
+    using Lines = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        std::vector<std::string> values;
+        bool statisticsBox;
+        Lines statistics;
+        Lines events;
+    } const cases[] = {
+        {"written",
+         {"250", "251", "252"},
+         true,
+         {"Rl statistics:", "Value 250 Count: 1", "Value 251 Count: 1", "Value 252 Count: 1",
+          "  Rl Dev: 0.8%", "Rl V alarm: ---"},
+         {}},
+        {"\"Show Statistics\" unchecked", {"250", "251", "252"}, false, {}, {}},
+        {"failure after the heading",
+         {"0", "5", "0"},
+         true,
+         {"Rl statistics:"},
+         {"error: Floating point division by zero."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowRig w;
+        std::vector<Rec> recs;
+        for (const std::string& value : c.values)
+            recs.push_back({value, "0"});
+        loadTable(w.rig.app, "RVM600", recs);
+        w.form.cbStat()->setChecked(c.statisticsBox);
+        w.open();
+        w.form.btnGraph()->click();
+        EXPECT_EQ(w.form.series1()->count(), 3);
+        EXPECT_EQ(w.statistics(), c.statistics);
+        QStringList shown;
+        for (const std::string& line : c.statistics)
+            shown << QString::fromStdString(line);
+        EXPECT_EQ(w.form.memStat()->toPlainText(), shown.join('\n'));
+        EXPECT_EQ(w.rig.dialogs.events, c.events);
+    }
+}
+
+TEST(GraphWindow, ABuildNeverAddsToAnEarlierOne) {
+    WindowRig w;
+    loadTable(w.rig.app, "RVM600", withStatuses({"2", "0", "16", "16", "16"}));
+    w.open();
+    // Each change of the box rebuilds at once.
+    w.form.cbValarm()->setChecked(false);
+    EXPECT_EQ(w.form.series1()->count(), 5);
+    w.form.cbValarm()->setChecked(true);
+    const QList<QPointF> points = w.form.series1()->points();
+    const QString warnings = w.form.memWarn()->toPlainText();
+    const std::vector<std::string> report = w.statistics();
+    ASSERT_EQ(points.size(), 4);
+    ASSERT_FALSE(report.empty());
+    // "Show Graph" is still enabled after the box changed: a second build replaces the first.
+    ASSERT_TRUE(w.form.btnGraph()->isEnabled());
+    w.form.btnGraph()->click();
+    EXPECT_EQ(w.form.series1()->points(), points);
+    EXPECT_EQ(w.form.memWarn()->toPlainText(), warnings);
+    EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 1");
+    EXPECT_EQ(w.statistics(), report);
+}
+
 TEST(GraphWindow, LowBatBoxRebuildsAndWarningsShow) {
     WindowRig w;
     auto recs = records(10);
@@ -182,11 +266,11 @@ TEST(GraphWindow, LowBatBoxRebuildsAndWarningsShow) {
     w.open();
     w.form.btnGraph()->click();
     EXPECT_EQ(w.form.series1()->count(), 4);
-    EXPECT_EQ(w.label(GraphControl::lblRVA), "5");
+    EXPECT_EQ(w.label("lblRVA"), "5");
     EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 3");
     w.form.cbValarm()->setChecked(false);
     EXPECT_EQ(w.form.series1()->count(), 10);
-    EXPECT_EQ(w.label(GraphControl::lblRVA), "---");
+    EXPECT_EQ(w.label("lblRVA"), "---");
     EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 3");
 }
 
@@ -208,20 +292,63 @@ TEST(GraphWindow, CursorReadoutInsideAndOutsideThePlot) {
         w.moveTo(at);
         EXPECT_TRUE(w.form.crossShown());
         if (vx40) {
-            EXPECT_EQ(w.label(GraphControl::lblSerie2), "Qd:  251 #:    7");
-            EXPECT_TRUE(w.label(GraphControl::lblSerie1).startsWith("Rl: "));
+            EXPECT_EQ(w.label("lblSerie2"), "Qd:  251 #:    7");
+            EXPECT_TRUE(w.label("lblSerie1").startsWith("Rl: "));
         } else {
-            EXPECT_EQ(w.label(GraphControl::lblSerie1), "Rl:  251 #:    7");
-            EXPECT_TRUE(w.label(GraphControl::lblSerie2).startsWith("Qd: "));
+            EXPECT_EQ(w.label("lblSerie1"), "Rl:  251 #:    7");
+            EXPECT_TRUE(w.label("lblSerie2").startsWith("Qd: "));
         }
 
         w.moveTo(QPointF(plot.right(), plot.center().y()));
         EXPECT_FALSE(w.form.crossShown());
-        EXPECT_EQ(w.label(GraphControl::lblSerie1), "");
-        EXPECT_EQ(w.label(GraphControl::lblSerie2), "");
+        EXPECT_EQ(w.label("lblSerie1"), "");
+        EXPECT_EQ(w.label("lblSerie2"), "");
         w.moveTo(plot.topLeft());
         EXPECT_TRUE(w.form.crossShown());
     }
+}
+
+TEST(GraphWindow, CursorReadoutOnlyInsideThePlotWithItsLeftAndTopEdges) {
+    WindowRig w;
+    loadTable(w.rig.app, "RVM600PK", records(20));
+    w.open();
+    w.form.btnGraph()->click();
+    QApplication::processEvents();
+    const QRectF plot = w.form.chart()->plotArea();
+    ASSERT_GT(plot.width(), 100);
+    struct Case {
+        const char* name;
+        QPointF at;
+        bool inside;
+    } const cases[] = {
+        {"top left corner", plot.topLeft(), true},
+        {"just inside the bottom right corner", plot.bottomRight() - QPointF(0.5, 0.5), true},
+        {"right edge", {plot.right(), plot.center().y()}, false},
+        {"bottom edge", {plot.center().x(), plot.bottom()}, false},
+        {"left of the left edge", {plot.left() - 0.5, plot.center().y()}, false},
+        {"above the top edge", {plot.center().x(), plot.top() - 0.5}, false},
+        {"corner of the chart", {0, 0}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.moveTo(plot.center()); // a cross-hair is up
+        ASSERT_TRUE(w.form.crossShown());
+        w.moveTo(c.at);
+        EXPECT_EQ(w.form.crossShown(), c.inside);
+        EXPECT_EQ(w.label("lblSerie1").startsWith("Rl: "), c.inside);
+        EXPECT_EQ(w.label("lblSerie2").startsWith("Qd: "), c.inside);
+        if (!c.inside) {
+            EXPECT_EQ(w.label("lblSerie1"), "");
+            EXPECT_EQ(w.label("lblSerie2"), "");
+        }
+    }
+    // Leaving the chart clears the readout.
+    w.moveTo(plot.center());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(w.form.chart1()->viewport(), &leave);
+    EXPECT_FALSE(w.form.crossShown());
+    EXPECT_EQ(w.label("lblSerie1"), "");
+    EXPECT_EQ(w.label("lblSerie2"), "");
 }
 
 TEST(GraphWindow, ClientAreaLegendColoursAndPlainLabels) {
