@@ -4,7 +4,7 @@
 #include "app/Console.h"
 #include "app/HandlerGuard.h"
 #include "app/Handlers.h"
-#include "export/SaveAs.h"
+#include "app/SaveAsHandler.h"
 #include "graph/GraphLogic.h"
 #include "graph/HeadlessGraphView.h"
 #include "graph/SectionReport.h"
@@ -45,15 +45,6 @@ int usage() {
                "       logdump-cli ports\n",
                stderr);
     return kExitUsage;
-}
-
-// Resident memory in kB and open file descriptors of this process (-1 where the system does
-// not tell), for watching a long-lived process over many runs.
-void printResources(int run) {
-    const platform::ProcessResources figures = platform::processResources();
-    std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, figures.residentKb,
-                 figures.openHandles);
-    std::fflush(stderr);
 }
 
 // `logdump-cli ports`: the ports the system reports, one TAB-separated line each.
@@ -183,7 +174,7 @@ int main(int argc, char* argv[]) {
     if (repeat < 1)
         return usage();
     // Before the port opens: a name that cannot be saved must not cost a whole download.
-    if (!savePath.isEmpty() && !IsTableFileName(savePath)) {
+    if (!savePath.isEmpty() && !isTableFileName(savePath)) {
         std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
                      savePath.toLocal8Bit().constData());
         return usage();
@@ -221,7 +212,7 @@ int main(int argc, char* argv[]) {
         return kExitFailed;
 
     // With --repeat the same "Read log" runs again and again in this one process, as a user
-    // clicking it all day would; each run reports what the process holds afterwards.
+    // clicking it all day would; the soak bench watches the process from outside meanwhile.
     ReadLogEnd end = ReadLogEnd::Refused;
     bool failed = true;
     for (int run = 1; run <= repeat; ++run) {
@@ -232,8 +223,6 @@ int main(int argc, char* argv[]) {
             failed = false;
         });
         out.finishProgress();
-        if (repeat > 1)
-            printResources(run);
         if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped &&
                        end != ReadLogEnd::Incomplete))
             break;
@@ -274,7 +263,7 @@ int main(int argc, char* argv[]) {
         {
             const platform::SaveSignalGuard held;
             RunGuarded(dialogs, [&] {
-                SaveTableToFile(app, savePath, SystemFileLayer(), &required);
+                saveTableToFile(saveSourceOf(app), savePath, systemFileLayer(), &required);
                 saved = true;
             });
         }
