@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 // One application object for every test; widgets render offscreen.
@@ -9,6 +11,12 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // Settings a test writes by mistake land in a test folder, never in the user's own.
     QStandardPaths::setTestModeEnabled(true);
+    // ctest runs each case as a process of its own, side by side: each gets settings of its
+    // own, so one case's remembered port or required classes never reach another.
+    const QTemporaryDir settings;
+    if (settings.isValid())
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
