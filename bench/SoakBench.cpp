@@ -1,6 +1,6 @@
 // soak: one long-lived logdump-cli runs "Read log" again and again against instrument-sim over a
-// pseudo-terminal without pacing; its resident memory and open file descriptors, taken from
-// outside as each run's log is read whole (its "100 %" progress line), are printed; both must
+// pseudo-terminal without pacing; its resident memory and open file descriptors after each run
+// but the last, taken from outside the process as the next run starts, are printed; both must
 // stay flat.
 //
 // usage: soak [--runs N] [--records N] [--model NAME]   (default 50 runs of 2000 RVM600PK records)
@@ -72,27 +72,26 @@ int main(int argc, char* argv[]) {
     cli.start(QStringLiteral(LOGDUMP_CLI_PATH),
               {"read", "--port", link, "--repeat", QString::number(runs)});
     std::vector<Sample> samples;
-    int runsRead = 0;
-    // Without a terminal the progress goes out as a line per 10 %; the last of each run is this.
-    const QRegularExpression runRead(QStringLiteral("^100 % \\("));
+    // Each run after the first starts with the question about the table the run before read
+    // (answered by itself on the command line): the moment to look at what that run left.
+    const QRegularExpression nextRun(QStringLiteral("^Data not saved - continue\\?$"));
     while (cli.state() != QProcess::NotRunning || cli.bytesAvailable() > 0) {
         cli.waitForReadyRead(1000);
         while (cli.canReadLine()) {
             const QString line = QString::fromUtf8(cli.readLine()).trimmed();
-            if (!runRead.match(line).hasMatch())
+            if (!nextRun.match(line).hasMatch())
                 continue;
-            ++runsRead;
-            // The last run's process may be gone by the time its line is here: not measured.
             const platform::ProcessResources figures = platform::processResources(cli.processId());
-            if (figures.residentKb < 0 || figures.openHandles < 0)
-                continue;
-            samples.push_back({runsRead, figures.residentKb, figures.openHandles});
-            std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", runsRead, figures.residentKb,
+            const int run = static_cast<int>(samples.size()) + 1;
+            samples.push_back({run, figures.residentKb, figures.openHandles});
+            std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, figures.residentKb,
                          figures.openHandles);
         }
         if (cli.state() == QProcess::NotRunning && !cli.canReadLine() && cli.bytesAvailable() > 0)
             cli.readAll(); // an unfinished last line
     }
+    const bool lastRunRead = cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+    const int runsRead = static_cast<int>(samples.size()) + (lastRunRead ? 1 : 0);
     const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
     sim.terminate();
     sim.waitForFinished(5000);
