@@ -77,9 +77,11 @@ public:
     }
     int commit() override {
         // The commit syncs too, but goes on when the sync fails; a workbook the disk did not
-        // take must not replace the old one.
-        if (const int e = platform::syncDescriptor(m_file.handle()))
-            return e;
+        // take must not replace the old one. Without a descriptor only the commit's sync is left.
+        const int descriptor = m_file.handle();
+        if (descriptor >= 0)
+            if (const int e = platform::syncDescriptor(descriptor))
+                return e;
         platform::clearLastError();
         return m_file.commit() ? 0 : failureNumber();
     }

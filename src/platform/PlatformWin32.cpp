@@ -86,6 +86,9 @@ int notRegularError() {
 }
 
 int syncDescriptor(int descriptor) {
+    // The C runtime ends the program on a negative descriptor instead of failing the call.
+    if (descriptor < 0)
+        return ERROR_INVALID_HANDLE;
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     if (handle == INVALID_HANDLE_VALUE)
         return ERROR_INVALID_HANDLE;
@@ -94,7 +97,7 @@ int syncDescriptor(int descriptor) {
 
 int closeDescriptor(int descriptor) {
     // Closing the descriptor closes the handle it was made from.
-    return _close(descriptor) == 0 ? 0 : ERROR_INVALID_HANDLE;
+    return descriptor >= 0 && _close(descriptor) == 0 ? 0 : ERROR_INVALID_HANDLE;
 }
 
 bool isTerminal(std::FILE* stream) {

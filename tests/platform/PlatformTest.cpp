@@ -123,6 +123,8 @@ TEST_F(PlatformFiles, FailuresGiveTheSystemsNumbers) {
         int expected;
     } const cases[] = {
         {"opening in a missing folder", openError, kMissingFolder},
+        {"syncing a file that did not open", platform::syncDescriptor(missing.descriptor),
+         kBadHandle},
         {"a write cut short without a reason", platform::ioError(), kIoError},
     };
     for (const Case& c : cases) {
