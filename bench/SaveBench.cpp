@@ -35,14 +35,14 @@ int main(int argc, char** argv) {
         const TextMemo noStatistics;
 
         auto start = std::chrono::steady_clock::now();
-        AppendTextLog(SystemFileLayer(), dir.filePath("bench.Log"),
-                      BuildTextLogBlock(titled, noStatistics));
+        appendTextLog(systemFileLayer(), dir.filePath("bench.Log"),
+                      buildTextLogBlock(titled, noStatistics));
         const double textMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
 
         start = std::chrono::steady_clock::now();
-        SaveToWorkbook(titled, dir.filePath("bench.xls"));
+        saveToWorkbook(titled, dir.filePath("bench.xls"));
         const double workbookMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         table.setCell(i % cols, i / cols, pieces[next]);
 
     const std::string title = "*Log dump from: RVM600 - s/n: 1";
-    const std::string block = BuildTextLogBlock(TitledTable(table, title), statistics);
+    const std::string block = buildTextLogBlock(TitledTable(table, title), statistics);
 
     CHECK(block.rfind(title + "\r\n", 0) == 0);
     CHECK(endsWith(block, "*** End ***\r\n\r\n"));

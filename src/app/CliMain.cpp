@@ -48,15 +48,6 @@ int usage() {
     return kExitUsage;
 }
 
-// Resident memory in kB and open file descriptors of this process (-1 where the system does
-// not tell), for watching a long-lived process over many runs.
-void printResources(int run) {
-    const platform::ProcessResources figures = platform::processResources();
-    std::fprintf(stderr, "run %d: rss_kb=%ld open_fds=%ld\n", run, figures.residentKb,
-                 figures.openHandles);
-    std::fflush(stderr);
-}
-
 // `logdump-cli ports`: the ports the system reports, one TAB-separated line each.
 int listPorts() {
     for (const PortInfo& port : MakePortCatalogue()->ports()) {
@@ -185,7 +176,7 @@ int main(int argc, char* argv[]) {
     if (repeat < 1)
         return usage();
     // Before the port opens: a name that cannot be saved must not cost a whole download.
-    if (!savePath.isEmpty() && !IsTableFileName(savePath)) {
+    if (!savePath.isEmpty() && !isTableFileName(savePath)) {
         std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
                      savePath.toLocal8Bit().constData());
         return usage();
@@ -226,7 +217,7 @@ int main(int argc, char* argv[]) {
         return kExitFailed;
 
     // With --repeat the same "Read log" runs again and again in this one process, as a user
-    // clicking it all day would; each run reports what the process holds afterwards.
+    // clicking it all day would; the soak bench watches the process from outside meanwhile.
     ReadLogEnd end = ReadLogEnd::Refused;
     bool failed = true;
     for (int run = 1; run <= repeat && !stopWatch.signalled(); ++run) {
@@ -237,8 +228,6 @@ int main(int argc, char* argv[]) {
             failed = false;
         });
         out.finishProgress();
-        if (repeat > 1)
-            printResources(run);
         if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped &&
                        end != ReadLogEnd::Incomplete))
             break;
@@ -281,7 +270,7 @@ int main(int argc, char* argv[]) {
         {
             const platform::SaveSignalGuard held;
             RunGuarded(dialogs, [&] {
-                SaveTableToFile(app, savePath, SystemFileLayer(), &required);
+                saveTableToFile(saveSourceOf(app), savePath, systemFileLayer(), &required);
                 saved = true;
             });
         }

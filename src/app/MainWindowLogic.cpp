@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "app/SessionUpdater.h"
 #include "graph/GraphBuild.h"
+#include "graph/SectionReport.h"
 #include "link/ComPort.h"
 #include "link/PortMemory.h"
 #include "log/InstrumentModel.h"
@@ -167,6 +168,16 @@ void openGraph(App& app) {
 
 void requestStop(App& app) {
     app.stopRequested = true;
+}
+
+SaveSource saveSourceOf(App& app) {
+    return {app.table, app.session, app.statistics, [&app](const RequiredClasses& required) {
+                return sectionReport(app.table, *app.session.model, true, required);
+            }};
+}
+
+void saveLogAs(App& app) {
+    saveAs(saveSourceOf(app), app.dialogs, systemFileLayer(), QString::fromLatin1(kWorkFolder));
 }
 
 void explainStatus(App& app, int col, int row) {

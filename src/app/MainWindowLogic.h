@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/SaveAs.h"
 #include "link/ReadLog.h"
 
 #include <QString>
@@ -44,8 +45,11 @@ void requestStatusDump(App& app);
 // "Graph": the graph window, when the table holds two records.
 void openGraph(App& app);
 
+// What "Save As" and the command line's --save write from the App: its table, session and
+// statistics, with the section report as the graph window starts ("Stop when low bat" checked).
+SaveSource saveSourceOf(App& app);
 // "Save As".
-void btnSaveAsClick(App& app);
+void saveLogAs(App& app);
 
 // A click on a table cell (row 0 is the header): a status cell shows its decoding.
 void explainStatus(App& app, int col, int row);

@@ -23,7 +23,19 @@ public:
     virtual void discardIfCreated() {}
 };
 
-// The file calls of the text log export; tests substitute one that fails where they want.
+// A new file that takes the place of its target in one step when committed; until then, and
+// when it is destroyed uncommitted, the target stays as it was. Calls return 0 or the system's
+// error number.
+class IReplacingFile {
+public:
+    virtual ~IReplacingFile() = default;
+    // Writes all bytes.
+    virtual int write(const char* data, size_t length) = 0;
+    // Puts the whole file on the disk, then in place of the target.
+    virtual int commit() = 0;
+};
+
+// The file calls of the exports; tests substitute one that fails where they want.
 class IFileLayer {
 public:
     virtual ~IFileLayer() = default;
@@ -31,15 +43,20 @@ public:
     // that fails. Anything but a regular file (a named pipe, a device) is refused without
     // waiting for it. The file is closed when the result is destroyed.
     virtual std::unique_ptr<IAppendFile> openForAppend(const QString& path, int& errorNumber) = 0;
+    // Starts a file that replaces the one at path (which keeps its permissions); nullptr and
+    // errorNumber set when that fails: a folder that is gone or not writable, a target the user
+    // may not write.
+    virtual std::unique_ptr<IReplacingFile> openForReplace(const QString& path,
+                                                           int& errorNumber) = 0;
 };
 
-// The operating system's files.
-IFileLayer& SystemFileLayer();
+// The operating system's files, through Qt.
+IFileLayer& systemFileLayer();
 
 // The file a path names once symbolic links are followed, as far as the system would follow
 // them: a save replaces or appends to the link's target, never the link itself, also when the
 // target does not exist yet.
-QString FollowLinks(const QString& path);
+QString followLinks(const QString& path);
 
 // A file could not be opened or created; the text is "Error opening file: " and the number.
 class EOpenFile : public AppError {

@@ -1,12 +1,12 @@
 #include "export/SaveAs.h"
 
-#include "app/App.h"
-#include "app/MainWindowLogic.h"
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"
 #include "graph/RequiredClassSettings.h"
+#include "log/Session.h"
 #include "text/Cp1252.h"
+#include "text/Dialogs.h"
 
 #include <QFileInfo>
 
@@ -33,44 +33,49 @@ bool hasExtension(const QString& path) {
     return QFileInfo(path).fileName().contains(QLatin1Char('.'));
 }
 
-void writeTextLog(App& app, IFileLayer& files, const QString& path) {
-    const TitledTable titled(app.table, LogTitle(app.session));
-    AppendTextLog(files, path, BuildTextLogBlock(titled, app.statistics));
+void writeTextLog(const SaveSource& source, IFileLayer& files, const QString& path) {
+    const TitledTable titled(source.table, logTitle(source.session));
+    appendTextLog(files, path, buildTextLogBlock(titled, source.statistics));
 }
 
-void writeWorkbook(App& app, IFileLayer& files, const QString& path,
+void writeWorkbook(const SaveSource& source, IFileLayer& files, const QString& path,
                    const RequiredClasses& required) {
-    // The sections as the graph window starts: "Stop when low bat" checked.
-    const SectionReport sections = sectionReport(app.table, *app.session.model, true, required);
-    SaveToWorkbook(TitledTable(app.table, LogTitle(app.session)), path, files, &sections);
+    const TitledTable titled(source.table, logTitle(source.session));
+    if (!source.sections) {
+        saveToWorkbook(titled, path, files);
+        return;
+    }
+    const SectionReport sections = source.sections(required);
+    saveToWorkbook(titled, path, files, &sections);
 }
 
 } // namespace
 
-void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
-    Session& s = app.session;
+void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
+            const QString& workFolder) {
+    Session& s = source.session;
     SaveDialogSetup setup = normalSetup();
     if (s.productionMode) {
         setup.proposedName = QStringLiteral("RVM") + fromCp1252(s.serialNo);
         setup.selectedFilter = kTextLogEntry;
         setup.folder = QFileInfo(workFolder).isDir() ? workFolder : s.saveFolder;
         setup.confirmOverwrite = false;
-        if (!s.graphViewed && !app.dialogs.confirmYesNo("Graph not viewed! - Save any way?"))
+        if (!s.graphViewed && !dialogs.confirmYesNo("Graph not viewed! - Save any way?"))
             return;
     } else {
         setup.folder = s.saveFolder;
     }
 
-    const std::optional<SaveDialogResult> chosen = app.dialogs.saveFile(setup);
+    const std::optional<SaveDialogResult> chosen = dialogs.saveFile(setup);
     if (!chosen || chosen->fileName.isEmpty())
         return;
     s.saveFolder = QFileInfo(chosen->fileName).absolutePath() + QLatin1Char('/');
 
     std::string openError;
     {
-        BusyCursor busy(app.dialogs);
+        BusyCursor busy(dialogs);
         if (chosen->filterIndex == kWorkbookEntry || chosen->filterIndex == kXlsxEntry) {
-            writeWorkbook(app, files, chosen->fileName, loadRequiredClasses());
+            writeWorkbook(source, files, chosen->fileName, loadRequiredClasses());
             s.dataSaved = true;
             return;
         }
@@ -78,34 +83,30 @@ void SaveAs(App& app, IFileLayer& files, const QString& workFolder) {
         if (!hasExtension(chosen->fileName))
             return;
         try {
-            writeTextLog(app, files, chosen->fileName);
+            writeTextLog(source, files, chosen->fileName);
             s.dataSaved = true;
         } catch (const EOpenFile& e) {
             openError = e.what();
         }
     }
     if (!openError.empty())
-        app.dialogs.message(openError);
+        dialogs.message(openError);
 }
 
-void btnSaveAsClick(App& app) {
-    SaveAs(app, SystemFileLayer(), QString::fromLatin1(kWorkFolder));
-}
-
-void SaveTableToFile(App& app, const QString& path, IFileLayer& files,
+void saveTableToFile(const SaveSource& source, const QString& path, IFileLayer& files,
                      const RequiredClasses* required) {
     const QString suffix = QFileInfo(path).suffix();
     if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
-        writeTextLog(app, files, path);
+        writeTextLog(source, files, path);
     else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
              suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
-        writeWorkbook(app, files, path, required ? *required : loadRequiredClasses());
+        writeWorkbook(source, files, path, required ? *required : loadRequiredClasses());
     else
         throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
-    app.session.dataSaved = true;
+    source.session.dataSaved = true;
 }
 
-bool IsTableFileName(const QString& path) {
+bool isTableFileName(const QString& path) {
     const QString suffix = QFileInfo(path).suffix();
     return suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0 ||
            suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||

@@ -4,22 +4,40 @@
 #include "graph/SectionReport.h"
 
 #include <QString>
+#include <functional>
 
-class App;
+class IDialogs;
+class LogTable;
+class TextMemo;
+struct Session;
 
 // The folder production saves go to, where it exists.
 inline constexpr const char* kWorkFolder = "G:\\ra-rozo\\RVM600\\WorkData";
 
-// "Save As" with the given file layer and production work folder; btnSaveAsClick uses the
-// system's files and kWorkFolder.
-void SaveAs(App& app, IFileLayer& files, const QString& workFolder);
+// What a save writes and where it records the outcome: the table, the session the title, the
+// serial number and the last folder come from (its dataSaved set by a save that wrote), and the
+// graph window's statistics report, which goes into a text log block.
+struct SaveSource {
+    const LogTable& table;
+    Session& session;
+    const TextMemo& statistics;
+    // The section report of the table for the required classes, for a workbook's "Sections"
+    // sheet; asked for only when a workbook is written.
+    std::function<SectionReport(const RequiredClasses&)> sections;
+};
+
+// "Save As": asks through the boxes for the file and format, then writes through the file layer;
+// in production mode the work folder is proposed where it exists.
+void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
+            const QString& workFolder);
 
 // Saves the table with its title to a path by its extension, without asking anything: ".Log"
 // appends a text log block (with the statistics memo), ".xls" writes a workbook; the case of the
-// extension does not matter. Sets DataSaved on success; throws EOpenFile or AppError with the
+// extension does not matter. Sets dataSaved on success; throws EOpenFile or AppError with the
 // texts "Save As" shows. For the command line. A workbook's "Sections" sheet takes the required
 // classes given, else the ones the user chose in the graph window.
-void SaveTableToFile(App& app, const QString& path, IFileLayer& files = SystemFileLayer(),
+void saveTableToFile(const SaveSource& source, const QString& path,
+                     IFileLayer& files = systemFileLayer(),
                      const RequiredClasses* required = nullptr);
-// True for the names SaveTableToFile takes: ending in ".Log", ".xls" or ".xlsx", in any case.
-bool IsTableFileName(const QString& path);
+// True for the names saveTableToFile takes: ending in ".Log", ".xls" or ".xlsx", in any case.
+bool isTableFileName(const QString& path);

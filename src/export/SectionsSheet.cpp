@@ -30,7 +30,7 @@ private:
 
 } // namespace
 
-lxw_error AddSectionsSheet(lxw_workbook* workbook, const SectionReport& report) {
+lxw_error addSectionsSheet(lxw_workbook* workbook, const SectionReport& report) {
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Sections");
     lxw_format* oneDecimal = workbook_add_format(workbook);
     if (!sheet || !oneDecimal)

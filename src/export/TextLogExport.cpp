@@ -15,7 +15,7 @@ AppError writeError(int errorNumber) {
 
 } // namespace
 
-std::string BuildTextLogBlock(const TitledTable& table, const TextMemo& statistics) {
+std::string buildTextLogBlock(const TitledTable& table, const TextMemo& statistics) {
     std::string block = table.title() + kLineEnd;
     if (!statistics.empty()) {
         for (const std::string& line : statistics.lines())
@@ -35,7 +35,7 @@ std::string BuildTextLogBlock(const TitledTable& table, const TextMemo& statisti
     return block;
 }
 
-void AppendTextLog(IFileLayer& files, const QString& path, const std::string& block) {
+void appendTextLog(IFileLayer& files, const QString& path, const std::string& block) {
     int openError = 0;
     const std::unique_ptr<IAppendFile> file = files.openForAppend(path, openError);
     if (!file)

@@ -2,6 +2,6 @@
 
 #include "log/Session.h"
 
-std::string LogTitle(const Session& session) {
+std::string logTitle(const Session& session) {
     return "*Log dump from: " + std::string(session.model->name) + " - " + session.serialLine;
 }

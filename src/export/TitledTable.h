@@ -33,4 +33,4 @@ private:
 };
 
 // "*Log dump from: " + the model's name + " - " + SerialLine.
-std::string LogTitle(const Session& session);
+std::string logTitle(const Session& session);

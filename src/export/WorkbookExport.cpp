@@ -8,7 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -21,42 +21,6 @@ namespace {
 constexpr int kMaxCellChars = 32767;
 // Significant digits a spreadsheet keeps and shows of a number.
 constexpr int kMaxSignificantDigits = 15;
-
-// The temporary file the workbook is written to before it replaces the target; removed on
-// destruction unless it was moved into place.
-class TemporarySibling {
-public:
-    explicit TemporarySibling(const QString& target) {
-        const QFileInfo info(target);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QString name =
-                info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.') +
-                QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(".tmp");
-            const QByteArray encoded = name.toUtf8();
-            // Created with the usual permissions, not the private ones of a temporary file.
-            const int error = platform::createFile(encoded.constData());
-            if (error == 0) {
-                m_name = encoded;
-                return;
-            }
-            if (!platform::isNameTaken(error))
-                return;
-        }
-    }
-    ~TemporarySibling() {
-        if (!m_name.isEmpty())
-            platform::removeFile(m_name.constData());
-    }
-    TemporarySibling(const TemporarySibling&) = delete;
-    TemporarySibling& operator=(const TemporarySibling&) = delete;
-
-    bool valid() const { return !m_name.isEmpty(); }
-    const QByteArray& name() const { return m_name; }
-    void released() { m_name.clear(); }
-
-private:
-    QByteArray m_name;
-};
 
 std::string cellText(const std::string& bytes) {
     std::string text;
@@ -89,14 +53,6 @@ std::string toUtf8(const std::string& cp1252) {
     if (text.size() > kMaxCellChars)
         text.truncate(kMaxCellChars);
     return escapeCharacterCodes(text.toUtf8().toStdString());
-}
-
-// Puts a completely written file on the disk before it replaces the old one.
-int syncFile(IFileLayer& files, const QByteArray& name) {
-    int openError = 0;
-    const std::unique_ptr<IAppendFile> file =
-        files.openForAppend(QString::fromUtf8(name), openError);
-    return file ? file->flush() : openError;
 }
 
 uint32_t littleEndian(const QByteArray& bytes, qsizetype at, int count) {
@@ -168,12 +124,8 @@ bool partComplete(const char* packed, uint32_t packedSize, int method, uint32_t 
     return !xml || (!root.isEmpty() && tail.trimmed().endsWith("</" + root + ">"));
 }
 
-// Reads a workbook back and tells whether every part in it is whole.
-bool workbookComplete(const QByteArray& name) {
-    QFile file(QString::fromUtf8(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray zip = file.readAll();
+// Tells whether every part of a workbook read back is whole.
+bool workbookComplete(const QByteArray& zip) {
     constexpr qsizetype kEndRecord = 22; // the writer adds no zip comment
     constexpr qsizetype kDirEntry = 46;
     constexpr qsizetype kLocalHeader = 30;
@@ -219,7 +171,7 @@ bool workbookComplete(const QByteArray& name) {
 
 } // namespace
 
-std::string ColumnName(int n) {
+std::string columnName(int n) {
     std::string name;
     while (n > 0) {
         const int digit = (n - 1) % 26;
@@ -229,11 +181,11 @@ std::string ColumnName(int n) {
     return name;
 }
 
-std::string WorkbookRange(int rows, int cols) {
-    return "A1:" + ColumnName(cols) + std::to_string(rows);
+std::string workbookRange(int rows, int cols) {
+    return "A1:" + columnName(cols) + std::to_string(rows);
 }
 
-bool StoredAsNumber(const std::string& text, double& value) {
+bool storedAsNumber(const std::string& text, double& value) {
     size_t i = 0;
     const bool negative = i < text.size() && text[i] == '-';
     if (negative)
@@ -280,31 +232,37 @@ bool StoredAsNumber(const std::string& text, double& value) {
     return ok;
 }
 
-std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IFileLayer& files,
+std::string saveToWorkbook(const TitledTable& table, const QString& linkPath, IFileLayer& files,
                            const SectionReport* sections) {
-    const QString path = FollowLinks(linkPath);
+    const QString path = followLinks(linkPath);
     const int rows = table.rows();
     const int cols = table.cols();
-    std::string range = WorkbookRange(rows, cols);
+    std::string range = workbookRange(rows, cols);
 
-    // The move into place replaces a file whatever its permissions; a file the user may not
-    // write, or one another program holds, is kept as writing it in place would keep it.
+    // A named pipe or a device is refused rather than replaced by a file, and a file the user
+    // may not write, or one another program holds, is kept as writing it in place would keep it.
     if (QFileInfo::exists(path)) {
         int openError = 0;
         if (!files.openForAppend(path, openError))
             throwLibraryError(LXW_ERROR_CREATING_XLSX_FILE);
     }
 
-    TemporarySibling temporary(path);
-    if (!temporary.valid())
+    // The writer packs the workbook into a file of its own beside the target, which is read
+    // back, checked and written over the target in one step; removed when it goes.
+    const QFileInfo target(path);
+    QTemporaryFile packed(target.absolutePath() + QLatin1String("/.") + target.fileName() +
+                          QLatin1String(".XXXXXX"));
+    if (!packed.open())
         throwLibraryError(LXW_ERROR_CREATING_XLSX_FILE);
+    packed.close(); // the writer opens it by name
+    const QByteArray packedName = packed.fileName().toUtf8();
     // The library's own scratch files go beside the target, not into a small /tmp.
-    QByteArray scratchFolder = QFileInfo(path).absolutePath().toUtf8();
+    QByteArray scratchFolder = target.absolutePath().toUtf8();
     lxw_workbook_options options{};
     options.constant_memory = LXW_FALSE;
     options.tmpdir = scratchFolder.data();
     options.use_zip64 = LXW_FALSE;
-    lxw_workbook* workbook = workbook_new_opt(temporary.name().constData(), &options);
+    lxw_workbook* workbook = workbook_new_opt(packedName.constData(), &options);
     lxw_worksheet* sheet = workbook ? workbook_add_worksheet(workbook, nullptr) : nullptr;
     if (!sheet) {
         if (workbook)
@@ -319,7 +277,7 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
             if (text.empty())
                 continue;
             double number = 0;
-            if (StoredAsNumber(text, number))
+            if (storedAsNumber(text, number))
                 writeError = worksheet_write_number(sheet, static_cast<lxw_row_t>(row),
                                                     static_cast<lxw_col_t>(col), number, nullptr);
             else
@@ -329,7 +287,7 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
         }
     }
     if (sections && writeError == LXW_NO_ERROR)
-        writeError = AddSectionsSheet(workbook, *sections);
+        writeError = addSectionsSheet(workbook, *sections);
     // Closing writes the file and frees the workbook; it must run even after a failed cell.
     const lxw_error closeError = workbook_close(workbook);
     if (writeError != LXW_NO_ERROR)
@@ -339,15 +297,17 @@ std::string SaveToWorkbook(const TitledTable& table, const QString& linkPath, IF
     // The writer packs its parts from scratch files without checking its writes to them, so a
     // full disk can leave a sheet cut short in a workbook it reports as written. It does not say
     // why, so the system's general input/output error stands for the reason.
-    if (!workbookComplete(temporary.name()))
+    const QByteArray zip = packed.open() ? packed.readAll() : QByteArray();
+    if (!workbookComplete(zip))
         throwSystemError(platform::ioError());
 
-    const QByteArray target = path.toUtf8();
-    platform::copyPermissions(target.constData(), temporary.name().constData());
-    if (const int e = syncFile(files, temporary.name()))
+    int openError = 0;
+    const std::unique_ptr<IReplacingFile> file = files.openForReplace(path, openError);
+    if (!file)
+        throwLibraryError(LXW_ERROR_CREATING_XLSX_FILE);
+    if (const int e = file->write(zip.constData(), static_cast<size_t>(zip.size())))
         throwSystemError(e);
-    if (const int e = platform::replaceFile(temporary.name().constData(), target.constData()))
+    if (const int e = file->commit())
         throwSystemError(e);
-    temporary.released();
     return range;
 }

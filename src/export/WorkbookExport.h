@@ -9,25 +9,25 @@
 class TitledTable;
 
 // The spreadsheet name of the n-th column, counted from 1: "A".."Z", "AA".."AZ", "BA"...
-std::string ColumnName(int n);
+std::string columnName(int n);
 // The range a block of rows x cols takes from cell A1: "A1:H6" for 6 rows of 8 columns.
-std::string WorkbookRange(int rows, int cols);
+std::string workbookRange(int rows, int cols);
 
 // True when a spreadsheet would show the number back as exactly this text, so storing it as a
 // number loses nothing: an optional minus, digits without a leading zero (except a lone 0), an
 // optional point with fraction digits not ending in 0, at most 15 significant digits, not -0.
 // value receives the number.
-bool StoredAsNumber(const std::string& text, double& value);
+bool storedAsNumber(const std::string& text, double& value);
 
 // Writes the table from cell A1 of the first sheet of a new workbook stored under exactly the
 // given path: CR bytes removed, cells converted from Windows-1252, cut at 32,767 characters;
-// plain decimal numbers (StoredAsNumber) as numbers, everything else as text. The workbook is
+// plain decimal numbers (storedAsNumber) as numbers, everything else as text. The workbook is
 // written next to the target under a temporary name and moved over it only when complete, so
 // a failure leaves an existing file as it was; an existing file that cannot be opened for
 // writing is not replaced. Throws AppError "Excel OLE server not found" when no workbook can be
 // made, with the writer's own text when it fails, or "Error writing file: <errno>" when the
 // system does. Returns the range written ("A1:H6"). With a section report, a second sheet
-// "Sections" holds it (AddSectionsSheet).
-std::string SaveToWorkbook(const TitledTable& table, const QString& path,
-                           IFileLayer& files = SystemFileLayer(),
+// "Sections" holds it (addSectionsSheet).
+std::string saveToWorkbook(const TitledTable& table, const QString& path,
+                           IFileLayer& files = systemFileLayer(),
                            const SectionReport* sections = nullptr);

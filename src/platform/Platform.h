@@ -29,63 +29,28 @@ int lastError();
 void clearLastError();
 // The number for an operation on a handle that is not open.
 int badHandleError();
-// True when a file could not be created because its name is taken.
-bool isNameTaken(int error);
 // The system's number for a write that failed without saying why (EIO; on Windows
 // ERROR_WRITE_FAULT, since 5 there means access denied).
 int ioError();
 
 // ---- Files; paths are UTF-8
 
-// A regular file opened for appending: every write goes to its current end. Closed on
-// destruction.
-class AppendFile {
-public:
-    // Opens the file, creating it when missing; isOpen() is false and error set when that fails.
-    // Anything but a regular file (a named pipe, a device) is refused without waiting for it:
-    // a pipe nobody reads gives the system's number for that, anything else notRegularError().
-    static AppendFile open(const char* path, int& error);
-
-    AppendFile() = default;
-    ~AppendFile();
-    AppendFile(AppendFile&& other) noexcept;
-    AppendFile& operator=(AppendFile&& other) noexcept;
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-
-    bool isOpen() const { return m_open; }
-    int size(int64_t& length);
-    // Writes all bytes at the end of the file.
-    int write(const char* data, size_t length);
-    // Returns once what was written is on the disk.
-    int sync();
-    // Cuts the file back to length bytes.
-    int truncate(int64_t length);
-    // True when open() made the file.
-    bool created() const { return !m_createdPath.empty(); }
-    // Closes and removes the file when open() made it: a save that wrote nothing into a new
-    // file must not leave it behind empty. Returns 0 or the number of the failed removal.
-    int discardIfCreated();
-
-private:
-    void close();
-
-    NativeHandle m_handle{};
-    bool m_open = false;
-    std::string m_createdPath; // set when open() created the file
+// A regular file opened for appending, as a C runtime file descriptor: what QFile::open(int)
+// takes, so that Qt writes, sizes and cuts back the file the system opened.
+struct AppendDescriptor {
+    int descriptor = -1;  // -1 when the open failed
+    bool created = false; // the open made the file
 };
-
-// The number AppendFile::open gives for a name that is not a regular file.
+// Opens the file for appending, creating it when missing; error set when that fails. Anything
+// but a regular file (a named pipe, a device) is refused without waiting for it: a pipe nobody
+// reads gives the system's number for that, anything else notRegularError().
+AppendDescriptor openForAppend(const char* path, int& error);
+// The number openForAppend gives for a name that is not a regular file.
 int notRegularError();
-
-// Creates a new empty file with the usual permissions; isNameTaken(result) when it exists.
-int createFile(const char* path);
-int removeFile(const char* path);
-// Gives `to` the access permissions of `from` (POSIX mode bits; on Windows a file takes its
-// folder's, as a file written in place would keep them).
-int copyPermissions(const char* from, const char* to);
-// Moves `from` over `to` in one step, replacing `to` when it exists.
-int replaceFile(const char* from, const char* to);
+// Returns once what was written through the descriptor is on the disk: Qt's files only hand
+// their writes to the system, and QSaveFile's commit goes on when its own sync fails.
+int syncDescriptor(int descriptor);
+int closeDescriptor(int descriptor);
 
 // True when the stream is a terminal (a console window on Windows).
 bool isTerminal(std::FILE* stream);
@@ -172,11 +137,14 @@ private:
 bool handleConsoleEventForTest(unsigned long event);
 #endif
 
-// What this process holds, for watching it over many runs; -1 where the system does not tell.
+// What a process holds, for watching a long-lived one from outside over many runs; -1 where
+// the system does not tell (or the process is gone).
 struct ProcessResources {
     long residentKb = -1;
     long openHandles = -1;
 };
-ProcessResources processResources();
+ProcessResources processResources(int64_t processId);
+// The id of this process, as QProcess::processId() gives it for others.
+int64_t currentProcessId();
 
 } // namespace platform

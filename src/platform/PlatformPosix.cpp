@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utility>
 #ifdef __linux__
 #include <dirent.h>
 #endif
@@ -28,16 +27,12 @@ int badHandleError() {
     return EBADF;
 }
 
-bool isNameTaken(int error) {
-    return error == EEXIST;
-}
-
 int ioError() {
     return EIO;
 }
 
-AppendFile AppendFile::open(const char* path, int& error) {
-    AppendFile file;
+AppendDescriptor openForAppend(const char* path, int& error) {
+    AppendDescriptor file;
     // Without blocking: a named pipe without a reader would wait for one.
     constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     bool created = false;
@@ -61,10 +56,8 @@ AppendFile AppendFile::open(const char* path, int& error) {
         return file;
     }
     ::fcntl(fd, F_SETFL, O_APPEND); // blocking again, as a regular file is anyway
-    file.m_handle = fd;
-    file.m_open = true;
-    if (created)
-        file.m_createdPath = path;
+    file.descriptor = fd;
+    file.created = created;
     return file;
 }
 
@@ -72,99 +65,12 @@ int notRegularError() {
     return EINVAL;
 }
 
-AppendFile::~AppendFile() {
-    close();
+int syncDescriptor(int descriptor) {
+    return ::fsync(descriptor) == 0 ? 0 : errno;
 }
 
-AppendFile::AppendFile(AppendFile&& other) noexcept
-    : m_handle(other.m_handle), m_open(other.m_open),
-      m_createdPath(std::move(other.m_createdPath)) {
-    other.m_open = false;
-    other.m_createdPath.clear();
-}
-
-AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        m_handle = other.m_handle;
-        m_open = other.m_open;
-        m_createdPath = std::move(other.m_createdPath);
-        other.m_open = false;
-        other.m_createdPath.clear();
-    }
-    return *this;
-}
-
-void AppendFile::close() {
-    if (m_open)
-        ::close(m_handle);
-    m_open = false;
-}
-
-int AppendFile::discardIfCreated() {
-    if (m_createdPath.empty())
-        return 0;
-    close();
-    const int error = removeFile(m_createdPath.c_str());
-    m_createdPath.clear();
-    return error;
-}
-
-int AppendFile::size(int64_t& length) {
-    struct stat st {};
-    if (::fstat(m_handle, &st) != 0)
-        return errno;
-    length = st.st_size;
-    return 0;
-}
-
-int AppendFile::write(const char* data, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(m_handle, data, length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-int AppendFile::sync() {
-    return ::fsync(m_handle) == 0 ? 0 : errno;
-}
-
-int AppendFile::truncate(int64_t length) {
-    while (::ftruncate(m_handle, static_cast<off_t>(length)) != 0) {
-        if (errno != EINTR)
-            return errno;
-    }
-    return 0;
-}
-
-int createFile(const char* path) {
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno;
-    ::close(fd);
-    return 0;
-}
-
-int removeFile(const char* path) {
-    return ::unlink(path) == 0 ? 0 : errno;
-}
-
-int copyPermissions(const char* from, const char* to) {
-    struct stat st {};
-    if (::stat(from, &st) != 0 || ::chmod(to, st.st_mode & 07777) != 0)
-        return errno;
-    return 0;
-}
-
-int replaceFile(const char* from, const char* to) {
-    return ::rename(from, to) == 0 ? 0 : errno;
+int closeDescriptor(int descriptor) {
+    return ::close(descriptor) == 0 ? 0 : errno;
 }
 
 bool isTerminal(std::FILE* stream) {
@@ -290,25 +196,34 @@ SaveSignalGuard::~SaveSignalGuard() {
     }
 }
 
-ProcessResources processResources() {
+ProcessResources processResources(int64_t processId) {
     ProcessResources figures;
 #ifdef __linux__
-    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+    const std::string folder = "/proc/" + std::to_string(processId);
+    if (std::FILE* status = std::fopen((folder + "/status").c_str(), "r")) {
         char line[256];
         while (std::fgets(line, sizeof line, status))
             if (std::strncmp(line, "VmRSS:", 6) == 0)
                 figures.residentKb = std::strtol(line + 6, nullptr, 10);
         std::fclose(status);
     }
-    if (DIR* fds = ::opendir("/proc/self/fd")) {
+    if (DIR* fds = ::opendir((folder + "/fd").c_str())) {
+        // Listing our own descriptors opens one more, which is not counted.
+        const int own = processId == ::getpid() ? ::dirfd(fds) : -1;
         figures.openHandles = 0;
         while (const dirent* entry = ::readdir(fds))
-            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != ::dirfd(fds))
+            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != own)
                 ++figures.openHandles;
         ::closedir(fds);
     }
+#else
+    (void)processId;
 #endif
     return figures;
+}
+
+int64_t currentProcessId() {
+    return ::getpid();
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <string>
 #include <utility>
@@ -44,19 +45,18 @@ int badHandleError() {
     return ERROR_INVALID_HANDLE;
 }
 
-bool isNameTaken(int error) {
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
 int ioError() {
     return ERROR_WRITE_FAULT;
 }
 
-AppendFile AppendFile::open(const char* path, int& error) {
-    AppendFile file;
+AppendDescriptor openForAppend(const char* path, int& error) {
+    AppendDescriptor file;
     // Opening does not wait on Windows, not even for a pipe; what is opened is checked after.
-    const HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Opened for writing, not for appending only, so that a failed block can be cut back; the
+    // descriptor's _O_APPEND seeks to the end before each write instead.
+    const std::wstring wide = widePath(path);
+    const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = static_cast<int>(GetLastError());
         return file;
@@ -64,16 +64,20 @@ AppendFile AppendFile::open(const char* path, int& error) {
     // OPEN_ALWAYS tells an existing file by this number after a successful open.
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     // A device (NUL, CON, a COM port) or a pipe is not a file to keep a log in.
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
+    error = GetFileType(handle) == FILE_TYPE_DISK ? 0 : notRegularError();
+    const int descriptor =
+        error == 0 ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY)
+                   : -1;
+    if (descriptor < 0) {
+        if (error == 0)
+            error = ERROR_TOO_MANY_OPEN_FILES;
         CloseHandle(handle);
-        error = notRegularError();
+        if (created)
+            DeleteFileW(wide.c_str());
         return file;
     }
-    error = 0;
-    file.m_handle = handle;
-    file.m_open = true;
-    if (created)
-        file.m_createdPath = path;
+    file.descriptor = descriptor;
+    file.created = created;
     return file;
 }
 
@@ -81,105 +85,19 @@ int notRegularError() {
     return ERROR_INVALID_PARAMETER;
 }
 
-AppendFile::~AppendFile() {
-    close();
-}
-
-AppendFile::AppendFile(AppendFile&& other) noexcept
-    : m_handle(other.m_handle), m_open(other.m_open),
-      m_createdPath(std::move(other.m_createdPath)) {
-    other.m_open = false;
-    other.m_createdPath.clear();
-}
-
-AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        m_handle = other.m_handle;
-        m_open = other.m_open;
-        m_createdPath = std::move(other.m_createdPath);
-        other.m_open = false;
-        other.m_createdPath.clear();
-    }
-    return *this;
-}
-
-void AppendFile::close() {
-    if (m_open)
-        CloseHandle(m_handle);
-    m_open = false;
-}
-
-int AppendFile::discardIfCreated() {
-    if (m_createdPath.empty())
-        return 0;
-    close();
-    const int error = removeFile(m_createdPath.c_str());
-    m_createdPath.clear();
-    return error;
-}
-
-int AppendFile::size(int64_t& length) {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(m_handle, &size))
-        return static_cast<int>(GetLastError());
-    length = size.QuadPart;
-    return 0;
-}
-
-int AppendFile::write(const char* data, size_t length) {
-    // Opened for writing, not for appending only, so that a failed block can be cut back: the
-    // end is sought before each write instead.
-    const LARGE_INTEGER none{};
-    if (!SetFilePointerEx(m_handle, none, nullptr, FILE_END))
-        return static_cast<int>(GetLastError());
-    while (length > 0) {
-        const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
-        DWORD written = 0;
-        if (!WriteFile(m_handle, data, chunk, &written, nullptr))
-            return static_cast<int>(GetLastError());
-        data += written;
-        length -= written;
-    }
-    return 0;
-}
-
-int AppendFile::sync() {
-    return lastErrorOr(FlushFileBuffers(m_handle));
-}
-
-int AppendFile::truncate(int64_t length) {
-    LARGE_INTEGER at{};
-    at.QuadPart = length;
-    if (!SetFilePointerEx(m_handle, at, nullptr, FILE_BEGIN))
-        return static_cast<int>(GetLastError());
-    return lastErrorOr(SetEndOfFile(m_handle));
-}
-
-int createFile(const char* path) {
-    const HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+int syncDescriptor(int descriptor) {
+    // The C runtime ends the program on a negative descriptor instead of failing the call.
+    if (descriptor < 0)
+        return ERROR_INVALID_HANDLE;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     if (handle == INVALID_HANDLE_VALUE)
-        return static_cast<int>(GetLastError());
-    CloseHandle(handle);
-    return 0;
+        return ERROR_INVALID_HANDLE;
+    return lastErrorOr(FlushFileBuffers(handle));
 }
 
-int removeFile(const char* path) {
-    return lastErrorOr(DeleteFileW(widePath(path).c_str()));
-}
-
-int copyPermissions(const char* from, const char* to) {
-    // Access is decided by the folder's inherited rules; a read-only file is never replaced,
-    // because opening it for writing fails first.
-    (void)from;
-    (void)to;
-    return 0;
-}
-
-int replaceFile(const char* from, const char* to) {
-    return lastErrorOr(MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+int closeDescriptor(int descriptor) {
+    // Closing the descriptor closes the handle it was made from.
+    return descriptor >= 0 && _close(descriptor) == 0 ? 0 : ERROR_INVALID_HANDLE;
 }
 
 bool isTerminal(std::FILE* stream) {
@@ -308,16 +226,25 @@ bool handleConsoleEventForTest(unsigned long event) {
     return holdConsoleStop(event) != FALSE;
 }
 
-ProcessResources processResources() {
+ProcessResources processResources(int64_t processId) {
     ProcessResources figures;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE,
+                                       static_cast<DWORD>(processId));
+    if (!process)
+        return figures;
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory))
+    if (GetProcessMemoryInfo(process, &memory, sizeof memory))
         figures.residentKb = static_cast<long>(memory.WorkingSetSize / 1024);
     DWORD handles = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &handles))
+    if (GetProcessHandleCount(process, &handles))
         figures.openHandles = static_cast<long>(handles);
+    CloseHandle(process);
     return figures;
+}
+
+int64_t currentProcessId() {
+    return static_cast<int64_t>(GetCurrentProcessId());
 }
 
 } // namespace platform

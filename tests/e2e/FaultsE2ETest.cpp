@@ -209,16 +209,15 @@ Cases deviceThatNeverStopsSending() {
             QProcess cli;
             cli.start(QStringLiteral(LOGDUMP_CLI_PATH), {"read", "--port", link, "--repeat", "2"});
             ASSERT_TRUE(cli.waitForFinished(60000));
-            // Stopped, it goes on to the second run, which the still talking device refuses.
+            // Stopped, it goes on to the second run, which the still talking device refuses; the
+            // process figures are the soak bench's, not the command line's.
             EXPECT_EQ(cli.exitCode(), 1);
             EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
             const QString err = QString::fromUtf8(cli.readAllStandardError());
             const QRegularExpression runs(
                 QStringLiteral(R"(^Virelon RVM600 reflectometer\n\ns/n: 4711\n(\d+ % .*\n)+)"
                                R"(Log reading stopped: 1000 lines in a row held no record\n)"
-                               R"(run 1: rss_kb=\d+ open_fds=\d+\n)"
-                               R"(Data not saved - continue\?\nNo connection with instrument\n)"
-                               R"(run 2: rss_kb=\d+ open_fds=\d+\n$)"));
+                               R"(Data not saved - continue\?\nNo connection with instrument\n$)"));
             EXPECT_TRUE(runs.match(err).hasMatch()) << err.toStdString();
         },
         [=] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/App.h"
+#include "app/MainWindowLogic.h"
 #include "export/FileLayer.h"
 
 #include <QDir>
@@ -19,6 +20,17 @@ inline void fillTable(LogTable& table, const std::vector<std::vector<std::string
     for (int r = 0; r < static_cast<int>(rows.size()); ++r)
         for (int c = 0; c < static_cast<int>(rows[static_cast<size_t>(r)].size()); ++c)
             table.setCell(c, r, rows[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+}
+
+// "Save As" on what the App holds, as the main window's handler runs it.
+inline void saveAs(App& app, IFileLayer& files, const QString& workFolder) {
+    ::saveAs(saveSourceOf(app), app.dialogs, files, workFolder);
+}
+
+// The command line's save of what the App holds.
+inline void saveTableToFile(App& app, const QString& path, IFileLayer& files = systemFileLayer(),
+                            const RequiredClasses* required = nullptr) {
+    ::saveTableToFile(saveSourceOf(app), path, files, required);
 }
 
 // An RVM600 download of two records, as "Read log" leaves it.
@@ -57,9 +69,11 @@ inline QStringList filesIn(const QString& folder) {
 }
 
 // The system's files, with calls made to fail with an error number: opening, asking the size,
-// writing (after letting `writeBefore` bytes through), flushing or cutting back.
+// writing (after letting `writeBefore` bytes through), flushing or cutting back; for a file that
+// replaces another, starting it, writing and flushing (its commit).
 class FailingFiles final : public IFileLayer {
 public:
+    int replaceError = 0;
     int openError = 0;
     int sizeError = 0;
     int writeError = 0;
@@ -72,10 +86,20 @@ public:
             errorNumber = openError;
             return nullptr;
         }
-        auto real = SystemFileLayer().openForAppend(path, errorNumber);
+        auto real = systemFileLayer().openForAppend(path, errorNumber);
         if (!real)
             return nullptr;
         return std::make_unique<File>(std::move(real), *this);
+    }
+    std::unique_ptr<IReplacingFile> openForReplace(const QString& path, int& errorNumber) override {
+        if (replaceError != 0) {
+            errorNumber = replaceError;
+            return nullptr;
+        }
+        auto real = systemFileLayer().openForReplace(path, errorNumber);
+        if (!real)
+            return nullptr;
+        return std::make_unique<Replacing>(std::move(real), *this);
     }
 
 private:
@@ -103,6 +127,22 @@ private:
 
     private:
         std::unique_ptr<IAppendFile> m_real;
+        FailingFiles& m_how;
+    };
+    // Fails before anything reaches the target: an uncommitted file leaves it as it was.
+    class Replacing final : public IReplacingFile {
+    public:
+        Replacing(std::unique_ptr<IReplacingFile> real, FailingFiles& how)
+            : m_real(std::move(real)), m_how(how) {}
+        int write(const char* data, size_t length) override {
+            return m_how.writeError != 0 ? m_how.writeError : m_real->write(data, length);
+        }
+        int commit() override {
+            return m_how.flushError != 0 ? m_how.flushError : m_real->commit();
+        }
+
+    private:
+        std::unique_ptr<IReplacingFile> m_real;
         FailingFiles& m_how;
     };
 };

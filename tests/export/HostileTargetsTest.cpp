@@ -21,9 +21,9 @@ const std::string kCannotCreateWorkbook =
     "Error creating output xlsx file. Usually a permissions error.";
 
 // What the save threw: "open <n>" for a refused open, else the text; "" when it saved.
-std::string saveOutcome(App& app, const QString& path, IFileLayer& files = SystemFileLayer()) {
+std::string saveOutcome(App& app, const QString& path, IFileLayer& files = systemFileLayer()) {
     try {
-        SaveTableToFile(app, path, files);
+        saveTableToFile(app, path, files);
         return "";
     } catch (const EOpenFile& e) {
         return "open " + std::to_string(e.errorNumber());

@@ -81,7 +81,7 @@ TEST(SaveAsDialog, SetUpInNormalAndProductionMode) {
         rig.app.session.graphViewed = c.graphViewed;
         rig.app.session.saveFolder = "/last/";
         rig.dialogs.yesNoAnswers = c.answers;
-        SaveAs(rig.app, SystemFileLayer(), c.workFolder);
+        saveAs(rig.app, systemFileLayer(), c.workFolder);
         EXPECT_EQ(rig.dialogs.events, c.events);
         const SaveDialogSetup& s = rig.dialogs.lastSaveSetup;
         EXPECT_EQ(s.filters, kFilters);
@@ -112,7 +112,7 @@ TEST(SaveAsDialog, NoToGraphNotViewedOrCancelChangesNothing) {
         rig.app.session.saveFolder = "/last/";
         rig.dialogs.yesNoAnswers = {false};
         rig.dialogs.saveAnswer = std::nullopt;
-        SaveAs(rig.app, SystemFileLayer(), QString());
+        saveAs(rig.app, systemFileLayer(), QString());
         EXPECT_EQ(rig.dialogs.events, c.events);
         EXPECT_FALSE(rig.app.session.dataSaved);
         EXPECT_EQ(rig.app.session.saveFolder, "/last/");
@@ -129,7 +129,7 @@ TEST(SaveAsDialog, ProductionSaveAppendsToTheSerialNumberFileWithoutAsking) {
     rig.app.session.productionMode = true;
     rig.app.session.graphViewed = true;
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
-    SaveAs(rig.app, SystemFileLayer(), dir.path());
+    saveAs(rig.app, systemFileLayer(), dir.path());
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save"}));
     EXPECT_EQ(readFile(path), kRvm600Block + kRvm600Block);
     EXPECT_EQ(rig.app.session.saveFolder, dir.path() + "/");
@@ -141,7 +141,7 @@ TEST(SaveAsDialog, TheFilterEntryDecidesTheFormatNotTheName) {
     fillRvm600(rig.app);
     rig.app.session.dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{dir.filePath("RVM4711.Log"), 1};
-    SaveAs(rig.app, SystemFileLayer(), QString());
+    saveAs(rig.app, systemFileLayer(), QString());
     EXPECT_EQ(readFile(dir.filePath("RVM4711.Log")).substr(0, 2), "PK");
     EXPECT_TRUE(rig.app.session.dataSaved);
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
@@ -152,4 +152,47 @@ TEST(SaveAsDialog, ReadLogForgetsTheStatisticsOfTheEarlierLog) {
     rig.app.statistics.setLines({"Rl statistics:", "  Rl Dev: 0.8%"});
     resetLog(rig.app);
     EXPECT_TRUE(rig.app.statistics.empty());
+}
+
+TEST(SaveAsDialog, SavesFromTheTableSessionAndMemoAlone) {
+    QTemporaryDir dir;
+    LogTable table;
+    fillTable(table, {{"#", "Rl"}, {"1", "250"}});
+    Session session;
+    session.model = &modelNamed("RVM600");
+    session.serialLine = "s/n: 9";
+    TextMemo statistics;
+    statistics.setLines({"Rl statistics:"});
+    FakeDialogs dialogs;
+    dialogs.saveAnswer = SaveDialogResult{dir.filePath("a.Log"), 2};
+
+    saveAs({table, session, statistics, nullptr}, dialogs, systemFileLayer(), QString());
+    EXPECT_EQ(readFile(dir.filePath("a.Log")), "*Log dump from: RVM600 - s/n: 9\r\n"
+                                               "Rl statistics:\r\n\r\n"
+                                               "#\tRl\t\r\n1\t250\t\r\n*** End ***\r\n\r\n");
+    EXPECT_TRUE(session.dataSaved);
+
+    // The section report is asked for a workbook only, with the classes the save was given;
+    // without one the workbook has no "Sections" sheet.
+    struct Case {
+        const char* name;
+        bool withSections;
+    } const cases[] = {{"with a section report", true}, {"without", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<RequiredClasses> asked;
+        SaveSource source{table, session, statistics, nullptr};
+        if (c.withSections)
+            source.sections = [&](const RequiredClasses& required) {
+                asked.push_back(required);
+                return SectionReport{};
+            };
+        const QString path = dir.filePath(QString("b-%1.xlsx").arg(c.withSections));
+        const RequiredClasses required{3, 1};
+        saveTableToFile(source, path, systemFileLayer(), &required);
+        EXPECT_EQ(asked, c.withSections ? std::vector<RequiredClasses>{required}
+                                        : std::vector<RequiredClasses>{});
+        EXPECT_EQ(readFile(path).find("xl/worksheets/sheet2.xml") != std::string::npos,
+                  c.withSections);
+    }
 }

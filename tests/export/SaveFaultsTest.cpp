@@ -209,7 +209,7 @@ TEST(SaveFaults, FullDiskKeepsTheEarlierBlocksOfTheTextLog) {
         const std::string seen = inChild([&] {
             if (!limitFileSize(c.limit))
                 return std::string("cannot limit the file size");
-            RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, SystemFileLayer(), QString()); });
+            RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
             return outcome(rig);
         });
 
@@ -229,13 +229,13 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
     const QString path = dir.filePath("RVM4711.xls");
     SimRig rig;
     fillRecords(rig.app, 5);
-    SaveToWorkbook(TitledTable(rig.app.table, "old"), path);
+    saveToWorkbook(TitledTable(rig.app.table, "old"), path);
     const std::string old = readFile(path);
     fillRecords(rig.app, 2000);
     // The complete new workbook, for its size; the sheet the writer spills to a scratch file
     // before packing it is several times larger.
     QTemporaryDir elsewhere;
-    SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.session)),
+    saveToWorkbook(TitledTable(rig.app.table, logTitle(rig.app.session)),
                    elsewhere.filePath("full.xls"));
     const std::string complete = readFile(elsewhere.filePath("full.xls"));
     const size_t full = complete.size();
@@ -265,7 +265,7 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
         const std::string seen = inChild([&] {
             if (!limitFileSize(c.limit))
                 return std::string("cannot limit the file size");
-            RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, SystemFileLayer(), QString()); });
+            RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
             return outcome(rig);
         });
 
@@ -315,7 +315,7 @@ TEST(SaveFaults, FailingFileCallsKeepTheEarlierBlocksOfTheTextLog) {
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kTextLogEntry};
 
-        RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, c.files, QString()); });
+        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, c.files, QString()); });
 
         EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
         EXPECT_EQ(readFile(path), kEarlierBlocks + c.left);
@@ -327,13 +327,18 @@ TEST(SaveFaults, FailingFileCallsKeepTheOldWorkbook) {
     struct Case {
         const char* name;
         int openError;
+        int replaceError;
+        int writeError;
         int flushError;
         std::string shown;
     } const cases[] = {
-        {"a read-only file system", EROFS, 0, kCannotCreateWorkbook},
-        {"no write permission", EACCES, 0, kCannotCreateWorkbook},
-        {"locked by another program", EBUSY, 0, kCannotCreateWorkbook},
-        {"the new workbook cannot be put on the disk", 0, EIO, writeErrorBox(EIO)},
+        {"a read-only file system", EROFS, 0, 0, 0, kCannotCreateWorkbook},
+        {"no write permission", EACCES, 0, 0, 0, kCannotCreateWorkbook},
+        {"locked by another program", EBUSY, 0, 0, 0, kCannotCreateWorkbook},
+        {"the replacing file cannot be started", 0, EACCES, 0, 0, kCannotCreateWorkbook},
+        {"the disk fills while the new workbook is written", 0, 0, ENOSPC, 0,
+         writeErrorBox(ENOSPC)},
+        {"the new workbook cannot be put on the disk", 0, 0, 0, EIO, writeErrorBox(EIO)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -341,15 +346,17 @@ TEST(SaveFaults, FailingFileCallsKeepTheOldWorkbook) {
         const QString path = dir.filePath("RVM4711.xls");
         SimRig rig;
         fillRvm600(rig.app);
-        SaveToWorkbook(TitledTable(rig.app.table, "old"), path);
+        saveToWorkbook(TitledTable(rig.app.table, "old"), path);
         const std::string old = readFile(path);
         FailingFiles files;
         files.openError = c.openError;
+        files.replaceError = c.replaceError;
+        files.writeError = c.writeError;
         files.flushError = c.flushError;
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kWorkbookEntry};
 
-        RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, files, QString()); });
+        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
         EXPECT_EQ(digest(readFile(path)), digest(old));
@@ -372,7 +379,7 @@ TEST(SaveFaults, PermissionsHoldForAnOrdinaryUser) {
     const QString readOnlyLog = openFolder + "/RVM4711.Log";
     const QString readOnlyWorkbook = openFolder + "/RVM4711.xls";
     writeFile(readOnlyLog, kEarlierBlocks);
-    SaveToWorkbook(TitledTable(rig.app.table, "old"), readOnlyWorkbook);
+    saveToWorkbook(TitledTable(rig.app.table, "old"), readOnlyWorkbook);
     const std::string oldWorkbook = readFile(readOnlyWorkbook);
     const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     QFile::setPermissions(readOnlyLog, readOnly);
@@ -402,7 +409,7 @@ TEST(SaveFaults, PermissionsHoldForAnOrdinaryUser) {
         const std::string seen = inChild([&] {
             if (!giveUpRoot())
                 return std::string("cannot give up root");
-            RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, SystemFileLayer(), QString()); });
+            RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
             return outcome(rig);
         });
 
@@ -444,7 +451,7 @@ TEST(SaveFaults, PathsThatCannotTakeTheFile) {
         if (c.folderRemovedAfterChoice)
             rig.dialogs.onSave = [&] { QDir(folder).removeRecursively(); };
 
-        RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, SystemFileLayer(), QString()); });
+        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
 
         EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
         const QStringList left = QDir(folder).entryList(
@@ -464,7 +471,7 @@ TEST(SaveFaults, TheSameWorkbookSavedTwiceIsReplacedByAnEqualOne) {
     for (int save = 0; save < 2; ++save) {
         SCOPED_TRACE(save);
         rig.app.session.dataSaved = false;
-        RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, SystemFileLayer(), QString()); });
+        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
         EXPECT_TRUE(rig.app.session.dataSaved);
         saved.push_back(readFile(path));
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});

@@ -121,12 +121,12 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
         c.fill(rig.app);
         const QString path = dir.filePath(c.file);
         rig.dialogs.saveAnswer = SaveDialogResult{path, c.filterEntry};
-        SaveAs(rig.app, SystemFileLayer(), QString());
+        saveAs(rig.app, systemFileLayer(), QString());
         EXPECT_TRUE(rig.app.session.dataSaved);
 
         // The first sheet holds cell for cell what the workbook without sections holds.
         const QString plain = dir.filePath("plain.xls");
-        SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.session)), plain);
+        saveToWorkbook(TitledTable(rig.app.table, logTitle(rig.app.session)), plain);
         std::vector<std::string> names;
         std::vector<std::string> plainNames;
         auto sheets = readSheets(path, names);
@@ -144,7 +144,7 @@ TEST_F(SectionsSheet, TheUsersRequiredClassesAndTheCommandLineSuffix) {
     fillRvm600(rig.app);
     saveRequiredClasses({5, 2});
     const QString path = dir.filePath("log.XLSX");
-    SaveTableToFile(rig.app, path);
+    saveTableToFile(rig.app, path);
     std::vector<std::string> names;
     auto sheets = readSheets(path, names);
     ASSERT_EQ(sheets["Sections"].size(), 3u);
@@ -159,7 +159,7 @@ TEST_F(SectionsSheet, TheTextLogStaysAsItWas) {
     fillRvm600(rig.app);
     const QString path = dir.filePath("RVM4711.Log");
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
-    SaveAs(rig.app, SystemFileLayer(), QString());
-    SaveTableToFile(rig.app, path);
+    saveAs(rig.app, systemFileLayer(), QString());
+    saveTableToFile(rig.app, path);
     EXPECT_EQ(readFile(path), kRvm600Block + kRvm600Block);
 }

@@ -62,8 +62,8 @@ TEST(TextLogBlock, IsExactToTheByte) {
         fillRvm600(rig.app);
         fillTable(rig.app.table, c.rows);
         rig.app.statistics.setLines(c.statistics);
-        const TitledTable titled(rig.app.table, LogTitle(rig.app.session));
-        EXPECT_EQ(BuildTextLogBlock(titled, rig.app.statistics), c.expected);
+        const TitledTable titled(rig.app.table, logTitle(rig.app.session));
+        EXPECT_EQ(buildTextLogBlock(titled, rig.app.statistics), c.expected);
     }
 }
 
@@ -76,8 +76,8 @@ TEST(TextLogFile, SaveAsAppendsOneBlockPerSaveAndKeepsTheTable) {
     rig.app.session.dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
-    SaveAs(rig.app, SystemFileLayer(), dir.filePath("no-such-folder"));
-    SaveAs(rig.app, SystemFileLayer(), dir.filePath("no-such-folder"));
+    saveAs(rig.app, systemFileLayer(), dir.filePath("no-such-folder"));
+    saveAs(rig.app, systemFileLayer(), dir.filePath("no-such-folder"));
 
     EXPECT_EQ(readFile(path), "earlier block\r\n\r\n" + kRvm600Block + kRvm600Block);
     EXPECT_TRUE(rig.app.session.dataSaved);
@@ -116,7 +116,7 @@ TEST(TextLogFile, OpenFailuresShowTheErrorNumberAndSaveNothing) {
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
-        RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, files, QString()); });
+        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expected}));
         EXPECT_FALSE(rig.app.session.dataSaved);
@@ -154,7 +154,7 @@ TEST(TextLogFile, FailedWriteLeavesEarlierBlocksIntact) {
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
-        RunGuarded(rig.dialogs, [&] { SaveAs(rig.app, files, QString()); });
+        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(readFile(path), earlier);
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expectedError}));
@@ -169,7 +169,7 @@ TEST(TextLogFile, NameWithoutExtensionWritesNothingAndIsNotSaved) {
     fillRvm600(rig.app);
     rig.app.session.dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{dir.filePath("RVM4711"), 2};
-    SaveAs(rig.app, SystemFileLayer(), QString());
+    saveAs(rig.app, systemFileLayer(), QString());
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
     EXPECT_FALSE(rig.app.session.dataSaved);
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save"}));
@@ -183,9 +183,9 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     rig.app.statistics.setLines({"Rl statistics:"});
     rig.app.session.dataSaved = false;
 
-    SaveTableToFile(rig.app, dir.filePath("a.Log"));
-    SaveTableToFile(rig.app, dir.filePath("b.LOG"));
-    SaveTableToFile(rig.app, dir.filePath("c.xls"));
+    saveTableToFile(rig.app, dir.filePath("a.Log"));
+    saveTableToFile(rig.app, dir.filePath("b.LOG"));
+    saveTableToFile(rig.app, dir.filePath("c.xls"));
     EXPECT_TRUE(rig.app.session.dataSaved);
 
     const std::string withStats = "*Log dump from: RVM600 - s/n: 4711\r\nRl statistics:\r\n\r\n" +
@@ -196,14 +196,14 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
 
     rig.app.session.dataSaved = false;
     try {
-        SaveTableToFile(rig.app, dir.filePath("d.txt"));
+        saveTableToFile(rig.app, dir.filePath("d.txt"));
         ADD_FAILURE() << "no error for an unknown extension";
     } catch (const AppError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "Save file must end in .Log or .xls: " + dir.filePath("d.txt").toStdString());
     }
     try {
-        SaveTableToFile(rig.app, dir.filePath("missing/e.Log"));
+        saveTableToFile(rig.app, dir.filePath("missing/e.Log"));
         ADD_FAILURE() << "no error for a missing folder";
     } catch (const EOpenFile& e) {
         EXPECT_EQ(std::string(e.what()), "Error opening file: " + std::to_string(ENOENT));

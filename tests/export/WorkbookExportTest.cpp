@@ -80,10 +80,10 @@ TEST(WorkbookNames, ColumnNamesAndRanges) {
                                                    {53, "BA"}, {702, "ZZ"}, {703, "AAA"}};
     for (const auto& [n, name] : columns) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(ColumnName(n), name);
+        EXPECT_EQ(columnName(n), name);
     }
-    EXPECT_EQ(WorkbookRange(6, 8), "A1:H6");
-    EXPECT_EQ(WorkbookRange(12, 6), "A1:F12");
+    EXPECT_EQ(workbookRange(6, 8), "A1:H6");
+    EXPECT_EQ(workbookRange(12, 6), "A1:F12");
 }
 
 TEST(WorkbookNumbers, OnlyTextsThatShowBackTheSameBecomeNumbers) {
@@ -117,7 +117,7 @@ TEST(WorkbookNumbers, OnlyTextsThatShowBackTheSameBecomeNumbers) {
     for (const auto& [text, number] : cases) {
         SCOPED_TRACE(text);
         double value = -1;
-        EXPECT_EQ(StoredAsNumber(text, value), number);
+        EXPECT_EQ(storedAsNumber(text, value), number);
         if (number) {
             EXPECT_EQ(value, QByteArray(text).toDouble());
         }
@@ -131,7 +131,7 @@ TEST(Workbook, ReadBackHoldsTheTableFromA1) {
     fillMixedTable(rig.app);
 
     const std::string range =
-        SaveToWorkbook(TitledTable(rig.app.table, LogTitle(rig.app.session)), path);
+        saveToWorkbook(TitledTable(rig.app.table, logTitle(rig.app.session)), path);
     EXPECT_EQ(range, "A1:H6");
 
     const ReadBack wb = readWorkbook(path);
@@ -164,7 +164,7 @@ TEST(Workbook, LongCellsAreCutAtTheSheetLimit) {
     const QString path = dir.filePath("long.xls");
     SimRig rig;
     fillTable(rig.app.table, {{"#", "Rl"}, {std::string(40000, 'x'), std::string(32767, '\xE9')}});
-    SaveToWorkbook(TitledTable(rig.app.table, "t"), path);
+    saveToWorkbook(TitledTable(rig.app.table, "t"), path);
     const ReadBack wb = readWorkbook(path);
     ASSERT_EQ(wb.error, "");
     ASSERT_EQ(wb.rows.size(), 4u);
@@ -177,7 +177,7 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
     const QString path = dir.filePath("RVM4711.xls");
     SimRig rig;
     fillMixedTable(rig.app);
-    SaveToWorkbook(TitledTable(rig.app.table, "old"), path);
+    saveToWorkbook(TitledTable(rig.app.table, "old"), path);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     const std::string old = readFile(path);
 
@@ -200,7 +200,7 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
         wide.app.table.setCell(c.cols - 1, 0, "x");
         wide.dialogs.saveAnswer = SaveDialogResult{c.target, 1};
         wide.app.session.dataSaved = false;
-        RunGuarded(wide.dialogs, [&] { SaveAs(wide.app, SystemFileLayer(), QString()); });
+        RunGuarded(wide.dialogs, [&] { saveAs(wide.app, systemFileLayer(), QString()); });
         EXPECT_EQ(wide.dialogs.events, (std::vector<std::string>{"save", "error: " + c.expected}));
         EXPECT_FALSE(wide.app.session.dataSaved);
         EXPECT_EQ(wide.dialogs.busyDepth, 0);
@@ -209,7 +209,7 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
     }
 
     rig.app.table.setCell(2, 1, "999");
-    SaveToWorkbook(TitledTable(rig.app.table, "new"), path);
+    saveToWorkbook(TitledTable(rig.app.table, "new"), path);
     const ReadBack wb = readWorkbook(path);
     ASSERT_EQ(wb.error, "");
     EXPECT_EQ(wb.rows[0][0], "s:new");

@@ -207,7 +207,7 @@ void MainWindow::buildMenu() {
     m_saveAsAction = file1->addAction(QStringLiteral("Save As"));
     m_saveAsAction->setObjectName(QStringLiteral("btnSaveAs"));
     connect(m_saveAsAction, &QAction::triggered, this,
-            [this] { guarded([&] { btnSaveAsClick(*m_app); }); });
+            [this] { guarded([&] { saveLogAs(*m_app); }); });
     file1->addSeparator()->setObjectName(QStringLiteral("N1"));
     m_exitAction = file1->addAction(QStringLiteral("Exit"));
     m_exitAction->setObjectName(QStringLiteral("Exit1"));
