@@ -10,7 +10,7 @@
 #include "app/Console.h"
 #include "app/MainWindowLogic.h"
 #include "link/ReadLog.h"
-#include "text/Clock.h"
+#include "VirtualClock.h"
 
 #include <QCoreApplication>
 #include <chrono>

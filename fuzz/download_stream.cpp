@@ -1,5 +1,6 @@
 // Any bytes as the log stream of any model: the table stays whole and holds every record once.
 #include "Fakes.h"
+#include "VirtualClock.h"
 #include "FuzzSupport.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"

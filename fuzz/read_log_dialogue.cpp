@@ -1,6 +1,7 @@
 // "Read log" against any replies: it always ends with its buttons back, a known model and a
 // table laid out for it, and shows only the program's own messages.
 #include "Fakes.h"
+#include "VirtualClock.h"
 #include "FuzzSupport.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"

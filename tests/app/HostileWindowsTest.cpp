@@ -9,7 +9,7 @@
 #include "app/widgets/AboutUnit.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/QtDialogs.h"
-#include "text/Clock.h"
+#include "VirtualClock.h"
 
 #include <QApplication>
 #include <QFileDialog>

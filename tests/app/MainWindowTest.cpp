@@ -7,7 +7,7 @@
 #include "SimSerialLine.h"
 #include "app/App.h"
 #include "app/widgets/AboutUnit.h"
-#include "text/Clock.h"
+#include "VirtualClock.h"
 
 #include <QAction>
 #include <QApplication>

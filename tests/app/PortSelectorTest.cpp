@@ -5,7 +5,7 @@
 #include "SimSerialLine.h"
 #include "app/App.h"
 #include "app/widgets/MainWindow.h"
-#include "text/Clock.h"
+#include "VirtualClock.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -1,5 +1,6 @@
 // The port list, the remembered port and "Find instrument", on fake ports and a virtual clock.
 #include "FakePorts.h"
+#include "VirtualClock.h"
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"

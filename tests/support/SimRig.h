@@ -8,7 +8,7 @@
 #include "link/LogDownload.h"
 #include "link/WorkerThreadRunner.h"
 #include "log/InstrumentModel.h"
-#include "text/Clock.h"
+#include "VirtualClock.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #include "text/TextFieldHelpers.h"
 
 #include "text/AppError.h"
-#include "text/Clock.h"
+#include "VirtualClock.h"
 #include "text/Cp1252.h"
 
 #include <gtest/gtest.h>
