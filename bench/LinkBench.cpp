@@ -1,8 +1,8 @@
 // Prints figures for the instrument link on the real clock: how closely instrument-sim keeps
 // the 9600 bit/s pace over a pseudo-terminal, and how far Delay overshoots its wait.
 #include "InstrumentSim.h"
-#include "link/ComPort.h"
 #include "link/InstrumentLine.h"
+#include "link/InstrumentPort.h"
 #include "text/Clock.h"
 #include "text/TextFieldHelpers.h"
 
@@ -58,7 +58,7 @@ void pacing(int count) {
     scenario.count = count;
     const size_t expected = sim::InstrumentSim(scenario).logStream().size();
 
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     port.setDevicePath(link);
     port.openPort();
@@ -78,7 +78,7 @@ void pacing(int count) {
             stream.push_back(byte);
             idle = 0;
         } else {
-            Delay(clock, 5);
+            delay(clock, 5);
             ++idle;
         }
     }
@@ -92,7 +92,7 @@ void pacing(int count) {
     process.waitForFinished(5000);
 }
 
-// Delay(ms) against the real clock: mean and worst overshoot, and the CPU it burns.
+// delay(ms) against the real clock: mean and worst overshoot, and the CPU it burns.
 void delays(int ms, int rounds) {
     SystemClock clock;
     double total = 0;
@@ -100,12 +100,12 @@ void delays(int ms, int rounds) {
     const double cpuStart = cpuMs();
     for (int i = 0; i < rounds; ++i) {
         const auto start = Steady::now();
-        Delay(clock, ms);
+        delay(clock, ms);
         const double over = msSince(start) - ms;
         total += over;
         worst = std::max(worst, over);
     }
-    std::printf("Delay(%d) x %d: overshoot mean %.3f ms, worst %.3f ms, CPU %.1f ms\n", ms, rounds,
+    std::printf("delay(%d) x %d: overshoot mean %.3f ms, worst %.3f ms, CPU %.1f ms\n", ms, rounds,
                 total / rounds, worst, cpuMs() - cpuStart);
 }
 

@@ -1,9 +1,9 @@
 // Any bytes as the log stream of any model: the table stays whole and holds every record once.
 #include "Fakes.h"
-#include "VirtualClock.h"
 #include "FuzzSupport.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
 #include "app/SessionUpdater.h"
@@ -33,7 +33,7 @@ Expected expectedOf(const std::string& stream) {
             line.push_back(',');
         } else if (c == '\r') {
             ++e.lines;
-            const int commas = CountChar(line, ',');
+            const int commas = countChar(line, ',');
             if ((commas == 4 || commas == 6) && line.find("Date") == std::string::npos)
                 ++e.records;
             line.clear();

@@ -1,8 +1,8 @@
 // "Read log" against any replies: it always ends with its buttons back, a known model and a
 // table laid out for it, and shows only the program's own messages.
 #include "Fakes.h"
-#include "VirtualClock.h"
 #include "FuzzSupport.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
 #include "link/InstrumentLine.h"
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string conversionError;
     try {
         readLog(app);
-    } catch (const EConvertError& e) {
+    } catch (const ConversionError& e) {
         conversionError = e.what();
     }
 

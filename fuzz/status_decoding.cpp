@@ -11,12 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const std::string model = fuzz::modelFor(data[0]);
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::string report = DecodeStatus(modelNamed(model), text);
+    const std::string report = decodeStatus(modelNamed(model), text);
 
     const std::string heading = "Status Code Breakdown: \r\r";
     int32_t code = 0;
-    const bool numeric = IsNumeric(text);
-    const bool converts = !numeric || TryStrToInt(text, code);
+    const bool numeric = isNumeric(text);
+    const bool converts = !numeric || tryStrToInt(text, code);
     if (!numeric)
         code = 0;
     // The heading, or the text itself when it looked like a number but was not a whole one.

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
 
     // ReplaceFirstChar changes at most one byte, the first occurrence.
-    const std::string replaced = ReplaceFirstChar(',', '.', text);
+    const std::string replaced = replaceFirstChar(',', '.', text);
     CHECK(replaced.size() == text.size());
     const auto firstComma = text.find(',');
     CHECK(firstComma == std::string::npos ? replaced == text : replaced[firstComma] == '.');
@@ -25,32 +25,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // separator in it.
     std::string line = text.substr(0, text.find('\n'));
     line = line.substr(0, line.find('\r'));
-    const std::string field = GetField(text, n, separator);
+    const std::string field = getField(text, n, separator);
     if (line.find(separator) == std::string::npos)
         CHECK(field == kNotFound);
     else
         CHECK(line.find(field) != std::string::npos);
     // The fields joined again give the line back.
     if (separator != '\n' && separator != '\r' && line.find(separator) != std::string::npos &&
-        CountChar(line, separator) < 64) {
-        const int fields = CountChar(line, separator) + 1;
+        countChar(line, separator) < 64) {
+        const int fields = countChar(line, separator) + 1;
         std::string joined;
         for (int k = 1; k <= fields; ++k)
             joined +=
-                (k > 1 ? std::string(1, separator) : std::string()) + GetField(line, k, separator);
+                (k > 1 ? std::string(1, separator) : std::string()) + getField(line, k, separator);
         CHECK(joined == line);
     }
 
     // A whole number and its decimal text agree both ways.
     int32_t value = 0;
-    if (TryStrToInt(text, value)) {
-        CHECK(StrToInt(std::to_string(value)) == value);
-        CHECK(StrToInt(text) == value);
+    if (tryStrToInt(text, value)) {
+        CHECK(strToInt(std::to_string(value)) == value);
+        CHECK(strToInt(text) == value);
     } else {
         bool thrown = false;
         try {
-            StrToInt(text);
-        } catch (const EConvertError& e) {
+            strToInt(text);
+        } catch (const ConversionError& e) {
             // The message is a C string: a NUL in the text ends it there.
             const std::string expected = "'" + text + "' is not a valid integer value";
             thrown = std::string(e.what()) == expected.substr(0, expected.find('\0'));
@@ -58,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CHECK(thrown);
     }
     // Every decimal whole number is numeric text.
-    if (TryStrToInt(text, value) && text.find_first_of("$xX") == std::string::npos &&
+    if (tryStrToInt(text, value) && text.find_first_of("$xX") == std::string::npos &&
         (text.empty() || text.back() != ' '))
-        CHECK(IsNumeric(text));
+        CHECK(isNumeric(text));
 
     // FirstNumber: -1 only without number characters, otherwise the run's value.
     try {
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CHECK(text.find(std::to_string(first).back()) != std::string::npos);
         else
             CHECK(first == -1);
-    } catch (const EConvertError&) {
+    } catch (const ConversionError&) {
     }
     return 0;
 }

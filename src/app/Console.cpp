@@ -19,10 +19,10 @@ void ConsoleOutput::instrumentLine(const std::string& text) {
     // The line end the instrument sent with the line ends it here too; only what it holds is
     // escaped.
     const size_t end = text.find_last_not_of("\r\n") + 1;
-    line(EscapeControlBytes(text.substr(0, end)) + text.substr(end));
+    line(escapeControlBytes(text.substr(0, end)) + text.substr(end));
 }
 
-std::string EscapeControlBytes(const std::string& bytes, bool highBytes) {
+std::string escapeControlBytes(const std::string& bytes, bool highBytes) {
     static const char kHex[] = "0123456789abcdef";
     std::string shown;
     shown.reserve(bytes.size());
@@ -96,7 +96,7 @@ std::optional<SaveDialogResult> ConsoleDialogs::saveFile(const SaveDialogSetup&)
     return saveAnswer;
 }
 
-bool WriteTableText(const LogTable& table, std::FILE* stream) {
+bool writeTableText(const LogTable& table, std::FILE* stream) {
     // Stops at the first failure, which keeps its errno; a full disk fails every later write.
     bool written = true;
     for (int row = 0; row < table.rows() && written; ++row) {

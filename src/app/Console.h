@@ -83,8 +83,8 @@ private:
 // Windows-1252 bytes that stand for C1 controls) as "\x1b", with highBytes all from 0x80 on. Escape
 // sequences from the instrument could otherwise clear the screen, set the clipboard or fake a
 // message.
-std::string EscapeControlBytes(const std::string& bytes, bool highBytes = false);
+std::string escapeControlBytes(const std::string& bytes, bool highBytes = false);
 
 // The table as lines: every row from the header on, a TAB after every cell, the cells' bytes
 // as they stand. False when a write or the flush failed (errno tells why).
-bool WriteTableText(const LogTable& table, std::FILE* stream);
+bool writeTableText(const LogTable& table, std::FILE* stream);

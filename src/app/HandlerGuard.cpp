@@ -4,22 +4,22 @@
 
 #include <exception>
 
-std::string WithFullStop(const std::string& text) {
+std::string withFullStop(const std::string& text) {
     if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
         return text + ".";
     return text;
 }
 
-void RunGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept {
+void runGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept {
     try {
         try {
             handler();
         } catch (const std::bad_alloc&) {
-            dialogs.error(WithFullStop("Out of memory"));
+            dialogs.error(withFullStop("Out of memory"));
         } catch (const std::exception& e) {
-            dialogs.error(WithFullStop(e.what()));
+            dialogs.error(withFullStop(e.what()));
         } catch (...) {
-            dialogs.error(WithFullStop("Unexpected error"));
+            dialogs.error(withFullStop("Unexpected error"));
         }
     } catch (...) {
         // The error box itself failed; there is nobody left to tell.

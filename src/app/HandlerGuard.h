@@ -7,8 +7,8 @@ class IDialogs;
 
 // The text of the general error box: a full stop is added when the last byte, unsigned, is
 // above ".".
-std::string WithFullStop(const std::string& text);
+std::string withFullStop(const std::string& text);
 
 // Runs one event handler; any exception ends it and is shown in the general error box, so
 // nothing crosses the event loop.
-void RunGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept;
+void runGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept;

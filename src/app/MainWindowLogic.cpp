@@ -4,7 +4,7 @@
 #include "app/SessionUpdater.h"
 #include "graph/GraphBuild.h"
 #include "graph/SectionReport.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "log/InstrumentModel.h"
 #include "log/LogLayout.h"
@@ -35,7 +35,7 @@ void rememberAnsweringPort(App& app) {
 void startMainWindow(App& app, const QStringList& arguments) {
     try {
         app.port.openPort();
-    } catch (const EComPort&) {
+    } catch (const PortError&) {
         app.dialogs.beep();
         app.view.setReadLogEnabled(false);
         app.dialogs.message("Unable to open comport: " + toCp1252(app.port.port()) +
@@ -80,7 +80,7 @@ bool choosePort(App& app, const QString& name) {
         app.port.openPort();
         app.view.setReadLogEnabled(true);
         return true;
-    } catch (const EComPort&) {
+    } catch (const PortError&) {
         app.view.setReadLogEnabled(false);
         app.port.closePort();
         app.dialogs.message("Error opning: " + toCp1252(name));
@@ -181,13 +181,13 @@ void saveLogAs(App& app) {
 }
 
 void explainStatus(App& app, int col, int row) {
-    if (!IsStatusCell(app.table, col, row))
+    if (!isStatusCell(app.table, col, row))
         return;
-    app.dialogs.message(DecodeStatus(*app.session.model, app.table.cell(col, row)));
+    app.dialogs.message(decodeStatus(*app.session.model, app.table.cell(col, row)));
 }
 
 std::optional<std::string> cellHint(const App& app, int col, int row) {
-    if (!IsStatusCell(app.table, col, row))
+    if (!isStatusCell(app.table, col, row))
         return std::nullopt;
     return std::string("Click to see warning/error");
 }
@@ -210,7 +210,7 @@ void endPortSearch(App& app, const std::optional<QString>& found, bool stopped, 
     if (wasOpen) {
         try {
             app.port.openPort();
-        } catch (const EComPort&) {
+        } catch (const PortError&) {
             // Taken by another program meanwhile: as at start, "Read log" waits for a free one.
             app.view.setReadLogEnabled(false);
         }

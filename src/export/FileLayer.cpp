@@ -137,5 +137,5 @@ IFileLayer& systemFileLayer() {
     return files;
 }
 
-EOpenFile::EOpenFile(int errorNumber)
+OpenFileError::OpenFileError(int errorNumber)
     : AppError("Error opening file: " + std::to_string(errorNumber)), m_errorNumber(errorNumber) {}

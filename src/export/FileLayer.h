@@ -59,9 +59,9 @@ IFileLayer& systemFileLayer();
 QString followLinks(const QString& path);
 
 // A file could not be opened or created; the text is "Error opening file: " and the number.
-class EOpenFile : public AppError {
+class OpenFileError : public AppError {
 public:
-    explicit EOpenFile(int errorNumber);
+    explicit OpenFileError(int errorNumber);
     int errorNumber() const { return m_errorNumber; }
 
 private:

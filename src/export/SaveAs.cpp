@@ -85,7 +85,7 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
         try {
             writeTextLog(source, files, chosen->fileName);
             s.dataSaved = true;
-        } catch (const EOpenFile& e) {
+        } catch (const OpenFileError& e) {
             openError = e.what();
         }
     }

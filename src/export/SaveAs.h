@@ -33,7 +33,7 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
 
 // Saves the table with its title to a path by its extension, without asking anything: ".Log"
 // appends a text log block (with the statistics memo), ".xls" writes a workbook; the case of the
-// extension does not matter. Sets dataSaved on success; throws EOpenFile or AppError with the
+// extension does not matter. Sets dataSaved on success; throws OpenFileError or AppError with the
 // texts "Save As" shows. For the command line. A workbook's "Sections" sheet takes the required
 // classes given, else the ones the user chose in the graph window.
 void saveTableToFile(const SaveSource& source, const QString& path,

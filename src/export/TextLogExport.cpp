@@ -39,7 +39,7 @@ void appendTextLog(IFileLayer& files, const QString& path, const std::string& bl
     int openError = 0;
     const std::unique_ptr<IAppendFile> file = files.openForAppend(path, openError);
     if (!file)
-        throw EOpenFile(openError);
+        throw OpenFileError(openError);
     int64_t earlier = 0;
     if (const int e = file->size(earlier)) {
         file->discardIfCreated();

@@ -14,7 +14,7 @@ class TitledTable;
 std::string buildTextLogBlock(const TitledTable& table, const TextMemo& statistics);
 
 // Appends a block to the file, creating the file when missing, with one write and one flush.
-// Throws EOpenFile when the file cannot be opened or created. When writing fails the file is
+// Throws OpenFileError when the file cannot be opened or created. When writing fails the file is
 // cut back to its earlier length, so earlier blocks stay and no partial block remains, and
 // AppError "Error writing file: <errno>" is thrown.
 void appendTextLog(IFileLayer& files, const QString& path, const std::string& block);

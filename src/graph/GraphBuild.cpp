@@ -28,7 +28,7 @@ struct SeriesRun {
 };
 
 // Reads one record for each series: its value, its warning line and the low-battery count.
-// Throws EConvertError for a value or "#" cell that looks like a number and is no whole one.
+// Throws ConversionError for a value or "#" cell that looks like a number and is no whole one.
 void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, GraphBuild& build) {
     for (GraphSeries s : kBothSeries) {
         const auto i = static_cast<size_t>(s);
@@ -37,7 +37,7 @@ void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, Gra
             continue;
         SeriesBuild& series = build.series[i];
         int32_t status = 0;
-        if (!TryStrToInt(table.cell(run.rule->statusColumn, row), status)) {
+        if (!tryStrToInt(table.cell(run.rule->statusColumn, row), status)) {
             // A status that is no number tells nothing good: shown as an error, OFF in the
             // report; it neither counts towards the low-battery stop nor resets the count.
             build.warnings.push_back(warnPrefix(s) + std::to_string(row));
@@ -52,7 +52,7 @@ void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, Gra
                 ++run.lowBatCount;
                 if (run.lowBatCount == kLowBatStopCount) {
                     series.stopped = true;
-                    series.stopLine = StrToInt(table.cell(0, row));
+                    series.stopLine = strToInt(table.cell(0, row));
                 }
             }
             if (status != kLowBatBit)
@@ -62,7 +62,7 @@ void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, Gra
             run.value = -1;
         } else {
             const std::string& text = table.cell(run.rule->valueColumn, row);
-            run.value = IsNumeric(text) ? StrToInt(text) : -1;
+            run.value = isNumeric(text) ? strToInt(text) : -1;
         }
     }
 }
@@ -129,7 +129,7 @@ GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
                 plot(series, row, runs[i].value);
             }
         }
-    } catch (const EConvertError& e) {
+    } catch (const ConversionError& e) {
         build.failure = e.what();
     }
     return build;
@@ -140,7 +140,7 @@ bool hasGraphRecords(const LogTable& table) {
     int found = 0;
     int32_t number = 0;
     for (int row = 1; row < table.rows() && found < kNeeded; ++row)
-        if (TryStrToInt(table.cell(0, row), number))
+        if (tryStrToInt(table.cell(0, row), number))
             ++found;
     return found >= kNeeded;
 }

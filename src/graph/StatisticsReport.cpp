@@ -51,7 +51,7 @@ void addBlock(std::vector<std::string>& report, GraphSeries s, const SeriesBuild
     const bool rl = s == GraphSeries::Rl;
     report.push_back(rl ? "Rl statistics:" : "Qd statistics:");
 
-    const int32_t first = StrToInt(series.firstValueText);
+    const int32_t first = strToInt(series.firstValueText);
     // Max - Min spans up to 2^32 - 1.
     const int64_t range = int64_t{series.maxValue} - int64_t{series.minValue};
     if (first == 0)

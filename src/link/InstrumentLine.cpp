@@ -20,7 +20,7 @@ void InstrumentLine::discard() {
 }
 
 void InstrumentLine::wait(Duration span) {
-    Delay(m_clock, static_cast<int>(span.count()));
+    delay(m_clock, static_cast<int>(span.count()));
 }
 
 Reply InstrumentLine::readLine(Duration silence) {

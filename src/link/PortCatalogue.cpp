@@ -1,6 +1,6 @@
 #include "link/PortCatalogue.h"
 
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,14 +62,14 @@ std::vector<PortInfo> FilePortCatalogue::ports() {
     return list;
 }
 
-std::unique_ptr<IPortCatalogue> MakePortCatalogue() {
+std::unique_ptr<IPortCatalogue> makePortCatalogue() {
     const QString file = qEnvironmentVariable(kPortListVariable);
     if (!file.isEmpty())
         return std::make_unique<FilePortCatalogue>(file);
     return std::make_unique<SystemPortCatalogue>();
 }
 
-std::vector<PortInfo> SelectorPorts(const std::vector<PortInfo>& reported) {
+std::vector<PortInfo> selectorPorts(const std::vector<PortInfo>& reported) {
     std::vector<PortInfo> list;
     for (int n = 1; n <= kFixedPorts; ++n)
         list.push_back(
@@ -98,7 +98,7 @@ std::vector<PortInfo> SelectorPorts(const std::vector<PortInfo>& reported) {
     return list;
 }
 
-QString PortLabel(const PortInfo& port) {
+QString portLabel(const PortInfo& port) {
     QStringList more;
     if (!port.maker.isEmpty() && port.maker != port.description)
         more << port.maker;
@@ -114,7 +114,7 @@ QString PortLabel(const PortInfo& port) {
     return label;
 }
 
-QString PortListLine(const PortInfo& port) {
+QString portListLine(const PortInfo& port) {
     return QStringList{port.name, port.description, port.maker, port.serialNumber}.join(
         QLatin1Char('\t'));
 }

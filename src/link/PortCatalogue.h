@@ -41,15 +41,15 @@ private:
 inline constexpr const char* kPortListVariable = "LOGDUMP_PORT_LIST";
 
 // The system's catalogue, or the file one when $LOGDUMP_PORT_LIST names a file.
-std::unique_ptr<IPortCatalogue> MakePortCatalogue();
+std::unique_ptr<IPortCatalogue> makePortCatalogue();
 
 // The selector's entries: COM1 to COM4 first, always, then every other reported port in the
 // system's order. A reported port that one of COM1 to COM4 opens lends that entry its texts
 // instead of being listed twice.
-std::vector<PortInfo> SelectorPorts(const std::vector<PortInfo>& reported);
+std::vector<PortInfo> selectorPorts(const std::vector<PortInfo>& reported);
 
 // The drop-down text: the name, then what is known of the adapter ("COM7 - USB-SERIAL CH340").
-QString PortLabel(const PortInfo& port);
+QString portLabel(const PortInfo& port);
 
 // One line of `logdump-cli ports`: name, description, maker, serial number, TAB-separated.
-QString PortListLine(const PortInfo& port);
+QString portListLine(const PortInfo& port);

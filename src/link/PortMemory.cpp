@@ -41,7 +41,7 @@ void SettingsPortMemory::remember(const QString& port) {
     settings->sync();
 }
 
-QString StartPort(const QString& remembered, const std::vector<PortInfo>& selectorPorts) {
+QString startPort(const QString& remembered, const std::vector<PortInfo>& selectorPorts) {
     if (!remembered.isEmpty())
         for (const PortInfo& port : selectorPorts)
             if (port.name == remembered)

@@ -29,4 +29,4 @@ private:
 };
 
 // The port the program starts on: the remembered one when the selector lists it, else COM1.
-QString StartPort(const QString& remembered, const std::vector<PortInfo>& selectorPorts);
+QString startPort(const QString& remembered, const std::vector<PortInfo>& selectorPorts);

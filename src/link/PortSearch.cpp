@@ -1,11 +1,11 @@
 #include "link/PortSearch.h"
 
-#include "link/ComPort.h"
 #include "link/InstrumentLine.h"
+#include "link/InstrumentPort.h"
 
-std::optional<QString> FindInstrument(ISerialLine& line, IClock& clock,
-                                      const std::vector<PortInfo>& ports,
-                                      const PortSearchProgress& progress) {
+std::optional<QString> findAnsweringPort(ISerialLine& line, IClock& clock,
+                                         const std::vector<PortInfo>& ports,
+                                         const PortSearchProgress& progress) {
     const int count = static_cast<int>(ports.size());
     for (int i = 0; i < count; ++i) {
         const QString& name = ports[static_cast<size_t>(i)].name;
@@ -15,14 +15,14 @@ std::optional<QString> FindInstrument(ISerialLine& line, IClock& clock,
         line.setPort(name);
         try {
             line.openPort();
-        } catch (const EComPort&) {
+        } catch (const PortError&) {
             continue; // held by another program, not ours to use, or gone since it was listed
         }
         try {
             InstrumentLine instrument(line, clock);
             if (shakeHands(instrument).answered)
                 return name;
-        } catch (const EComPort&) {
+        } catch (const PortError&) {
             // The device failed while it was asked (an adapter pulled out): try the next.
         }
         line.closePort();

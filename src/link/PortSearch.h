@@ -16,6 +16,6 @@ using PortSearchProgress = std::function<bool(int index, int count, const QStrin
 // Tries each port in turn with the "Read log" handshake on the given line. A port that cannot be
 // opened (busy, no permission, gone) is passed over without a word. Returns the first port that
 // answers, with the line left open on it; otherwise the line is closed.
-std::optional<QString> FindInstrument(ISerialLine& line, IClock& clock,
-                                      const std::vector<PortInfo>& ports,
-                                      const PortSearchProgress& progress);
+std::optional<QString> findAnsweringPort(ISerialLine& line, IClock& clock,
+                                         const std::vector<PortInfo>& ports,
+                                         const PortSearchProgress& progress);

@@ -157,7 +157,7 @@ ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& 
 int32_t firstNumber(const std::string& text) {
     std::string run;
     for (char c : text) {
-        const bool numberChar = IsNumeric(std::string(1, c));
+        const bool numberChar = isNumeric(std::string(1, c));
         if (numberChar)
             run.push_back(c);
         else if (!run.empty())
@@ -165,5 +165,5 @@ int32_t firstNumber(const std::string& text) {
     }
     if (run.empty())
         return -1;
-    return StrToInt(run);
+    return strToInt(run);
 }

@@ -26,5 +26,5 @@ ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& 
                       const DownloadLimits& limits = {});
 
 // The first run of digits, points and commas as a whole number; -1 when there is none.
-// Throws EConvertError when the run is not a 32-bit whole number.
+// Throws ConversionError when the run is not a 32-bit whole number.
 int32_t firstNumber(const std::string& text);

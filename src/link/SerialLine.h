@@ -6,7 +6,7 @@ class QThread;
 #include <string>
 
 // The serial line to the instrument: the operations the procedures use. The real port and the
-// in-process simulator both implement it. Failures raise EComPort.
+// in-process simulator both implement it. Failures raise PortError.
 class ISerialLine {
 public:
     virtual ~ISerialLine() = default;

@@ -2,7 +2,7 @@
 
 #include "log/LogTable.h"
 
-bool IsStatusCell(const LogTable& table, int col, int row) {
+bool isStatusCell(const LogTable& table, int col, int row) {
     if (row < 1)
         return false;
     if (table.cols() == 8)

@@ -21,7 +21,7 @@ void markPair(LogTable& t, int valueCol, int statusCol, int row, CellMark mark) 
 std::optional<int32_t> readStatus(int row, const std::string& status,
                                   std::vector<std::string>& notes) {
     int32_t value = 0;
-    if (TryStrToInt(status, value))
+    if (tryStrToInt(status, value))
         return value;
     notes.push_back("Record " + std::to_string(row) + ": status '" + status + "' is not a number");
     return std::nullopt;
@@ -31,7 +31,7 @@ std::optional<int32_t> readStatus(int row, const std::string& status,
 
 LogLine parseLogLine(const std::string& line) {
     LogLine parsed;
-    const int separators = CountChar(line, ',');
+    const int separators = countChar(line, ',');
     if (separators != 4 && separators != 6)
         return parsed;
     if (line.find("Date") != std::string::npos) {
@@ -41,21 +41,21 @@ LogLine parseLogLine(const std::string& line) {
     parsed.kind = LogLine::Record;
     LogRecord& r = parsed.record;
     r.combined = separators == 6;
-    const std::string dateTime = GetField(line, 1, ',');
-    r.value = GetField(line, 2, ',');
+    const std::string dateTime = getField(line, 1, ',');
+    r.value = getField(line, 2, ',');
     if (r.combined) {
-        r.qd = GetField(line, 3, ',');
-        r.status = GetField(line, 4, ',');
-        r.qdStatus = GetField(line, 5, ',');
-        r.seqId = GetField(line, 6, ',');
-        r.seqNo = GetField(line, 7, ',');
+        r.qd = getField(line, 3, ',');
+        r.status = getField(line, 4, ',');
+        r.qdStatus = getField(line, 5, ',');
+        r.seqId = getField(line, 6, ',');
+        r.seqNo = getField(line, 7, ',');
     } else {
-        r.status = GetField(line, 3, ',');
-        r.seqId = GetField(line, 4, ',');
-        r.seqNo = GetField(line, 5, ',');
+        r.status = getField(line, 3, ',');
+        r.seqId = getField(line, 4, ',');
+        r.seqNo = getField(line, 5, ',');
     }
-    r.date = GetField(dateTime, 1, ' ');
-    r.time = GetField(dateTime, 2, ' ');
+    r.date = getField(dateTime, 1, ' ');
+    r.time = getField(dateTime, 2, ' ');
     return parsed;
 }
 

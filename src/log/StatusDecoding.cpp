@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-std::string DecodeStatus(const InstrumentModel& model, const std::string& statusText) {
-    const std::string text = IsNumeric(statusText) ? statusText : "0";
+std::string decodeStatus(const InstrumentModel& model, const std::string& statusText) {
+    const std::string text = isNumeric(statusText) ? statusText : "0";
     int32_t code = 0;
     std::string report;
-    if (TryStrToInt(text, code)) {
+    if (tryStrToInt(text, code)) {
         report = "Status Code Breakdown: \r\r";
     } else {
         // A number that is not whole (2.5, 1e3) shows itself instead of the heading.

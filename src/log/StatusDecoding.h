@@ -6,4 +6,4 @@ struct InstrumentModel;
 
 // The plain-words report of a status code for the identified model: one line per set bit,
 // lines broken by CR.
-std::string DecodeStatus(const InstrumentModel& model, const std::string& statusText);
+std::string decodeStatus(const InstrumentModel& model, const std::string& statusText);

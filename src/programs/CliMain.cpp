@@ -8,7 +8,7 @@
 #include "graph/GraphBuild.h"
 #include "graph/SectionReport.h"
 #include "graph/StatisticsReport.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortSearch.h"
 #include "platform/Platform.h"
@@ -50,8 +50,8 @@ int usage() {
 
 // `logdump-cli ports`: the ports the system reports, one TAB-separated line each.
 int listPorts() {
-    for (const PortInfo& port : MakePortCatalogue()->ports()) {
-        const QByteArray line = PortListLine(port).toUtf8();
+    for (const PortInfo& port : makePortCatalogue()->ports()) {
+        const QByteArray line = portListLine(port).toUtf8();
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
         std::fputc('\n', stdout);
     }
@@ -60,10 +60,10 @@ int listPorts() {
 
 // `--port auto`: the selector's ports are tried in turn; the line stays open on the first that
 // answers the handshake.
-bool findInstrument(TComPort& port, IClock& clock, ConsoleOutput& out) {
+bool findInstrument(InstrumentPort& port, IClock& clock, ConsoleOutput& out) {
     port.setDevicePath(QString()); // each port opens by its own name
-    const std::optional<QString> found = FindInstrument(
-        port, clock, SelectorPorts(MakePortCatalogue()->ports()),
+    const std::optional<QString> found = findAnsweringPort(
+        port, clock, selectorPorts(makePortCatalogue()->ports()),
         [&](int index, int count, const QString& name) {
             out.line(toCp1252(
                 QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count)));
@@ -81,7 +81,7 @@ bool findInstrument(TComPort& port, IClock& clock, ConsoleOutput& out) {
 std::optional<QString> listedDevice(const QString& name) {
     if (name.contains(QLatin1Char('/')))
         return std::nullopt;
-    for (const PortInfo& port : MakePortCatalogue()->ports())
+    for (const PortInfo& port : makePortCatalogue()->ports())
         if (port.name == name)
             return port.device; // empty: the name opens it, as in the selector
     return std::nullopt;
@@ -93,7 +93,7 @@ std::optional<QString> exactName(const char* argument) {
     const QString name = QString::fromLocal8Bit(argument);
     if (QFile::encodeName(name) != QByteArray(argument)) {
         std::fprintf(stderr, "Name not valid in the system's encoding: %s\n",
-                     EscapeControlBytes(argument, true).c_str());
+                     escapeControlBytes(argument, true).c_str());
         return std::nullopt;
     }
     return name;
@@ -102,7 +102,7 @@ std::optional<QString> exactName(const char* argument) {
 // The table on stdout; a failed write is a failed run.
 bool printTable(const LogTable& table, bool stdoutClosed) {
     errno = EBADF;
-    if (!stdoutClosed && WriteTableText(table, stdout))
+    if (!stdoutClosed && writeTableText(table, stdout))
         return true;
     std::fprintf(stderr, "Cannot write the table to standard output: %s\n", std::strerror(errno));
     return false;
@@ -182,7 +182,7 @@ int main(int argc, char* argv[]) {
         return usage();
     }
 
-    TComPort port;
+    InstrumentPort port;
     // COMn goes through the same mapping as the window's selector, and a name that `ports`
     // lists ("ttyUSB0") opens that port; anything else is a device, a relative path taken from
     // the working directory (the serial library would look it up under /dev). Messages name the
@@ -209,7 +209,7 @@ int main(int argc, char* argv[]) {
         !findInstrument(port, clock, out))
         return kExitFailed;
 
-    RunGuarded(dialogs, [&] {
+    runGuarded(dialogs, [&] {
         startMainWindow(app, {});
         activateMainWindow(app);
     });
@@ -223,7 +223,7 @@ int main(int argc, char* argv[]) {
     for (int run = 1; run <= repeat && !stopWatch.signalled(); ++run) {
         end = ReadLogEnd::Refused;
         failed = true;
-        RunGuarded(dialogs, [&] {
+        runGuarded(dialogs, [&] {
             end = readLog(app);
             failed = false;
         });
@@ -255,7 +255,7 @@ int main(int argc, char* argv[]) {
         // window's button it needs two records.
         if (statistics && hasGraphRecords(app.table)) {
             bool reported = false;
-            RunGuarded(dialogs, [&] {
+            runGuarded(dialogs, [&] {
                 app.statistics.clear();
                 const GraphBuild build = buildGraph(app.table, *app.session.model, GraphOptions());
                 if (!build.failure.empty())
@@ -269,7 +269,7 @@ int main(int argc, char* argv[]) {
         bool saved = false;
         {
             const platform::SaveSignalGuard held;
-            RunGuarded(dialogs, [&] {
+            runGuarded(dialogs, [&] {
                 saveTableToFile(saveSourceOf(app), savePath, systemFileLayer(), &required);
                 saved = true;
             });

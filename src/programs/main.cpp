@@ -1,10 +1,10 @@
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "app/widgets/AboutUnit.h"
+#include "app/widgets/AboutDialog.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/QtDialogs.h"
 #include "graph/widgets/GraphDialog.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
 #include "platform/Platform.h"
@@ -37,15 +37,15 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(new HintDelayStyle);
     QApplication::setApplicationDisplayName(QString());
 
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     // The program starts on the port that last answered, while the system still reports it.
-    const std::unique_ptr<IPortCatalogue> catalogue = MakePortCatalogue();
+    const std::unique_ptr<IPortCatalogue> catalogue = makePortCatalogue();
     SettingsPortMemory memory;
-    port.setPort(StartPort(memory.lastAnswered(), SelectorPorts(catalogue->ports())));
+    port.setPort(startPort(memory.lastAnswered(), selectorPorts(catalogue->ports())));
     MainWindow form1(port, clock, arguments);
-    form1.usePorts(*catalogue, &memory, [] { return std::make_unique<TComPort>(); });
-    TAboutBox aboutBox(&form1);
+    form1.usePorts(*catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
+    AboutDialog aboutBox(&form1);
     App& app = form1.app();
     GraphDialog graphDialog(app.table, app.session, app.statistics, app.dialogs, &form1);
     StatusDumpDialog statusDumpDialog(app.line, app.dialogs, app.runner, &form1);

@@ -18,7 +18,7 @@ std::string percentEncoded(const std::string& bytes) {
 }
 } // namespace
 
-std::string StatusDumpMailMessage() {
+std::string statusDumpMailMessage() {
     return std::string("Click \"Copy to clipboard\" and paste the data in the message field in a "
                        "mail\n\rSend the mail to: ") +
            kSupportAddress;
@@ -52,9 +52,9 @@ void readReport(InstrumentLine& line, std::vector<std::string>& lines) {
 }
 } // namespace
 
-void StatusDumpCore::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view,
-                           IExchangeRunner* runner) {
-    MailSubject = "Testmail";
+void StatusReport::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpView& view,
+                         IExchangeRunner* runner) {
+    mailSubject = "Testmail";
     report.clear();
     view.repaintNow();
 
@@ -75,16 +75,16 @@ void StatusDumpCore::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpV
     }
     report.setLines(std::move(lines));
 
-    dialogs.message(StatusDumpMailMessage());
+    dialogs.message(statusDumpMailMessage());
     view.focusCopyToClip();
 }
 
-std::string StatusDumpCore::mailLink() const {
-    return MailLink(kMailLinkRecipient, MailSubject, report.lines());
+std::string StatusReport::mailLink() const {
+    return mailToLink(kMailLinkRecipient, mailSubject, report.lines());
 }
 
-std::string MailLink(const std::string& recipient, const std::string& subject,
-                     const std::vector<std::string>& lines) {
+std::string mailToLink(const std::string& recipient, const std::string& subject,
+                       const std::vector<std::string>& lines) {
     std::string link = "mailto:" + recipient + "?Subject=" + percentEncoded(subject) + "&Body=";
     for (size_t i = 0; i < lines.size(); ++i) {
         if (i > 0)

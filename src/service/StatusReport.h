@@ -21,7 +21,7 @@ inline constexpr const char* kStatusDumpQuestion =
     "Press OK when the instrument is turn on and connected to the pc";
 
 // The message after the report has arrived: LF CR, then the support address.
-std::string StatusDumpMailMessage();
+std::string statusDumpMailMessage();
 
 // What the status dump window does on screen while its core works.
 class IStatusDumpView {
@@ -34,7 +34,7 @@ public:
 
 // The status dump window in core terms: its report memo, the mail subject, and the fetch of the
 // instrument's report on each showing.
-class StatusDumpCore {
+class StatusReport {
 public:
     // One showing of the window: "DPS", the report into the memo until the instrument falls
     // silent, then the message naming the support address.
@@ -45,10 +45,10 @@ public:
     std::string mailLink() const;
 
     TextMemo report; // the report, one line per report line; the user may edit it
-    std::string MailSubject;
+    std::string mailSubject;
 };
 
 // A "mailto:" link: subject and each line percent-encoded (RFC 6068, Windows-1252 bytes taken
 // to UTF-8), lines joined by "%0D%0A".
-std::string MailLink(const std::string& recipient, const std::string& subject,
-                     const std::vector<std::string>& lines);
+std::string mailToLink(const std::string& recipient, const std::string& subject,
+                       const std::vector<std::string>& lines);

@@ -10,7 +10,7 @@ public:
 };
 
 // A text that should have been a whole number was not.
-class EConvertError : public AppError {
+class ConversionError : public AppError {
 public:
     using AppError::AppError;
 };

@@ -23,7 +23,7 @@ int hexValue(char c) {
 
 } // namespace
 
-std::string ReplaceFirstChar(char find, char put, const std::string& text) {
+std::string replaceFirstChar(char find, char put, const std::string& text) {
     std::string result = text;
     const auto p = result.find(find);
     if (p != std::string::npos)
@@ -31,8 +31,8 @@ std::string ReplaceFirstChar(char find, char put, const std::string& text) {
     return result;
 }
 
-bool IsNumeric(const std::string& text) {
-    const std::string s = ReplaceFirstChar(',', '.', text);
+bool isNumeric(const std::string& text) {
+    const std::string s = replaceFirstChar(',', '.', text);
     size_t i = 0;
     const size_t n = s.size();
     while (i < n && s[i] == ' ')
@@ -60,7 +60,7 @@ bool IsNumeric(const std::string& text) {
     return i == n;
 }
 
-int CountChar(const std::string& text, char c) {
+int countChar(const std::string& text, char c) {
     int count = 0;
     for (char x : text)
         if (x == c)
@@ -68,7 +68,7 @@ int CountChar(const std::string& text, char c) {
     return count;
 }
 
-std::string GetField(const std::string& text, int n, char separator) {
+std::string getField(const std::string& text, int n, char separator) {
     std::string rest = text.substr(0, text.find('\n'));
     rest.resize(std::min(rest.size(), rest.find('\r')));
     bool passed = false;
@@ -87,7 +87,7 @@ std::string GetField(const std::string& text, int n, char separator) {
     return kNotFound;
 }
 
-bool TryStrToInt(const std::string& text, int32_t& value) {
+bool tryStrToInt(const std::string& text, int32_t& value) {
     size_t i = 0;
     const size_t n = text.size();
     while (i < n && text[i] == ' ')
@@ -132,14 +132,14 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
     return true;
 }
 
-int32_t StrToInt(const std::string& text) {
+int32_t strToInt(const std::string& text) {
     int32_t value = 0;
-    if (!TryStrToInt(text, value))
-        throw EConvertError("'" + text + "' is not a valid integer value");
+    if (!tryStrToInt(text, value))
+        throw ConversionError("'" + text + "' is not a valid integer value");
     return value;
 }
 
-void Delay(IClock& clock, int ms) {
+void delay(IClock& clock, int ms) {
     if (ms < 0)
         return;
     const auto start = clock.now();

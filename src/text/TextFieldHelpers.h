@@ -9,17 +9,17 @@ class IClock;
 
 inline constexpr const char* kNotFound = "$not found$";
 
-std::string ReplaceFirstChar(char find, char put, const std::string& text);
-bool IsNumeric(const std::string& text);
-int CountChar(const std::string& text, char c);
-std::string GetField(const std::string& text, int n, char separator);
+std::string replaceFirstChar(char find, char put, const std::string& text);
+bool isNumeric(const std::string& text);
+int countChar(const std::string& text, char c);
+std::string getField(const std::string& text, int n, char separator);
 
 // The whole text as a signed 32-bit number: leading blanks, optional sign, decimal digits, or
 // hexadecimal after "$" or "0x" (up to 8 digits, taken as the 32-bit pattern).
-// Throws EConvertError "'<text>' is not a valid integer value".
-int32_t StrToInt(const std::string& text);
+// Throws ConversionError "'<text>' is not a valid integer value".
+int32_t strToInt(const std::string& text);
 // As StrToInt, without throwing.
-bool TryStrToInt(const std::string& text, int32_t& value);
+bool tryStrToInt(const std::string& text, int32_t& value);
 
 // Waits until more than ms milliseconds have passed on the clock, sleeping, not spinning.
-void Delay(IClock& clock, int ms);
+void delay(IClock& clock, int ms);

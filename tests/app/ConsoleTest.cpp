@@ -85,14 +85,14 @@ TEST(Console, TableTextHasATabAfterEveryCell) {
     table.setCell(0, 1, "1");
     table.setCell(2, 1, "S\xE9");
     Captured out;
-    EXPECT_TRUE(WriteTableText(table, out.file));
+    EXPECT_TRUE(writeTableText(table, out.file));
     EXPECT_EQ(out.text(), "#\tRl\t\t\n1\t\tS\xE9\t\n\t\t\t\n");
 
     // A full device fails at the latest when the table is flushed.
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
     errno = 0;
-    EXPECT_FALSE(WriteTableText(table, full));
+    EXPECT_FALSE(writeTableText(table, full));
     EXPECT_EQ(errno, ENOSPC);
     std::fclose(full);
 }

@@ -4,12 +4,12 @@
 #include "InstrumentSim.h"
 #include "SimRig.h"
 #include "SimSerialLine.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "app/widgets/AboutUnit.h"
+#include "app/widgets/AboutDialog.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/QtDialogs.h"
-#include "VirtualClock.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -143,7 +143,7 @@ TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
     FakeDialogs dialogs;
     MainWindow form(line, clock, {}, dialogs);
     EXPECT_FALSE(form.windowIcon().isNull());
-    TAboutBox about;
+    AboutDialog about;
     const auto* picture = about.findChild<QLabel*>("ProgramIcon");
     ASSERT_NE(picture, nullptr);
     EXPECT_FALSE(picture->pixmap().isNull());

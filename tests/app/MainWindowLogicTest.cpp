@@ -2,8 +2,8 @@
 
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
-#include "link/ComPort.h"
 #include "link/InstrumentLine.h"
+#include "link/InstrumentPort.h"
 
 #include <gtest/gtest.h>
 
@@ -111,11 +111,11 @@ TEST(HandlerGuard, ShowsEveryErrorWithTheFullStopRule) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         FakeDialogs dialogs;
-        RunGuarded(dialogs, [&] { throw AppError(c.text); });
+        runGuarded(dialogs, [&] { throw AppError(c.text); });
         EXPECT_EQ(dialogs.events, std::vector<std::string>{"error: " + c.shown});
     }
     FakeDialogs dialogs;
-    RunGuarded(dialogs, [] { throw EComPort(3, 9); });
+    runGuarded(dialogs, [] { throw PortError(3, 9); });
     EXPECT_EQ(dialogs.events,
               std::vector<std::string>{"error: ReadFile function failed (win error code: 9)"});
 }

@@ -112,7 +112,7 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     grid->scrollTo(status);
     BoxAnswer decoding(Qt::Key_Return);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(status).center());
-    EXPECT_EQ(decoding.text, displayText(DecodeStatus(modelNamed("RVM600PK"),
+    EXPECT_EQ(decoding.text, displayText(decodeStatus(modelNamed("RVM600PK"),
                                                       status.data().toString().toStdString())));
 
     // Escape on "Data not saved - continue?" keeps the log and sends nothing.

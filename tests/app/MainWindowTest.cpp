@@ -5,9 +5,9 @@
 #include "Fakes.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
-#include "app/App.h"
-#include "app/widgets/AboutUnit.h"
 #include "VirtualClock.h"
+#include "app/App.h"
+#include "app/widgets/AboutDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -172,7 +172,7 @@ TEST(MainWindow, NeverSmallerThanDesignedAndGrowsItsTableAndMemo) {
 }
 
 TEST(AboutBox, ShowsVersionAndDateWhenShown) {
-    TAboutBox box;
+    AboutDialog box;
     EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: --"));
     box.show();
     EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: 1.2"));

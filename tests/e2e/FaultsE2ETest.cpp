@@ -6,7 +6,7 @@
 #include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "link/ReadLog.h"
 #include "service/StatusReport.h"
 #include "text/Clock.h"
@@ -41,14 +41,14 @@ struct PortRig {
     // "Read log" as the button runs it; Declined also stands for an error that passed through.
     ReadLogEnd readLog() {
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(dialogs, [&] { end = ::readLog(app); });
+        runGuarded(dialogs, [&] { end = ::readLog(app); });
         return end;
     }
     QByteArray json;
     QTemporaryDir dir;
     QString link;
     std::unique_ptr<SimProcess> sim;
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     FakeDialogs dialogs;
     FakeView view;
@@ -240,19 +240,19 @@ Cases deviceThatNeverStopsSending() {
                          {"endlessAfter", "DPS"},
                          {"dumpReport", bytesText(report)},
                          {"paced", false}});
-            StatusDumpCore core;
+            StatusReport core;
             struct View final : IStatusDumpView {
                 void repaintNow() override {}
                 void focusCopyToClip() override { ++focused; }
                 int focused = 0;
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
-                RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
+                runGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
             };
-            RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
+            runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
             EXPECT_EQ(rig.dialogs.events,
                       (Lines{std::string("okcancel: ") + kStatusDumpQuestion, "modal: StatusDump",
-                             "message: " + StatusDumpMailMessage()}));
+                             "message: " + statusDumpMailMessage()}));
             Lines expected;
             std::string line;
             for (char c : (report + noise(65535 - report.size()))) {
@@ -322,15 +322,15 @@ Cases noiseAndDisagreeingReplies() {
             // The XOFF the log ended with does not hold back the next commands.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(records, 10), {kNotSaved}, true);
-            StatusDumpCore core;
+            StatusReport core;
             struct View final : IStatusDumpView {
                 void repaintNow() override {}
                 void focusCopyToClip() override {}
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
-                RunGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
+                runGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
             };
-            RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
+            runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
             // The terminal's flow control takes them out of what the program receives.
             EXPECT_EQ(core.report.lines(), (Lines{"Battery: 6.1 V", "Lamp hours: 1234"}));
         },

@@ -1,8 +1,8 @@
 // The real serial port against instrument-sim over a pseudo-terminal, on the real clock.
 #include "InstrumentSim.h"
 #include "SimProcess.h"
-#include "link/ComPort.h"
 #include "link/InstrumentLine.h"
+#include "link/InstrumentPort.h"
 #include "text/Clock.h"
 
 #include <QFile>
@@ -16,7 +16,7 @@
 namespace {
 
 // Polls until at least n bytes wait or a generous bound passes; returns what waits.
-int waitForBytes(TComPort& port, int n) {
+int waitForBytes(InstrumentPort& port, int n) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int waiting = port.bytesWaiting();
     while (waiting < n && std::chrono::steady_clock::now() < deadline) {
@@ -32,11 +32,11 @@ struct Com1Binding {
     ~Com1Binding() { qunsetenv("LOGDUMP_COM1"); }
 };
 
-std::string openFailure(TComPort& port) {
+std::string openFailure(InstrumentPort& port) {
     try {
         port.openPort();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.MessageNo, 1);
+    } catch (const PortError& e) {
+        EXPECT_EQ(e.messageNo, 1);
         return e.what();
     }
     return "opened";
@@ -54,7 +54,7 @@ TEST(PortEndToEnd, TalksLinesWithTheInstrument) {
     ASSERT_EQ(sim.firstLine(), link);
     Com1Binding com1(link);
 
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     port.openPort();
     ASSERT_TRUE(port.connected());
@@ -107,7 +107,7 @@ TEST(PortEndToEnd, ALogLongerThanTheReceiveQueueArrivesWhole) {
     const sim::InstrumentSim same(sim::scenarioFromJson(json, nullptr));
     ASSERT_GT(same.logStream().size(), 8192u);
 
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     port.setDevicePath(link);
     port.openPort();
@@ -121,7 +121,7 @@ TEST(PortEndToEnd, MissingDeviceFailsUntilItAppears) {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("later"));
     Com1Binding com1(link);
-    TComPort port;
+    InstrumentPort port;
     EXPECT_EQ(openFailure(port), "Unable to open com port (win error code: 2)");
     EXPECT_FALSE(port.connected());
 
@@ -140,7 +140,7 @@ TEST(PortEndToEnd, PortHeldByAnotherProgramIsBusy) {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("held"));
     SimProcess sim({"--link", link});
-    TComPort port;
+    InstrumentPort port;
     port.setDevicePath(link);
     {
         SimProcess holder({"--hold", link});
@@ -159,7 +159,7 @@ TEST(PortEndToEnd, PulledCableFailsTheNextPoll) {
     const QString scenario =
         writeScenario(dir, R"({"count": 50, "disconnectAtByte": 200, "paced": false})");
     SimProcess sim({"--link", link, "--scenario", scenario});
-    TComPort port;
+    InstrumentPort port;
     port.setDevicePath(link);
     port.openPort();
     port.writeText("LE\r\n");
@@ -175,8 +175,8 @@ TEST(PortEndToEnd, PulledCableFailsTheNextPoll) {
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-        } catch (const EComPort& e) {
-            messageNo = e.MessageNo;
+        } catch (const PortError& e) {
+            messageNo = e.messageNo;
             text = e.what();
         }
     }

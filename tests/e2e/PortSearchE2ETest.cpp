@@ -5,7 +5,7 @@
 #include "SimProcess.h"
 #include "app/App.h"
 #include "app/widgets/MainWindow.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "text/Clock.h"
 
 #include <QAction>
@@ -125,11 +125,11 @@ TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
     catalogue.reported = {usbAdapter(silent, "FT232R"), usbAdapter(instrument, "CP2102")};
     FakePortMemory memory;
     FakeDialogs dialogs;
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     {
         MainWindow form(port, clock, {}, dialogs);
-        form.usePorts(catalogue, &memory, [] { return std::make_unique<TComPort>(); });
+        form.usePorts(catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
         form.findAction()->trigger();
         EXPECT_EQ(form.portSelector()->currentText(), instrument);
         EXPECT_TRUE(port.connected());

@@ -3,7 +3,7 @@
 #include "SimProcess.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
 
@@ -107,7 +107,7 @@ TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
     const QString link = dir.filePath("COM2");
     SimProcess sim({"--link", link, "--model", "RVM600P", "--count", "200"});
     qputenv("LOGDUMP_COM2", link.toLocal8Bit());
-    TComPort port;
+    InstrumentPort port;
     port.setPort(QStringLiteral("COM2"));
     SystemClock clock;
     FakeDialogs dialogs;

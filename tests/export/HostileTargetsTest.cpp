@@ -25,7 +25,7 @@ std::string saveOutcome(App& app, const QString& path, IFileLayer& files = syste
     try {
         saveTableToFile(app, path, files);
         return "";
-    } catch (const EOpenFile& e) {
+    } catch (const OpenFileError& e) {
         return "open " + std::to_string(e.errorNumber());
     } catch (const AppError& e) {
         return e.what();

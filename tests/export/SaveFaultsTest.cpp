@@ -35,7 +35,7 @@ const std::string kEarlierBlocks =
     "*Log dump from: VX40 - s/n: 9\r\n\xB5m\r\n#\tRl\t\r\n1\t\xE9\t\r\n*** End ***\r\n\r\n";
 
 std::string errorBox(const std::string& text) {
-    return "error: " + WithFullStop(text);
+    return "error: " + withFullStop(text);
 }
 std::string writeErrorBox(int errorNumber) {
     return errorBox("Error writing file: " + std::to_string(errorNumber));
@@ -209,7 +209,7 @@ TEST(SaveFaults, FullDiskKeepsTheEarlierBlocksOfTheTextLog) {
         const std::string seen = inChild([&] {
             if (!limitFileSize(c.limit))
                 return std::string("cannot limit the file size");
-            RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
+            runGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
             return outcome(rig);
         });
 
@@ -265,7 +265,7 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
         const std::string seen = inChild([&] {
             if (!limitFileSize(c.limit))
                 return std::string("cannot limit the file size");
-            RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
+            runGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
             return outcome(rig);
         });
 
@@ -315,7 +315,7 @@ TEST(SaveFaults, FailingFileCallsKeepTheEarlierBlocksOfTheTextLog) {
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kTextLogEntry};
 
-        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, c.files, QString()); });
+        runGuarded(rig.dialogs, [&] { saveAs(rig.app, c.files, QString()); });
 
         EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
         EXPECT_EQ(readFile(path), kEarlierBlocks + c.left);
@@ -356,7 +356,7 @@ TEST(SaveFaults, FailingFileCallsKeepTheOldWorkbook) {
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kWorkbookEntry};
 
-        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
+        runGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
         EXPECT_EQ(digest(readFile(path)), digest(old));
@@ -409,7 +409,7 @@ TEST(SaveFaults, PermissionsHoldForAnOrdinaryUser) {
         const std::string seen = inChild([&] {
             if (!giveUpRoot())
                 return std::string("cannot give up root");
-            RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
+            runGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
             return outcome(rig);
         });
 
@@ -451,7 +451,7 @@ TEST(SaveFaults, PathsThatCannotTakeTheFile) {
         if (c.folderRemovedAfterChoice)
             rig.dialogs.onSave = [&] { QDir(folder).removeRecursively(); };
 
-        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
+        runGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
 
         EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
         const QStringList left = QDir(folder).entryList(
@@ -471,7 +471,7 @@ TEST(SaveFaults, TheSameWorkbookSavedTwiceIsReplacedByAnEqualOne) {
     for (int save = 0; save < 2; ++save) {
         SCOPED_TRACE(save);
         rig.app.session.dataSaved = false;
-        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
+        runGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
         EXPECT_TRUE(rig.app.session.dataSaved);
         saved.push_back(readFile(path));
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});

@@ -116,7 +116,7 @@ TEST(TextLogFile, OpenFailuresShowTheErrorNumberAndSaveNothing) {
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
-        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
+        runGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expected}));
         EXPECT_FALSE(rig.app.session.dataSaved);
@@ -154,7 +154,7 @@ TEST(TextLogFile, FailedWriteLeavesEarlierBlocksIntact) {
         rig.app.session.dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
-        RunGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
+        runGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(readFile(path), earlier);
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expectedError}));
@@ -205,7 +205,7 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     try {
         saveTableToFile(rig.app, dir.filePath("missing/e.Log"));
         ADD_FAILURE() << "no error for a missing folder";
-    } catch (const EOpenFile& e) {
+    } catch (const OpenFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Error opening file: " + std::to_string(ENOENT));
     }
     EXPECT_FALSE(rig.app.session.dataSaved);

@@ -200,7 +200,7 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
         wide.app.table.setCell(c.cols - 1, 0, "x");
         wide.dialogs.saveAnswer = SaveDialogResult{c.target, 1};
         wide.app.session.dataSaved = false;
-        RunGuarded(wide.dialogs, [&] { saveAs(wide.app, systemFileLayer(), QString()); });
+        runGuarded(wide.dialogs, [&] { saveAs(wide.app, systemFileLayer(), QString()); });
         EXPECT_EQ(wide.dialogs.events, (std::vector<std::string>{"save", "error: " + c.expected}));
         EXPECT_FALSE(wide.app.session.dataSaved);
         EXPECT_EQ(wide.dialogs.busyDepth, 0);

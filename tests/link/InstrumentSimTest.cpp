@@ -2,7 +2,7 @@
 #include "InstrumentSim.h"
 
 #include "SimRig.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "text/TextFieldHelpers.h"
 
 #include <QRegularExpression>
@@ -187,21 +187,21 @@ TEST(SimDialogue, LogStreamForEveryModel) {
         ASSERT_EQ(lines.size(), 42u);
         EXPECT_EQ(lines[0], "s/n: 12345");
         EXPECT_NE(lines[1].find("Date"), std::string::npos);
-        EXPECT_EQ(CountChar(lines[1], '\t'), c.separators);
+        EXPECT_EQ(countChar(lines[1], '\t'), c.separators);
         int lowBattery = 0;
         for (size_t i = 2; i < lines.size(); ++i) {
             SCOPED_TRACE(lines[i]);
-            ASSERT_EQ(CountChar(lines[i], '\t'), c.separators);
+            ASSERT_EQ(countChar(lines[i], '\t'), c.separators);
             EXPECT_EQ(lines[i].find("Date"), std::string::npos);
-            const std::string value = GetField(lines[i], 2, '\t');
-            const int v = StrToInt(value);
+            const std::string value = getField(lines[i], 2, '\t');
+            const int v = strToInt(value);
             if (std::string(c.model) == "VX40") {
                 EXPECT_TRUE(v >= 50 && v <= 200) << v;
             } else {
                 EXPECT_TRUE(v >= 100 && v <= 400) << v;
             }
             const std::string rest = lines[i].substr(lines[i].find('\t') + 1);
-            const int status = StrToInt(GetField(rest, c.separators == 6 ? 3 : 2, '\t'));
+            const int status = strToInt(getField(rest, c.separators == 6 ? 3 : 2, '\t'));
             EXPECT_TRUE(status >= 0 && status < 256) << status;
             lowBattery += (status & 16) != 0;
         }
@@ -321,13 +321,13 @@ TEST(SimFaults, SilenceAndDisconnectCutTheStream) {
                     rig.line.readBytes(&byte, 1);
                     got.push_back(byte);
                 } else {
-                    Delay(rig.clock, 5);
+                    delay(rig.clock, 5);
                 }
             }
             EXPECT_FALSE(c.disconnect) << "the cable was never pulled";
-        } catch (const EComPort& e) {
+        } catch (const PortError& e) {
             EXPECT_TRUE(c.disconnect) << e.what();
-            EXPECT_EQ(e.MessageNo, 10);
+            EXPECT_EQ(e.messageNo, 10);
         }
         EXPECT_EQ(got, rig.instrument.logStream().substr(0, 30));
         EXPECT_EQ(rig.instrument.disconnected(rig.clock.now()), c.disconnect);

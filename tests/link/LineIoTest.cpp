@@ -135,8 +135,8 @@ TEST(FirstNumber, TakesTheFirstRunOfNumberCharacters) {
     try {
         firstNumber("n=1,2");
         ADD_FAILURE() << "no error";
-    } catch (const EConvertError& e) {
+    } catch (const ConversionError& e) {
         EXPECT_STREQ(e.what(), "'1,2' is not a valid integer value");
     }
-    EXPECT_THROW(firstNumber("count 99999999999"), EConvertError);
+    EXPECT_THROW(firstNumber("count 99999999999"), ConversionError);
 }

@@ -27,7 +27,7 @@ struct StreamRun {
         : rig(scenario(stream, model, announced)) {
         activateMainWindow(rig.app);
         rig.app.session.graphViewed = true;
-        RunGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
     }
     static sim::Scenario scenario(const std::string& stream, const std::string& model,
                                   long long announced) {
@@ -147,7 +147,7 @@ TEST(DownloadLog, SerialLineAndIdentificationGoToTheMemoAtTheFirstRecord) {
     StreamRun second(kRec1 + "*", "RVM600", 1);
     second.rig.app.session.serialNo = "old";
     second.rig.dialogs.yesNoAnswers = {true};
-    RunGuarded(second.rig.dialogs, [&] { readLog(second.rig.app); });
+    runGuarded(second.rig.dialogs, [&] { readLog(second.rig.app); });
     EXPECT_EQ(second.rig.app.session.serialNo, "old");
     EXPECT_EQ(second.rig.view.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", ""}));
 }
@@ -293,7 +293,7 @@ TEST(DownloadLog, FewerRecordsThanAnnouncedAreReportedAfterTheDownload) {
             tableEnabled = rig.app.table.isEnabled();
         };
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
         EXPECT_EQ(end, c.end);
         EXPECT_TRUE(rig.view.readLogEnabled);
         EXPECT_FALSE(rig.app.session.dataSaved);
@@ -325,7 +325,7 @@ TEST(DownloadLog, APortErrorEndsTheRunAndKeepsRecordsAsUnsaved) {
         s.disconnectAtByte = c.cutAt;
         SimRig rig(s);
         activateMainWindow(rig.app);
-        RunGuarded(rig.dialogs, [&] { readLog(rig.app); });
+        runGuarded(rig.dialogs, [&] { readLog(rig.app); });
         EXPECT_EQ(rig.dialogs.events,
                   Lines{"error: ClearCommError function failed (win error code: 5)"});
         EXPECT_EQ(rig.app.table.rows(), c.rows);
@@ -363,7 +363,7 @@ TEST(DownloadLog, StopsADeviceThatNeverStopsSending) {
         SimRig rig(c.scenario);
         activateMainWindow(rig.app);
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
         EXPECT_EQ(rig.app.table.rows(), c.rows);
@@ -414,7 +414,7 @@ TEST(DownloadLog, StopsASlowTalkerAfterSixtySecondsWithoutARecord) {
         SimRig rig(s);
         activateMainWindow(rig.app);
         ReadLogEnd end = ReadLogEnd::Declined;
-        RunGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
         EXPECT_EQ(rig.view.memErr.back(), "Log reading stopped: no record for 60 s");

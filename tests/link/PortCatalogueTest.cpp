@@ -1,7 +1,7 @@
 // The port list, the remembered port and "Find instrument", on fake ports and a virtual clock.
 #include "FakePorts.h"
-#include "VirtualClock.h"
 #include "SimRig.h"
+#include "VirtualClock.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "link/InstrumentLine.h"
@@ -18,7 +18,7 @@ namespace {
 QStringList labels(const std::vector<PortInfo>& ports) {
     QStringList list;
     for (const PortInfo& port : ports)
-        list << PortLabel(port);
+        list << portLabel(port);
     return list;
 }
 
@@ -56,7 +56,7 @@ TEST(SelectorPorts, FixedPortsFirstThenEveryReportedOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(labels(SelectorPorts(c.reported)), c.labels);
+        EXPECT_EQ(labels(selectorPorts(c.reported)), c.labels);
     }
 }
 
@@ -69,7 +69,7 @@ TEST(SelectorPorts, TheDeviceACom1To4EntryOpensIsNotListedAgain) {
         {"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A600XYZ"},
         {"ttyUSB1", "/dev/ttyUSB1", "CP2102", "Silicon Labs", ""},
     };
-    EXPECT_EQ(labels(SelectorPorts(reported)),
+    EXPECT_EQ(labels(selectorPorts(reported)),
               (QStringList{"COM1 - 16550A", "COM2 - FT232R USB UART (FTDI, A600XYZ)", "COM3",
                            "COM4", "ttyUSB1 - CP2102 (Silicon Labs)"}));
 }
@@ -88,7 +88,7 @@ TEST(FilePortCatalogue, ReadsTabSeparatedLinesAndKeepsAdapterTextsOnOneLine) {
     const std::vector<PortInfo> ports = FilePortCatalogue(path).ports();
     QStringList lines;
     for (const PortInfo& port : ports)
-        lines << PortListLine(port);
+        lines << portListLine(port);
     EXPECT_EQ(lines, (QStringList{"COM7\tUSB-SERIAL CH340\twch.cn\t1234", "/tmp/x/instrument\t\t\t",
                                   "ttyUSB0\tevil ]52;c;aGk=  name\tFTDI\t"}));
     EXPECT_TRUE(FilePortCatalogue(dir.filePath(QStringLiteral("missing"))).ports().empty());
@@ -118,7 +118,7 @@ TEST(PortMemory, RemembersOnlyThePortAndTreatsUnreadableSettingsAsNone) {
 }
 
 TEST(PortMemory, StartsOnTheRememberedPortOnlyWhileItIsListed) {
-    const std::vector<PortInfo> listed = SelectorPorts({usbAdapter("COM7", "USB-SERIAL CH340")});
+    const std::vector<PortInfo> listed = selectorPorts({usbAdapter("COM7", "USB-SERIAL CH340")});
     struct Case {
         QString remembered;
         QString start;
@@ -127,7 +127,7 @@ TEST(PortMemory, StartsOnTheRememberedPortOnlyWhileItIsListed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.remembered.toStdString());
-        EXPECT_EQ(StartPort(c.remembered, listed), c.start);
+        EXPECT_EQ(startPort(c.remembered, listed), c.start);
     }
 }
 
@@ -148,7 +148,7 @@ TEST(PortMemory, AnAnsweredHandshakeIsRememberedARefusedOneIsNot) {
     FakePortMemory memory;
     rig.app.portMemory = &memory;
     EXPECT_EQ(readLog(rig.app), ReadLogEnd::Refused);
-    RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
+    runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
     EXPECT_TRUE(memory.stored.empty());
 }
 
@@ -162,10 +162,10 @@ TEST(FindInstrument, PassesOverBusyVanishedAndSilentPortsToTheOneThatAnswers) {
     VirtualClock clock;
     // COM1 and COM4 were listed but have gone by the time they are opened.
     const std::vector<PortInfo> ports =
-        SelectorPorts({usbAdapter("ttyUSB0", "FT232R USB UART"), usbAdapter("ttyUSB1", "CP2102")});
+        selectorPorts({usbAdapter("ttyUSB0", "FT232R USB UART"), usbAdapter("ttyUSB1", "CP2102")});
     QStringList told;
     const auto found =
-        FindInstrument(line, clock, ports, [&](int index, int count, const QString& port) {
+        findAnsweringPort(line, clock, ports, [&](int index, int count, const QString& port) {
             told << QStringLiteral("%1/%2 %3").arg(index).arg(count).arg(port);
             return true;
         });
@@ -182,7 +182,7 @@ TEST(FindInstrument, PassesOverBusyVanishedAndSilentPortsToTheOneThatAnswers) {
 
 TEST(FindInstrument, NoneAnsweringOrStoppedLeavesTheLineClosed) {
     using Kind = FakePortLine::Kind;
-    const std::vector<PortInfo> ports = SelectorPorts({usbAdapter("ttyUSB0", "FT232R USB UART")});
+    const std::vector<PortInfo> ports = selectorPorts({usbAdapter("ttyUSB0", "FT232R USB UART")});
     struct Case {
         const char* what;
         std::map<QString, Kind> kinds;
@@ -204,7 +204,7 @@ TEST(FindInstrument, NoneAnsweringOrStoppedLeavesTheLineClosed) {
         FakePortLine line;
         line.kinds = c.kinds;
         VirtualClock clock;
-        const auto found = FindInstrument(
+        const auto found = findAnsweringPort(
             line, clock, ports, [&](int index, int, const QString&) { return index != c.stopAt; });
         EXPECT_EQ(found, std::nullopt);
         EXPECT_EQ(line.opened, c.opened);

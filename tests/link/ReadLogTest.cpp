@@ -28,7 +28,7 @@ struct ReadRun {
             click();
     }
     void click() {
-        RunGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
     }
     Lines commands() const {
         Lines c;

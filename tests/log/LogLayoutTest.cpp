@@ -216,7 +216,7 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
             ASSERT_EQ(t.rig.dialogs.events.size(), 1u);
             EXPECT_EQ(t.rig.dialogs.events[0],
                       "message: " +
-                          DecodeStatus(modelNamed(c.model), t.rig.app.table.cell(c.col, c.row)));
+                          decodeStatus(modelNamed(c.model), t.rig.app.table.cell(c.col, c.row)));
             EXPECT_EQ(hint, std::optional<std::string>("Click to see warning/error"));
         } else {
             EXPECT_TRUE(t.rig.dialogs.events.empty());

@@ -55,6 +55,6 @@ TEST(DecodeStatus, ReportsEverySetBitInTheModelsWords) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " / " + c.status);
-        EXPECT_EQ(DecodeStatus(modelNamed(c.model), c.status), c.report);
+        EXPECT_EQ(decodeStatus(modelNamed(c.model), c.status), c.report);
     }
 }

@@ -1,7 +1,7 @@
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "service/StatusReport.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ const std::string kMailMessage =
 
 // Records what the window would do, with the state of the line at that moment.
 struct FakeView final : IStatusDumpView {
-    explicit FakeView(SimRig& rig, StatusDumpCore& core) : rig(rig), core(core) {}
+    explicit FakeView(SimRig& rig, StatusReport& core) : rig(rig), core(core) {}
     void repaintNow() override {
         repaints.push_back({rig.instrument.received().size(), core.report.lines().size()});
     }
@@ -33,7 +33,7 @@ struct FakeView final : IStatusDumpView {
         size_t memoLines;
     };
     SimRig& rig;
-    StatusDumpCore& core;
+    StatusReport& core;
     std::vector<Repaint> repaints;
     int focused = 0;
     double focusMs = 0;
@@ -46,15 +46,15 @@ struct DumpRig {
     explicit DumpRig(sim::Scenario scenario = {}) : rig(std::move(scenario)), view(rig, core) {
         rig.dialogs.onModal = [this](ModalWindow w) {
             if (w == ModalWindow::StatusDump)
-                RunGuarded(rig.dialogs,
+                runGuarded(rig.dialogs,
                            [&] { core.fetch(rig.app.line, rig.dialogs, view, rig.app.runner); });
         };
     }
     void click() {
-        RunGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
+        runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
     }
     void activate() {
-        RunGuarded(rig.dialogs,
+        runGuarded(rig.dialogs,
                    [&] { core.fetch(rig.app.line, rig.dialogs, view, rig.app.runner); });
     }
     std::vector<std::string> commands() const {
@@ -65,7 +65,7 @@ struct DumpRig {
     }
 
     SimRig rig;
-    StatusDumpCore core;
+    StatusReport core;
     FakeView view;
 };
 
@@ -166,7 +166,7 @@ TEST(StatusDumpReport, CrEndsLinesLfIsDroppedTailComesLast) {
         EXPECT_EQ(d.rig.dialogs.events, Events{kMailMessage});
         EXPECT_EQ(d.commands(), Lines{"DPS"});
         EXPECT_EQ(d.rig.line.written, "DPS\r\n");
-        EXPECT_EQ(d.core.MailSubject, "Testmail");
+        EXPECT_EQ(d.core.mailSubject, "Testmail");
         // Painted empty before the command went out; focus after the message.
         ASSERT_EQ(d.view.repaints.size(), 1u);
         EXPECT_EQ(d.view.repaints[0].commandsSent, 0u);
@@ -246,7 +246,7 @@ TEST(StatusDumpReport, PortErrorKeepsTheLinesReadSoFar) {
         int bytesWaiting() override { return inner.bytesWaiting(); }
         int readBytes(char* buffer, int count) override {
             if (++reads == 12)
-                throw EComPort(3, 5);
+                throw PortError(3, 5);
             return inner.readBytes(buffer, count);
         }
         int writeText(const std::string& text) override { return inner.writeText(text); }
@@ -256,7 +256,7 @@ TEST(StatusDumpReport, PortErrorKeepsTheLinesReadSoFar) {
     DumpRig d(withReport("one\r\ntwo\r\nthree"));
     FailingLine failing(d.rig.line);
     InstrumentLine line(failing, d.rig.clock);
-    RunGuarded(d.rig.dialogs, [&] { d.core.fetch(line, d.rig.dialogs, d.view); });
+    runGuarded(d.rig.dialogs, [&] { d.core.fetch(line, d.rig.dialogs, d.view); });
     EXPECT_EQ(d.core.report.lines(), (Lines{"one", "two"}));
     EXPECT_EQ(d.rig.dialogs.events, Events{"error: ReadFile function failed (win error code: 5)"});
     EXPECT_EQ(d.view.focused, 0);
@@ -299,6 +299,6 @@ TEST(MailLink, EncodesSubjectAndLinesAndJoinsWithCrLf) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(MailLink("service@virelon.example", c.subject, c.lines), c.link);
+        EXPECT_EQ(mailToLink("service@virelon.example", c.subject, c.lines), c.link);
     }
 }

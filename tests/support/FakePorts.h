@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
 #include "link/SerialLine.h"
@@ -43,9 +43,9 @@ public:
             return;
         const auto it = kinds.find(m_port);
         if (it == kinds.end())
-            throw EComPort(1, ENOENT);
+            throw PortError(1, ENOENT);
         if (it->second == Kind::Busy)
-            throw EComPort(1, EBUSY);
+            throw PortError(1, EBUSY);
         m_connected = true;
         opened.push_back(m_port);
     }
@@ -95,7 +95,7 @@ public:
 private:
     void check(int messageNo) const {
         if (!m_connected)
-            throw EComPort(messageNo, EBADF);
+            throw PortError(messageNo, EBADF);
     }
 
     QString m_port = QStringLiteral("COM1");

@@ -1,15 +1,15 @@
 #include "text/TextFieldHelpers.h"
 
-#include "text/AppError.h"
 #include "VirtualClock.h"
+#include "text/AppError.h"
 #include "text/Cp1252.h"
 
 #include <gtest/gtest.h>
 
 TEST(TextFieldHelpers, ReplaceFirstCharTouchesOnlyTheFirst) {
-    EXPECT_EQ(ReplaceFirstChar(',', '.', "1,5,0"), "1.5,0");
-    EXPECT_EQ(ReplaceFirstChar(',', '.', "150"), "150");
-    EXPECT_EQ(ReplaceFirstChar(',', '.', ""), "");
+    EXPECT_EQ(replaceFirstChar(',', '.', "1,5,0"), "1.5,0");
+    EXPECT_EQ(replaceFirstChar(',', '.', "150"), "150");
+    EXPECT_EQ(replaceFirstChar(',', '.', ""), "");
 }
 
 TEST(TextFieldHelpers, IsNumericFollowsTheDecimalSyntax) {
@@ -25,13 +25,13 @@ TEST(TextFieldHelpers, IsNumericFollowsTheDecimalSyntax) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(IsNumeric(c.text), c.numeric);
+        EXPECT_EQ(isNumeric(c.text), c.numeric);
     }
 }
 
 TEST(TextFieldHelpers, CountChar) {
-    EXPECT_EQ(CountChar("a,b,c,d,e,f,g", ','), 6);
-    EXPECT_EQ(CountChar("", ','), 0);
+    EXPECT_EQ(countChar("a,b,c,d,e,f,g", ','), 6);
+    EXPECT_EQ(countChar("", ','), 0);
 }
 
 TEST(TextFieldHelpers, GetFieldCutsLinesAndCountsFromOne) {
@@ -57,7 +57,7 @@ TEST(TextFieldHelpers, GetFieldCutsLinesAndCountsFromOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " #" + std::to_string(c.n));
-        EXPECT_EQ(GetField(c.text, c.n, c.sep), c.field);
+        EXPECT_EQ(getField(c.text, c.n, c.sep), c.field);
     }
 }
 
@@ -83,7 +83,7 @@ TEST(TextFieldHelpers, StrToIntReadsWholeNumbers) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(StrToInt(c.text), c.value);
+        EXPECT_EQ(strToInt(c.text), c.value);
     }
 }
 
@@ -93,9 +93,9 @@ TEST(TextFieldHelpers, StrToIntRejectsOtherTexts) {
           "$123456789", "1e3", "99999999999999999999", "\t1", "$G"}) {
         SCOPED_TRACE(text);
         try {
-            StrToInt(text);
+            strToInt(text);
             ADD_FAILURE() << "no error";
-        } catch (const EConvertError& e) {
+        } catch (const ConversionError& e) {
             EXPECT_EQ(std::string(e.what()),
                       "'" + std::string(text) + "' is not a valid integer value");
         }
@@ -104,14 +104,14 @@ TEST(TextFieldHelpers, StrToIntRejectsOtherTexts) {
 
 TEST(Delay, WaitsMoreThanTheSpanBySleeping) {
     VirtualClock clock;
-    Delay(clock, 50);
+    delay(clock, 50);
     EXPECT_GT(clock.now(), std::chrono::milliseconds(50));
     EXPECT_LT(clock.now(), std::chrono::milliseconds(51));
     const auto before = clock.now();
-    Delay(clock, 0);
+    delay(clock, 0);
     EXPECT_GT(clock.now(), before);
     const auto again = clock.now();
-    Delay(clock, -5);
+    delay(clock, -5);
     EXPECT_EQ(clock.now(), again);
 }
 

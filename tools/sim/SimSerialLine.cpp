@@ -1,6 +1,6 @@
 #include "SimSerialLine.h"
 
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "text/Clock.h"
 
 #include <cerrno>
@@ -20,7 +20,7 @@ void SimSerialLine::openPort() {
     if (m_connected)
         return;
     if (busyPorts.contains(m_port))
-        throw EComPort(1, kAccessDenied);
+        throw PortError(1, kAccessDenied);
     m_connected = true;
 }
 
@@ -40,9 +40,9 @@ void SimSerialLine::setPort(const QString& name) {
 
 void SimSerialLine::checkLine(int messageNo) {
     if (!m_connected)
-        throw EComPort(messageNo, kBadHandle);
+        throw PortError(messageNo, kBadHandle);
     if (m_instrument.disconnected(m_clock.now()))
-        throw EComPort(messageNo, kDeviceGone);
+        throw PortError(messageNo, kDeviceGone);
 }
 
 void SimSerialLine::discardBuffers(bool input, bool) {

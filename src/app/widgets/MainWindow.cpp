@@ -3,9 +3,9 @@
 #include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
-#include "app/widgets/AboutUnit.h"
+#include "app/widgets/AboutDialog.h"
 #include "app/widgets/QtDialogs.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
 #include "link/WorkerThreadRunner.h"
@@ -57,7 +57,7 @@ MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& argu
     m_runner->onRunning = [this](bool running) { setRunning(running); };
     m_app->runner = m_runner.get();
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
-    LoadProgramResources();
+    loadProgramResources();
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
     // The controls' places were drawn for an 8 point font; larger system fonts would clip
     // captions such as the port selector's "COM1".
@@ -77,7 +77,7 @@ MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& argu
 MainWindow::~MainWindow() = default;
 
 void MainWindow::guarded(const std::function<void()>& handler) {
-    RunGuarded(m_app->dialogs, handler);
+    runGuarded(m_app->dialogs, handler);
 }
 
 void MainWindow::buildControls() {
@@ -225,7 +225,7 @@ void MainWindow::buildMenu() {
 
     m_findAction = options1->addAction(QStringLiteral("Find instrument"));
     m_findAction->setObjectName(QStringLiteral("btnFind"));
-    m_makeSearchLine = [] { return std::make_unique<TComPort>(); };
+    m_makeSearchLine = [] { return std::make_unique<InstrumentPort>(); };
     connect(m_findAction, &QAction::triggered, this,
             [this] { guarded([&] { findInstrument(); }); });
 

@@ -28,13 +28,13 @@ PortSelector::PortSelector(QWidget* parent) : QComboBox(parent) {
 
 void PortSelector::refresh() {
     const QString current = currentText();
-    m_ports = SelectorPorts(m_catalogue ? m_catalogue->ports() : std::vector<PortInfo>{});
+    m_ports = selectorPorts(m_catalogue ? m_catalogue->ports() : std::vector<PortInfo>{});
     const QSignalBlocker blocker(this);
     clear();
     for (const PortInfo& port : m_ports)
         addItem(port.name);
     for (int i = 0; i < count(); ++i)
-        setItemData(i, PortLabel(m_ports[static_cast<size_t>(i)]), kLabelRole);
+        setItemData(i, portLabel(m_ports[static_cast<size_t>(i)]), kLabelRole);
     if (!current.isEmpty())
         setCurrentPort(current);
 }

@@ -254,7 +254,7 @@ void GraphDialog::buildControls() {
 }
 
 void GraphDialog::guarded(const std::function<void()>& handler) {
-    RunGuarded(m_dialogs, handler);
+    runGuarded(m_dialogs, handler);
     refreshStatistics();
 }
 

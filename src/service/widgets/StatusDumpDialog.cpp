@@ -61,7 +61,7 @@ StatusDumpDialog::StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, IExc
 }
 
 void StatusDumpDialog::guarded(const std::function<void()>& handler) {
-    RunGuarded(m_dialogs, handler);
+    runGuarded(m_dialogs, handler);
 }
 
 void StatusDumpDialog::showEvent(QShowEvent* event) {

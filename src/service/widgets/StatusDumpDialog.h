@@ -18,7 +18,7 @@ public:
     StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, IExchangeRunner* runner = nullptr,
                      QWidget* parent = nullptr);
 
-    StatusDumpCore& core() { return m_core; }
+    StatusReport& core() { return m_core; }
     // The controls, by their names, for tests and screenshots.
     QPlainTextEdit* memStat() const { return m_memStat; }
     QPushButton* btnCopyToClip() const { return m_btnCopyToClip; }
@@ -45,7 +45,7 @@ private:
     InstrumentLine& m_line;
     IDialogs& m_dialogs;
     IExchangeRunner* m_runner;
-    StatusDumpCore m_core;
+    StatusReport m_core;
     QPlainTextEdit* m_memStat = nullptr;
     QPushButton* m_btnCopyToClip = nullptr;
     QPushButton* m_button1 = nullptr;

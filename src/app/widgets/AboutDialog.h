@@ -6,13 +6,13 @@ class QLabel;
 
 // Registers the program's pictures (window icon, About picture): they sit in a static library,
 // whose resources are not registered on their own.
-void LoadProgramResources();
+void loadProgramResources();
 
 // The About box: program name, version and date, closed with OK.
-class TAboutBox final : public QDialog {
+class AboutDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     QLabel* lblVersion() const { return m_lblVersion; }
     QLabel* lblVerDate() const { return m_lblVerDate; }

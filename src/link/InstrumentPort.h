@@ -9,15 +9,15 @@
 class QSerialPort;
 
 // Failure of the serial port: the message of PortErrorMessages and the platform's error number.
-class EComPort : public AppError {
+class PortError : public AppError {
 public:
-    EComPort(int messageNo, int systemError);
-    int MessageNo;
-    int SystemError;
+    PortError(int messageNo, int systemError);
+    int messageNo;
+    int systemError;
 };
 
 // Text of PortErrorMessages entry n (1 to 23).
-const char* PortErrorMessage(int messageNo);
+const char* portErrorMessage(int messageNo);
 
 // The device a selector name opens: $LOGDUMP_COMn when set, otherwise COMn on Windows and
 // /dev/ttyS<n-1> elsewhere. Other names are taken as device names.
@@ -25,12 +25,12 @@ QString deviceForPortName(const QString& name);
 
 // The serial port to the instrument, with the fixed line settings: 9600 8N1, XON/XOFF both ways,
 // DTR and RTS inactive. Polled synchronously from the one program thread; no event loop needed.
-class TComPort final : public ISerialLine {
+class InstrumentPort final : public ISerialLine {
 public:
-    TComPort();
-    ~TComPort() override;
-    TComPort(const TComPort&) = delete;
-    TComPort& operator=(const TComPort&) = delete;
+    InstrumentPort();
+    ~InstrumentPort() override;
+    InstrumentPort(const InstrumentPort&) = delete;
+    InstrumentPort& operator=(const InstrumentPort&) = delete;
 
     void openPort() override;
     void closePort() override;

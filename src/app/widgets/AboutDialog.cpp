@@ -1,10 +1,10 @@
-#include "app/widgets/AboutUnit.h"
+#include "app/widgets/AboutDialog.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
-void LoadProgramResources() {
+void loadProgramResources() {
     static const bool loaded = [] {
         Q_INIT_RESOURCE(resources);
         return true;
@@ -12,8 +12,8 @@ void LoadProgramResources() {
     Q_UNUSED(loaded);
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-    LoadProgramResources();
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+    loadProgramResources();
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(298, 190);
 
@@ -49,7 +49,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TAboutBox::showEvent(QShowEvent* event) {
+void AboutDialog::showEvent(QShowEvent* event) {
     m_lblVersion->setText(QStringLiteral("Version: 1.2"));
     m_lblVerDate->setText(QStringLiteral("26. August 2005"));
     QDialog::showEvent(event);

@@ -1,4 +1,4 @@
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 
 #include "platform/Platform.h"
 
@@ -71,15 +71,15 @@ void resumeOutput(QSerialPort& serial) {
 
 } // namespace
 
-const char* PortErrorMessage(int messageNo) {
+const char* portErrorMessage(int messageNo) {
     if (messageNo < 1 || messageNo > 23 || !kPortErrorMessages[messageNo - 1])
         return "Serial port error";
     return kPortErrorMessages[messageNo - 1];
 }
 
-EComPort::EComPort(int messageNo, int systemError)
-    : AppError(platform::portErrorText(PortErrorMessage(messageNo), systemError)),
-      MessageNo(messageNo), SystemError(systemError) {}
+PortError::PortError(int messageNo, int systemError)
+    : AppError(platform::portErrorText(portErrorMessage(messageNo), systemError)),
+      messageNo(messageNo), systemError(systemError) {}
 
 QString deviceForPortName(const QString& name) {
     const QByteArray variable = "LOGDUMP_" + name.toUpper().toLatin1();
@@ -99,14 +99,14 @@ QString deviceForPortName(const QString& name) {
 #endif
 }
 
-TComPort::TComPort() = default;
+InstrumentPort::InstrumentPort() = default;
 
-TComPort::~TComPort() {
+InstrumentPort::~InstrumentPort() {
     if (m_serial)
         m_serial->close();
 }
 
-void TComPort::openPort() {
+void InstrumentPort::openPort() {
     if (m_connected)
         return;
     auto serial = std::make_unique<QSerialPort>();
@@ -114,11 +114,11 @@ void TComPort::openPort() {
     serial->setReadBufferSize(kInputQueueBytes);
     platform::clearLastError();
     if (!serial->open(QIODevice::ReadWrite))
-        throw EComPort(1, systemErrorOf(*serial, platform::lastError()));
+        throw PortError(1, systemErrorOf(*serial, platform::lastError()));
     // The device for this program alone, whatever name, link or user another opens it by.
     if (const int busy = platform::lockDevice(serial->handle())) {
         serial->close();
-        throw EComPort(1, busy);
+        throw PortError(1, busy);
     }
     platform::clearLastError();
     const bool applied =
@@ -128,7 +128,7 @@ void TComPort::openPort() {
     if (!applied) {
         const int code = systemErrorOf(*serial, platform::lastError());
         serial->close();
-        throw EComPort(7, code);
+        throw PortError(7, code);
     }
     // Modem lines held inactive. A pseudo-terminal has none and refuses: not a failure.
     serial->setDataTerminalReady(false);
@@ -138,7 +138,7 @@ void TComPort::openPort() {
     m_connected = true;
 }
 
-void TComPort::closePort() {
+void InstrumentPort::closePort() {
     if (!m_connected)
         return;
     m_serial->clear(QSerialPort::AllDirections);
@@ -147,7 +147,7 @@ void TComPort::closePort() {
     m_connected = false;
 }
 
-void TComPort::setPort(const QString& name) {
+void InstrumentPort::setPort(const QString& name) {
     if (name == m_port)
         return;
     m_port = name;
@@ -157,9 +157,9 @@ void TComPort::setPort(const QString& name) {
     }
 }
 
-void TComPort::discardBuffers(bool input, bool output) {
+void InstrumentPort::discardBuffers(bool input, bool output) {
     if (!m_connected)
-        throw EComPort(5, kClosedPortError);
+        throw PortError(5, kClosedPortError);
     QSerialPort::Directions directions;
     if (input)
         directions |= QSerialPort::Input;
@@ -169,15 +169,15 @@ void TComPort::discardBuffers(bool input, bool output) {
     if (directions && !m_serial->clear(directions)) {
         const int code = systemErrorOf(*m_serial, platform::lastError());
         m_serial->clearError();
-        throw EComPort(5, code);
+        throw PortError(5, code);
     }
     if (output)
         resumeOutput(*m_serial);
 }
 
-int TComPort::bytesWaiting() {
+int InstrumentPort::bytesWaiting() {
     if (!m_connected)
-        throw EComPort(10, kClosedPortError);
+        throw PortError(10, kClosedPortError);
     // Line errors (framing, parity, break) never surface here: the library drops them, as
     // the device's latch would be cleared.
     platform::clearLastError();
@@ -191,13 +191,13 @@ int TComPort::bytesWaiting() {
     // Bytes that came before the device failed (a pulled adapter) are the user's data: they
     // are handed out first, and the failure shows on the poll that finds none left.
     if (isDeviceFailure(error) && received <= 0)
-        throw EComPort(10, code);
+        throw PortError(10, code);
     return static_cast<int>(received);
 }
 
-int TComPort::readBytes(char* buffer, int count) {
+int InstrumentPort::readBytes(char* buffer, int count) {
     if (!m_connected)
-        throw EComPort(3, kClosedPortError);
+        throw PortError(3, kClosedPortError);
     if (count <= 0)
         return 0;
     platform::clearLastError();
@@ -205,22 +205,22 @@ int TComPort::readBytes(char* buffer, int count) {
     if (n < 0) {
         const int code = systemErrorOf(*m_serial, platform::lastError());
         m_serial->clearError();
-        throw EComPort(3, code);
+        throw PortError(3, code);
     }
     return static_cast<int>(n);
 }
 
-int TComPort::writeText(const std::string& text) {
+int InstrumentPort::writeText(const std::string& text) {
     if (text.empty())
         return 0;
     if (!m_connected)
-        throw EComPort(2, kClosedPortError);
+        throw PortError(2, kClosedPortError);
     platform::clearLastError();
     const qint64 queued = m_serial->write(text.data(), static_cast<qint64>(text.size()));
     if (queued < 0) {
         const int code = systemErrorOf(*m_serial, platform::lastError());
         m_serial->clearError();
-        throw EComPort(2, code);
+        throw PortError(2, code);
     }
     // Without an event loop, write() only queues: push the bytes out within the time limit.
     using Clock = std::chrono::steady_clock;
@@ -241,14 +241,14 @@ int TComPort::writeText(const std::string& text) {
             if (error != QSerialPort::NoError) {
                 const int code = systemErrorOf(*m_serial, platform::lastError());
                 m_serial->clearError();
-                throw EComPort(2, code);
+                throw PortError(2, code);
             }
         }
     }
     return static_cast<int>(queued - m_serial->bytesToWrite());
 }
 
-void TComPort::setOwnerThread(QThread* thread) {
+void InstrumentPort::setOwnerThread(QThread* thread) {
     // The serial port's notifiers must belong to the thread that polls it, or the other
     // thread's event loop would read from the device at the same time.
     if (m_serial)

@@ -1,11 +1,11 @@
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 
 #include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 
-TEST(ComPort, EveryOperationOnAClosedPortGivesItsMessage) {
-    TComPort port;
+TEST(InstrumentPort, EveryOperationOnAClosedPortGivesItsMessage) {
+    InstrumentPort port;
     char byte = 0;
     struct Case {
         const char* operation;
@@ -24,9 +24,9 @@ TEST(ComPort, EveryOperationOnAClosedPortGivesItsMessage) {
         try {
             c.call();
             ADD_FAILURE() << "no error";
-        } catch (const EComPort& e) {
-            EXPECT_EQ(e.MessageNo, c.messageNo);
-            EXPECT_EQ(e.SystemError, EBADF);
+        } catch (const PortError& e) {
+            EXPECT_EQ(e.messageNo, c.messageNo);
+            EXPECT_EQ(e.systemError, EBADF);
             EXPECT_EQ(std::string(e.what()),
                       std::string(c.text) + " (win error code: " + std::to_string(EBADF) + ")");
         }
@@ -37,15 +37,15 @@ TEST(ComPort, EveryOperationOnAClosedPortGivesItsMessage) {
     EXPECT_FALSE(port.connected());
 }
 
-TEST(ComPort, SettingTheNameWhileClosedOnlyStoresIt) {
-    TComPort port;
+TEST(InstrumentPort, SettingTheNameWhileClosedOnlyStoresIt) {
+    InstrumentPort port;
     EXPECT_EQ(port.port(), QStringLiteral("COM1"));
     port.setPort(QStringLiteral("COM3"));
     EXPECT_EQ(port.port(), QStringLiteral("COM3"));
     EXPECT_FALSE(port.connected());
 }
 
-TEST(ComPort, MessagesOfTheTable) {
+TEST(InstrumentPort, MessagesOfTheTable) {
     struct Case {
         int messageNo;
         const char* text;
@@ -62,14 +62,14 @@ TEST(ComPort, MessagesOfTheTable) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.messageNo);
-        EXPECT_STREQ(PortErrorMessage(c.messageNo), c.text);
-        const EComPort e(c.messageNo, 1234);
+        EXPECT_STREQ(portErrorMessage(c.messageNo), c.text);
+        const PortError e(c.messageNo, 1234);
         EXPECT_EQ(std::string(e.what()), std::string(c.text) + " (win error code: 1234)");
-        EXPECT_EQ(e.SystemError, 1234);
+        EXPECT_EQ(e.systemError, 1234);
     }
 }
 
-TEST(ComPort, SelectorNamesMapToDevices) {
+TEST(InstrumentPort, SelectorNamesMapToDevices) {
     qputenv("LOGDUMP_COM2", "/dev/serial/by-id/usb-adapter");
     qunsetenv("LOGDUMP_COM1");
     qunsetenv("LOGDUMP_COM4");
