@@ -38,4 +38,6 @@ public:
     IExchangeRunner* runner = nullptr;
     // Set by "Stop" (or a stop signal) while an exchange runs; each command clears it first.
     std::atomic<bool> stopRequested{false};
+    // The last download was stopped by the user: the instrument may still be sending its log.
+    bool logStoppedByUser = false;
 };

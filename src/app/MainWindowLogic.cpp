@@ -132,10 +132,15 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
         return ReadLogEnd::Declined;
     SessionUpdater updater(app.session, app.table, app.view, app.port, app.portMemory);
     ReadLogEnd end = ReadLogEnd::Refused;
+    bool stoppedByUser = false;
     try {
+        const bool afterUserStop = app.logStoppedByUser;
+        app.logStoppedByUser = false;
         runExchange(app, &updater, [&](IDialogs& dialogs, ReadLogListener* listener) {
-            end = runReadLog(app.line, dialogs, *listener, limits);
+            end = runReadLog(app.line, dialogs, *listener, limits, afterUserStop);
+            stoppedByUser = end == ReadLogEnd::Stopped && app.stopRequested;
         });
+        app.logStoppedByUser = stoppedByUser;
     } catch (...) {
         finishReadLog(app, std::nullopt);
         throw;
@@ -150,6 +155,8 @@ void requestStatusDump(App& app) {
                 [&](IDialogs&, ReadLogListener*) { check = checkConnection(app.line); });
     for (int i = 0; i < check.cutReplies; ++i)
         app.view.addMessage(cutReplyNote());
+    if (check.stopped)
+        return; // the user stopped it: no box
     // Left to the handler guard: the general error box shows it with a full stop.
     if (!check.answered)
         throw DialogueError("No connection with instrument");

@@ -139,11 +139,14 @@ void InstrumentPort::openPort() {
 }
 
 void InstrumentPort::closePort() {
+    m_reopen = false;
     if (!m_connected)
         return;
-    m_serial->clear(QSerialPort::AllDirections);
-    m_serial->close();
-    m_serial.reset();
+    if (m_serial) {
+        m_serial->clear(QSerialPort::AllDirections);
+        m_serial->close();
+        m_serial.reset();
+    }
     m_connected = false;
 }
 
@@ -249,8 +252,26 @@ int InstrumentPort::writeText(const std::string& text) {
 }
 
 void InstrumentPort::setOwnerThread(QThread* thread) {
+    if (!m_serial)
+        return;
+#ifdef Q_OS_WIN
+    // Reads complete on the thread that started them, whatever thread the port object moves
+    // to: the thread that takes the port over opens it anew.
+    (void)thread;
+    m_serial->close();
+    m_serial.reset();
+    m_reopen = true;
+#else
     // The serial port's notifiers must belong to the thread that polls it, or the other
     // thread's event loop would read from the device at the same time.
-    if (m_serial)
-        m_serial->moveToThread(thread);
+    m_serial->moveToThread(thread);
+#endif
+}
+
+void InstrumentPort::takeOwnership() {
+    if (!m_reopen)
+        return;
+    m_reopen = false;
+    m_connected = false;
+    openPort();
 }

@@ -42,6 +42,7 @@ public:
     int readBytes(char* buffer, int count) override;
     int writeText(const std::string& text) override;
     void setOwnerThread(QThread* thread) override;
+    void takeOwnership() override;
 
     // A device path taken as it is, bypassing the COMn mapping (for the command-line tool).
     void setDevicePath(const QString& path) { m_devicePath = path; }
@@ -51,4 +52,5 @@ private:
     QString m_devicePath;
     bool m_connected = false;
     std::unique_ptr<QSerialPort> m_serial;
+    bool m_reopen = false; // closed for a hand-over to another thread, which opens it again
 };

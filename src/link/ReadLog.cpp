@@ -30,7 +30,9 @@ public:
     Dialogue(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener)
         : m_line(line), m_dialogs(dialogs), m_listener(listener) {}
 
-    void handshake() {
+    void handshake(bool drainFirst) {
+        if (drainFirst)
+            drainStoppedStream();
         const Handshake result = shakeHands(m_line);
         for (int i = 0; i < result.cutReplies; ++i)
             m_listener.note(cutReplyNote()); // a line for each cut reply
@@ -93,6 +95,19 @@ public:
     };
 
 private:
+    // What the instrument still sends of a log the user stopped would answer the handshake: it
+    // is let run out first, as long as the user lets it.
+    void drainStoppedStream() {
+        using namespace std::chrono_literals;
+        const auto deadline = m_line.clock().now() + std::chrono::nanoseconds(kDrainLimit);
+        while (m_line.port().bytesWaiting() > 0 && m_line.clock().now() < deadline) {
+            const Reply rest = m_line.readUntilSilence();
+            if (rest.stopped)
+                refuse("No connection with instrument", true);
+        }
+    }
+    static constexpr std::chrono::minutes kDrainLimit{5}; // a whole log at the line's rate
+
     std::string readLine() {
         Reply reply = m_line.readLine();
         noteCut(reply.cut);
@@ -117,11 +132,11 @@ private:
 } // namespace
 
 ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
-                      const DownloadLimits& limits) {
+                      const DownloadLimits& limits, bool afterUserStop) {
     Dialogue dialogue(line, dialogs, listener);
     DownloadEnd end = DownloadEnd::NoConnection;
     try {
-        dialogue.handshake();
+        dialogue.handshake(afterUserStop);
         DownloadContext context;
         context.announced = dialogue.logStatus();
         if (context.announced == 0 || context.announced == -1)

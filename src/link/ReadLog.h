@@ -21,9 +21,10 @@ enum class ReadLogEnd {
 
 // The instrument's side of "Read log": handshake, log status, identification and download, with
 // its boxes. What it learns goes to the listener as it happens. Port and conversion errors pass
-// through. The question before it and the reset of the table are the front-end's.
+// through. The question before it and the reset of the table are the front-end's. After a run
+// the user stopped, the rest of that log is let run out before the handshake.
 ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
-                      const DownloadLimits& limits = {});
+                      const DownloadLimits& limits = {}, bool afterUserStop = false);
 
 // The first run of digits, points and commas as a whole number; -1 when there is none.
 // Throws ConversionError when the run is not a 32-bit whole number.

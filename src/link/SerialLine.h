@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 class QThread;
-#include <string>
 
 // The serial line to the instrument: the operations the procedures use. The real port and the
 // in-process simulator both implement it. Failures raise PortError.
@@ -21,6 +21,8 @@ public:
     virtual int readBytes(char* buffer, int count) = 0;
     // Sends the bytes and waits until they are out or the write time limit has passed.
     virtual int writeText(const std::string& text) = 0;
-    // The thread that uses the port from now on; called by the thread that uses it now.
+    // The thread that uses the port from now on; called by the thread that uses it now. That
+    // thread calls takeOwnership() before it uses the port.
     virtual void setOwnerThread(QThread*) {}
+    virtual void takeOwnership() {}
 };

@@ -5,6 +5,7 @@
 #include "log/LogRecord.h"
 #include "text/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 #include <memory>
@@ -179,6 +180,7 @@ void WorkerThreadRunner::run(IDialogs& dialogs, ReadLogListener* listener,
     std::exception_ptr error;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
+            m_port.takeOwnership();
             exchange(workerDialogs, workerListener.get());
         } catch (...) {
             error = std::current_exception();
@@ -193,12 +195,18 @@ void WorkerThreadRunner::run(IDialogs& dialogs, ReadLogListener* listener,
     m_port.setOwnerThread(worker.get());
     worker->start();
     loop.exec();
-    worker->wait();
+    // A quitting application ends the loop early: the worker's calls still get their answers.
+    while (!worker->wait(10))
+        QCoreApplication::sendPostedEvents(&handOff);
     m_running = false;
     if (onRunning)
         onRunning(false);
-    if (!error)
-        error = handOff.takeFailure();
+    try {
+        m_port.takeOwnership();
+    } catch (...) {
+        if (!error)
+            error = std::current_exception();
+    }
     if (!error)
         error = handOff.takeFailure();
     if (error)

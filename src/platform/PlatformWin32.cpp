@@ -216,10 +216,13 @@ SaveSignalGuard::~SaveSignalGuard() {
     SetConsoleCtrlHandler(holdConsoleStop, FALSE);
     if (g_saveOver)
         SetEvent(g_saveOver);
-    // What the stop would have done during the save, it does now: the console's own handler
-    // ends the process with this code.
-    if (InterlockedExchange(&g_heldStop, kNoStop) != kNoStop)
-        ExitProcess(STATUS_CONTROL_C_EXIT);
+    // What the stop would have done during the save, it does now: with a stop watch, what the
+    // watch does with it; else the console's own handler ends the process with this code.
+    if (InterlockedExchange(&g_heldStop, kNoStop) != kNoStop) {
+        if (!g_stopFlag)
+            ExitProcess(STATUS_CONTROL_C_EXIT);
+        stopOnConsoleEvent(CTRL_C_EVENT);
+    }
 }
 
 bool handleConsoleEventForTest(unsigned long event) {

@@ -60,17 +60,21 @@ int listPorts() {
 
 // `--port auto`: the selector's ports are tried in turn; the line stays open on the first that
 // answers the handshake.
-bool findInstrument(InstrumentPort& port, IClock& clock, ConsoleOutput& out) {
+bool findInstrument(InstrumentPort& port, IClock& clock, ConsoleOutput& out,
+                    const std::atomic<bool>& stop) {
     port.setDevicePath(QString()); // each port opens by its own name
     const std::optional<QString> found = findAnsweringPort(
         port, clock, selectorPorts(makePortCatalogue()->ports()),
         [&](int index, int count, const QString& name) {
+            if (stop)
+                return false; // Ctrl+C: the search ends before the next port
             out.line(toCp1252(
                 QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count)));
             return true;
         });
     if (!found) {
-        out.line("No instrument found");
+        if (!stop)
+            out.line("No instrument found");
         return false;
     }
     out.line(toCp1252(QStringLiteral("Instrument found on %1").arg(*found)));
@@ -206,8 +210,8 @@ int main(int argc, char* argv[]) {
     // and saved, and the status tells it.
     const platform::StopSignalWatch stopWatch(app.stopRequested);
     if (portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 &&
-        !findInstrument(port, clock, out))
-        return kExitFailed;
+        !findInstrument(port, clock, out, app.stopRequested))
+        return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
 
     runGuarded(dialogs, [&] {
         startMainWindow(app, {});

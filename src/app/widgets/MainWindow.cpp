@@ -78,6 +78,11 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::guarded(const std::function<void()>& handler) {
     runGuarded(m_app->dialogs, handler);
+    if (m_closeAfterRun && !running()) {
+        // The window was closed during a run: now the close rule applies.
+        m_closeAfterRun = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
 }
 
 void MainWindow::buildControls() {
@@ -284,11 +289,6 @@ void MainWindow::readLog() {
     guarded([&] { end = ::readLog(*m_app); });
     if (end == ReadLogEnd::Refused)
         m_readLogButton->setFocus();
-    if (m_closeAfterRun) {
-        // The window was closed during the run: now the close rule applies.
-        m_closeAfterRun = false;
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
 }
 
 bool MainWindow::running() const {
@@ -299,6 +299,8 @@ void MainWindow::setRunning(bool running) {
     m_progressBar->resize(running ? kStopLeft - 6 - m_progressBar->x() : 225,
                           m_progressBar->height());
     m_stopButton->setVisible(running);
+    if (!running)
+        m_app->stopRequested = false; // a stop pressed as the run ended must not end the next
     applyCommandStates();
 }
 

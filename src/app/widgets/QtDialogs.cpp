@@ -117,7 +117,8 @@ void QtDialogs::beep() {
 
 void QtDialogs::setBusyCursor(bool busy) {
     if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // The pointer stays: "Stop" can be clicked while the log comes in.
+        QApplication::setOverrideCursor(Qt::BusyCursor);
     else
         QApplication::restoreOverrideCursor();
 }

@@ -4,6 +4,7 @@
 #include "text/Cp1252.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -94,7 +95,22 @@ void StatusDumpDialog::activateWhenPainted(int showing, int attempt) {
 }
 
 void StatusDumpDialog::fetchReport() {
+    m_fetching = true;
     guarded([&] { m_core.fetch(m_line, m_dialogs, *this, m_runner); });
+    m_fetching = false;
+}
+
+void StatusDumpDialog::closeEvent(QCloseEvent* event) {
+    if (m_fetching) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void StatusDumpDialog::reject() {
+    if (!m_fetching)
+        QDialog::reject();
 }
 
 void StatusDumpDialog::repaintNow() {

@@ -30,6 +30,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Not while the report comes in: it would be lost, and its message shown after the window.
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
 
 private:
     void fetchReport();
@@ -49,6 +52,7 @@ private:
     QPlainTextEdit* m_memStat = nullptr;
     QPushButton* m_btnCopyToClip = nullptr;
     QPushButton* m_button1 = nullptr;
-    int m_showing = 0;      // counts the showings, so each runs its activation once
-    bool m_syncing = false; // memo widget and core memo are being matched
+    int m_showing = 0; // counts the showings, so each runs its activation once
+    bool m_syncing = false;
+    bool m_fetching = false; // memo widget and core memo are being matched
 };
