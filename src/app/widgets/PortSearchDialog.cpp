@@ -45,7 +45,7 @@ std::optional<QString> PortSearchDialog::run() {
             const std::unique_ptr<ISerialLine> line = m_makeLine();
             m_found = FindInstrument(
                 *line, m_clock, m_ports, [this](int index, int count, const QString& port) {
-                    QMetaObject::invokeMethod(this, [=] { showProgress(index, count, port); });
+                    m_handOff.post([=] { showProgress(index, count, port); });
                     return !m_stop.load();
                 });
             line->closePort();
