@@ -11,7 +11,7 @@
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
 #include "app/widgets/MainWindow.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "text/Clock.h"
 
 #include <QAbstractItemModel>
@@ -120,7 +120,7 @@ int main(int argc, char* argv[]) {
     qputenv("LOGDUMP_COM1", QByteArray::fromStdString(link));
 
     FakeDialogs dialogs;
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     int rows = 0;
     std::vector<double> lateMs;

@@ -5,7 +5,7 @@
 #include "SimProcess.h"
 #include "app/App.h"
 #include "app/widgets/MainWindow.h"
-#include "link/ComPort.h"
+#include "link/InstrumentPort.h"
 #include "text/Clock.h"
 
 #include <QAbstractItemModel>
@@ -88,7 +88,7 @@ struct LiveWindow {
     QString commandsPath;
     SimProcess sim;
     FakeDialogs dialogs;
-    TComPort port;
+    InstrumentPort port;
     SystemClock clock;
     std::unique_ptr<MainWindow> form;
 };

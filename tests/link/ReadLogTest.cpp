@@ -28,7 +28,7 @@ struct ReadRun {
             click();
     }
     void click() {
-        RunGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
     }
     Lines commands() const {
         Lines c;
@@ -488,7 +488,7 @@ struct StoppedRun {
         if (rig.app.runner)
             app.runner = &runner;
         activateMainWindow(app);
-        RunGuarded(app.dialogs, [&] { end = readLog(app); });
+        runGuarded(app.dialogs, [&] { end = readLog(app); });
     }
     SimRig rig;
     StoppingLine line;

@@ -43,7 +43,7 @@ std::optional<QString> PortSearchDialog::run() {
         // Every failure ends in "not found"; nothing may leave this thread as an exception.
         try {
             const std::unique_ptr<ISerialLine> line = m_makeLine();
-            m_found = FindInstrument(*line, m_clock, m_ports,
+            m_found = findAnsweringPort(*line, m_clock, m_ports,
                                      [this](int index, int count, const QString& port) {
                                          m_handOff.post([=] { showProgress(index, count, port); });
                                          return !m_stop.load();
