@@ -438,3 +438,95 @@ TEST(ReadLog, KeepsTheTableModelConsistent) {
     run.click();
     EXPECT_EQ(run.rig.app.table.rows(), 31);
 }
+
+namespace {
+
+// The rig's line, raising a stop flag as the "Stop" button would: when the program sends a
+// command, or when it has read a number of lines of the log stream.
+class StoppingLine final : public ISerialLine {
+public:
+    StoppingLine(SimRig& rig, std::string command, int streamLines)
+        : m_rig(rig), m_command(std::move(command)), m_streamLines(streamLines) {}
+    void openPort() override { m_rig.line.openPort(); }
+    void closePort() override { m_rig.line.closePort(); }
+    bool connected() const override { return m_rig.line.connected(); }
+    QString port() const override { return m_rig.line.port(); }
+    void setPort(const QString& name) override { m_rig.line.setPort(name); }
+    void discardBuffers(bool input, bool output) override {
+        m_rig.line.discardBuffers(input, output);
+    }
+    int bytesWaiting() override { return m_rig.line.bytesWaiting(); }
+    int readBytes(char* buffer, int count) override {
+        const int n = m_rig.line.readBytes(buffer, count);
+        for (int i = 0; m_inStream && i < n; ++i)
+            if (buffer[i] == '\n' && --m_streamLines == 0)
+                *stop = true;
+        return n;
+    }
+    int writeText(const std::string& text) override {
+        if (text == m_command + "\r\n")
+            *stop = true;
+        m_inStream = m_inStream || text == "LE\r\n";
+        return m_rig.line.writeText(text);
+    }
+
+    std::atomic<bool>* stop = nullptr;
+
+private:
+    SimRig& m_rig;
+    std::string m_command;
+    int m_streamLines;
+    bool m_inStream = false;
+};
+
+// "Read log" on the stopping line, with the rig's boxes, view and runner.
+struct StoppedRun {
+    StoppedRun(const std::string& command, int streamLines)
+        : rig(scenario("RVM600", 40)), line(rig, command, streamLines),
+          app(line, rig.clock, rig.dialogs, rig.view), runner(line) {
+        line.stop = &app.stopRequested;
+        if (rig.app.runner)
+            app.runner = &runner;
+        activateMainWindow(app);
+        runGuarded(app.dialogs, [&] { end = readLog(app); });
+    }
+    SimRig rig;
+    StoppingLine line;
+    App app;
+    WorkerThreadRunner runner;
+    ReadLogEnd end = ReadLogEnd::Declined;
+};
+
+} // namespace
+
+TEST(ReadLog, StopDuringTheDownloadKeepsTheRecordsRead) {
+    // The stream opens with the serial number and the column titles.
+    StoppedRun run("(no command)", 12);
+    EXPECT_EQ(run.end, ReadLogEnd::Stopped);
+    EXPECT_TRUE(run.rig.dialogs.events.empty());
+    ASSERT_EQ(run.app.table.rows(), 11);
+    const auto& records = run.rig.instrument.scenario().records;
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(rowCells(run.app.table, i + 1, 6), rowOf(records[static_cast<size_t>(i)], i + 1))
+            << i;
+    EXPECT_EQ(run.rig.view.memErr.back(), "Log reading stopped by the user");
+    EXPECT_TRUE(run.app.table.isEnabled());
+    EXPECT_FALSE(run.app.session.dataSaved);
+    EXPECT_TRUE(run.rig.view.readLogEnabled);
+    EXPECT_TRUE(run.rig.view.saveAsEnabled);
+    // The stop was for this run only.
+    EXPECT_FALSE(run.app.stopRequested);
+}
+
+TEST(ReadLog, StopBeforeTheDownloadEndsItWithoutABox) {
+    for (const char* command : {"", "LS", "FV"}) {
+        SCOPED_TRACE(std::string("stopped at \"") + command + "\"");
+        StoppedRun run(command, -1);
+        EXPECT_EQ(run.end, ReadLogEnd::Refused);
+        EXPECT_TRUE(run.rig.dialogs.events.empty());
+        EXPECT_EQ(run.rig.instrument.received().back().line, command);
+        EXPECT_EQ(run.app.table.rows(), 2); // the header and one empty row
+        EXPECT_TRUE(run.rig.view.readLogEnabled);
+        EXPECT_FALSE(run.app.stopRequested);
+    }
+}

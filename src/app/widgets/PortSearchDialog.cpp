@@ -43,11 +43,11 @@ std::optional<QString> PortSearchDialog::run() {
         // Every failure ends in "not found"; nothing may leave this thread as an exception.
         try {
             const std::unique_ptr<ISerialLine> line = m_makeLine();
-            m_found = findAnsweringPort(
-                *line, m_clock, m_ports, [this](int index, int count, const QString& port) {
-                    QMetaObject::invokeMethod(this, [=] { showProgress(index, count, port); });
-                    return !m_stop.load();
-                });
+            m_found = findAnsweringPort(*line, m_clock, m_ports,
+                                     [this](int index, int count, const QString& port) {
+                                         m_handOff.post([=] { showProgress(index, count, port); });
+                                         return !m_stop.load();
+                                     });
             line->closePort();
         } catch (...) {
             m_found.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/PortCatalogue.h"
+#include "link/WorkerThreadRunner.h"
 
 #include <QDialog>
 #include <atomic>
@@ -44,6 +45,8 @@ private:
     IClock& m_clock;
     std::atomic<bool> m_stop{false};
     std::optional<QString> m_found;
+    // The progress reaches the box under a lock a race checker sees, like a run's events.
+    ThreadHandOff m_handOff;
     QThread* m_thread = nullptr;
     QLabel* m_label = nullptr;
     QProgressBar* m_bar = nullptr;
