@@ -12,17 +12,23 @@
 #include <utility>
 
 void ThreadHandOff::post(std::function<void()> call) {
+    bool notify = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_calls.push_back(std::move(call));
         ++m_posted;
+        notify = !std::exchange(m_notified, true);
     }
-    QMetaObject::invokeMethod(this, &ThreadHandOff::runPosted, Qt::QueuedConnection);
+    // One notification for the calls that come while the window thread is busy: a download's
+    // records then cost one wake-up per batch, not one each.
+    if (notify)
+        QMetaObject::invokeMethod(this, &ThreadHandOff::runPosted, Qt::QueuedConnection);
 }
 
 void ThreadHandOff::call(const std::function<void()>& call) {
     std::exception_ptr error;
     unsigned long long ticket = 0;
+    bool notify = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_calls.push_back([&] {
@@ -33,8 +39,10 @@ void ThreadHandOff::call(const std::function<void()>& call) {
             }
         });
         ticket = ++m_posted;
+        notify = !std::exchange(m_notified, true);
     }
-    QMetaObject::invokeMethod(this, &ThreadHandOff::runPosted, Qt::QueuedConnection);
+    if (notify)
+        QMetaObject::invokeMethod(this, &ThreadHandOff::runPosted, Qt::QueuedConnection);
     std::unique_lock<std::mutex> lock(m_mutex);
     m_ran.wait(lock, [&] { return m_done >= ticket; });
     lock.unlock();
@@ -48,29 +56,35 @@ std::exception_ptr ThreadHandOff::takeFailure() {
 }
 
 void ThreadHandOff::runPosted() {
-    // One call per notification, so a box that one call shows handles the next notification
-    // only after it returned: the calls keep their order.
-    std::function<void()> next;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_calls.empty())
-            return;
-        next = std::move(m_calls.front());
-        m_calls.pop_front();
+    // The calls in order, a bounded batch at a time so input is handled between batches. A call
+    // that shows a box runs the window's events inside it, but the worker waits for that call's
+    // answer, so nothing can overtake it.
+    for (int batch = 0; batch < kBatch; ++batch) {
+        std::function<void()> next;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_calls.empty()) {
+                m_notified = false;
+                return;
+            }
+            next = std::move(m_calls.front());
+            m_calls.pop_front();
+        }
+        std::exception_ptr failure;
+        try {
+            next();
+        } catch (...) {
+            failure = std::current_exception(); // nothing may cross the event loop
+        }
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_done;
+            if (failure && !m_failure)
+                m_failure = failure;
+        }
+        m_ran.notify_all();
     }
-    std::exception_ptr failure;
-    try {
-        next();
-    } catch (...) {
-        failure = std::current_exception(); // nothing may cross the event loop
-    }
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_done;
-        if (failure && !m_failure)
-            m_failure = failure;
-    }
-    m_ran.notify_all();
+    QMetaObject::invokeMethod(this, &ThreadHandOff::runPosted, Qt::QueuedConnection);
 }
 
 namespace {

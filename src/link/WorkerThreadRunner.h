@@ -33,6 +33,8 @@ private:
     unsigned long long m_posted = 0;
     unsigned long long m_done = 0;
     std::exception_ptr m_failure;
+    bool m_notified = false; // a notification is on its way to runPosted
+    static constexpr int kBatch = 64;
 };
 
 // Runs each exchange on a worker thread that owns the port meanwhile, while the calling thread
