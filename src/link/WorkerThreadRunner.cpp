@@ -8,21 +8,46 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <memory>
 #include <utility>
 
 void ThreadHandOff::post(std::function<void()> call) {
+    enqueue(std::move(call), false);
+}
+
+void ThreadHandOff::postNow(std::function<void()> call) {
+    enqueue(std::move(call), true);
+}
+
+void ThreadHandOff::enqueue(std::function<void()> call, bool now) {
     bool notify = false;
+    bool arm = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_calls.push_back(std::move(call));
         ++m_posted;
-        notify = !std::exchange(m_notified, true);
+        if (now)
+            notify = !std::exchange(m_notified, true);
+        else if (!m_notified && !m_gathering)
+            arm = m_gathering = true;
     }
-    // One notification for the calls that come while the window thread is busy: a download's
-    // records then cost one wake-up per batch, not one each.
     if (notify)
         QMetaObject::invokeMethod(this, &ThreadHandOff::runPosted, Qt::QueuedConnection);
+    if (arm)
+        QMetaObject::invokeMethod(this, &ThreadHandOff::gather, Qt::QueuedConnection);
+}
+
+void ThreadHandOff::gather() {
+    QTimer::singleShot(kGatherMs, this, &ThreadHandOff::runGathered);
+}
+
+void ThreadHandOff::runGathered() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_gathering = false;
+    }
+    runPosted();
 }
 
 void ThreadHandOff::call(const std::function<void()>& call) {
@@ -201,7 +226,7 @@ void WorkerThreadRunner::run(IDialogs& dialogs, ReadLogListener* listener,
         }
         m_port.setOwnerThread(caller);
         // After every call of the exchange, so the loop ends when they all ran.
-        handOff.post([&loop] { loop.quit(); });
+        handOff.postNow([&loop] { loop.quit(); });
     }));
     m_running = true;
     if (onRunning)

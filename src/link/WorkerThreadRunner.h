@@ -17,8 +17,11 @@ class ISerialLine;
 class ThreadHandOff final : public QObject {
     Q_OBJECT
 public:
-    // Runs the call on this object's thread, later, in order.
+    // Runs the call on this object's thread, in order, within kGather: the calls of that time
+    // run together, so the window draws a batch of records at once, not each on its own.
     void post(std::function<void()> call);
+    // As post, without the wait.
+    void postNow(std::function<void()> call);
     // Runs the call on this object's thread and waits for it to have run.
     void call(const std::function<void()>& call);
     // What a posted call threw, once; the first of them.
@@ -26,6 +29,9 @@ public:
 
 private:
     void runPosted();
+    void gather();
+    void runGathered();
+    void enqueue(std::function<void()> call, bool now);
 
     std::mutex m_mutex;
     std::condition_variable m_ran;
@@ -33,8 +39,10 @@ private:
     unsigned long long m_posted = 0;
     unsigned long long m_done = 0;
     std::exception_ptr m_failure;
-    bool m_notified = false; // a notification is on its way to runPosted
+    bool m_notified = false;  // a notification is on its way to runPosted
+    bool m_gathering = false; // a timer gathers posted calls
     static constexpr int kBatch = 64;
+    static constexpr int kGatherMs = 100;
 };
 
 // Runs each exchange on a worker thread that owns the port meanwhile, while the calling thread
