@@ -129,8 +129,11 @@ TEST(WindowDuringReadLog, HandlesEventsAndClosesTheCommandsWhileItRuns) {
     ticker.start(10);
     QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
     ticker.stop();
+    const qint64 runMs = clock.elapsed();
 
-    EXPECT_LT(maxGap, 1000);
+    // A window that waited for the run would miss its timer for the whole run; a loaded machine
+    // (a sanitizer build beside other tests) may still hold the thread back for a while.
+    EXPECT_LT(maxGap, std::max<qint64>(1000, runMs / 3)) << "run of " << runMs << " ms";
     EXPECT_GT(ticksRunning, 20);
     EXPECT_EQ(commandsOpen, 0);
     EXPECT_EQ(stopHidden, 0);
