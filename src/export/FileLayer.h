@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-// A file opened for appending. Every call returns 0 or the system's error number (errno, or
-// GetLastError() on Windows), so callers can tell the user which call failed and why.
+// A file opened for appending. Every call returns 0 or the system's error number (as the
+// platform layer gives it), so callers can tell the user which call failed and why.
 class IAppendFile {
 public:
     virtual ~IAppendFile() = default;
