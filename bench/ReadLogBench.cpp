@@ -5,12 +5,13 @@
 //
 // usage: read_log [--model NAME] [COUNT...]   (default RVM600PK, 100 1000 2000)
 #include "InstrumentSim.h"
+#include "ReplayFloor.h"
 #include "SimSerialLine.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "app/Console.h"
 #include "app/MainWindowLogic.h"
 #include "link/ReadLog.h"
-#include "VirtualClock.h"
 
 #include <QCoreApplication>
 #include <chrono>
@@ -27,39 +28,6 @@
 #include <vector>
 
 namespace {
-
-struct Floor {
-    double seconds = 0;
-    double lineSeconds = 0; // bytes received x 10 bits / 9600
-    size_t bytes = 0;
-    int rows = 0;
-};
-
-// The procedure on the virtual clock: what a program that only waits where it must would take.
-Floor replay(const std::string& model, int count) {
-    sim::Scenario s;
-    s.model = model;
-    s.count = count;
-    VirtualClock clock;
-    sim::InstrumentSim instrument(s);
-    SimSerialLine line(instrument, clock);
-    std::FILE* null = std::fopen("/dev/null", "w");
-    ConsoleOutput out(null, false);
-    ConsoleDialogs dialogs(out);
-    ConsoleView view(out);
-    App app(line, clock, dialogs, view);
-    line.openPort();
-    activateMainWindow(app);
-    const auto start = clock.now();
-    readLog(app);
-    Floor f;
-    f.seconds = std::chrono::duration<double>(clock.now() - start).count();
-    f.bytes = line.bytesRead;
-    f.lineSeconds = static_cast<double>(line.bytesRead) * 10.0 / 9600.0;
-    f.rows = app.table.rows();
-    std::fclose(null);
-    return f;
-}
 
 struct Measured {
     double wallSeconds = 0;
@@ -138,7 +106,7 @@ int main(int argc, char* argv[]) {
     std::vector<Row> rows;
     for (int count : counts) {
         std::fprintf(stderr, "read_log: %s, %d records ...\n", model.c_str(), count);
-        rows.push_back({count, replay(model, count), measure(model, count, dir)});
+        rows.push_back({count, replayFloor(model, count), measure(model, count, dir)});
     }
     std::remove((dir + "/table.txt").c_str());
     rmdir(dir.c_str());

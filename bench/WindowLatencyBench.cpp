@@ -7,12 +7,13 @@
 // usage: window_latency [--model NAME] [COUNT]   (default RVM600PK, 2000)
 #include "Fakes.h"
 #include "InstrumentSim.h"
+#include "ReplayFloor.h"
 #include "SimSerialLine.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
 #include "app/widgets/MainWindow.h"
 #include "link/InstrumentPort.h"
-#include "VirtualClock.h"
 #include "text/Clock.h"
 
 #include <QAbstractItemModel>
@@ -37,34 +38,6 @@
 namespace {
 
 constexpr int kTickMs = 5;
-
-struct Floor {
-    double seconds = 0;     // the procedure on a virtual clock: line time and prescribed waits
-    double lineSeconds = 0; // bytes received x 10 bits / 9600
-    size_t bytes = 0;
-};
-
-// The same procedure on a virtual clock against the same simulated instrument.
-Floor replay(const std::string& model, int count) {
-    sim::Scenario s;
-    s.model = model;
-    s.count = count;
-    VirtualClock clock;
-    sim::InstrumentSim instrument(s);
-    SimSerialLine line(instrument, clock);
-    FakeDialogs dialogs;
-    FakeView view;
-    App app(line, clock, dialogs, view);
-    line.openPort();
-    activateMainWindow(app);
-    const auto start = clock.now();
-    readLog(app);
-    Floor f;
-    f.seconds = std::chrono::duration<double>(clock.now() - start).count();
-    f.bytes = line.bytesRead;
-    f.lineSeconds = static_cast<double>(line.bytesRead) * 10.0 / 9600.0;
-    return f;
-}
 
 double cpuSeconds() {
     rusage usage{};
@@ -112,7 +85,7 @@ int main(int argc, char* argv[]) {
     }
 
     std::fprintf(stderr, "window_latency: %s, %d records, replay ...\n", model.c_str(), count);
-    const Floor floor = replay(model, count);
+    const Floor floor = replayFloor(model, count);
 
     char dirTemplate[] = "/tmp/window_latency.XXXXXX";
     const std::string dir = mkdtemp(dirTemplate);

@@ -30,6 +30,23 @@ void rememberAnsweringPort(App& app) {
     if (app.portMemory)
         app.portMemory->remember(app.port.port());
 }
+// The question about unsaved data (false: the user kept it), then "Read log" closed and the
+// log reset.
+bool beginReadLog(App& app) {
+    if (!app.session.dataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
+        return false;
+    app.view.setReadLogEnabled(false);
+    resetLog(app);
+    return true;
+}
+
+// However the run ended, "Read log" opens again, and "Graph" once the table holds records.
+void finishReadLog(App& app) {
+    app.view.setReadLogEnabled(true);
+    if (app.table.rows() > 2)
+        app.view.setGraphEnabled(true);
+}
+
 } // namespace
 
 void startMainWindow(App& app, const QStringList& arguments) {
@@ -113,20 +130,6 @@ void resetLog(App& app) {
     app.view.setProgress(0);
 }
 
-bool beginReadLog(App& app) {
-    if (!app.session.dataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
-        return false;
-    app.view.setReadLogEnabled(false);
-    resetLog(app);
-    return true;
-}
-
-void finishReadLog(App& app, std::optional<ReadLogEnd>) {
-    app.view.setReadLogEnabled(true);
-    if (app.table.rows() > 2)
-        app.view.setGraphEnabled(true);
-}
-
 ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
     if (!beginReadLog(app))
         return ReadLogEnd::Declined;
@@ -142,10 +145,10 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
         });
         app.logStoppedByUser = stoppedByUser;
     } catch (...) {
-        finishReadLog(app, std::nullopt);
+        finishReadLog(app);
         throw;
     }
-    finishReadLog(app, end);
+    finishReadLog(app);
     return end;
 }
 

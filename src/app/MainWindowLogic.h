@@ -29,13 +29,8 @@ bool choosePort(App& app, const QString& name);
 // Empties the table into its reset layout and forgets what belonged to the log in it.
 void resetLog(App& app);
 
-// "Read log" on this thread: the question, the reset, the run, the commands opened again.
+// "Read log": the question, the reset, the run (on the app's runner), the commands opened again.
 ReadLogEnd readLog(App& app, const DownloadLimits& limits = {});
-// Its steps, for a front-end that runs the middle one elsewhere. beginReadLog asks about unsaved
-// data (false: the user kept it, nothing else happens), closes "Read log" and resets the log;
-// finishReadLog opens the commands again however the run ended (none: by an error).
-bool beginReadLog(App& app);
-void finishReadLog(App& app, std::optional<ReadLogEnd> end);
 
 // "Stop": the exchange that runs ends at its next byte.
 void requestStop(App& app);
