@@ -5,12 +5,19 @@
 #include "log/LogRecord.h"
 #include "text/Dialogs.h"
 
-#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 #include <memory>
 #include <utility>
+
+ThreadHandOff::ThreadHandOff() {
+    // A timer, not a queued call: Qt runs queued calls before timers that are due.
+    m_nextSlice.setSingleShot(true);
+    m_nextSlice.setInterval(0);
+    connect(&m_nextSlice, &QTimer::timeout, this, &ThreadHandOff::runPosted);
+}
 
 void ThreadHandOff::post(std::function<void()> call) {
     enqueue(std::move(call), false);
@@ -81,10 +88,14 @@ std::exception_ptr ThreadHandOff::takeFailure() {
 }
 
 void ThreadHandOff::runPosted() {
-    // The calls in order, a bounded batch at a time so input is handled between batches. A call
-    // that shows a box runs the window's events inside it, but the worker waits for that call's
-    // answer, so nothing can overtake it.
-    for (int batch = 0; batch < kBatch; ++batch) {
+    // The calls in order, for a slice of time; the rest go on from a timer. A queued
+    // continuation would come before the window's timers and a burst of records would starve
+    // them; a timer lets input, painting and other timers have their turn first. A call that
+    // shows a box runs the window's events inside it, but the worker waits for that call's answer,
+    // so nothing can overtake it.
+    QElapsedTimer slice;
+    slice.start();
+    do {
         std::function<void()> next;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
@@ -108,8 +119,8 @@ void ThreadHandOff::runPosted() {
                 m_failure = failure;
         }
         m_ran.notify_all();
-    }
-    QMetaObject::invokeMethod(this, &ThreadHandOff::runPosted, Qt::QueuedConnection);
+    } while (slice.elapsed() < kSliceMs);
+    m_nextSlice.start();
 }
 
 namespace {
@@ -236,7 +247,7 @@ void WorkerThreadRunner::run(IDialogs& dialogs, ReadLogListener* listener,
     loop.exec();
     // A quitting application ends the loop early: the worker's calls still get their answers.
     while (!worker->wait(10))
-        QCoreApplication::sendPostedEvents(&handOff);
+        handOff.runPosted();
     m_running = false;
     if (onRunning)
         onRunning(false);

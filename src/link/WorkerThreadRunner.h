@@ -3,6 +3,7 @@
 #include "link/ExchangeRunner.h"
 
 #include <QObject>
+#include <QTimer>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -17,6 +18,7 @@ class ISerialLine;
 class ThreadHandOff final : public QObject {
     Q_OBJECT
 public:
+    ThreadHandOff();
     // Runs the call on this object's thread, in order, within kGather: the calls of that time
     // run together, so the window draws a batch of records at once, not each on its own.
     void post(std::function<void()> call);
@@ -26,9 +28,10 @@ public:
     void call(const std::function<void()>& call);
     // What a posted call threw, once; the first of them.
     std::exception_ptr takeFailure();
+    // Runs the calls waiting, for a slice of time; a timer goes on with the rest.
+    void runPosted();
 
 private:
-    void runPosted();
     void gather();
     void runGathered();
     void enqueue(std::function<void()> call, bool now);
@@ -41,7 +44,8 @@ private:
     std::exception_ptr m_failure;
     bool m_notified = false;  // a notification is on its way to runPosted
     bool m_gathering = false; // a timer gathers posted calls
-    static constexpr int kBatch = 64;
+    QTimer m_nextSlice;       // goes on with the calls after a slice
+    static constexpr qint64 kSliceMs = 15;
     static constexpr int kGatherMs = 100;
 };
 
