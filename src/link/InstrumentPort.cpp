@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <QFile>
 #include <QSerialPort>
 #include <QtGlobal>
 #include <chrono>
@@ -81,6 +82,22 @@ PortError::PortError(int messageNo, int systemError)
     : AppError(platform::portErrorText(portErrorMessage(messageNo), systemError)),
       messageNo(messageNo), systemError(systemError) {}
 
+namespace {
+
+// Where the serial library finds a port name: a path as it is, a bare name under /dev.
+QString systemLocation(const QString& device) {
+#ifdef Q_OS_WIN
+    return device;
+#else
+    const bool path = device.startsWith(QLatin1Char('/')) ||
+                      device.startsWith(QLatin1String("./")) ||
+                      device.startsWith(QLatin1String("../"));
+    return path ? device : QStringLiteral("/dev/") + device;
+#endif
+}
+
+} // namespace
+
 QString deviceForPortName(const QString& name) {
     const QByteArray variable = "LOGDUMP_" + name.toUpper().toLatin1();
     QString mapped = qEnvironmentVariable(variable.constData());
@@ -109,17 +126,22 @@ InstrumentPort::~InstrumentPort() {
 void InstrumentPort::openPort() {
     if (m_connected)
         return;
+    const QString device = m_devicePath.isEmpty() ? deviceForPortName(m_port) : m_devicePath;
+    // The device for this program alone before the library sets its line up: the settings of
+    // another program that holds it must stay as they are.
+    m_claim.reset();
+    auto claim = std::make_unique<platform::DeviceClaim>();
+    const QByteArray location = QFile::encodeName(systemLocation(device));
+    const int busy = platform::portErrorNumber(platform::PortFailure::Refused, 0);
+    const int claimed = claim->claim(location.constData());
+    if (claimed == busy)
+        throw PortError(1, busy);
     auto serial = std::make_unique<QSerialPort>();
-    serial->setPortName(m_devicePath.isEmpty() ? deviceForPortName(m_port) : m_devicePath);
+    serial->setPortName(device);
     serial->setReadBufferSize(kInputQueueBytes);
     platform::clearLastError();
     if (!serial->open(QIODevice::ReadWrite))
         throw PortError(1, systemErrorOf(*serial, platform::lastError()));
-    // The device for this program alone, whatever name, link or user another opens it by.
-    if (const int busy = platform::lockDevice(serial->handle())) {
-        serial->close();
-        throw PortError(1, busy);
-    }
     platform::clearLastError();
     const bool applied =
         serial->setBaudRate(QSerialPort::Baud9600) && serial->setDataBits(QSerialPort::Data8) &&
@@ -135,6 +157,7 @@ void InstrumentPort::openPort() {
     serial->setRequestToSend(false);
     serial->clearError();
     m_serial = std::move(serial);
+    m_claim = std::move(claim);
     m_connected = true;
 }
 
@@ -147,6 +170,7 @@ void InstrumentPort::closePort() {
         m_serial->close();
         m_serial.reset();
     }
+    m_claim.reset();
     m_connected = false;
 }
 

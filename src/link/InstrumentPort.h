@@ -7,6 +7,9 @@
 #include <memory>
 
 class QSerialPort;
+namespace platform {
+class DeviceClaim;
+}
 
 // Failure of the serial port: the message of PortErrorMessages and the platform's error number.
 class PortError : public AppError {
@@ -52,5 +55,6 @@ private:
     QString m_devicePath;
     bool m_connected = false;
     std::unique_ptr<QSerialPort> m_serial;
+    std::unique_ptr<platform::DeviceClaim> m_claim; // held while the port is open
     bool m_reopen = false; // closed for a hand-over to another thread, which opens it again
 };

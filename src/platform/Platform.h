@@ -66,10 +66,25 @@ int portErrorNumber(PortFailure failure, int savedError);
 inline std::string portErrorText(const char* message, int systemError) {
     return std::string(message) + " (win error code: " + std::to_string(systemError) + ")";
 }
-// Claims an opened port for this program alone, so a second instance is refused whatever name,
-// link or user it opens the device by; 0 or the busy number portErrorNumber gives. Windows opens
-// ports exclusively already, so there it always succeeds.
-int lockDevice(NativeHandle port);
+// Claims a port's device for this program alone before the serial library opens it and sets
+// its line up: a second instance is refused whatever name, link or user it opens the device by,
+// and the settings of the program holding the port are left as they are. Windows opens ports
+// exclusively already, so there it claims nothing and always succeeds.
+class DeviceClaim {
+public:
+    DeviceClaim() = default;
+    ~DeviceClaim();
+    DeviceClaim(const DeviceClaim&) = delete;
+    DeviceClaim& operator=(const DeviceClaim&) = delete;
+    // 0 once claimed; the busy number portErrorNumber gives when another program holds the
+    // device; the system's number when it cannot be opened at all (the serial library's own open
+    // then tells why in its terms). Path in UTF-8.
+    int claim(const char* path);
+    void release();
+
+private:
+    int m_descriptor = -1;
+};
 // Sending goes on as if XON had come, also after an XOFF the port received.
 int resumeOutput(NativeHandle port);
 

@@ -87,9 +87,29 @@ int portErrorNumber(PortFailure failure, int savedError) {
     return savedError;
 }
 
-int lockDevice(NativeHandle port) {
-    // An advisory lock on the device itself: the library's lock files go by the name.
-    return ::flock(port, LOCK_EX | LOCK_NB) == 0 ? 0 : EBUSY;
+DeviceClaim::~DeviceClaim() {
+    release();
+}
+
+int DeviceClaim::claim(const char* path) {
+    release();
+    // Without waiting for a carrier, and without becoming the controlling terminal.
+    const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    // An advisory lock on the device itself: the serial library's lock files go by the name.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return EBUSY;
+    }
+    m_descriptor = fd;
+    return 0;
+}
+
+void DeviceClaim::release() {
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = -1;
 }
 
 int resumeOutput(NativeHandle port) {

@@ -116,11 +116,16 @@ int portErrorNumber(PortFailure failure, int savedError) {
     return 0;
 }
 
-int lockDevice(NativeHandle port) {
+DeviceClaim::~DeviceClaim() = default;
+
+int DeviceClaim::claim(const char* path) {
     // CreateFile opens a COM port for one handle only: a second program is refused there.
-    (void)port;
+    (void)path;
+    (void)m_descriptor;
     return 0;
 }
+
+void DeviceClaim::release() {}
 
 int resumeOutput(NativeHandle port) {
     // As on POSIX, suspending first: Wine's resume alone only undoes its own suspension, not

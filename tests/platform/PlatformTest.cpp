@@ -538,25 +538,24 @@ TEST(PlatformPort, OutputHeldByAReceivedXoffIsResumed) {
     EXPECT_EQ(port.read("?\r\n", 5s), "?\r\n");
 }
 
-TEST(PlatformPort, TheDeviceIsLockedForOneHolder) {
+TEST(PlatformPort, TheDeviceIsClaimedForOneHolder) {
     const SimDevice sim;
     ASSERT_FALSE(sim.device().empty());
     {
-        TestPort first;
-        ASSERT_EQ(first.open(sim.device()), 0) << sim.device();
-        EXPECT_EQ(platform::lockDevice(first.handle()), 0);
+        platform::DeviceClaim first;
+        EXPECT_EQ(first.claim(sim.device().c_str()), 0);
 #ifndef _WIN32
-        // Another open of the same device, as a second instance would make it, is busy. (Windows
-        // refuses the second open itself, which Wine does not do, so there is no case there.)
-        TestPort second;
-        ASSERT_EQ(second.open(sim.device()), 0);
-        EXPECT_EQ(platform::lockDevice(second.handle()), kBusyPort);
+        // A second claim of the same device, as a second instance would make it, is busy.
+        // (Windows refuses the second open itself, which Wine does not do, so there is no case
+        // there.)
+        platform::DeviceClaim second;
+        EXPECT_EQ(second.claim(sim.device().c_str()), kBusyPort);
+        EXPECT_EQ(second.claim((sim.device() + ".missing").c_str()), kMissingFile);
 #endif
     }
-    // The lock goes with the port.
-    TestPort again;
-    ASSERT_EQ(again.open(sim.device()), 0);
-    EXPECT_EQ(platform::lockDevice(again.handle()), 0);
+    // The claim goes with its holder.
+    platform::DeviceClaim again;
+    EXPECT_EQ(again.claim(sim.device().c_str()), 0);
 }
 
 } // namespace
