@@ -12,7 +12,7 @@
 
 namespace {
 
-void checkRow(const SectionStats& s, GraphSeries series) {
+void checkRow(const SectionStats& s, Quantity series) {
     CHECK(s.used >= 0 && s.leftOut >= 0);
     CHECK(s.below >= 0 && s.below <= s.used);
     CHECK(s.belowPercent >= 0 && s.belowPercent <= 100);

@@ -12,12 +12,8 @@ constexpr int32_t kErrorBit = 1;
 constexpr int32_t kLowBatBit = 16;
 constexpr int kLowBatStopCount = 3;
 
-Quantity quantityOf(GraphSeries s) {
-    return s == GraphSeries::Rl ? Quantity::Rl : Quantity::Qd;
-}
-
-const char* warnPrefix(GraphSeries s) {
-    return s == GraphSeries::Rl ? "Rl warn / error in line: " : "Qd warn / error in line: ";
+const char* warnPrefix(Quantity s) {
+    return s == Quantity::Rl ? "Rl warn / error in line: " : "Qd warn / error in line: ";
 }
 
 // One series while the rows are read.
@@ -30,7 +26,7 @@ struct SeriesRun {
 // Reads one record for each series: its value, its warning line and the low-battery count.
 // Throws ConversionError for a value or "#" cell that looks like a number and is no whole one.
 void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, GraphBuild& build) {
-    for (GraphSeries s : kBothSeries) {
+    for (Quantity s : kQuantities) {
         const auto i = static_cast<size_t>(s);
         SeriesRun& run = runs[i];
         if (!run.rule)
@@ -84,12 +80,12 @@ GraphLayout graphLayout(const InstrumentModel& model, const std::string& serialL
     GraphLayout layout;
     layout.titleLines.push_back(model.name + (" " + serialLine));
     layout.seriesToggles = model.seriesToggles;
-    for (GraphSeries s : kBothSeries) {
-        const SeriesRule& rule = model.seriesOf(quantityOf(s));
+    for (Quantity s : kQuantities) {
+        const SeriesRule& rule = model.seriesOf(s);
         SeriesLayout& series = layout.series[static_cast<size_t>(s)];
         series.shown = rule.shown;
         series.axis = rule.axis;
-        series.axisTitle = s == GraphSeries::Rl ? "Rl" : "Qd";
+        series.axisTitle = s == Quantity::Rl ? "Rl" : "Qd";
     }
     return layout;
 }
@@ -99,8 +95,8 @@ GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
     GraphBuild build;
     const int dataRows = std::max(table.rows() - 1, 0);
     std::array<SeriesRun, 2> runs;
-    for (GraphSeries s : kBothSeries) {
-        const SeriesRule& rule = model.seriesOf(quantityOf(s));
+    for (Quantity s : kQuantities) {
+        const SeriesRule& rule = model.seriesOf(s);
         if (!rule.shown)
             continue;
         const auto i = static_cast<size_t>(s);
@@ -117,7 +113,7 @@ GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
             if (table.cell(0, row).empty())
                 continue;
             readRow(table, row, runs, build);
-            for (GraphSeries s : kBothSeries) {
+            for (Quantity s : kQuantities) {
                 const auto i = static_cast<size_t>(s);
                 if (!runs[i].rule)
                     continue;

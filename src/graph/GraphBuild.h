@@ -1,6 +1,5 @@
 #pragma once
 
-#include "graph/GraphSeries.h"
 #include "log/InstrumentModel.h"
 
 #include <array>
@@ -20,10 +19,10 @@ struct SeriesLayout {
 // What the graph window shows of a model as it opens: the chart title and the series it draws.
 struct GraphLayout {
     std::vector<std::string> titleLines;
-    std::array<SeriesLayout, 2> series; // by GraphSeries
+    std::array<SeriesLayout, 2> series; // by Quantity
     bool seriesToggles = false;         // each series can be hidden by its own box
 
-    const SeriesLayout& of(GraphSeries s) const { return series[static_cast<size_t>(s)]; }
+    const SeriesLayout& of(Quantity s) const { return series[static_cast<size_t>(s)]; }
 };
 
 // The layout for a model; the title names the model and the log's "S/N" line.
@@ -54,11 +53,11 @@ struct SeriesBuild {
 // when a cell that should be a whole number was not, the error that ended the build early (the
 // rows before it stay plotted, as the window draws them).
 struct GraphBuild {
-    std::array<SeriesBuild, 2> series; // by GraphSeries
+    std::array<SeriesBuild, 2> series; // by Quantity
     std::vector<std::string> warnings; // "Rl warn / error in line: 7"
     std::string failure;               // empty for a build that reached the end of the table
 
-    const SeriesBuild& of(GraphSeries s) const { return series[static_cast<size_t>(s)]; }
+    const SeriesBuild& of(Quantity s) const { return series[static_cast<size_t>(s)]; }
 };
 
 // Plots the table's records for the model's series with the low-battery stop.

@@ -18,11 +18,11 @@ const char* const kDefaultQd = "Q2";
 
 } // namespace
 
-const std::vector<PerformanceClass>& performanceClasses(GraphSeries series) {
-    return series == GraphSeries::Rl ? kRlClasses : kQdClasses;
+const std::vector<PerformanceClass>& performanceClasses(Quantity series) {
+    return series == Quantity::Rl ? kRlClasses : kQdClasses;
 }
 
-int classReached(GraphSeries series, double value) {
+int classReached(Quantity series, double value) {
     const std::vector<PerformanceClass>& classes = performanceClasses(series);
     int reached = 0;
     for (size_t i = 0; i < classes.size(); ++i)
@@ -31,7 +31,7 @@ int classReached(GraphSeries series, double value) {
     return reached;
 }
 
-int findClass(GraphSeries series, const std::string& name) {
+int findClass(Quantity series, const std::string& name) {
     const std::vector<PerformanceClass>& classes = performanceClasses(series);
     for (size_t i = 0; i < classes.size(); ++i)
         if (classes[i].name == name)
@@ -39,6 +39,6 @@ int findClass(GraphSeries series, const std::string& name) {
     return -1;
 }
 
-int defaultRequiredClass(GraphSeries series) {
-    return findClass(series, series == GraphSeries::Rl ? kDefaultRl : kDefaultQd);
+int defaultRequiredClass(Quantity series) {
+    return findClass(series, series == Quantity::Rl ? kDefaultRl : kDefaultQd);
 }

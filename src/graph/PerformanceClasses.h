@@ -1,6 +1,6 @@
 #pragma once
 
-#include "graph/GraphSeries.h"
+#include "log/InstrumentModel.h"
 
 #include <string>
 #include <vector>
@@ -13,13 +13,13 @@ struct PerformanceClass {
 
 // The classes of a series in ascending order; the first one ("R0", "Q0") sets no requirement.
 // Everything the program knows about classes comes from this one table.
-const std::vector<PerformanceClass>& performanceClasses(GraphSeries series);
+const std::vector<PerformanceClass>& performanceClasses(Quantity series);
 
 // The index of the highest class a value reaches (0 for a value below every level).
-int classReached(GraphSeries series, double value);
+int classReached(Quantity series, double value);
 
 // The index of a class by its name ("R2"), or -1 when the series has no such class.
-int findClass(GraphSeries series, const std::string& name);
+int findClass(Quantity series, const std::string& name);
 
 // The class required when the user chose none: R2 for Rl, Q2 for Qd.
-int defaultRequiredClass(GraphSeries series);
+int defaultRequiredClass(Quantity series);

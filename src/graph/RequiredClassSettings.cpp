@@ -8,8 +8,8 @@
 namespace {
 
 // Stored by name, so a class table that grows keeps what the user chose.
-const char* settingsKey(GraphSeries series) {
-    return series == GraphSeries::Rl ? "sections/requiredRl" : "sections/requiredQd";
+const char* settingsKey(Quantity series) {
+    return series == Quantity::Rl ? "sections/requiredRl" : "sections/requiredQd";
 }
 
 } // namespace
@@ -17,7 +17,7 @@ const char* settingsKey(GraphSeries series) {
 RequiredClasses loadRequiredClasses() {
     RequiredClasses required = defaultRequiredClasses();
     const QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
-    for (GraphSeries s : kBothSeries) {
+    for (Quantity s : kQuantities) {
         const std::string name =
             settings.value(QLatin1String(settingsKey(s))).toString().toStdString();
         const int index = findClass(s, name);
@@ -29,7 +29,7 @@ RequiredClasses loadRequiredClasses() {
 
 void saveRequiredClasses(const RequiredClasses& required) {
     QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
-    for (GraphSeries s : kBothSeries) {
+    for (Quantity s : kQuantities) {
         const auto& classes = performanceClasses(s);
         const int index = required[static_cast<size_t>(s)];
         if (index >= 0 && index < static_cast<int>(classes.size()))

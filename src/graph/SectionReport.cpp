@@ -41,7 +41,7 @@ struct Accumulator {
     }
 };
 
-SectionStats finish(const Accumulator& a, GraphSeries series, int required) {
+SectionStats finish(const Accumulator& a, Quantity series, int required) {
     SectionStats s;
     s.used = a.used;
     s.leftOut = a.leftOut;
@@ -98,7 +98,7 @@ int seqIdColumn(const InstrumentModel& model) {
     return -1;
 }
 
-int clampedClass(GraphSeries series, int index) {
+int clampedClass(Quantity series, int index) {
     const int count = static_cast<int>(performanceClasses(series).size());
     return index >= 0 && index < count ? index : defaultRequiredClass(series);
 }
@@ -106,14 +106,14 @@ int clampedClass(GraphSeries series, int index) {
 } // namespace
 
 RequiredClasses defaultRequiredClasses() {
-    return {defaultRequiredClass(GraphSeries::Rl), defaultRequiredClass(GraphSeries::Qd)};
+    return {defaultRequiredClass(Quantity::Rl), defaultRequiredClass(Quantity::Qd)};
 }
 
 SectionReport sectionReport(const LogTable& table, const InstrumentModel& model,
                             const GraphBuild& build, const RequiredClasses& required) {
     SectionReport report;
     std::array<double, 2> level{};
-    for (GraphSeries s : kBothSeries) {
+    for (Quantity s : kQuantities) {
         const auto i = static_cast<size_t>(s);
         if (!build.of(s).shown)
             continue;
@@ -200,7 +200,7 @@ std::vector<std::string> sectionRowTexts(const SeriesSections& series, const Sec
                                          const std::string& decimalSeparator) {
     const std::vector<PerformanceClass>& classes = performanceClasses(series.series);
     const bool any = row.used > 0;
-    return {series.series == GraphSeries::Rl ? "Rl" : "Qd",
+    return {series.series == Quantity::Rl ? "Rl" : "Qd",
             row.section,
             std::to_string(row.used),
             std::to_string(row.leftOut),
@@ -238,7 +238,7 @@ bool parseRequiredClasses(const std::string& text, RequiredClasses& required) {
         const std::string name =
             text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         bool found = false;
-        for (GraphSeries s : kBothSeries) {
+        for (Quantity s : kQuantities) {
             const auto i = static_cast<size_t>(s);
             const int index = findClass(s, name);
             if (index >= 0 && !seen[i]) {

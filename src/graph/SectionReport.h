@@ -33,7 +33,7 @@ struct SectionStats {
 
 // The sections of one series in order of first appearance, then the whole log.
 struct SeriesSections {
-    GraphSeries series = GraphSeries::Rl;
+    Quantity series = Quantity::Rl;
     int requiredClass = 0;
     std::vector<SectionStats> rows;
 };

@@ -46,9 +46,9 @@ std::vector<std::pair<int32_t, int32_t>> countValues(const std::vector<int32_t>&
     return counts;
 }
 
-void addBlock(std::vector<std::string>& report, GraphSeries s, const SeriesBuild& series,
+void addBlock(std::vector<std::string>& report, Quantity s, const SeriesBuild& series,
               const std::string& separator) {
-    const bool rl = s == GraphSeries::Rl;
+    const bool rl = s == Quantity::Rl;
     report.push_back(rl ? "Rl statistics:" : "Qd statistics:");
 
     const int32_t first = strToInt(series.firstValueText);
@@ -90,7 +90,7 @@ StatisticsReport statisticsReport(const GraphBuild& build, const QLocale& locale
     const std::string separator = toCp1252(locale.decimalPoint());
     bool first = true;
     try {
-        for (GraphSeries s : kBothSeries) {
+        for (Quantity s : kQuantities) {
             const SeriesBuild& series = build.of(s);
             if (!series.shown)
                 continue;

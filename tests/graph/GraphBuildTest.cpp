@@ -78,7 +78,7 @@ TEST(GraphBuild, LowBatteryStopRule) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const GraphBuild build = GraphLog(c.model, withStatuses(c.statuses)).build();
-        const GraphSeries s = std::string(c.model) == "VX40" ? GraphSeries::Qd : GraphSeries::Rl;
+        const Quantity s = std::string(c.model) == "VX40" ? Quantity::Qd : Quantity::Rl;
         EXPECT_EQ(plottedRows(build.of(s)), c.plotted);
         EXPECT_EQ(build.of(s).alarmText, c.alarm);
         EXPECT_EQ(build.warnings, c.warnings);
@@ -96,7 +96,7 @@ TEST(GraphBuild, ValuesOfErrorsAndNonNumbersAreMinusOne) {
                                                  {"253", "OK"},
                                                  {"254", ""}})
                                  .build();
-    EXPECT_EQ(plottedPoints(build.of(GraphSeries::Rl)),
+    EXPECT_EQ(plottedPoints(build.of(Quantity::Rl)),
               (Points{{1, 250}, {2, -1}, {3, -1}, {4, -1}, {5, -1}, {6, -1}, {7, -1}, {8, -1}}));
     EXPECT_EQ(build.warnings, (Lines{"Rl warn / error in line: 2", "Rl warn / error in line: 6",
                                      "Rl warn / error in line: 7", "Rl warn / error in line: 8"}));
@@ -108,14 +108,14 @@ TEST(GraphBuild, ValuesOfErrorsAndNonNumbersAreMinusOne) {
 TEST(GraphBuild, StopBoxOffPlotsEveryRowButStillStops) {
     const GraphLog log("RVM600", withStatuses({"16", "16", "16", "16", "0"}));
     const GraphBuild all = log.build(false);
-    EXPECT_EQ(plottedRows(all.of(GraphSeries::Rl)), range(1, 5));
-    EXPECT_EQ(all.of(GraphSeries::Rl).alarmText, "---");
-    EXPECT_TRUE(all.of(GraphSeries::Rl).stopped);
-    EXPECT_EQ(all.of(GraphSeries::Rl).stopLine, 3);
+    EXPECT_EQ(plottedRows(all.of(Quantity::Rl)), range(1, 5));
+    EXPECT_EQ(all.of(Quantity::Rl).alarmText, "---");
+    EXPECT_TRUE(all.of(Quantity::Rl).stopped);
+    EXPECT_EQ(all.of(Quantity::Rl).stopLine, 3);
 
     const GraphBuild stopped = log.build(true);
-    EXPECT_EQ(plottedRows(stopped.of(GraphSeries::Rl)), (std::vector<int>{1, 2}));
-    EXPECT_EQ(stopped.of(GraphSeries::Rl).alarmText, "3");
+    EXPECT_EQ(plottedRows(stopped.of(Quantity::Rl)), (std::vector<int>{1, 2}));
+    EXPECT_EQ(stopped.of(Quantity::Rl).alarmText, "3");
 }
 
 TEST(GraphBuild, CombinedModelSeriesStopIndependently) {
@@ -126,11 +126,11 @@ TEST(GraphBuild, CombinedModelSeriesStopIndependently) {
     for (int i = 0; i < 7; ++i)
         recs.push_back({std::to_string(250 + i), rstat[i], std::to_string(100 + i), qstat[i]});
     const GraphBuild build = GraphLog("RVM600PK", recs).build();
-    EXPECT_EQ(plottedRows(build.of(GraphSeries::Rl)), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(plottedRows(build.of(GraphSeries::Qd)), (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(plottedPoints(build.of(GraphSeries::Qd)).back(), (std::pair<int, int32_t>{5, 104}));
-    EXPECT_EQ(build.of(GraphSeries::Rl).alarmText, "4");
-    EXPECT_EQ(build.of(GraphSeries::Qd).alarmText, "6");
+    EXPECT_EQ(plottedRows(build.of(Quantity::Rl)), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(plottedRows(build.of(Quantity::Qd)), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(plottedPoints(build.of(Quantity::Qd)).back(), (std::pair<int, int32_t>{5, 104}));
+    EXPECT_EQ(build.of(Quantity::Rl).alarmText, "4");
+    EXPECT_EQ(build.of(Quantity::Qd).alarmText, "6");
     EXPECT_TRUE(build.warnings.empty());
 }
 
@@ -167,7 +167,7 @@ TEST(GraphBuild, ConversionErrorEndsTheBuildAtItsRow) {
             log.table.setCell(0, 3, c.number3);
         const GraphBuild build = log.build();
         EXPECT_EQ(build.failure, c.failure);
-        EXPECT_EQ(plottedRows(build.of(GraphSeries::Rl)), c.plotted);
+        EXPECT_EQ(plottedRows(build.of(Quantity::Rl)), c.plotted);
         EXPECT_EQ(build.warnings, c.warnings);
         // A failed build has no statistics.
         EXPECT_TRUE(statisticsOf(build).empty());
@@ -177,7 +177,7 @@ TEST(GraphBuild, ConversionErrorEndsTheBuildAtItsRow) {
 TEST(GraphBuild, SkipsEmptyRowsBehindTheRecords) {
     const GraphLog log("RVM600", withStatuses({"0", "0", "0"}), 2);
     const GraphBuild build = log.build();
-    EXPECT_EQ(plottedRows(build.of(GraphSeries::Rl)), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(plottedRows(build.of(Quantity::Rl)), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(statisticsOf(build),
               (Lines{"Rl statistics:", "Value 250 Count: 3", "  Rl Dev: 0%", "Rl V alarm: ---"}));
     EXPECT_EQ(log.table.rows(), 6);
@@ -188,8 +188,8 @@ TEST(GraphBuild, ValueStoreGrowsWithTheTable) {
     for (int i = 0; i < 5000; ++i)
         recs.push_back({std::to_string(1000 + i % 7), "0"});
     const GraphBuild build = GraphLog("RVM600", recs).build();
-    EXPECT_EQ(plottedRows(build.of(GraphSeries::Rl)).size(), 5000u);
-    EXPECT_EQ(build.of(GraphSeries::Rl).values.size(), 5000u);
+    EXPECT_EQ(plottedRows(build.of(Quantity::Rl)).size(), 5000u);
+    EXPECT_EQ(build.of(Quantity::Rl).values.size(), 5000u);
     const Lines report = statisticsOf(build);
     ASSERT_EQ(report.size(), 10u);
     EXPECT_EQ(report[1], "Value 1000 Count: 715");
@@ -215,20 +215,20 @@ TEST(GraphLayout, PerModel) {
         const GraphLog log(c.model, withStatuses({"0", "0", "0"}));
         const GraphLayout layout = graphLayout(*log.session.model, log.session.serialLine);
         EXPECT_EQ(layout.titleLines, Lines{std::string(c.model) + " s/n 4711"});
-        EXPECT_EQ(layout.of(GraphSeries::Rl).shown, c.rl);
-        EXPECT_EQ(layout.of(GraphSeries::Qd).shown, c.qd);
-        EXPECT_EQ(layout.of(GraphSeries::Rl).axis, SeriesAxis::Left);
+        EXPECT_EQ(layout.of(Quantity::Rl).shown, c.rl);
+        EXPECT_EQ(layout.of(Quantity::Qd).shown, c.qd);
+        EXPECT_EQ(layout.of(Quantity::Rl).axis, SeriesAxis::Left);
         if (c.qd) {
-            EXPECT_EQ(layout.of(GraphSeries::Qd).axis, c.qdAxis);
+            EXPECT_EQ(layout.of(Quantity::Qd).axis, c.qdAxis);
         }
-        EXPECT_EQ(layout.of(GraphSeries::Rl).axisTitle, "Rl");
-        EXPECT_EQ(layout.of(GraphSeries::Qd).axisTitle, "Qd");
+        EXPECT_EQ(layout.of(Quantity::Rl).axisTitle, "Rl");
+        EXPECT_EQ(layout.of(Quantity::Qd).axisTitle, "Qd");
         EXPECT_EQ(layout.seriesToggles, c.toggles);
 
         // Only the model's series are built, and only they have statistics.
         const GraphBuild build = log.build();
-        EXPECT_EQ(plottedRows(build.of(GraphSeries::Rl)).size(), c.rl ? 3u : 0u);
-        EXPECT_EQ(plottedRows(build.of(GraphSeries::Qd)).size(), c.qd ? 3u : 0u);
+        EXPECT_EQ(plottedRows(build.of(Quantity::Rl)).size(), c.rl ? 3u : 0u);
+        EXPECT_EQ(plottedRows(build.of(Quantity::Qd)).size(), c.qd ? 3u : 0u);
         EXPECT_EQ(statisticsOf(build).empty(), !c.rl && !c.qd);
     }
 }

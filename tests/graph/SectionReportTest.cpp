@@ -143,14 +143,14 @@ TEST(SectionReport, RequiredClassesFromTheCommandLine) {
 
 TEST(SectionReport, ClassReachedAtEachLevel) {
     struct Case {
-        GraphSeries series;
+        Quantity series;
         double value;
         const char* reached;
     } const cases[] = {
-        {GraphSeries::Rl, -5, "R0"},    {GraphSeries::Rl, 79.9, "R0"}, {GraphSeries::Rl, 80, "R1"},
-        {GraphSeries::Rl, 100, "R2"},   {GraphSeries::Rl, 150, "R3"},  {GraphSeries::Rl, 200, "R4"},
-        {GraphSeries::Rl, 299.9, "R4"}, {GraphSeries::Rl, 300, "R5"},  {GraphSeries::Qd, 99, "Q1"},
-        {GraphSeries::Qd, 130, "Q3"},   {GraphSeries::Qd, 160, "Q4"},  {GraphSeries::Qd, 1e9, "Q4"},
+        {Quantity::Rl, -5, "R0"},    {Quantity::Rl, 79.9, "R0"}, {Quantity::Rl, 80, "R1"},
+        {Quantity::Rl, 100, "R2"},   {Quantity::Rl, 150, "R3"},  {Quantity::Rl, 200, "R4"},
+        {Quantity::Rl, 299.9, "R4"}, {Quantity::Rl, 300, "R5"},  {Quantity::Qd, 99, "Q1"},
+        {Quantity::Qd, 130, "Q3"},   {Quantity::Qd, 160, "Q4"},  {Quantity::Qd, 1e9, "Q4"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);

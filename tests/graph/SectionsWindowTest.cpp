@@ -101,11 +101,11 @@ TEST_F(SectionsWindow, TableFollowsTheBuildAndTheRequiredClass) {
     EXPECT_EQ(w.row(4)[12], "pass");
 
     // A stricter class: the rows and the line follow, the axes do not.
-    QLineSeries* rlLine = w.form.levelLine(GraphSeries::Rl);
+    QLineSeries* rlLine = w.form.levelLine(Quantity::Rl);
     ASSERT_TRUE(rlLine->isVisible());
     EXPECT_EQ(rlLine->points(), (QList<QPointF>{{1, 100}, {39, 100}}));
     const auto leftRange = std::pair(w.form.leftAxis()->min(), w.form.leftAxis()->max());
-    w.form.sections()->requiredBox(GraphSeries::Rl)->setCurrentIndex(3); // R3
+    w.form.sections()->requiredBox(Quantity::Rl)->setCurrentIndex(3); // R3
     QApplication::processEvents();
     EXPECT_EQ(w.row(1)[11], "R3");
     EXPECT_EQ(w.row(1)[12], "fail");
@@ -122,10 +122,10 @@ TEST_F(SectionsWindow, TableFollowsTheBuildAndTheRequiredClass) {
     w.form.cbShowRl()->setChecked(false);
     QApplication::processEvents();
     EXPECT_FALSE(rlLine->isVisible());
-    EXPECT_TRUE(w.form.levelLine(GraphSeries::Qd)->isVisible());
-    w.form.sections()->requiredBox(GraphSeries::Qd)->setCurrentIndex(0);
+    EXPECT_TRUE(w.form.levelLine(Quantity::Qd)->isVisible());
+    w.form.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(0);
     QApplication::processEvents();
-    EXPECT_FALSE(w.form.levelLine(GraphSeries::Qd)->isVisible());
+    EXPECT_FALSE(w.form.levelLine(Quantity::Qd)->isVisible());
 
     // Without the low-battery stop every record of run 2 counts.
     w.form.cbValarm()->setChecked(false);
@@ -139,19 +139,19 @@ TEST_F(SectionsWindow, RequiredClassIsRememberedPerUser) {
     {
         Window w(rig.app);
         EXPECT_EQ(w.form.sections()->required(), (RequiredClasses{2, 2}));
-        w.form.sections()->requiredBox(GraphSeries::Rl)->setCurrentIndex(4);
-        w.form.sections()->requiredBox(GraphSeries::Qd)->setCurrentIndex(3);
+        w.form.sections()->requiredBox(Quantity::Rl)->setCurrentIndex(4);
+        w.form.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(3);
     }
     Window again(rig.app);
     EXPECT_EQ(again.form.sections()->required(), (RequiredClasses{4, 3}));
-    EXPECT_EQ(again.form.sections()->requiredBox(GraphSeries::Qd)->currentText(), "Q3");
+    EXPECT_EQ(again.form.sections()->requiredBox(Quantity::Qd)->currentText(), "Q3");
 }
 
 TEST_F(SectionsWindow, ScreenshotOfACombinedLog) {
     SimRig rig;
     loadPk(rig.app);
     Window w(rig.app);
-    w.form.sections()->requiredBox(GraphSeries::Rl)->setCurrentIndex(3);
+    w.form.sections()->requiredBox(Quantity::Rl)->setCurrentIndex(3);
     w.build();
     ASSERT_EQ(w.form.sections()->model()->rowCount(), 6);
     // Written for the README; see docs/graph-sections.png.

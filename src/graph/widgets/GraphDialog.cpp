@@ -231,7 +231,7 @@ void GraphDialog::buildControls() {
 
     m_showBox = {addCheckBox("cbShowRl", "Show Rl graph", {480, 488, 97, 17}, true),
                  addCheckBox("cbShowQd", "Show Qd graph", {480, 504, 105, 17}, true)};
-    for (GraphSeries s : kBothSeries)
+    for (Quantity s : kQuantities)
         connect(m_showBox[static_cast<size_t>(s)], &QCheckBox::toggled, this,
                 [this, s] { guarded([&] { showSeriesToggled(s); }); });
 
@@ -307,7 +307,7 @@ void GraphDialog::stopOnLowBatToggled() {
     buildAndDraw();
 }
 
-void GraphDialog::showSeriesToggled(GraphSeries series) {
+void GraphDialog::showSeriesToggled(Quantity series) {
     const auto s = static_cast<size_t>(series);
     const bool shown = m_showBox[s]->isChecked();
     setSeriesActive(series, shown);
@@ -334,7 +334,7 @@ void GraphDialog::applyLayout() {
     qdPen.setColor(kQdLineColor);
     m_series[1]->setPen(qdPen);
 
-    for (GraphSeries series : kBothSeries) {
+    for (Quantity series : kQuantities) {
         const auto s = static_cast<size_t>(series);
         const SeriesLayout& rule = layout.of(series);
         setLabelText(m_alarmLine[s], "---");
@@ -345,12 +345,12 @@ void GraphDialog::applyLayout() {
         if (!rule.shown)
             continue;
         // The Rl series keeps the left axis it was made with.
-        if (series == GraphSeries::Qd)
+        if (series == Quantity::Qd)
             setSeriesAxis(series, rule.axis);
         // Axis titles are rich text; shown as they are.
         axis(rule.axis)->setTitleText(fromCp1252(rule.axisTitle).toHtmlEscaped());
     }
-    for (GraphSeries series : kBothSeries)
+    for (Quantity series : kQuantities)
         setSeriesActive(series, layout.of(series).shown);
     m_holdsBuild = false;
     sectionsChanged(false);
@@ -373,7 +373,7 @@ void GraphDialog::buildAndDraw() {
 }
 
 void GraphDialog::drawBuild() {
-    for (GraphSeries series : kBothSeries) {
+    for (Quantity series : kQuantities) {
         const auto s = static_cast<size_t>(series);
         const SeriesBuild& built = m_build.of(series);
         if (!built.shown)
@@ -406,10 +406,10 @@ void GraphDialog::cursorMoved(QPointF position) {
         return;
     }
     showCross(position);
-    for (GraphSeries series : kBothSeries) {
+    for (Quantity series : kQuantities) {
         const auto s = static_cast<size_t>(series);
         const QPointF value = m_chart->mapToValue(position, m_series[s]);
-        setLabelText(m_readout[s], (series == GraphSeries::Rl ? "Rl: " : "Qd: ") +
+        setLabelText(m_readout[s], (series == Quantity::Rl ? "Rl: " : "Qd: ") +
                                        formatReadout(value.y()) +
                                        " #: " + formatReadout(value.x()));
     }
@@ -435,7 +435,7 @@ QValueAxis* GraphDialog::axis(SeriesAxis a) const {
 }
 
 // Active series are drawn; inactive ones keep their points and their axes.
-void GraphDialog::setSeriesActive(GraphSeries series, bool active) {
+void GraphDialog::setSeriesActive(Quantity series, bool active) {
     QLineSeries* line = m_series[static_cast<size_t>(series)];
     line->setVisible(active);
     for (QLegendMarker* marker : m_chart->legend()->markers(line))
@@ -443,7 +443,7 @@ void GraphDialog::setSeriesActive(GraphSeries series, bool active) {
     rangeAxes();
 }
 
-void GraphDialog::setSeriesAxis(GraphSeries series, SeriesAxis a) {
+void GraphDialog::setSeriesAxis(Quantity series, SeriesAxis a) {
     const auto s = static_cast<size_t>(series);
     if (m_seriesAxis[s] == a)
         return;
@@ -470,7 +470,7 @@ void GraphDialog::rangeAxes() {
     applySpan(m_bottomAxis, x, 0);
     applySpan(m_leftAxis, left, 0.04);
     applySpan(m_rightAxis, right, 0.04);
-    const auto qd = static_cast<size_t>(GraphSeries::Qd);
+    const auto qd = static_cast<size_t>(Quantity::Qd);
     m_rightAxis->setVisible(m_seriesAxis[qd] == SeriesAxis::Right && m_series[qd]->isVisible());
 }
 

@@ -58,7 +58,7 @@ public:
     bool crossShown() const;
     SectionsPanel* sections() const { return m_sectionsPanel; }
     // The required level of a series as a horizontal line (GraphDialogSections.cpp).
-    QLineSeries* levelLine(GraphSeries series) const {
+    QLineSeries* levelLine(Quantity series) const {
         return m_levelLines[static_cast<size_t>(series)];
     }
 
@@ -77,7 +77,7 @@ private:
     // The handlers of the controls and the chart.
     void showGraph();
     void stopOnLowBatToggled();
-    void showSeriesToggled(GraphSeries series);
+    void showSeriesToggled(Quantity series);
     void cursorMoved(QPointF position);
     void cursorLeft();
 
@@ -85,8 +85,8 @@ private:
     void buildAndDraw();
     void drawBuild();
     void setLabelText(QLabel* label, const std::string& text);
-    void setSeriesActive(GraphSeries series, bool active);
-    void setSeriesAxis(GraphSeries series, SeriesAxis axis);
+    void setSeriesActive(Quantity series, bool active);
+    void setSeriesAxis(Quantity series, SeriesAxis axis);
     void rangeAxes();
     QValueAxis* axis(SeriesAxis axis) const;
     void showCross(QPointF position);

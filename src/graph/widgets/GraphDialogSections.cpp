@@ -27,10 +27,10 @@ void GraphDialog::buildSections() {
     resize(std::max(width(), 801), kPanelTop + kPanelHeight + 16);
     m_sectionsPanel->onRequiredChanged = [this] { guarded([&] { refreshSections(); }); };
 
-    for (GraphSeries s : kBothSeries) {
+    for (Quantity s : kQuantities) {
         auto* line = new QLineSeries(m_chart);
-        line->setObjectName(s == GraphSeries::Rl ? QStringLiteral("RequiredRl")
-                                                 : QStringLiteral("RequiredQd"));
+        line->setObjectName(s == Quantity::Rl ? QStringLiteral("RequiredRl")
+                                              : QStringLiteral("RequiredQd"));
         m_chart->addSeries(line);
         line->setVisible(false);
         m_levelLines[static_cast<size_t>(s)] = line;
@@ -52,7 +52,7 @@ void GraphDialog::sectionsChanged(bool buildHeld) {
 
 void GraphDialog::refreshSections() {
     m_sectionsDirty = false;
-    for (GraphSeries s : kBothSeries)
+    for (Quantity s : kQuantities)
         m_sectionsPanel->setSeriesPresent(s, m_layout.of(s).shown);
     if (!m_sectionsBuildHeld) {
         m_sectionsPanel->clearReport();
@@ -66,7 +66,7 @@ void GraphDialog::refreshSections() {
 }
 
 void GraphDialog::placeLevelLines(const SectionReport& report) {
-    for (GraphSeries s : kBothSeries) {
+    for (Quantity s : kQuantities) {
         const auto i = static_cast<size_t>(s);
         QLineSeries* line = m_levelLines[i];
         double level = -INFINITY;

@@ -23,8 +23,8 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
 
     const RequiredClasses stored = loadRequiredClasses();
     int left = std::max(336, requiredCaption->geometry().right() + 8);
-    for (GraphSeries s : kBothSeries) {
-        const bool rl = s == GraphSeries::Rl;
+    for (Quantity s : kQuantities) {
+        const bool rl = s == Quantity::Rl;
         auto* name = new QLabel(QString::fromLatin1(rl ? "Rl:" : "Qd:"), this);
         name->setTextFormat(Qt::PlainText);
         name->move(left, 4);
@@ -58,12 +58,12 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
 
 RequiredClasses SectionsPanel::required() const {
     RequiredClasses r{};
-    for (GraphSeries s : kBothSeries)
+    for (Quantity s : kQuantities)
         r[static_cast<size_t>(s)] = m_required[static_cast<size_t>(s)]->currentIndex();
     return r;
 }
 
-void SectionsPanel::setSeriesPresent(GraphSeries series, bool present) {
+void SectionsPanel::setSeriesPresent(Quantity series, bool present) {
     m_required[static_cast<size_t>(series)]->setEnabled(present);
 }
 

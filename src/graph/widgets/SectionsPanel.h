@@ -24,14 +24,14 @@ public:
 
     RequiredClasses required() const;
     // Only the series a model has can be chosen.
-    void setSeriesPresent(GraphSeries series, bool present);
+    void setSeriesPresent(Quantity series, bool present);
     void showReport(const SectionReport& report);
     void clearReport();
 
     // Called after the user chose another class (it is stored by then).
     std::function<void()> onRequiredChanged;
 
-    QComboBox* requiredBox(GraphSeries series) const {
+    QComboBox* requiredBox(Quantity series) const {
         return m_required[static_cast<size_t>(series)];
     }
     QTableView* table() const { return m_table; }
