@@ -67,6 +67,9 @@ void ConsoleOutput::progress(int position, int max) {
 }
 
 void ConsoleOutput::finishProgress() {
+    // The next run counts its tenths anew, even for a log of the same size.
+    m_lastMax = -1;
+    m_lastDecile = 0;
     if (!m_barOpen)
         return;
     std::fputc('\n', m_stream);

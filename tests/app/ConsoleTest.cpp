@@ -56,6 +56,16 @@ TEST(Console, ProgressIsOneLinePerTenPercentOrABarOnATerminal) {
         console.finishProgress();
         EXPECT_EQ(out.text(), c.text);
     }
+    // A second read of the same log in the same process shows its progress too.
+    Captured out;
+    ConsoleOutput console(out.file, false);
+    ConsoleView view(console);
+    for (int run = 0; run < 2; ++run) {
+        view.setProgressRange(2);
+        view.setProgress(2);
+        console.finishProgress();
+    }
+    EXPECT_EQ(out.text(), "100 % (2 of 2)\n100 % (2 of 2)\n");
 }
 
 TEST(Console, BoxesAreLinesAndConfirmationsProceed) {
