@@ -44,6 +44,12 @@ public:
     bool confirmOkCancel(const std::string& text) override;
     void error(const std::string& text) override;
     std::optional<SaveDialogResult> saveFile(const SaveDialogSetup& setup) override;
+    // The command line names the file and the block; nothing is asked.
+    std::optional<QString> openFile(const QStringList&) override { return std::nullopt; }
+    std::optional<int> chooseItem(const std::string&, const std::vector<std::string>&,
+                                  int) override {
+        return std::nullopt;
+    }
     void beep() override {}
     void setBusyCursor(bool) override {}
     void showModal(ModalWindow) override {}

@@ -151,6 +151,17 @@ public:
         m_handOff.call([&] { chosen = m_dialogs.saveFile(setup); });
         return chosen;
     }
+    std::optional<QString> openFile(const QStringList& filters) override {
+        std::optional<QString> chosen;
+        m_handOff.call([&] { chosen = m_dialogs.openFile(filters); });
+        return chosen;
+    }
+    std::optional<int> chooseItem(const std::string& question,
+                                  const std::vector<std::string>& items, int index) override {
+        std::optional<int> chosen;
+        m_handOff.call([&] { chosen = m_dialogs.chooseItem(question, items, index); });
+        return chosen;
+    }
     void beep() override {
         m_handOff.call([&] { m_dialogs.beep(); });
     }

@@ -4,6 +4,8 @@
 #include "app/Console.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
+#include "app/OpenLog.h"
+#include "export/LogFileReader.h"
 #include "export/SaveAs.h"
 #include "graph/GraphBuild.h"
 #include "graph/SectionReport.h"
@@ -43,6 +45,9 @@ int usage() {
                "                        [--sections FILE.csv [--class R2,Q2]]\n",
                stderr);
     std::fputs("       logdump-cli read --port auto ...\n"
+               "       logdump-cli open FILE [--block N] [--save ...] [--stats]\n"
+               "                        [--sections ...] [--class ...]\n"
+               "       logdump-cli open FILE.Log --list\n"
                "       logdump-cli ports\n",
                stderr);
     return kExitUsage;
@@ -135,6 +140,158 @@ bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses
     return false;
 }
 
+// What a run writes once its table is there: the log saved, the section report, the table.
+struct Outputs {
+    QString savePath;
+    bool statistics = false;
+    QString sectionsPath;
+    RequiredClasses required = defaultRequiredClasses();
+};
+
+enum class Option { Other, Taken, Refused };
+
+// Takes the option at argv[i] (and its value) when it is one of the outputs. Refused: its value
+// is not valid, and the reason is told.
+Option takeOutputOption(int& i, int argc, char* argv[], Outputs& outputs) {
+    const auto name = [&](QString& target) {
+        const std::optional<QString> given = exactName(argv[++i]);
+        if (!given)
+            return Option::Refused;
+        target = *given;
+        return Option::Taken;
+    };
+    if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
+        return name(outputs.savePath);
+    if (std::strcmp(argv[i], "--sections") == 0 && i + 1 < argc)
+        return name(outputs.sectionsPath);
+    if (std::strcmp(argv[i], "--stats") == 0) {
+        outputs.statistics = true;
+        return Option::Taken;
+    }
+    if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
+        if (parseRequiredClasses(argv[++i], outputs.required))
+            return Option::Taken;
+        usage();
+        return Option::Refused;
+    }
+    return Option::Other;
+}
+
+// A save name the export cannot take is refused before anything is read.
+bool saveNameValid(const Outputs& outputs) {
+    if (outputs.savePath.isEmpty() || isTableFileName(outputs.savePath))
+        return true;
+    std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
+                 outputs.savePath.toLocal8Bit().constData());
+    return false;
+}
+
+// The log saved and the section report written; the status, turned to a failure by either.
+int writeOutputs(App& app, ConsoleDialogs& dialogs, const Outputs& outputs, int status) {
+    const QString& savePath = outputs.savePath;
+    const bool statistics = outputs.statistics;
+    const QString& sectionsPath = outputs.sectionsPath;
+    const RequiredClasses& required = outputs.required;
+    // What was read is saved through the same export as "Save As", however the reading ended.
+    if (!savePath.isEmpty()) {
+        // The report the graph window writes with its check boxes as they start; like the
+        // window's button it needs two records.
+        if (statistics && hasGraphRecords(app.table)) {
+            bool reported = false;
+            runGuarded(dialogs, [&] {
+                app.statistics.clear();
+                const GraphBuild build = buildGraph(app.table, *app.session.model, GraphOptions());
+                if (!build.failure.empty())
+                    throw AppError(build.failure);
+                writeStatistics(statisticsReport(build, QLocale()), app.statistics);
+                reported = true;
+            });
+            if (!reported)
+                status = kExitFailed; // the log is still saved, with what the report got to
+        }
+        bool saved = false;
+        {
+            const platform::SaveSignalGuard held;
+            runGuarded(dialogs, [&] {
+                saveTableToFile(saveSourceOf(app), savePath, systemFileLayer(), &required);
+                saved = true;
+            });
+        }
+        if (!saved)
+            status = kExitFailed;
+    }
+    // The section report of what was read; one that cannot be written fails the run, and the
+    // table is printed all the same.
+    if (!sectionsPath.isEmpty()) {
+        const platform::SaveSignalGuard held;
+        if (!WriteSectionsCsv(app, sectionsPath, required))
+            status = kExitFailed;
+    }
+    return status;
+}
+
+// `logdump-cli open FILE`: a saved log into the table as a download of it would put it, then
+// the same outputs as `read`; `--list` prints the blocks of a text log instead.
+int openSavedFile(int argc, char* argv[], bool stdoutClosed) {
+    if (argc < 3)
+        return usage();
+    const std::optional<QString> path = exactName(argv[2]);
+    if (!path)
+        return kExitUsage;
+    Outputs outputs;
+    int block = 0; // the last
+    bool list = false;
+    for (int i = 3; i < argc; ++i) {
+        const Option option = takeOutputOption(i, argc, argv, outputs);
+        if (option == Option::Refused)
+            return kExitUsage;
+        if (option == Option::Taken)
+            continue;
+        if (std::strcmp(argv[i], "--block") == 0 && i + 1 < argc) {
+            block = std::atoi(argv[++i]);
+            if (block < 1)
+                return usage();
+        } else if (std::strcmp(argv[i], "--list") == 0) {
+            list = true;
+        } else {
+            return usage();
+        }
+    }
+    if (!saveNameValid(outputs))
+        return usage();
+    ConsoleOutput out(stderr, platform::isTerminal(stderr));
+    std::vector<SavedLog> logs;
+    try {
+        logs = readSavedLogs(*path);
+    } catch (const AppError& e) {
+        out.line(e.what());
+        return kExitFailed;
+    }
+    if (list) {
+        std::string text = "block\trecords\ttitle\n";
+        for (size_t i = 0; i < logs.size(); ++i)
+            text += std::to_string(i + 1) + '\t' + std::to_string(logs[i].records()) + '\t' +
+                    logs[i].title + '\n';
+        const bool written = !stdoutClosed &&
+                             std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                             std::fflush(stdout) == 0;
+        return written ? kExitComplete : kExitFailed;
+    }
+    if (block > static_cast<int>(logs.size())) {
+        out.line(toCp1252(*path) + ": no block " + std::to_string(block) + " (the file holds " +
+                 std::to_string(logs.size()) + ")");
+        return kExitFailed;
+    }
+    const SavedLog& log = logs[static_cast<size_t>(block ? block - 1 : logs.size() - 1)];
+    InstrumentPort port; // never opened: the log comes from the file
+    SystemClock clock;
+    ConsoleDialogs dialogs(out);
+    ConsoleView view(out);
+    App app(port, clock, dialogs, view);
+    showSavedLog(app, log);
+    const int status = writeOutputs(app, dialogs, outputs, kExitComplete);
+    return printTable(app.table, stdoutClosed) ? status : kExitFailed;
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -143,12 +300,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
-    QString savePath;
-    bool statistics = false;
-    QString sectionsPath;
-    RequiredClasses required = defaultRequiredClasses();
+    Outputs outputs;
     if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
         return listPorts();
+    if (argc >= 2 && std::strcmp(argv[1], "open") == 0)
+        return openSavedFile(argc, argv, stdoutClosed);
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
@@ -157,34 +313,19 @@ int main(int argc, char* argv[]) {
             if (!name)
                 return kExitUsage;
             portName = *name;
-        } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
+        } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc) {
-            const std::optional<QString> name = exactName(argv[++i]);
-            if (!name)
-                return kExitUsage;
-            savePath = *name;
-        } else if (std::strcmp(argv[i], "--stats") == 0)
-            statistics = true;
-        else if (std::strcmp(argv[i], "--sections") == 0 && i + 1 < argc) {
-            const std::optional<QString> name = exactName(argv[++i]);
-            if (!name)
-                return kExitUsage;
-            sectionsPath = *name;
-        } else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
-            if (!parseRequiredClasses(argv[++i], required))
-                return usage();
-        } else
-            return usage();
+        } else {
+            const Option option = takeOutputOption(i, argc, argv, outputs);
+            if (option != Option::Taken)
+                return option == Option::Refused ? kExitUsage : usage();
+        }
     }
     if (repeat < 1)
         return usage();
     // Before the port opens: a name that cannot be saved must not cost a whole download.
-    if (!savePath.isEmpty() && !isTableFileName(savePath)) {
-        std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
-                     savePath.toLocal8Bit().constData());
+    if (!saveNameValid(outputs))
         return usage();
-    }
 
     InstrumentPort port;
     // COMn goes through the same mapping as the window's selector, and a name that `ports`
@@ -253,41 +394,7 @@ int main(int argc, char* argv[]) {
         // Nothing was read: stdout stays empty.
         return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
     }
-    // What was read is saved through the same export as "Save As", however the reading ended.
-    if (!savePath.isEmpty()) {
-        // The report the graph window writes with its check boxes as they start; like the
-        // window's button it needs two records.
-        if (statistics && hasGraphRecords(app.table)) {
-            bool reported = false;
-            runGuarded(dialogs, [&] {
-                app.statistics.clear();
-                const GraphBuild build = buildGraph(app.table, *app.session.model, GraphOptions());
-                if (!build.failure.empty())
-                    throw AppError(build.failure);
-                writeStatistics(statisticsReport(build, QLocale()), app.statistics);
-                reported = true;
-            });
-            if (!reported)
-                status = kExitFailed; // the log is still saved, with what the report got to
-        }
-        bool saved = false;
-        {
-            const platform::SaveSignalGuard held;
-            runGuarded(dialogs, [&] {
-                saveTableToFile(saveSourceOf(app), savePath, systemFileLayer(), &required);
-                saved = true;
-            });
-        }
-        if (!saved)
-            status = kExitFailed;
-    }
-    // The section report of what was read; one that cannot be written fails the run, and the
-    // table is printed all the same.
-    if (!sectionsPath.isEmpty()) {
-        const platform::SaveSignalGuard held;
-        if (!WriteSectionsCsv(app, sectionsPath, required))
-            status = kExitFailed;
-    }
+    status = writeOutputs(app, dialogs, outputs, status);
     if (!printTable(app.table, stdoutClosed))
         return kExitFailed;
     return stopWatch.signalled() ? kExitInterrupted : status;

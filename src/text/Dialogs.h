@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the save dialog is set up with.
 struct SaveDialogSetup {
@@ -41,6 +42,12 @@ public:
     // The general error box: the application's title, error icon, OK; text shown as given.
     virtual void error(const std::string& text) = 0;
     virtual std::optional<SaveDialogResult> saveFile(const SaveDialogSetup& setup) = 0;
+    // The open dialog with these filter entries; the chosen file, or nothing when cancelled.
+    virtual std::optional<QString> openFile(const QStringList& filters) = 0;
+    // A list to choose one entry from, preselected at index; the chosen index, or nothing when
+    // cancelled. Texts are bytes.
+    virtual std::optional<int> chooseItem(const std::string& question,
+                                          const std::vector<std::string>& items, int index) = 0;
     virtual void beep() = 0;
     // Busy (hourglass) cursor on or off; calls nest.
     virtual void setBusyCursor(bool busy) = 0;

@@ -50,6 +50,22 @@ std::optional<SaveDialogResult> FakeDialogs::saveFile(const SaveDialogSetup& set
     return saveAnswer;
 }
 
+std::optional<QString> FakeDialogs::openFile(const QStringList&) {
+    events.push_back("open");
+    return openAnswer;
+}
+
+std::optional<int> FakeDialogs::chooseItem(const std::string& question,
+                                           const std::vector<std::string>& items, int index) {
+    events.push_back("choose: " + question);
+    lastChoiceItems = items;
+    if (!chooseAnswer)
+        return index;
+    if (*chooseAnswer < 0)
+        return std::nullopt;
+    return chooseAnswer;
+}
+
 void FakeDialogs::beep() {
     events.push_back("beep");
 }

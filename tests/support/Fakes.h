@@ -16,6 +16,9 @@ public:
     bool confirmOkCancel(const std::string& text) override;
     void error(const std::string& text) override;
     std::optional<SaveDialogResult> saveFile(const SaveDialogSetup& setup) override;
+    std::optional<QString> openFile(const QStringList& filters) override;
+    std::optional<int> chooseItem(const std::string& question,
+                                  const std::vector<std::string>& items, int index) override;
     void beep() override;
     void setBusyCursor(bool busy) override;
     void showModal(ModalWindow window) override;
@@ -28,6 +31,11 @@ public:
     // The save dialog's answer; nullopt cancels.
     std::optional<SaveDialogResult> saveAnswer;
     SaveDialogSetup lastSaveSetup;
+    // The open dialog's answer; nullopt cancels. The choice's answer: nullopt takes the
+    // preselected entry; -1 cancels.
+    std::optional<QString> openAnswer;
+    std::optional<int> chooseAnswer;
+    std::vector<std::string> lastChoiceItems;
     // Runs when the save dialog closes, before its answer is used.
     std::function<void()> onSave;
     // Runs while a modal window "is shown".

@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
+#include "app/OpenLog.h"
 #include "app/widgets/AboutDialog.h"
 #include "app/widgets/QtDialogs.h"
 #include "link/InstrumentPort.h"
@@ -209,6 +210,10 @@ void MainWindow::buildControls() {
 void MainWindow::buildMenu() {
     QMenu* file1 = menuBar()->addMenu(QStringLiteral("&File"));
     file1->setObjectName(QStringLiteral("File1"));
+    m_openAction = file1->addAction(QStringLiteral("&Open..."));
+    m_openAction->setObjectName(QStringLiteral("openAction"));
+    m_openAction->setShortcut(QKeySequence::Open);
+    connect(m_openAction, &QAction::triggered, this, [this] { openSavedLog(); });
     m_saveAsAction = file1->addAction(QStringLiteral("Save As"));
     m_saveAsAction->setObjectName(QStringLiteral("btnSaveAs"));
     connect(m_saveAsAction, &QAction::triggered, this,
@@ -284,9 +289,23 @@ void MainWindow::keepNewestRowsInView() {
         m_table->scrollToBottom();
 }
 
+void MainWindow::openSavedLog() {
+    std::optional<QString> opened;
+    guarded([&] { opened = openLog(*m_app); });
+    if (opened)
+        setWindowTitle(*opened + QStringLiteral(" - ") + QString::fromLatin1(kApplicationTitle));
+}
+
 void MainWindow::readLog() {
     ReadLogEnd end = ReadLogEnd::Declined;
-    guarded([&] { end = ::readLog(*m_app); });
+    bool kept = false;
+    guarded([&] {
+        end = ::readLog(*m_app);
+        kept = end == ReadLogEnd::Declined;
+    });
+    // Unless the user kept the table, it no longer holds an opened file (also after an error).
+    if (!kept)
+        setWindowTitle(QString::fromLatin1(kApplicationTitle));
     if (end == ReadLogEnd::Refused)
         m_readLogButton->setFocus();
 }
@@ -311,6 +330,7 @@ void MainWindow::applyCommandStates() {
     m_saveAsAction->setEnabled(m_saveAsWanted && idle);
     m_statusDumpAction->setEnabled(idle);
     m_findAction->setEnabled(idle);
+    m_openAction->setEnabled(idle);
     m_portSelector->setEnabled(idle);
 }
 

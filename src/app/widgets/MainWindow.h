@@ -89,6 +89,7 @@ private:
     void fitTableToColumns();
     void keepNewestRowsInView();
     void readLog();
+    void openSavedLog();
     // While an exchange runs: the commands that would start another one or change what is
     // read are closed, and "Stop" shows by the progress bar.
     void setRunning(bool running);
@@ -116,6 +117,7 @@ private:
     QLabel* m_messagesLabel = nullptr;
     QPlainTextEdit* m_messages = nullptr;
     QAction* m_saveAsAction = nullptr;
+    QAction* m_openAction = nullptr;
     QAction* m_exitAction = nullptr;
     QAction* m_statusDumpAction = nullptr;
     QAction* m_aboutAction = nullptr;

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QListView>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -109,6 +111,44 @@ std::optional<SaveDialogResult> QtDialogs::saveFile(const SaveDialogSetup& setup
     if (result.filterIndex < 1)
         result.filterIndex = 1;
     return result;
+}
+
+std::optional<QString> QtDialogs::openFile(const QStringList& filters) {
+    QFileDialog dialog(m_owner);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (!m_openFolder.isEmpty())
+        dialog.setDirectory(m_openFolder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString file = dialog.selectedFiles().first();
+    m_openFolder = QFileInfo(file).absolutePath();
+    return file;
+}
+
+std::optional<int> QtDialogs::chooseItem(const std::string& question,
+                                         const std::vector<std::string>& items, int index) {
+    QStringList entries;
+    for (const std::string& item : items)
+        entries << displayText(item);
+    QInputDialog dialog(m_owner);
+    dialog.setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    dialog.setLabelText(displayText(question));
+    dialog.setComboBoxItems(entries);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    if (index >= 0 && index < entries.size())
+        dialog.setTextValue(entries.at(index));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QString chosen = dialog.textValue();
+    // Entries may repeat; the selected row of the list tells which one was meant.
+    if (const auto* list = dialog.findChild<QListView*>())
+        if (list->currentIndex().isValid())
+            return list->currentIndex().row();
+    const qsizetype at = entries.indexOf(chosen);
+    return at >= 0 ? std::optional<int>(static_cast<int>(at)) : std::nullopt;
 }
 
 void QtDialogs::beep() {

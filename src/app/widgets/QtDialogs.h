@@ -19,6 +19,9 @@ public:
     bool confirmOkCancel(const std::string& text) override;
     void error(const std::string& text) override;
     std::optional<SaveDialogResult> saveFile(const SaveDialogSetup& setup) override;
+    std::optional<QString> openFile(const QStringList& filters) override;
+    std::optional<int> chooseItem(const std::string& question,
+                                  const std::vector<std::string>& items, int index) override;
     void beep() override;
     void setBusyCursor(bool busy) override;
     void showModal(ModalWindow window) override;
@@ -30,6 +33,7 @@ private:
     std::map<ModalWindow, QPointer<QDialog>> m_windows;
     // Kept between saves so the dialog keeps its last filter entry.
     QString m_lastFilter;
+    QString m_openFolder; // where the last Open found its file
 };
 
 // The title of the program's boxes.

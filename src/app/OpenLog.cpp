@@ -1,0 +1,108 @@
+#include "app/OpenLog.h"
+
+#include "app/App.h"
+#include "app/MainWindowLogic.h"
+#include "export/LogFileReader.h"
+#include "log/InstrumentModel.h"
+#include "log/LogRecord.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// The record a saved row holds, as the download took it apart.
+LogRecord savedRecord(const std::vector<std::string>& cells, bool combined) {
+    const auto cell = [&cells](size_t col) {
+        return col < cells.size() ? cells[col] : std::string();
+    };
+    LogRecord record;
+    record.combined = combined;
+    const std::string dateTime = cell(1);
+    const size_t blank = dateTime.find(' ');
+    record.date = dateTime.substr(0, blank);
+    record.time = blank == std::string::npos ? std::string() : dateTime.substr(blank + 1);
+    record.value = cell(2);
+    if (combined) {
+        record.qd = cell(3);
+        record.status = cell(4);
+        record.qdStatus = cell(5);
+        record.seqId = cell(6);
+        record.seqNo = cell(7);
+    } else {
+        record.status = cell(3);
+        record.seqId = cell(4);
+        record.seqNo = cell(5);
+    }
+    return record;
+}
+
+bool emptyRow(const std::vector<std::string>& cells) {
+    for (const std::string& cell : cells)
+        if (!cell.empty())
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string savedLogEntry(const SavedLog& log) {
+    return log.title + " (" + std::to_string(log.records()) + " records)";
+}
+
+void showSavedLog(App& app, const SavedLog& log) {
+    resetLog(app);
+    Session& session = app.session;
+    const InstrumentModel& model = savedLogModel(log);
+    session.model = &model;
+    session.serialLine = savedLogSerialLine(log);
+    session.serialNo = session.serialLine.size() > 5 ? session.serialLine.substr(5) : std::string();
+    session.logCount = log.records();
+    LogTable& table = app.table;
+    applyLayout(table, savedLogLayout(log), model.valueName);
+    const int rows = std::max(2, static_cast<int>(log.rows.size()));
+    table.setRows(rows);
+    const bool combined = table.cols() == kCombinedLayout.cols;
+    for (int row = 1; row < static_cast<int>(log.rows.size()); ++row) {
+        const std::vector<std::string>& cells = log.rows[static_cast<size_t>(row)];
+        if (emptyRow(cells))
+            continue;
+        for (const std::string& note : writeRecord(table, row, savedRecord(cells, combined), model))
+            app.view.addMessage(note);
+        // The cells as saved, byte for byte; the record gave their colours.
+        for (int col = 0; col < table.cols(); ++col)
+            table.setCell(col, row, col < static_cast<int>(cells.size()) ? cells[col] : "");
+    }
+    app.statistics.setLines(log.statistics);
+    table.setEnabled(true);
+    session.dataSaved = true;
+    session.graphViewed = false;
+    app.view.setSaveAsEnabled(true);
+    app.view.setGraphEnabled(table.rows() > 2);
+}
+
+std::optional<QString> openLog(App& app) {
+    if (!app.session.dataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
+        return std::nullopt;
+    const std::optional<QString> path = app.dialogs.openFile(
+        {QStringLiteral("Logs (*.Log *.xls *.xlsx)"), QStringLiteral("All files (*)")});
+    if (!path)
+        return std::nullopt;
+    std::vector<SavedLog> logs;
+    {
+        const BusyCursor busy(app.dialogs);
+        logs = readSavedLogs(*path); // a refusal is the handler's box; the table stays
+    }
+    int chosen = static_cast<int>(logs.size()) - 1;
+    if (logs.size() > 1) {
+        std::vector<std::string> entries;
+        for (const SavedLog& log : logs)
+            entries.push_back(savedLogEntry(log));
+        const std::optional<int> answer =
+            app.dialogs.chooseItem("Which log do you want to open?", entries, chosen);
+        if (!answer)
+            return std::nullopt;
+        chosen = *answer;
+    }
+    showSavedLog(app, logs[static_cast<size_t>(chosen)]);
+    return QFileInfo(*path).fileName();
+}
