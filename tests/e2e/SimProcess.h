@@ -72,3 +72,22 @@ inline void sideBySide(const Cases& cases) {
     for (auto& t : threads)
         t->wait();
 }
+
+// What one run of logdump-cli left: its exit status and both streams.
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+inline CliResult runLogdumpCli(const QStringList& arguments) {
+    QProcess cli;
+    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
+    CliResult run;
+    if (!cli.waitForFinished(60000))
+        return run;
+    run.exitCode = cli.exitCode();
+    run.out = cli.readAllStandardOutput().toStdString();
+    run.err = cli.readAllStandardError().toStdString();
+    return run;
+}
