@@ -5,10 +5,10 @@
 #include "app/OpenLog.h"
 #include "export/FileLayer.h"
 #include "export/LogFileReader.h"
-#include "link/InstrumentPort.h"
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"
+#include "link/InstrumentPort.h"
 #include "text/TextMemo.h"
 
 #include <QCoreApplication>

@@ -312,8 +312,8 @@ std::vector<SavedLog> parseTextLog(const QByteArray& bytes, const std::string& n
         logs.push_back(std::move(log));
     }
     if (logs.empty())
-        refuse(name, {}, std::string("holds no log (no line starts with \"") + kSavedLogTitle +
-                             "\")");
+        refuse(name, {},
+               std::string("holds no log (no line starts with \"") + kSavedLogTitle + "\")");
     return logs;
 }
 
@@ -337,8 +337,8 @@ std::vector<SavedLog> parseWorkbook(const QByteArray& bytes, const std::string& 
         if (reader.name() == QLatin1String("c")) {
             const QStringView ref = reader.attributes().value(QLatin1String("r"));
             if (!cellPosition(ref, col, row))
-                refuse(name, {}, "the workbook is damaged (cell \"" + ref.toString().toStdString() +
-                                     "\")");
+                refuse(name, {},
+                       "the workbook is damaged (cell \"" + ref.toString().toStdString() + "\")");
             type = reader.attributes().value(QLatin1String("t")).toString();
         } else if (reader.name() == QLatin1String("v") || reader.name() == QLatin1String("t")) {
             const QString value = reader.readElementText();
@@ -346,8 +346,8 @@ std::vector<SavedLog> parseWorkbook(const QByteArray& bytes, const std::string& 
             if (type == QLatin1String("s")) {
                 const int index = value.toInt();
                 if (index < 0 || static_cast<size_t>(index) >= strings.size())
-                    refuse(name, {}, "the workbook is damaged (shared text " +
-                                         value.toStdString() + ")");
+                    refuse(name, {},
+                           "the workbook is damaged (shared text " + value.toStdString() + ")");
                 text = strings[static_cast<size_t>(index)];
             } else if (type == QLatin1String("str") || type == QLatin1String("inlineStr")) {
                 text = toCp1252(storedText(value));

@@ -12,11 +12,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -179,4 +181,30 @@ TEST(AboutBox, ShowsVersionAndDateWhenShown) {
     EXPECT_EQ(box.lblVerDate()->text(), QStringLiteral("26. August 2005"));
     EXPECT_EQ(box.size(), QSize(298, 190));
     EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
+}
+
+// "File / Open..." (Ctrl+O) puts a saved log in the table and names the file in the title; the
+// next "Read log" gives the title back.
+TEST(MainWindow, OpenNamesTheFileInTheTitleUntilTheNextReadLog) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("weekly.Log"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("*Log dump from: VX40 - s/n: 0815\r\n#\tDate / Time\tQd\tStat\tSeq-Id\tSeq#\t\r\n"
+               "1\t12.03.2005 08:00:00\t166\t0\tS1\t1\t\r\n"
+               "2\t12.03.2005 08:00:30\t170\t0\tS1\t2\t\r\n*** End ***\r\n\r\n");
+    file.close();
+    Window w;
+    w.show();
+    w.dialogs.openAnswer = path;
+    auto* open = w.form->findChild<QAction*>(QStringLiteral("openAction"));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->shortcut(), QKeySequence(QKeySequence::Open));
+    open->trigger();
+    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("weekly.Log - VELKOR - Virelon Log Dump"));
+    EXPECT_EQ(w.headers(),
+              (QStringList{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}));
+    EXPECT_TRUE(w.form->saveAsAction()->isEnabled());
+    QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
+    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
 }

@@ -1,13 +1,14 @@
+#include "app/OpenLog.h"
+
 #include "SimRig.h"
 #include "app/MainWindowLogic.h"
-#include "app/OpenLog.h"
 #include "export/LogFileReader.h"
 #include "export/SaveAs.h"
 #include "text/AppError.h"
 
 #include <QFile>
-#include <algorithm>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -71,13 +72,15 @@ TEST(OpenLog, ASavedDownloadOpensAsItWasRead) {
          scenario("RVM600PK", {"12.03.2005 08:00:00\t166\t70\t0\t0\tS1\t1",
                                "12.03.2005 08:00:30\t40\t60\t3\t1\tS1\t2",
                                "12.03.2005 08:01:00\t150\t20\tE9\t2\t=1+1\t3"})},
-        {"no model named", [] {
+        {"no model named",
+         [] {
              sim::Scenario s = scenario("RVM600PK");
              s.identText = "Reflectometer of another make";
              return s;
          }(),
          false},
-        {"noise leaves empty rows", [] {
+        {"noise leaves empty rows",
+         [] {
              sim::Scenario s = scenario("VX40");
              s.trailer = {"noise", "more noise"};
              return s;
@@ -126,8 +129,7 @@ TEST(OpenLog, ASavedDownloadOpensAsItWasRead) {
             EXPECT_EQ(got.marks, expected.marks);
             // The notes of records whose status is no number; the download's first two lines
             // are the identification and the serial line, which a file does not hold.
-            EXPECT_EQ(opened.view.memErr,
-                      std::vector<std::string>(notes.begin() + 2, notes.end()));
+            EXPECT_EQ(opened.view.memErr, std::vector<std::string>(notes.begin() + 2, notes.end()));
         }
     }
 }

@@ -1,5 +1,6 @@
-#include "export/FileLayer.h"
 #include "export/LogFileReader.h"
+
+#include "export/FileLayer.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"
 #include "log/LogTable.h"
@@ -51,17 +52,22 @@ TEST(LogFileReader, ReadsEveryBlockOfATextLog) {
         {"LF line ends", block(pk, {kPkTitles, kPkRecord}, "\n"), {2}, {{}}},
         {"empty log", block(pk, {kPkTitles, kEmptyPkRow}), {2}, {{}}},
         {"statistics with empty lines",
-         block(pk, {"Rl statistics:", "  Rl Dev: ---", "", "Qd statistics:", "", kPkTitles,
-                    kPkRecord}),
+         block(pk,
+               {"Rl statistics:", "  Rl Dev: ---", "", "Qd statistics:", "", kPkTitles, kPkRecord}),
          {2},
          {{"Rl statistics:", "  Rl Dev: ---", "", "Qd statistics:"}}},
-        {"two models", block(pk, {kPkTitles, kPkRecord}) + block(vx, {kVxTitles, kVxRecord}),
-         {2, 2}, {{}, {}}},
+        {"two models",
+         block(pk, {kPkTitles, kPkRecord}) + block(vx, {kVxTitles, kVxRecord}),
+         {2, 2},
+         {{}, {}}},
         {"no model, both kinds of record",
          block("*Log dump from: ? - ", {"#\tDate / Time\tRl\tQd\tRStat\tQStat\tSeq-Id\tSeq#\t"}),
-         {1}, {{}}},
-        {"no model, one value", block("*Log dump from: ? - ", {"#\tDate / Time\tRl\tStat\tSeq-Id\tSeq#\t"}),
-         {1}, {{}}},
+         {1},
+         {{}}},
+        {"no model, one value",
+         block("*Log dump from: ? - ", {"#\tDate / Time\tRl\tStat\tSeq-Id\tSeq#\t"}),
+         {1},
+         {{}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -72,10 +78,9 @@ TEST(LogFileReader, ReadsEveryBlockOfATextLog) {
             EXPECT_EQ(logs[i].statistics, c.statistics[i]);
         }
     }
-    const SavedLog log = parseTextLog(QByteArray::fromStdString(block(pk, {kPkTitles, kPkRecord,
-                                                                          kEmptyPkRow})),
-                                      "f")
-                             .front();
+    const SavedLog log =
+        parseTextLog(QByteArray::fromStdString(block(pk, {kPkTitles, kPkRecord, kEmptyPkRow})), "f")
+            .front();
     EXPECT_EQ(log.title, pk);
     EXPECT_EQ(log.records(), 1);
     EXPECT_EQ(log.rows[1], (std::vector<std::string>{"1", "12.03.2005 08:00:00", "166", "70", "0",
@@ -144,7 +149,8 @@ TEST(LogFileReader, RefusesFilesThatAreNoLogOfThisProgram) {
     EXPECT_EQ(refusalOf(missing),
               missing.toStdString() + ": cannot be opened: No such file or directory");
     const QString zip = write("cut.xls", QByteArray("PK\x03\x04", 4) + QByteArray(100, 'x'));
-    EXPECT_EQ(refusalOf(zip), zip.toStdString() + ": not a workbook (its zip directory is missing)");
+    EXPECT_EQ(refusalOf(zip),
+              zip.toStdString() + ": not a workbook (its zip directory is missing)");
     QFile large(dir.filePath(QStringLiteral("large.Log")));
     ASSERT_TRUE(large.open(QIODevice::WriteOnly));
     ASSERT_TRUE(large.resize(2LL * 1024 * 1024 * 1024));
