@@ -14,6 +14,10 @@ const char* const kTitles[] = {
     "Max",    "Below level", "Below level %", "Class",    "Required", "Result"};
 constexpr lxw_col_t kColumns = static_cast<lxw_col_t>(std::size(kTitles));
 constexpr lxw_col_t kShareColumn = 9;
+// Counts and figures stand right, their titles above them too.
+constexpr lxw_col_t kFirstFigure = 2;
+constexpr lxw_col_t kLastFigure = 9;
+constexpr uint8_t kPaperA4 = 9;
 
 class SheetWriter {
 public:
@@ -45,19 +49,24 @@ private:
 lxw_error addSectionsSheet(lxw_workbook* workbook, const SectionReport& report) {
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Sections");
     lxw_format* title = workbook_add_format(workbook);
+    lxw_format* figureTitle = workbook_add_format(workbook);
     lxw_format* oneDecimal = workbook_add_format(workbook);
     lxw_format* share = workbook_add_format(workbook);
-    if (!sheet || !title || !oneDecimal || !share)
+    if (!sheet || !title || !figureTitle || !oneDecimal || !share)
         return LXW_ERROR_MEMORY_MALLOC_FAILED;
     format_set_bold(title);
+    format_set_bold(figureTitle);
+    format_set_align(figureTitle, LXW_ALIGN_RIGHT);
     format_set_num_format(oneDecimal, "0.0");
     format_set_num_format(share, "0.0%");
 
     SheetWriter out(sheet);
     std::vector<size_t> widths(kColumns);
     for (lxw_col_t col = 0; col < kColumns; ++col) {
-        out.text(0, col, kTitles[col], title);
-        widths[col] = std::string(kTitles[col]).size();
+        out.text(0, col, kTitles[col],
+                 col >= kFirstFigure && col <= kLastFigure ? figureTitle : title);
+        // Bold letters run wider than plain ones.
+        widths[col] = std::string(kTitles[col]).size() + 1;
     }
     lxw_row_t row = 1;
     for (const SeriesSections& series : report) {
@@ -92,6 +101,8 @@ lxw_error addSectionsSheet(lxw_workbook* workbook, const SectionReport& report) 
     worksheet_freeze_panes(sheet, 1, 0);
     out.check(worksheet_repeat_rows(sheet, 0, 0));
     worksheet_set_landscape(sheet);
+    // Without a paper size office suites take Letter; the tables are read where A4 is the rule.
+    worksheet_set_paper(sheet, kPaperA4);
     worksheet_fit_to_pages(sheet, 1, 0);
     return out.error();
 }

@@ -67,6 +67,8 @@ ws = openpyxl.load_workbook(open(sys.argv[1], 'rb'))[sys.argv[2]]
 setup = ws.page_setup
 print(json.dumps({
     'bold': [c.font.b for c in ws[1]],
+    'align': [c.alignment.horizontal or '' for c in ws[1]],
+    'paper': setup.paperSize,
     'formats': [[c.number_format for c in row] for row in ws.iter_rows(min_row=2)],
     'widths': [ws.column_dimensions[get_column_letter(i)].width
                for i in range(1, ws.max_column + 1)],
@@ -211,6 +213,10 @@ TEST_F(SectionsSheet, LaidOutForReadingAndPrinting) {
     ASSERT_FALSE(sheet.isEmpty());
     EXPECT_EQ(sheet["bold"].toArray(), QJsonArray({true, true, true, true, true, true, true, true,
                                                    true, true, true, true, true}));
+    EXPECT_EQ(sheet["align"].toArray(),
+              QJsonArray({"", "", "right", "right", "right", "right", "right", "right", "right",
+                          "right", "", "", ""}));
+    EXPECT_EQ(sheet["paper"].toInt(), 9); // A4
     EXPECT_EQ(sheet["freeze"].toString(), "A2");
     EXPECT_EQ(sheet["titleRows"].toString(), "$1:$1");
     EXPECT_EQ(sheet["orientation"].toString(), "landscape");
