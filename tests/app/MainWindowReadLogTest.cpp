@@ -137,6 +137,26 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     EXPECT_EQ(w.form.progressLabel()->text(), "60 of 60");
 }
 
+TEST(MainWindow, GraphMenuEntryOpensWithTwoRecords) {
+    struct Case {
+        int records;
+        int linesAfter; // lines that are no records, each leaving an empty row
+        bool opens;
+    } const cases[] = {{1, 0, false}, {1, 2, false}, {2, 0, true}, {3, 2, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.records) + " / " + std::to_string(c.linesAfter));
+        sim::Scenario s;
+        s.count = c.records;
+        s.trailer.assign(static_cast<size_t>(c.linesAfter), "no record");
+        Window w(s);
+        QTest::mouseClick(w.form.readLogButton(), Qt::LeftButton);
+        ASSERT_EQ(w.form.table()->model()->rowCount(), c.records + c.linesAfter);
+        EXPECT_EQ(w.form.graphAction()->isEnabled(), c.opens);
+        w.form.graphAction()->trigger();
+        EXPECT_EQ(w.form.app().session.graphViewed, c.opens);
+    }
+}
+
 TEST(MainWindow, RefusedReadLogLeavesReadLogEnabledAndFocused) {
     sim::Scenario s;
     s.handshake = "silent";

@@ -5,6 +5,7 @@
 #include "app/MainWindowLogic.h"
 #include "app/widgets/AboutDialog.h"
 #include "app/widgets/QtDialogs.h"
+#include "graph/GraphBuild.h"
 #include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
@@ -314,7 +315,8 @@ void MainWindow::applyCommandStates() {
     const bool idle = !running();
     m_readLogButton->setEnabled(m_readLogWanted && idle);
     m_graphButton->setEnabled(m_graphWanted && idle);
-    m_graphAction->setEnabled(m_graphWanted && idle);
+    // Only what the graph window can draw: rows left by lines that were no records do not count.
+    m_graphAction->setEnabled(m_graphWanted && idle && hasGraphRecords(m_app->table));
     m_saveAsAction->setEnabled(m_saveAsWanted && idle);
     m_statusDumpAction->setEnabled(idle);
     m_findAction->setEnabled(idle);
