@@ -16,10 +16,18 @@ void ConsoleOutput::line(const std::string& text) {
 }
 
 void ConsoleOutput::instrumentLine(const std::string& text) {
-    // The line end the instrument sent with the line ends it here too; only what it holds is
-    // escaped.
+    // The line end the instrument sent with the line ends it here too, and the line ends it
+    // holds (CR LF, LF) break it as they did on the instrument; every other control byte,
+    // a lone CR included, is escaped.
     const size_t end = text.find_last_not_of("\r\n") + 1;
-    line(escapeControlBytes(text.substr(0, end)) + text.substr(end));
+    std::string shown;
+    size_t start = 0;
+    for (size_t lf = text.find('\n'); lf < end; lf = text.find('\n', start)) {
+        const size_t cut = lf > start && text[lf - 1] == '\r' ? lf - 1 : lf;
+        shown += escapeControlBytes(text.substr(start, cut - start)) + '\n';
+        start = lf + 1;
+    }
+    line(shown + escapeControlBytes(text.substr(start, end - start)) + text.substr(end));
 }
 
 std::string escapeControlBytes(const std::string& bytes, bool highBytes) {

@@ -185,6 +185,13 @@ std::string workbookRange(int rows, int cols) {
     return "A1:" + columnName(cols) + std::to_string(rows);
 }
 
+double columnWidth(size_t characters) {
+    constexpr double kDefault = 8.43; // a new sheet's columns
+    constexpr double kMargin = 2;     // so a text does not touch the grid
+    constexpr double kMost = 100;
+    return std::clamp(static_cast<double>(characters) + kMargin, kDefault, kMost);
+}
+
 bool storedAsNumber(const std::string& text, double& value) {
     size_t i = 0;
     const bool negative = i < text.size() && text[i] == '-';
@@ -271,11 +278,16 @@ std::string saveToWorkbook(const TitledTable& table, const QString& linkPath, IF
     }
 
     lxw_error writeError = LXW_NO_ERROR;
+    std::vector<size_t> widths(static_cast<size_t>(std::max(cols, 0)));
     for (int row = 0; row < rows && writeError == LXW_NO_ERROR; ++row) {
         for (int col = 0; col < cols && writeError == LXW_NO_ERROR; ++col) {
             const std::string text = cellText(table.cell(col, row));
             if (text.empty())
                 continue;
+            // A Windows-1252 byte is one character.
+            if (row >= TitledTable::kTitleRows)
+                widths[static_cast<size_t>(col)] =
+                    std::max(widths[static_cast<size_t>(col)], text.size());
             double number = 0;
             if (storedAsNumber(text, number))
                 writeError = worksheet_write_number(sheet, static_cast<lxw_row_t>(row),
@@ -286,6 +298,11 @@ std::string saveToWorkbook(const TitledTable& table, const QString& linkPath, IF
                                                     toUtf8(text).c_str(), nullptr);
         }
     }
+    for (int col = 0; col < cols && writeError == LXW_NO_ERROR; ++col)
+        if (widths[static_cast<size_t>(col)] > 0)
+            writeError = worksheet_set_column(
+                sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col),
+                columnWidth(widths[static_cast<size_t>(col)]), nullptr);
     if (sections && writeError == LXW_NO_ERROR)
         writeError = addSectionsSheet(workbook, *sections);
     // Closing writes the file and frees the workbook; it must run even after a failed cell.

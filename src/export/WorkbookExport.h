@@ -13,6 +13,11 @@ std::string columnName(int n);
 // The range a block of rows x cols takes from cell A1: "A1:H6" for 6 rows of 8 columns.
 std::string workbookRange(int rows, int cols);
 
+// The width a spreadsheet column needs for a text of this many characters, in the column
+// width's unit (a digit's width): a little margin, never below the default width nor wider
+// than about a screen.
+double columnWidth(size_t characters);
+
 // True when a spreadsheet would show the number back as exactly this text, so storing it as a
 // number loses nothing: an optional minus, digits without a leading zero (except a lone 0), an
 // optional point with fraction digits not ending in 0, at most 15 significant digits, not -0.
@@ -26,8 +31,9 @@ bool storedAsNumber(const std::string& text, double& value);
 // a failure leaves an existing file as it was; an existing file that cannot be opened for
 // writing is not replaced. Throws AppError "Excel OLE server not found" when no workbook can be
 // made, with the writer's own text when it fails, or "Error writing file: <errno>" when the
-// system does. Returns the range written ("A1:H6"). With a section report, a second sheet
-// "Sections" holds it (addSectionsSheet).
+// system does. Each column is as wide as its longest text from the header row on (the title
+// above runs over the empty cells beside it). Returns the range written ("A1:H6"). With a section
+// report, a second sheet "Sections" holds it (addSectionsSheet).
 std::string saveToWorkbook(const TitledTable& table, const QString& path,
                            IFileLayer& files = systemFileLayer(),
                            const SectionReport* sections = nullptr);

@@ -200,19 +200,15 @@ std::vector<std::string> sectionRowTexts(const SeriesSections& series, const Sec
                                          const std::string& decimalSeparator) {
     const std::vector<PerformanceClass>& classes = performanceClasses(series.series);
     const bool any = row.used > 0;
-    return {series.series == Quantity::Rl ? "Rl" : "Qd",
-            row.section,
-            std::to_string(row.used),
-            std::to_string(row.leftOut),
-            any ? fixed1(row.mean, decimalSeparator) : "",
+    return {series.series == Quantity::Rl ? "Rl" : "Qd", row.section, std::to_string(row.used),
+            std::to_string(row.leftOut), any ? fixed1(row.mean, decimalSeparator) : "",
             row.used > 1 ? fixed1(row.sd, decimalSeparator) : "",
-            any ? std::to_string(row.min) : "",
-            any ? std::to_string(row.max) : "",
-            std::to_string(row.below),
-            fixed1(row.belowPercent, decimalSeparator),
-            classes[static_cast<size_t>(row.reachedClass)].name,
-            classes[static_cast<size_t>(series.requiredClass)].name,
-            row.pass ? "yes" : "no"};
+            any ? std::to_string(row.min) : "", any ? std::to_string(row.max) : "",
+            // Without readings there is nothing to count below the level and no class reached.
+            any ? std::to_string(row.below) : "",
+            any ? fixed1(row.belowPercent, decimalSeparator) : "",
+            any ? classes[static_cast<size_t>(row.reachedClass)].name : "",
+            classes[static_cast<size_t>(series.requiredClass)].name, row.pass ? "yes" : "no"};
 }
 
 std::string sectionReportCsv(const SectionReport& report) {

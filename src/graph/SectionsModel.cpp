@@ -46,7 +46,7 @@ QVariant SectionsModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: {
         if (col == kResultColumn)
-            return QString::fromLatin1(stats.pass ? "pass" : "fail");
+            return QString::fromLatin1(stats.used == 0 ? "no data" : stats.pass ? "pass" : "fail");
         const std::string separator = toCp1252(m_locale.decimalPoint());
         return fromCp1252(sectionRowTexts(series, stats, separator)[static_cast<size_t>(col)]);
     }
@@ -56,8 +56,11 @@ QVariant SectionsModel::data(const QModelIndex& index, int role) const {
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ForegroundRole:
+        // A section without readings failed no level: grey, not red.
         if (col == kResultColumn)
-            return stats.pass ? QColor(0, 128, 0) : QColor(192, 0, 0);
+            return stats.used == 0 ? QColor(128, 128, 128)
+                   : stats.pass    ? QColor(0, 128, 0)
+                                   : QColor(192, 0, 0);
         return {};
     case Qt::FontRole:
         if (stats.wholeLog) {

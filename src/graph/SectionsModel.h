@@ -8,9 +8,9 @@
 #include <vector>
 
 // The section report as a table for views: a row per series and section, the window's column
-// titles, figures right-aligned with the locale's separator, "pass" or "fail" in colour, the
-// whole-log rows bold. Texts are made when a view asks, so a report of many sections costs a
-// view only its visible rows.
+// titles, figures right-aligned with the locale's separator, "pass" or "fail" in colour ("no
+// data" without readings), the whole-log rows bold. Texts are made when a view asks, so a report
+// of many sections costs a view only its visible rows.
 class SectionsModel final : public QAbstractTableModel {
     Q_OBJECT
 public:

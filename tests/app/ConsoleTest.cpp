@@ -86,6 +86,30 @@ TEST(Console, BoxesAreLinesAndConfirmationsProceed) {
                           "Virelon VX40\n\n");
 }
 
+TEST(Console, InstrumentLinesBreakAtTheirOwnLineEndsOnly) {
+    struct Case {
+        const char* name;
+        std::string line;
+        std::string shown;
+    } const cases[] = {
+        {"identification of two lines", "Virelon RVM600PK reflectometer\r\nRl and Qd\r\n",
+         "Virelon RVM600PK reflectometer\nRl and Qd\n\n"},
+        {"LF alone breaks too", "a\nb", "a\nb\n"},
+        {"a lone CR stays escaped", "a\rb\r\n", "a\\x0db\n\n"},
+        {"CR before CR LF", "a\r\r\nb", "a\\x0d\nb\n"},
+        {"an empty line inside", "a\n\nb", "a\n\nb\n"},
+        {"escapes on both sides of a break", "\x1b[2J\r\n\x07x", "\\x1b[2J\n\\x07x\n"},
+        {"only line ends", "\r\n", "\n\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Captured out;
+        ConsoleOutput console(out.file, false);
+        console.instrumentLine(c.line);
+        EXPECT_EQ(out.text(), c.shown);
+    }
+}
+
 TEST(Console, TableTextHasATabAfterEveryCell) {
     LogTable table;
     table.setCols(3);

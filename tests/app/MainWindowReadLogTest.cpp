@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -101,6 +102,12 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     EXPECT_TRUE(w.form.saveAsAction()->isEnabled());
     EXPECT_TRUE(grid->isEnabled());
     EXPECT_FALSE(w.form.graphButton()->isVisible());
+    // Outside production mode the graph and its sections open from the menu.
+    ASSERT_TRUE(w.form.graphAction()->isEnabled());
+    EXPECT_EQ(w.form.graphAction()->text(), "&Graph and sections");
+    EXPECT_FALSE(w.form.app().session.graphViewed);
+    w.form.graphAction()->trigger();
+    EXPECT_TRUE(w.form.app().session.graphViewed);
     EXPECT_TRUE(w.form.messages()->toPlainText().contains("s/n: 4711"));
     EXPECT_TRUE(w.form.messages()->toPlainText().contains("Virelon RVM600PK reflectometer"));
     // The newest rows are in view.
@@ -110,6 +117,11 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     // A click on a status cell shows its decoding in a plain box.
     const QModelIndex status = model->index(59, 4);
     grid->scrollTo(status);
+    // Its hint is plain text, with no markup for a screen reader to read out.
+    const QPoint cell = grid->visualRect(status).center();
+    QHelpEvent hint(QEvent::ToolTip, cell, grid->viewport()->mapToGlobal(cell));
+    QApplication::sendEvent(grid->viewport(), &hint);
+    EXPECT_EQ(QToolTip::text(), "Click to see warning/error");
     BoxAnswer decoding(Qt::Key_Return);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(status).center());
     EXPECT_EQ(decoding.text, displayText(decodeStatus(modelNamed("RVM600PK"),
@@ -123,6 +135,26 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     EXPECT_EQ(w.rig.instrument.received().size(), sent);
     EXPECT_EQ(model->rowCount(), 60);
     EXPECT_EQ(w.form.progressLabel()->text(), "60 of 60");
+}
+
+TEST(MainWindow, GraphMenuEntryOpensWithTwoRecords) {
+    struct Case {
+        int records;
+        int linesAfter; // lines that are no records, each leaving an empty row
+        bool opens;
+    } const cases[] = {{1, 0, false}, {1, 2, false}, {2, 0, true}, {3, 2, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.records) + " / " + std::to_string(c.linesAfter));
+        sim::Scenario s;
+        s.count = c.records;
+        s.trailer.assign(static_cast<size_t>(c.linesAfter), "no record");
+        Window w(s);
+        QTest::mouseClick(w.form.readLogButton(), Qt::LeftButton);
+        ASSERT_EQ(w.form.table()->model()->rowCount(), c.records + c.linesAfter);
+        EXPECT_EQ(w.form.graphAction()->isEnabled(), c.opens);
+        w.form.graphAction()->trigger();
+        EXPECT_EQ(w.form.app().session.graphViewed, c.opens);
+    }
 }
 
 TEST(MainWindow, RefusedReadLogLeavesReadLogEnabledAndFocused) {

@@ -93,6 +93,9 @@ TEST(MainWindow, GraphButtonOnlyInProductionMode) {
         w.show();
         EXPECT_EQ(w.form->graphButton()->isVisible(), c.production);
         EXPECT_FALSE(w.form->graphButton()->isEnabled());
+        // The menu entry is there in every mode, closed while the log is empty.
+        EXPECT_TRUE(w.form->graphAction()->isVisible());
+        EXPECT_FALSE(w.form->graphAction()->isEnabled());
         EXPECT_EQ(w.form->app().session.productionMode, c.production);
     }
 }

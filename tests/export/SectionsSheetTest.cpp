@@ -55,8 +55,41 @@ print(json.dumps([[ws.title, [[show(c) for c in row] for row in ws.iter_rows(min
 }
 
 const std::vector<std::string> kTitles = {
-    "s:series", "s:section", "s:used",      "s:left_out", "s:mean",     "s:sd",  "s:min",
-    "s:max",    "s:below",   "s:below_pct", "s:class",    "s:required", "s:pass"};
+    "s:Series", "s:Section",     "s:Readings used", "s:Left out", "s:Mean",     "s:SD",    "s:Min",
+    "s:Max",    "s:Below level", "s:Below level %", "s:Class",    "s:Required", "s:Result"};
+
+// How a sheet is laid out for reading and printing, as an independent reader sees it.
+QJsonObject readLayout(const QString& path, const QString& sheet) {
+    static const char* const script = R"(
+import json, sys, openpyxl
+from openpyxl.utils import get_column_letter
+ws = openpyxl.load_workbook(open(sys.argv[1], 'rb'))[sys.argv[2]]
+setup = ws.page_setup
+print(json.dumps({
+    'bold': [c.font.b for c in ws[1]],
+    'align': [c.alignment.horizontal or '' for c in ws[1]],
+    'paper': setup.paperSize,
+    'formats': [[c.number_format for c in row] for row in ws.iter_rows(min_row=2)],
+    'widths': [ws.column_dimensions[get_column_letter(i)].width
+               for i in range(1, ws.max_column + 1)],
+    'texts': [[len(c.value) if c.data_type == 's' else 0 for c in col]
+              for col in ws.iter_cols()],
+    'freeze': ws.freeze_panes, 'orientation': setup.orientation,
+    'fitToWidth': 1 if setup.fitToWidth is None else setup.fitToWidth,  # 1 when not stored
+    'fitToHeight': setup.fitToHeight,
+    'fitToPage': ws.sheet_properties.pageSetUpPr.fitToPage if ws.sheet_properties.pageSetUpPr
+                 else False,
+    'titleRows': ws.print_title_rows}))
+)";
+    const QString python = QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    QProcess p;
+    p.start(python, {"-c", script, path, sheet});
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+        ADD_FAILURE() << p.readAllStandardError().toStdString();
+        return {};
+    }
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
 
 // Every test starts with empty user settings in a folder of its own.
 class SectionsSheet : public ::testing::Test {
@@ -101,10 +134,27 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
          "VX12.xlsx",
          3,
          {kTitles,
-          {"s:Qd", "s:7", "n:1", "n:1", "n:95", "", "n:95", "n:95", "n:1", "n:100", "s:Q1", "s:Q2",
+          {"s:Qd", "s:7", "n:1", "n:1", "n:95", "", "n:95", "n:95", "n:1", "n:1", "s:Q1", "s:Q2",
            "s:no"},
-          {"s:Qd", "s:ALL", "n:1", "n:1", "n:95", "", "n:95", "n:95", "n:1", "n:100", "s:Q1",
-           "s:Q2", "s:no"}}},
+          {"s:Qd", "s:ALL", "n:1", "n:1", "n:95", "", "n:95", "n:95", "n:1", "n:1", "s:Q1", "s:Q2",
+           "s:no"}}},
+        {"a section without readings",
+         [](App& app) {
+             app.session.model = &modelNamed("VX40");
+             app.session.serialLine = "s/n: 12";
+             fillTable(app.table, {{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"},
+                                   {"1", "d", "120", "0", "7", "1"},
+                                   {"2", "d", "90", "0", "7", "2"},
+                                   {"3", "d", "abc", "0", "8", "1"}});
+         },
+         "VX12.xlsx",
+         3,
+         {kTitles,
+          {"s:Qd", "s:7", "n:2", "n:0", "n:105", "n:21.21320343559643", "n:90", "n:120", "n:1",
+           "n:0.5", "s:Q2", "s:Q2", "s:yes"},
+          {"s:Qd", "s:8", "n:0", "n:1", "", "", "", "", "", "", "", "s:Q2", "s:no"},
+          {"s:Qd", "s:ALL", "n:2", "n:1", "n:105", "n:21.21320343559643", "n:90", "n:120", "n:1",
+           "n:0.5", "s:Q2", "s:Q2", "s:yes"}}},
         {"a table without model",
          [](App& app) {
              fillTable(app.table,
@@ -151,6 +201,52 @@ TEST_F(SectionsSheet, TheUsersRequiredClassesAndTheCommandLineSuffix) {
     EXPECT_EQ(sheets["Sections"][2][8], "n:2");
     EXPECT_EQ(sheets["Sections"][2][11], "s:R5");
     EXPECT_EQ(sheets["Sections"][2][12], "s:no");
+}
+
+TEST_F(SectionsSheet, LaidOutForReadingAndPrinting) {
+    QTemporaryDir dir;
+    SimRig rig;
+    fillRvm600(rig.app);
+    const QString path = dir.filePath("log.xlsx");
+    saveTableToFile(rig.app, path);
+    const QJsonObject sheet = readLayout(path, "Sections");
+    ASSERT_FALSE(sheet.isEmpty());
+    EXPECT_EQ(sheet["bold"].toArray(), QJsonArray({true, true, true, true, true, true, true, true,
+                                                   true, true, true, true, true}));
+    EXPECT_EQ(sheet["align"].toArray(),
+              QJsonArray({"", "", "right", "right", "right", "right", "right", "right", "right",
+                          "right", "", "", ""}));
+    EXPECT_EQ(sheet["paper"].toInt(), 9); // A4
+    EXPECT_EQ(sheet["freeze"].toString(), "A2");
+    EXPECT_EQ(sheet["titleRows"].toString(), "$1:$1");
+    EXPECT_EQ(sheet["orientation"].toString(), "landscape");
+    EXPECT_TRUE(sheet["fitToPage"].toBool());
+    EXPECT_EQ(sheet["fitToWidth"].toInt(), 1);
+    EXPECT_EQ(sheet["fitToHeight"].toInt(), 0);
+    // Mean and SD with one decimal, the share as a percentage; counts as they are.
+    const QJsonArray formats = sheet["formats"].toArray()[0].toArray();
+    const char* const expected[] = {"General", "General", "General", "General", "0.0",
+                                    "0.0",     "General", "General", "General", "0.0%",
+                                    "General", "General", "General"};
+    for (int col = 0; col < 13; ++col)
+        EXPECT_EQ(formats[col].toString().toStdString(), expected[col]) << col;
+
+    // Every column of both sheets is wider than its longest text (the title above the table
+    // runs over the empty cells beside it; the figures are short).
+    for (const char* name : {"Sheet1", "Sections"}) {
+        SCOPED_TRACE(name);
+        const QJsonObject layout = readLayout(path, name);
+        const QJsonArray widths = layout["widths"].toArray();
+        const QJsonArray texts = layout["texts"].toArray();
+        ASSERT_EQ(widths.size(), texts.size());
+        for (qsizetype col = 0; col < widths.size(); ++col) {
+            const QJsonArray lengths = texts[col].toArray();
+            int longest = 0;
+            for (qsizetype row = std::string(name) == "Sheet1" ? 2 : 0; row < lengths.size(); ++row)
+                longest = std::max(longest, lengths[row].toInt());
+            EXPECT_GT(widths[col].toDouble(), longest) << col;
+        }
+    }
 }
 
 TEST_F(SectionsSheet, TheTextLogStaysAsItWas) {

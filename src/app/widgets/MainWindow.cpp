@@ -6,6 +6,7 @@
 #include "app/OpenLog.h"
 #include "app/widgets/AboutDialog.h"
 #include "app/widgets/QtDialogs.h"
+#include "graph/GraphBuild.h"
 #include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
@@ -29,7 +30,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
-#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 
@@ -233,6 +233,13 @@ void MainWindow::buildMenu() {
     connect(m_statusDumpAction, &QAction::triggered, this,
             [this] { guarded([&] { requestStatusDump(*m_app); }); });
 
+    // The graph and its section report in every mode; the "Graph" button stays with
+    // production mode.
+    m_graphAction = options1->addAction(QStringLiteral("&Graph and sections"));
+    m_graphAction->setObjectName(QStringLiteral("mnuGraph"));
+    connect(m_graphAction, &QAction::triggered, this,
+            [this] { guarded([&] { openGraph(*m_app); }); });
+
     m_findAction = options1->addAction(QStringLiteral("Find instrument"));
     m_findAction->setObjectName(QStringLiteral("btnFind"));
     m_makeSearchLine = [] { return std::make_unique<InstrumentPort>(); };
@@ -327,6 +334,8 @@ void MainWindow::applyCommandStates() {
     const bool idle = !running();
     m_readLogButton->setEnabled(m_readLogWanted && idle);
     m_graphButton->setEnabled(m_graphWanted && idle);
+    // Only what the graph window can draw: rows left by lines that were no records do not count.
+    m_graphAction->setEnabled(m_graphWanted && idle && hasGraphRecords(m_app->table));
     m_saveAsAction->setEnabled(m_saveAsWanted && idle);
     m_statusDumpAction->setEnabled(idle);
     m_findAction->setEnabled(idle);
@@ -390,9 +399,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         if (index.isValid())
             guarded([&] { hint = cellHint(*m_app, index.column(), index.row() + 1); });
         if (hint)
-            QToolTip::showText(help->globalPos(),
-                               Qt::convertFromPlainText(displayText(*hint), Qt::WhiteSpacePre),
-                               m_table->viewport());
+            // Plain text, so a screen reader reads the hint and not its markup.
+            QToolTip::showText(help->globalPos(), displayText(*hint), m_table->viewport());
         else
             QToolTip::hideText();
         return true;

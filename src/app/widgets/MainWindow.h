@@ -68,6 +68,7 @@ public:
     QAction* saveAsAction() const { return m_saveAsAction; }
     QAction* statusDumpAction() const { return m_statusDumpAction; }
     QAction* findAction() const { return m_findAction; }
+    QAction* graphAction() const { return m_graphAction; }
     QAction* aboutAction() const { return m_aboutAction; }
     QAction* exitAction() const { return m_exitAction; }
     QPushButton* stopButton() const { return m_stopButton; }
@@ -122,5 +123,6 @@ private:
     QAction* m_statusDumpAction = nullptr;
     QAction* m_aboutAction = nullptr;
     QAction* m_findAction = nullptr;
+    QAction* m_graphAction = nullptr;
     SearchLineFactory m_makeSearchLine;
 };

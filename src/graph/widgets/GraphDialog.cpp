@@ -18,7 +18,9 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextDocument>
+#include <QScreen>
+#include <QSplitter>
+#include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
@@ -35,6 +37,16 @@ const QColor kQdStartColor(255, 255, 0); // until the set-up makes it blue
 const QColor kQdSeriesColor(0, 128, 0);  // the legend's, whatever colour the line has
 const QColor kCrossColor(64, 64, 64);
 const QColor kQdLineColor(0, 0, 255);
+
+// The area of the chart and its controls as designed; below it the section report.
+constexpr QSize kDesigned(801, 524);
+constexpr int kHandleHeight = 4;
+constexpr int kPanelHeight = 166;
+// The chart never gets lower than this, however little room the screen has.
+constexpr int kLeastChartHeight = 150;
+constexpr int kLeastGap = 8; // between controls side by side
+// A title bar and borders, until the window system tells the window's own.
+constexpr QSize kFrameAllowance(16, 39);
 
 QFont axisTitleFont() {
     QFont font(QStringLiteral("Arial"), 8);
@@ -94,10 +106,26 @@ GraphDialog::GraphDialog(const LogTable& table, const Session& session, TextMemo
     QFont dialogFont = font();
     dialogFont.setPointSize(8);
     setFont(dialogFont);
+    // The chart and its controls share the window's height with the section report.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName(QStringLiteral("splSections"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(kHandleHeight);
+    layout->addWidget(m_splitter);
+    m_upper = new QWidget(m_splitter);
+    m_upper->setObjectName(QStringLiteral("pnlGraph"));
+    m_splitter->addWidget(m_upper);
     buildChart();
     buildControls();
-    resize(801, 571);
+    anchorControls();
+    m_upper->installEventFilter(this);
     buildSections();
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 1);
+    resize(kDesigned.width(), kDesigned.height() + kHandleHeight + kPanelHeight);
+    m_splitter->setSizes({kDesigned.height(), kPanelHeight});
     // The memo is also cleared by the procedures that read a new log.
     m_statistics.onChanged = [this] {
         if (m_statisticsDirty)
@@ -163,7 +191,7 @@ void GraphDialog::buildChart() {
     }
     rangeAxes();
 
-    m_chartView = new QChartView(m_chart, this);
+    m_chartView = new QChartView(m_chart, m_upper);
     m_chartView->setObjectName(QStringLiteral("Chart1"));
     m_chartView->setGeometry(16, 16, 577, 457);
     m_chartView->setRenderHint(QPainter::Antialiasing, false);
@@ -183,7 +211,7 @@ void GraphDialog::buildChart() {
 }
 
 QLabel* GraphDialog::addLabel(const char* name, const char* caption, int left, int top) {
-    auto* label = new QLabel(QString::fromLatin1(caption), this);
+    auto* label = new QLabel(QString::fromLatin1(caption), m_upper);
     label->setObjectName(QString::fromLatin1(name));
     // Statistics and readouts may carry the instrument's texts: never taken as markup.
     label->setTextFormat(Qt::PlainText);
@@ -194,7 +222,7 @@ QLabel* GraphDialog::addLabel(const char* name, const char* caption, int left, i
 
 QCheckBox* GraphDialog::addCheckBox(const char* name, const char* caption, QRect place,
                                     bool checked) {
-    auto* box = new QCheckBox(QString::fromLatin1(caption), this);
+    auto* box = new QCheckBox(QString::fromLatin1(caption), m_upper);
     box->setObjectName(QString::fromLatin1(name));
     // Wider than designed only where the font needs it, so no caption is cut.
     place.setWidth(std::max(place.width(), box->sizeHint().width()));
@@ -204,7 +232,7 @@ QCheckBox* GraphDialog::addCheckBox(const char* name, const char* caption, QRect
 }
 
 void GraphDialog::buildControls() {
-    m_btnGraph = new QPushButton(QStringLiteral("Show Graph"), this);
+    m_btnGraph = new QPushButton(QStringLiteral("Show Graph"), m_upper);
     m_btnGraph->setObjectName(QStringLiteral("btnGraph"));
     m_btnGraph->setGeometry(16, 488, 75, 25);
     m_btnGraph->setAutoDefault(false);
@@ -218,8 +246,8 @@ void GraphDialog::buildControls() {
     m_alarmCaption = {addLabel("Label1", "Rl V alarm:", 248, 488),
                       addLabel("Label2", "Qd V alarm:", 248, 504)};
     m_alarmLine = {addLabel("lblRVA", "---", 312, 488), addLabel("lblQVA", "---", 312, 504)};
-    const QString hint = Qt::convertFromPlainText(
-        QStringLiteral("Stops on the third following low bat alarm"), Qt::WhiteSpacePre);
+    // Plain text: a screen reader reads the hint as it stands, not as markup.
+    const QString hint = QStringLiteral("Stops on the third following low bat alarm");
     for (size_t s = 0; s < 2; ++s) {
         // A wide font must not run the captions into the stop lines.
         QLabel* line = m_alarmLine[s];
@@ -236,11 +264,11 @@ void GraphDialog::buildControls() {
                 [this, s] { guarded([&] { showSeriesToggled(s); }); });
 
     addLabel("Label4", "Statistics:", 608, 16);
-    m_memStat = new QPlainTextEdit(this);
+    m_memStat = new QPlainTextEdit(m_upper);
     m_memStat->setObjectName(QStringLiteral("memStat"));
     m_memStat->setGeometry(608, 32, 169, 305);
     addLabel("Label3", "Warning / errors", 608, 344);
-    m_memWarn = new QPlainTextEdit(this);
+    m_memWarn = new QPlainTextEdit(m_upper);
     m_memWarn->setObjectName(QStringLiteral("memWarn"));
     m_memWarn->setGeometry(608, 360, 169, 113);
     for (QPlainTextEdit* memo : {m_memStat, m_memWarn}) {
@@ -251,6 +279,78 @@ void GraphDialog::buildControls() {
     }
 
     m_cbStat = addCheckBox("cbStat", "Show Statistics", {608, 485, 97, 17}, true);
+}
+
+void GraphDialog::anchorControls() {
+    const auto anchor = [this](QWidget* widget, int how) {
+        m_anchored.push_back({widget, widget->geometry(), how});
+    };
+    anchor(m_chartView, kGrowX | kGrowY);
+    // The controls below the chart follow its bottom edge.
+    for (QWidget* below : {static_cast<QWidget*>(m_btnGraph), static_cast<QWidget*>(m_cbValarm)})
+        anchor(below, kMoveY);
+    for (size_t s = 0; s < 2; ++s)
+        for (QWidget* below :
+             {static_cast<QWidget*>(m_alarmCaption[s]), static_cast<QWidget*>(m_alarmLine[s]),
+              static_cast<QWidget*>(m_readout[s]), static_cast<QWidget*>(m_showBox[s])})
+            anchor(below, kMoveY);
+    // The column of the statistics follows the right edge; its memo takes the height.
+    anchor(m_upper->findChild<QLabel*>(QStringLiteral("Label4")), kMoveX);
+    anchor(m_memStat, kMoveX | kGrowY);
+    anchor(m_upper->findChild<QLabel*>(QStringLiteral("Label3")), kMoveX | kMoveY);
+    anchor(m_memWarn, kMoveX | kMoveY);
+    anchor(m_cbStat, kMoveX | kMoveY);
+    // Narrower only by the room between the controls below the chart and the statistics.
+    int rightmost = 0;
+    for (const Anchored& a : m_anchored)
+        if (a.anchor == kMoveY)
+            rightmost = std::max(rightmost, a.designed.right());
+    const int slack = std::max(0, m_memStat->x() - kLeastGap - rightmost);
+    m_upper->setMinimumSize(kDesigned.width() - slack,
+                            kDesigned.height() - m_chartView->height() + kLeastChartHeight);
+}
+
+void GraphDialog::placeControls() {
+    const int dx = m_upper->width() - kDesigned.width();
+    const int dy = m_upper->height() - kDesigned.height();
+    for (const Anchored& a : m_anchored) {
+        QRect place = a.designed;
+        place.translate(a.anchor & kMoveX ? dx : 0, a.anchor & kMoveY ? dy : 0);
+        if (a.anchor & (kGrowX | kGrowY)) {
+            place.adjust(0, 0, a.anchor & kGrowX ? dx : 0, a.anchor & kGrowY ? dy : 0);
+            a.widget->setGeometry(place);
+        } else {
+            // Labels keep the size their text gave them.
+            a.widget->move(place.topLeft());
+        }
+    }
+}
+
+void GraphDialog::setVisible(bool visible) {
+    // Before the dialog places itself on the screen, so it places the fitted size.
+    if (visible && !isVisible())
+        fitToScreen();
+    QDialog::setVisible(visible);
+}
+
+void GraphDialog::fitToScreen() {
+    const QScreen* shownOn = screen();
+    if (!shownOn)
+        return;
+    QSize frame = frameGeometry().size() - size();
+    if (frame.isEmpty())
+        frame = kFrameAllowance;
+    const QSize room = shownOn->availableGeometry().size() - frame;
+    if (width() <= room.width() && height() <= room.height())
+        return;
+    resize(std::max(std::min(width(), room.width()), minimumSizeHint().width()),
+           std::max(std::min(height(), room.height()), minimumSizeHint().height()));
+    // The report keeps the height it was designed with as long as the chart keeps its least
+    // height; the chart gives up what the screen lacks.
+    layout()->activate();
+    const int total = m_splitter->height() - m_splitter->handleWidth();
+    const int upper = std::max(m_upper->minimumHeight(), total - kPanelHeight);
+    m_splitter->setSizes({upper, total - upper});
 }
 
 void GraphDialog::guarded(const std::function<void()>& handler) {
@@ -277,6 +377,8 @@ void GraphDialog::showEvent(QShowEvent* event) {
 }
 
 bool GraphDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_upper && event->type() == QEvent::Resize)
+        placeControls();
     if (watched == m_chartView->viewport()) {
         if (event->type() == QEvent::MouseMove) {
             const auto* move = static_cast<QMouseEvent*>(event);
@@ -292,6 +394,8 @@ bool GraphDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void GraphDialog::activate() {
+    // Each opening shows the chart without the required levels; the user asks for them.
+    m_sectionsPanel->setShowLevel(false);
     applyLayout();
     m_btnGraph->setEnabled(true);
     m_btnGraph->setFocus();
@@ -466,6 +570,8 @@ void GraphDialog::rangeAxes() {
             x.add(p.x());
             y.add(p.y());
         }
+        if (std::isfinite(m_levelShown[s]))
+            y.add(m_levelShown[s]);
     }
     applySpan(m_bottomAxis, x, 0);
     applySpan(m_leftAxis, left, 0.04);

@@ -8,7 +8,9 @@
 #include <QLocale>
 #include <QPointF>
 #include <array>
+#include <cmath>
 #include <functional>
+#include <vector>
 
 class IDialogs;
 class LogTable;
@@ -20,6 +22,7 @@ class QLabel;
 class QLineSeries;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QValueAxis;
 class SectionsPanel;
 class TextMemo;
@@ -57,10 +60,15 @@ public:
     QPlainTextEdit* memWarn() const { return m_memWarn; }
     bool crossShown() const;
     SectionsPanel* sections() const { return m_sectionsPanel; }
+    // The chart with its controls above, the section report below.
+    QSplitter* splitter() const { return m_splitter; }
     // The required level of a series as a horizontal line (GraphDialogSections.cpp).
     QLineSeries* levelLine(Quantity series) const {
         return m_levelLines[static_cast<size_t>(series)];
     }
+
+    // Opening: no larger than the screen's available area.
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,6 +77,10 @@ protected:
 private:
     void buildControls();
     void buildChart();
+    // Which edges of the area above the report each control follows when it changes size.
+    void anchorControls();
+    void placeControls();
+    void fitToScreen();
     QLabel* addLabel(const char* name, const char* caption, int left, int top);
     QCheckBox* addCheckBox(const char* name, const char* caption, QRect place, bool checked);
     void guarded(const std::function<void()>& handler);
@@ -107,6 +119,16 @@ private:
     // The chart holds a build; the next build sets the window up first.
     bool m_holdsBuild = false;
 
+    QSplitter* m_splitter = nullptr;
+    QWidget* m_upper = nullptr; // the chart and its controls as designed
+    enum Anchor { kFixed = 0, kMoveX = 1, kMoveY = 2, kGrowX = 4, kGrowY = 8 };
+    struct Anchored {
+        QWidget* widget;
+        QRect designed;
+        int anchor;
+    };
+    std::vector<Anchored> m_anchored;
+
     QChartView* m_chartView = nullptr;
     QChart* m_chart = nullptr;
     std::array<QLineSeries*, 2> m_series{};
@@ -134,6 +156,8 @@ private:
 
     SectionsPanel* m_sectionsPanel = nullptr;
     std::array<QLineSeries*, 2> m_levelLines{};
+    // The required levels the chart shows (NaN: none); the axes include them.
+    std::array<double, 2> m_levelShown{NAN, NAN};
     bool m_sectionsBuildHeld = false; // the chart holds a build the report is made from
     bool m_sectionsDirty = false;
 };

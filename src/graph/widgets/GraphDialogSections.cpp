@@ -6,26 +6,18 @@
 
 #include <QCheckBox>
 #include <QLegendMarker>
+#include <QSplitter>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <cmath>
 
-namespace {
-
-// Below the lowest control of the window.
-constexpr int kPanelTop = 528;
-constexpr int kPanelHeight = 150; // the window stays within a 1366 x 768 screen
-
-} // namespace
-
 void GraphDialog::buildSections() {
-    m_sectionsPanel = new SectionsPanel(this);
-    m_sectionsPanel->setGeometry(16, kPanelTop, 769, kPanelHeight);
-    // The window grows by the panel; everything above it stays where it is.
-    resize(std::max(width(), 801), kPanelTop + kPanelHeight + 16);
+    m_sectionsPanel = new SectionsPanel(m_splitter);
+    m_splitter->addWidget(m_sectionsPanel);
     m_sectionsPanel->onRequiredChanged = [this] { guarded([&] { refreshSections(); }); };
+    m_sectionsPanel->onShowLevelChanged = [this] { guarded([&] { refreshSections(); }); };
 
     for (Quantity s : kQuantities) {
         auto* line = new QLineSeries(m_chart);
@@ -66,6 +58,7 @@ void GraphDialog::refreshSections() {
 }
 
 void GraphDialog::placeLevelLines(const SectionReport& report) {
+    const bool wanted = m_sectionsPanel->showLevel();
     for (Quantity s : kQuantities) {
         const auto i = static_cast<size_t>(s);
         QLineSeries* line = m_levelLines[i];
@@ -75,8 +68,10 @@ void GraphDialog::placeLevelLines(const SectionReport& report) {
                 level = performanceClasses(s)[static_cast<size_t>(series.requiredClass)].minimum;
         // Across the plotted rows of the series, on its own axis, in its colour, dashed.
         const QList<QPointF>& points = m_points[i];
-        const bool shown = std::isfinite(level) && !points.isEmpty() && m_series[i]->isVisible();
+        const bool shown =
+            wanted && std::isfinite(level) && !points.isEmpty() && m_series[i]->isVisible();
         line->setVisible(shown);
+        m_levelShown[i] = shown ? level : NAN;
         if (!shown)
             continue;
         for (QAbstractAxis* attached : line->attachedAxes())
@@ -92,4 +87,6 @@ void GraphDialog::placeLevelLines(const SectionReport& report) {
     for (QLineSeries* line : m_levelLines)
         for (QLegendMarker* marker : m_chart->legend()->markers(line))
             marker->setVisible(false);
+    // A level out of the readings' range is brought into view.
+    rangeAxes();
 }

@@ -4,38 +4,57 @@
 #include "graph/RequiredClassSettings.h"
 #include "graph/SectionsModel.h"
 
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QTableView>
+#include <cmath>
+
+namespace {
+
+// What a class asks for, in the words of the table it comes from: "R3 (150 mcd/m²/lx)".
+QString classCaption(const PerformanceClass& c) {
+    const QString name = QString::fromStdString(c.name);
+    if (!std::isfinite(c.minimum))
+        return name + QStringLiteral(" (no requirement)");
+    return QStringLiteral("%1 (%2 mcd/m\u00b2/lx)").arg(name).arg(c.minimum);
+}
+
+} // namespace
 
 SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pnlSections"));
-    auto* caption = new QLabel(QStringLiteral("Sections"), this);
-    caption->setObjectName(QStringLiteral("lblSections"));
-    caption->setTextFormat(Qt::PlainText);
-    caption->move(0, 4);
-    auto* requiredCaption = new QLabel(QStringLiteral("Required class"), this);
-    requiredCaption->setObjectName(QStringLiteral("lblRequired"));
-    requiredCaption->setTextFormat(Qt::PlainText);
-    requiredCaption->move(232, 4);
-    requiredCaption->adjustSize();
+    // The controls in a row above the table; the table takes what height the panel gets.
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(16, 0, 16, 16);
+    rows->setSpacing(5);
+    auto* controls = new QHBoxLayout;
+    controls->setContentsMargins(0, 0, 0, 0);
+    rows->addLayout(controls);
+    const auto addLabel = [&](const char* name, const char* text) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setTextFormat(Qt::PlainText);
+        controls->addWidget(label);
+    };
+    addLabel("lblSections", "Sections");
+    controls->addSpacing(24);
+    addLabel("lblRequired", "Required class");
 
     const RequiredClasses stored = loadRequiredClasses();
-    int left = std::max(336, requiredCaption->geometry().right() + 8);
     for (Quantity s : kQuantities) {
         const bool rl = s == Quantity::Rl;
-        auto* name = new QLabel(QString::fromLatin1(rl ? "Rl:" : "Qd:"), this);
-        name->setTextFormat(Qt::PlainText);
-        name->move(left, 4);
-        name->adjustSize();
+        controls->addSpacing(8);
+        addLabel(rl ? "lblRequiredRl" : "lblRequiredQd", rl ? "Rl:" : "Qd:");
         auto* box = new QComboBox(this);
         box->setObjectName(QString::fromLatin1(rl ? "cbRequiredRl" : "cbRequiredQd"));
         for (const PerformanceClass& c : performanceClasses(s))
-            box->addItem(QString::fromStdString(c.name));
+            box->addItem(classCaption(c));
         box->setCurrentIndex(stored[static_cast<size_t>(s)]);
-        box->setGeometry(name->geometry().right() + 4, 0, 57, 21);
-        left = box->geometry().right() + 16;
+        controls->addWidget(box);
         connect(box, &QComboBox::currentIndexChanged, this, [this] {
             saveRequiredClasses(required());
             if (onRequiredChanged)
@@ -43,6 +62,15 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
         });
         m_required[static_cast<size_t>(s)] = box;
     }
+    controls->addSpacing(16);
+    m_showLevel = new QCheckBox(QStringLiteral("Show required level"), this);
+    m_showLevel->setObjectName(QStringLiteral("cbShowLevel"));
+    controls->addWidget(m_showLevel);
+    controls->addStretch(1);
+    connect(m_showLevel, &QCheckBox::toggled, this, [this] {
+        if (onShowLevelChanged)
+            onShowLevelChanged();
+    });
 
     m_model = new SectionsModel(this);
     m_table = new QTableView(this);
@@ -53,7 +81,12 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
     m_table->verticalHeader()->setDefaultSectionSize(18);
     m_table->horizontalHeader()->setDefaultSectionSize(56);
     m_table->setColumnWidth(1, 72);
-    m_table->setGeometry(0, 26, 769, 166);
+    // However small the window, the table shows its titles and a few rows to scroll.
+    constexpr int kLeastRows = 3;
+    m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height() +
+                              kLeastRows * m_table->verticalHeader()->defaultSectionSize() +
+                              2 * m_table->frameWidth());
+    rows->addWidget(m_table, 1);
 }
 
 RequiredClasses SectionsPanel::required() const {
@@ -77,4 +110,14 @@ void SectionsPanel::clearReport() {
 
 void SectionsPanel::showReport(const SectionReport& report) {
     m_model->setReport(report);
+}
+
+bool SectionsPanel::showLevel() const {
+    return m_showLevel->isChecked();
+}
+
+void SectionsPanel::setShowLevel(bool shown) {
+    // Set by the window, not chosen by the user: no call back.
+    const QSignalBlocker quiet(m_showLevel);
+    m_showLevel->setChecked(shown);
 }

@@ -7,13 +7,15 @@
 #include <array>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QTableView;
 class SectionsModel;
 
 // The graph window's section report: the required class of each series, chosen by the user and
-// remembered, and the table of the report's rows with pass or fail.
+// remembered, whether the chart shows the required levels, and the table of the report's rows
+// with pass or fail.
 class SectionsPanel final : public QWidget {
     Q_OBJECT
 public:
@@ -28,17 +30,25 @@ public:
     void showReport(const SectionReport& report);
     void clearReport();
 
+    // Whether the chart draws the required levels (and its axes include them).
+    bool showLevel() const;
+    void setShowLevel(bool shown);
+
     // Called after the user chose another class (it is stored by then).
     std::function<void()> onRequiredChanged;
+    // Called after the user checked or cleared "Show required level".
+    std::function<void()> onShowLevelChanged;
 
     QComboBox* requiredBox(Quantity series) const {
         return m_required[static_cast<size_t>(series)];
     }
+    QCheckBox* showLevelBox() const { return m_showLevel; }
     QTableView* table() const { return m_table; }
     SectionsModel* model() const { return m_model; }
 
 private:
     std::array<QComboBox*, 2> m_required{};
+    QCheckBox* m_showLevel = nullptr;
     QTableView* m_table = nullptr;
     SectionsModel* m_model = nullptr;
 };
