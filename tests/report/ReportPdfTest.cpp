@@ -7,6 +7,7 @@
 #include "text/AppError.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -23,12 +24,12 @@ struct Log {
 };
 
 // Writes the report of the log to a file in dir; its path.
-QString writePdf(const Log& log, const QTemporaryDir& dir, const QString& name = "report.pdf") {
-    const QString path = dir.filePath(name);
-    writeReportFile(
-        reportPdf(reportContent(log.table, log.session, defaultRequiredClasses(), kMadeAt),
-                  QPageSize(QPageSize::A4)),
-        path);
+QString writePdf(const Log& log, const QTemporaryDir& dir,
+                 const RequiredClasses& required = defaultRequiredClasses()) {
+    const QString path = dir.filePath("report.pdf");
+    writeReportFile(reportPdf(reportContent(log.table, log.session, required, kMadeAt),
+                              QPageSize(QPageSize::A4)),
+                    path);
     return path;
 }
 
@@ -189,4 +190,20 @@ TEST(ReportFile, AFailedWriteIsToldAndTheEarlierFileKept) {
     }
     writeReportFile("%PDF-1.4 new", path);
     EXPECT_EQ(exportfix::readFile(path), "%PDF-1.4 new");
+}
+
+TEST(ReportPdf, FirstPageRenderedAsAnImage) {
+    Log log;
+    fillLog(log.table, log.session, "RVM600PK", 150);
+    log.session.survey = {"A7 resurfacing", "A7 km 12.0-14.5", "northbound", "J. Doe", "dry, 14 C"};
+    QTemporaryDir dir;
+    RequiredClasses required = defaultRequiredClasses();
+    ASSERT_TRUE(parseRequiredClasses("R3,Q3", required));
+    const QString pdf = writePdf(log, dir, required);
+    QDir().mkpath(QStringLiteral("screenshots"));
+    const QString stem = QDir::current().filePath(QStringLiteral("screenshots/report-page"));
+    ASSERT_NE(runTool(QStringLiteral("pdftoppm"),
+                      {"-r", "80", "-png", "-singlefile", "-f", "1", "-l", "1", pdf, stem}),
+              QStringLiteral("<failed>"));
+    EXPECT_TRUE(QFileInfo(stem + ".png").size() > 10000) << stem.toStdString();
 }
