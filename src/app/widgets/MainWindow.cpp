@@ -226,8 +226,9 @@ void MainWindow::buildMenu() {
             [this] { guarded([&] { saveReport(*m_app); }); });
     m_printAction = file1->addAction(QStringLiteral("Print..."));
     m_printAction->setObjectName(QStringLiteral("btnPrint"));
-    connect(m_printAction, &QAction::triggered, this,
-            [this] { guarded([&] { previewAndPrintReport(reportOf(*m_app), this); }); });
+    connect(m_printAction, &QAction::triggered, this, [this] {
+        guarded([&] { previewAndPrintReport(reportOf(*m_app), m_app->dialogs, this); });
+    });
     file1->addSeparator()->setObjectName(QStringLiteral("N1"));
     m_exitAction = file1->addAction(QStringLiteral("Exit"));
     m_exitAction->setObjectName(QStringLiteral("Exit1"));

@@ -1,5 +1,6 @@
 #include "report/widgets/ReportPrinting.h"
 
+#include "app/HandlerGuard.h"
 #include "report/ReportContent.h"
 #include "report/ReportPainter.h"
 
@@ -14,12 +15,14 @@ void prepareReportPrinter(QPrinter& printer) {
     printer.setDocName(QStringLiteral("Road marking survey report"));
 }
 
-void previewAndPrintReport(const ReportContent& report, QWidget* parent) {
+void previewAndPrintReport(const ReportContent& report, IDialogs& dialogs, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
     prepareReportPrinter(printer);
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QStringLiteral("Print report"));
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
-                     [&report](QPrinter* target) { paintReport(report, *target); });
+                     [&report, &dialogs](QPrinter* target) {
+                         runGuarded(dialogs, [&] { paintReport(report, *target); });
+                     });
     preview.exec();
 }

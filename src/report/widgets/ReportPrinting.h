@@ -1,5 +1,6 @@
 #pragma once
 
+class IDialogs;
 class QPrinter;
 class QWidget;
 struct ReportContent;
@@ -9,4 +10,5 @@ struct ReportContent;
 void prepareReportPrinter(QPrinter& printer);
 
 // "Print...": the report in a preview, printed from there through the system's print dialog.
-void previewAndPrintReport(const ReportContent& report, QWidget* parent);
+// The preview paints from its own event loop, so each painting runs under the error guard.
+void previewAndPrintReport(const ReportContent& report, IDialogs& dialogs, QWidget* parent);
