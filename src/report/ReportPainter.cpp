@@ -47,6 +47,8 @@ struct Face {
 
 // A tick step of 1, 2 or 5 times a power of ten, near span / 5.
 double niceStep(double span) {
+    if (!(span > 0))
+        return 1;
     const double raw = span / 5;
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     for (double m : {1.0, 2.0, 5.0})
@@ -251,12 +253,12 @@ private:
         return widths;
     }
 
-    // One row of cells at the current line; its height.
+    // The height of a row of wrapped cells.
     double rowHeight(const std::vector<QStringList>& cells) const {
         int most = 1;
         for (const QStringList& c : cells)
             most = std::max(most, static_cast<int>(c.size()));
-        return most * m_small.lineHeight() + 2 * mm(kCellPad) / 2;
+        return most * m_small.lineHeight() + mm(kCellPad);
     }
 
     std::vector<QStringList> rowCells(const Face& face, const QStringList& texts,
