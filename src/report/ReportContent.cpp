@@ -57,8 +57,8 @@ QColor markColor(CellMark mark) {
 void addInstrument(ReportContent& report, const LogTable& table, const Session& session) {
     std::vector<ReportField>& f = report.instrument;
     f.emplace_back(QStringLiteral("Model"), QString::fromLatin1(session.model->name));
-    f.emplace_back(QStringLiteral("Identification"), reportText(session.identLine));
-    f.emplace_back(QStringLiteral("Serial line"), reportText(session.serialLine));
+    f.emplace_back(QStringLiteral("Identification"), reportLines(session.identLine));
+    f.emplace_back(QStringLiteral("Serial line"), reportLines(session.serialLine));
     int first = -1;
     int last = -1;
     int64_t records = 0;
@@ -179,6 +179,16 @@ QString reportText(const std::string& bytes) {
     QString text = fromCp1252(bytes);
     for (QChar& c : text)
         if (c.category() == QChar::Other_Control)
+            c = QChar(0xFFFD);
+    return text;
+}
+
+QString reportLines(const std::string& bytes) {
+    QString text = displayText(bytes);
+    while (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\n'))
             c = QChar(0xFFFD);
     return text;
 }

@@ -60,5 +60,9 @@ ReportContent reportContent(const LogTable& table, const Session& session,
 // escape sequence or a line break in a Seq-Id cannot shape the page.
 QString reportText(const std::string& bytes);
 
+// A reply of the instrument that may run over lines: each line break one "\n", none at the
+// end, other control characters replaced as in reportText.
+QString reportLines(const std::string& bytes);
+
 // "3, 7-9, 12" for ascending record numbers.
 QString numberRanges(const std::vector<int64_t>& numbers);

@@ -356,9 +356,11 @@ private:
         top = std::ceil(top / step) * step;
 
         const QRectF plot(m_left + mm(14), m_y + mm(2), width() - mm(16), mm(kGraphHeight - 12));
-        const double count = std::max<double>(2, static_cast<double>(g.values.size()));
+        // Each record takes an equal slot, its reading in the middle: a lone one stays clear of
+        // the frame.
+        const double count = std::max<double>(1, static_cast<double>(g.values.size()));
         const auto px = [&](double row) {
-            return plot.left() + (row - 1) / (count - 1) * plot.width();
+            return plot.left() + (row - 0.5) / count * plot.width();
         };
         const auto py = [&](double value) {
             return plot.bottom() - (value - bottom) / (top - bottom) * plot.height();
@@ -375,7 +377,7 @@ private:
                                    py(v) + m_small.metrics.ascent() / 2),
                            label);
             }
-            const double xStep = std::max(1.0, niceStep(count - 1));
+            const double xStep = std::max(1.0, niceStep(count));
             for (double row = 1; row <= count + 0.5; row += xStep) {
                 const QString label = QString::number(row, 'g', 10);
                 p.drawText(QPointF(px(row) - m_small.metrics.horizontalAdvance(label) / 2,

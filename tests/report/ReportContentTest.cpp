@@ -209,4 +209,13 @@ TEST(ReportContent, NumbersAsRangesAndInstrumentTextsWithoutControls) {
     };
     for (const Text& c : texts)
         EXPECT_EQ(reportText(c.bytes), c.shown) << c.bytes;
+
+    // Replies over lines keep their breaks, without the last.
+    const Text replies[] = {
+        {"Virelon VX40 Qd meter\r\n", "Virelon VX40 Qd meter"},
+        {"FV 2.10\r\nVirelon RVM600\n\r", "FV 2.10\nVirelon RVM600"},
+        {"S/N: 4711\x1b[0m", QString::fromUtf8("S/N: 4711\uFFFD[0m")},
+    };
+    for (const Text& c : replies)
+        EXPECT_EQ(reportLines(c.bytes), c.shown) << c.bytes;
 }
