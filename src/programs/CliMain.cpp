@@ -12,6 +12,8 @@
 #include "link/PortCatalogue.h"
 #include "link/PortSearch.h"
 #include "platform/Platform.h"
+#include "report/ReportPainter.h"
+#include "report/ReportPdf.h"
 #include "text/AppError.h"
 #include "text/Clock.h"
 #include "text/Cp1252.h"
@@ -19,12 +21,15 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -40,7 +45,10 @@ constexpr int kExitInterrupted = 130; // stopped by SIGINT or SIGTERM, as the sh
 int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
                "                        [--repeat N]\n"
-               "                        [--sections FILE.csv [--class R2,Q2]]\n",
+               "                        [--sections FILE.csv [--class R2,Q2]]\n"
+               "                        [--report FILE.pdf [--class R2,Q2] [--project TEXT]\n"
+               "                         [--road TEXT] [--direction TEXT] [--operator TEXT]\n"
+               "                         [--notes TEXT]]\n",
                stderr);
     std::fputs("       logdump-cli read --port auto ...\n"
                "       logdump-cli ports\n",
@@ -135,18 +143,50 @@ bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses
     return false;
 }
 
+// The report's fonts need Qt's GUI side; it draws offscreen, as no window is ever shown.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--report") == 0) {
+#ifndef Q_OS_WIN
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+            return std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+// The survey report of what was read into a PDF file; the earlier file stays when it fails.
+bool writeReport(const App& app, const QString& path, const RequiredClasses& required) {
+    try {
+        const ReportContent report =
+            reportContent(app.table, app.session, required, QDateTime::currentDateTime());
+        writeReportFile(reportPdf(report, reportPageSize(QLocale())), path);
+        return true;
+    } catch (const AppError& e) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(), e.what());
+        return false;
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     const bool stdoutClosed = platform::holdClosedStdout();
     const platform::FineTimer fineTimer; // the poll steps of the line I/O
-    QCoreApplication application(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv);
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
     QString savePath;
     bool statistics = false;
     QString sectionsPath;
     RequiredClasses required = defaultRequiredClasses();
+    QString reportPath;
+    SurveyDetails survey;
+    QString* const detailTexts[] = {&survey.project, &survey.road, &survey.direction,
+                                    &survey.operatorName, &survey.notes};
+    const char* const detailNames[] = {"--project", "--road", "--direction", "--operator",
+                                       "--notes"};
     if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
         return listPorts();
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
@@ -174,8 +214,19 @@ int main(int argc, char* argv[]) {
         } else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
             if (!parseRequiredClasses(argv[++i], required))
                 return usage();
-        } else
-            return usage();
+        } else if (std::strcmp(argv[i], "--report") == 0 && i + 1 < argc) {
+            const std::optional<QString> name = exactName(argv[++i]);
+            if (!name)
+                return kExitUsage;
+            reportPath = *name;
+        } else {
+            const auto detail =
+                std::find_if(std::begin(detailNames), std::end(detailNames),
+                             [&](const char* name) { return std::strcmp(argv[i], name) == 0; });
+            if (detail == std::end(detailNames) || i + 1 >= argc)
+                return usage();
+            *detailTexts[detail - std::begin(detailNames)] = QString::fromLocal8Bit(argv[++i]);
+        }
     }
     if (repeat < 1)
         return usage();
@@ -286,6 +337,12 @@ int main(int argc, char* argv[]) {
     if (!sectionsPath.isEmpty()) {
         const platform::SaveSignalGuard held;
         if (!WriteSectionsCsv(app, sectionsPath, required))
+            status = kExitFailed;
+    }
+    if (!reportPath.isEmpty()) {
+        app.session.survey = survey; // the reading started a new log without details
+        const platform::SaveSignalGuard held;
+        if (!writeReport(app, reportPath, required))
             status = kExitFailed;
     }
     if (!printTable(app.table, stdoutClosed))
