@@ -3,12 +3,15 @@
 #include "app/App.h"
 #include "app/SessionUpdater.h"
 #include "graph/GraphBuild.h"
+#include "graph/RequiredClassSettings.h"
 #include "graph/SectionReport.h"
 #include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "log/InstrumentModel.h"
 #include "log/LogLayout.h"
 #include "log/StatusDecoding.h"
+#include "report/ReportPainter.h"
+#include "report/ReportPdf.h"
 #include "service/StatusReport.h"
 #include "text/Cp1252.h"
 
@@ -38,6 +41,23 @@ bool beginReadLog(App& app) {
     app.view.setReadLogEnabled(false);
     resetLog(app);
     return true;
+}
+
+// How a download ended, as the report names it.
+std::string downloadOrigin(ReadLogEnd end, bool stoppedByUser) {
+    switch (end) {
+    case ReadLogEnd::Complete:
+        return "Download complete";
+    case ReadLogEnd::Incomplete:
+        return "Download incomplete: fewer records than announced";
+    case ReadLogEnd::Stopped:
+        return stoppedByUser ? "Download stopped by the user" : "Download stopped";
+    case ReadLogEnd::Declined:
+    case ReadLogEnd::Refused:
+    case ReadLogEnd::NoConnection:
+        break;
+    }
+    return "No download";
 }
 
 // However the run ended, "Read log" opens again, and "Graph" once the table holds records.
@@ -112,6 +132,9 @@ void resetLog(App& app) {
     s.model = &unknownModel();
     s.identLine.clear();
     s.serialLine.clear();
+    // The details and the origin belong to the log they were given for.
+    s.survey = SurveyDetails();
+    s.logOrigin.clear();
     app.view.setSaveAsEnabled(false);
     app.view.clearMessages();
     // A statistics report belongs to the log it came from; it must not be saved with the next.
@@ -139,11 +162,14 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
     try {
         const bool afterUserStop = app.logStoppedByUser;
         app.logStoppedByUser = false;
+        // Records an error leaves in the table are kept; their report says how they came.
+        app.session.logOrigin = "Download ended by an error";
         runExchange(app, &updater, [&](IDialogs& dialogs, ReadLogListener* listener) {
             end = runReadLog(app.line, dialogs, *listener, limits, afterUserStop);
             stoppedByUser = end == ReadLogEnd::Stopped && app.stopRequested;
         });
         app.logStoppedByUser = stoppedByUser;
+        app.session.logOrigin = downloadOrigin(end, stoppedByUser);
     } catch (...) {
         finishReadLog(app);
         throw;
@@ -188,6 +214,24 @@ SaveSource saveSourceOf(App& app) {
 
 void saveLogAs(App& app) {
     saveAs(saveSourceOf(app), app.dialogs, systemFileLayer(), QString::fromLatin1(kWorkFolder));
+}
+
+ReportContent reportOf(const App& app) {
+    return reportContent(app.table, app.session, loadRequiredClasses(),
+                         QDateTime::currentDateTime());
+}
+
+void saveReport(App& app, IFileLayer& files) {
+    SaveDialogSetup setup;
+    setup.defaultSuffix = QStringLiteral("pdf");
+    setup.filters = QStringList{QStringLiteral("PDF document (*.pdf)")};
+    setup.proposedName = QStringLiteral("report.pdf");
+    setup.folder = app.session.saveFolder;
+    const std::optional<SaveDialogResult> chosen = app.dialogs.saveFile(setup);
+    if (!chosen)
+        return;
+    const BusyCursor busy(app.dialogs);
+    writeReportFile(reportPdf(reportOf(app), reportPageSize(QLocale())), chosen->fileName, files);
 }
 
 void explainStatus(App& app, int col, int row) {

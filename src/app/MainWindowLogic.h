@@ -2,6 +2,7 @@
 
 #include "export/SaveAs.h"
 #include "link/ReadLog.h"
+#include "report/ReportContent.h"
 
 #include <QString>
 #include <QStringList>
@@ -45,6 +46,12 @@ void openGraph(App& app);
 SaveSource saveSourceOf(App& app);
 // "Save As".
 void saveLogAs(App& app);
+
+// The report of what the App holds, made now, with the required classes the user chose in the
+// graph window.
+ReportContent reportOf(const App& app);
+// "Report...": asks for a PDF file, then writes the report there through the file layer.
+void saveReport(App& app, IFileLayer& files = systemFileLayer());
 
 // A click on a table cell (row 0 is the header): a status cell shows its decoding.
 void explainStatus(App& app, int col, int row);

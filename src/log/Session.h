@@ -6,6 +6,16 @@
 #include <cstdint>
 #include <string>
 
+// What the user tells about the survey a log belongs to: typed by the user, not bytes from the
+// instrument, and shown as plain text wherever it appears.
+struct SurveyDetails {
+    QString project;
+    QString road;
+    QString direction;
+    QString operatorName;
+    QString notes; // may hold line breaks
+};
+
 // What the program knows about the log in the table and about its user's work, between one
 // procedure and the next. Texts that came from the instrument are bytes.
 struct Session {
@@ -19,4 +29,6 @@ struct Session {
     bool graphViewed = false;
     bool productionMode = false; // "G" or "GRAPH" as the first argument
     QString saveFolder;          // where the last save went, with a closing '/'
+    SurveyDetails survey;        // for the log in the table
+    std::string logOrigin;       // how the log came into the table, as the report names it
 };

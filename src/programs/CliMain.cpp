@@ -14,6 +14,8 @@
 #include "link/PortCatalogue.h"
 #include "link/PortSearch.h"
 #include "platform/Platform.h"
+#include "report/ReportPainter.h"
+#include "report/ReportPdf.h"
 #include "text/AppError.h"
 #include "text/Clock.h"
 #include "text/Cp1252.h"
@@ -21,12 +23,15 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -42,11 +47,14 @@ constexpr int kExitInterrupted = 130; // stopped by SIGINT or SIGTERM, as the sh
 int usage() {
     std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
                "                        [--repeat N]\n"
-               "                        [--sections FILE.csv [--class R2,Q2]]\n",
+               "                        [--sections FILE.csv [--class R2,Q2]]\n"
+               "                        [--report FILE.pdf [--class R2,Q2] [--project TEXT]\n"
+               "                         [--road TEXT] [--direction TEXT] [--operator TEXT]\n"
+               "                         [--notes TEXT]]\n",
                stderr);
     std::fputs("       logdump-cli read --port auto ...\n"
                "       logdump-cli open FILE [--block N] [--save ...] [--stats]\n"
-               "                        [--sections ...] [--class ...]\n"
+               "                        [--sections ...] [--report ...] [--class ...]\n"
                "       logdump-cli open FILE.Log --list\n"
                "       logdump-cli ports\n",
                stderr);
@@ -140,12 +148,40 @@ bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses
     return false;
 }
 
+// The report's fonts need Qt's GUI side; it draws offscreen, as no window is ever shown.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--report") == 0) {
+#ifndef Q_OS_WIN
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+            return std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+// The survey report of what was read into a PDF file; the earlier file stays when it fails.
+bool writeReport(const App& app, const QString& path, const RequiredClasses& required) {
+    try {
+        const ReportContent report =
+            reportContent(app.table, app.session, required, QDateTime::currentDateTime());
+        writeReportFile(reportPdf(report, reportPageSize(QLocale())), path);
+        return true;
+    } catch (const AppError& e) {
+        std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(), e.what());
+        return false;
+    }
+}
+
 // What a run writes once its table is there: the log saved, the section report, the table.
 struct Outputs {
     QString savePath;
     bool statistics = false;
     QString sectionsPath;
     RequiredClasses required = defaultRequiredClasses();
+    QString reportPath;
+    SurveyDetails survey;
 };
 
 enum class Option { Other, Taken, Refused };
@@ -168,11 +204,25 @@ Option takeOutputOption(int& i, int argc, char* argv[], Outputs& outputs) {
         outputs.statistics = true;
         return Option::Taken;
     }
+    if (std::strcmp(argv[i], "--report") == 0 && i + 1 < argc)
+        return name(outputs.reportPath);
     if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
         if (parseRequiredClasses(argv[++i], outputs.required))
             return Option::Taken;
         usage();
         return Option::Refused;
+    }
+    SurveyDetails& survey = outputs.survey;
+    const std::pair<const char*, QString*> details[] = {{"--project", &survey.project},
+                                                        {"--road", &survey.road},
+                                                        {"--direction", &survey.direction},
+                                                        {"--operator", &survey.operatorName},
+                                                        {"--notes", &survey.notes}};
+    for (const auto& [option, text] : details) {
+        if (std::strcmp(argv[i], option) == 0 && i + 1 < argc) {
+            *text = QString::fromLocal8Bit(argv[++i]);
+            return Option::Taken;
+        }
     }
     return Option::Other;
 }
@@ -225,6 +275,12 @@ int writeOutputs(App& app, ConsoleDialogs& dialogs, const Outputs& outputs, int 
     if (!sectionsPath.isEmpty()) {
         const platform::SaveSignalGuard held;
         if (!WriteSectionsCsv(app, sectionsPath, required))
+            status = kExitFailed;
+    }
+    if (!outputs.reportPath.isEmpty()) {
+        app.session.survey = outputs.survey; // a new log in the table comes without details
+        const platform::SaveSignalGuard held;
+        if (!writeReport(app, outputs.reportPath, required))
             status = kExitFailed;
     }
     return status;
@@ -297,7 +353,7 @@ int openSavedFile(int argc, char* argv[], bool stdoutClosed) {
 int main(int argc, char* argv[]) {
     const bool stdoutClosed = platform::holdClosedStdout();
     const platform::FineTimer fineTimer; // the poll steps of the line I/O
-    QCoreApplication application(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv);
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
     Outputs outputs;

@@ -11,6 +11,8 @@
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
 #include "link/WorkerThreadRunner.h"
+#include "report/widgets/ReportPrinting.h"
+#include "report/widgets/SurveyDetailsDialog.h"
 #include "text/Cp1252.h"
 
 #include <QCloseEvent>
@@ -218,6 +220,20 @@ void MainWindow::buildMenu() {
     m_saveAsAction->setObjectName(QStringLiteral("btnSaveAs"));
     connect(m_saveAsAction, &QAction::triggered, this,
             [this] { guarded([&] { saveLogAs(*m_app); }); });
+    // The report commands work on the log in the table, so they open and close with "Save As".
+    m_surveyAction = file1->addAction(QStringLiteral("Survey details..."));
+    m_surveyAction->setObjectName(QStringLiteral("btnSurvey"));
+    connect(m_surveyAction, &QAction::triggered, this,
+            [this] { guarded([&] { editSurveyDetails(); }); });
+    m_reportAction = file1->addAction(QStringLiteral("Report..."));
+    m_reportAction->setObjectName(QStringLiteral("btnReport"));
+    connect(m_reportAction, &QAction::triggered, this,
+            [this] { guarded([&] { saveReport(*m_app); }); });
+    m_printAction = file1->addAction(QStringLiteral("Print..."));
+    m_printAction->setObjectName(QStringLiteral("btnPrint"));
+    connect(m_printAction, &QAction::triggered, this, [this] {
+        guarded([&] { previewAndPrintReport(reportOf(*m_app), m_app->dialogs, this); });
+    });
     file1->addSeparator()->setObjectName(QStringLiteral("N1"));
     m_exitAction = file1->addAction(QStringLiteral("Exit"));
     m_exitAction->setObjectName(QStringLiteral("Exit1"));
@@ -252,6 +268,12 @@ void MainWindow::buildMenu() {
     m_aboutAction->setObjectName(QStringLiteral("btnAbout"));
     connect(m_aboutAction, &QAction::triggered, this,
             [this] { guarded([&] { m_app->dialogs.showModal(ModalWindow::About); }); });
+}
+
+void MainWindow::editSurveyDetails() {
+    SurveyDetailsDialog dialog(m_app->session.survey, this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_app->session.survey = dialog.details();
 }
 
 void MainWindow::usePorts(IPortCatalogue& catalogue, IPortMemory* memory,
@@ -337,6 +359,9 @@ void MainWindow::applyCommandStates() {
     // Only what the graph window can draw: rows left by lines that were no records do not count.
     m_graphAction->setEnabled(m_graphWanted && idle && hasGraphRecords(m_app->table));
     m_saveAsAction->setEnabled(m_saveAsWanted && idle);
+    m_surveyAction->setEnabled(m_saveAsWanted && idle);
+    m_reportAction->setEnabled(m_saveAsWanted && idle);
+    m_printAction->setEnabled(m_saveAsWanted && idle);
     m_statusDumpAction->setEnabled(idle);
     m_findAction->setEnabled(idle);
     m_openAction->setEnabled(idle);

@@ -66,6 +66,9 @@ public:
     QProgressBar* progressBar() const { return m_progressBar; }
     QPlainTextEdit* messages() const { return m_messages; }
     QAction* saveAsAction() const { return m_saveAsAction; }
+    QAction* reportAction() const { return m_reportAction; }
+    QAction* printAction() const { return m_printAction; }
+    QAction* surveyAction() const { return m_surveyAction; }
     QAction* statusDumpAction() const { return m_statusDumpAction; }
     QAction* findAction() const { return m_findAction; }
     QAction* graphAction() const { return m_graphAction; }
@@ -97,6 +100,7 @@ private:
     void applyCommandStates();
     void guarded(const std::function<void()>& handler);
     void findInstrument();
+    void editSurveyDetails();
 
     std::unique_ptr<QtDialogs> m_dialogs;
     std::unique_ptr<App> m_app;
@@ -119,6 +123,9 @@ private:
     QPlainTextEdit* m_messages = nullptr;
     QAction* m_saveAsAction = nullptr;
     QAction* m_openAction = nullptr;
+    QAction* m_reportAction = nullptr;
+    QAction* m_printAction = nullptr;
+    QAction* m_surveyAction = nullptr;
     QAction* m_exitAction = nullptr;
     QAction* m_statusDumpAction = nullptr;
     QAction* m_aboutAction = nullptr;
