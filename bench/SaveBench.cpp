@@ -27,7 +27,7 @@ double openMs(const QString& path) {
     ConsoleView view(out);
     App app(port, clock, dialogs, view);
     const auto start = std::chrono::steady_clock::now();
-    showSavedLog(app, readSavedLogs(path).back());
+    showSavedLog(app, readSavedLogs(path).back(), openedFrom(path));
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
 }

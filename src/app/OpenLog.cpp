@@ -5,7 +5,9 @@
 #include "export/LogFileReader.h"
 #include "log/InstrumentModel.h"
 #include "log/LogRecord.h"
+#include "text/Cp1252.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -45,11 +47,15 @@ bool emptyRow(const std::vector<std::string>& cells) {
 
 } // namespace
 
+std::string openedFrom(const QString& path) {
+    return "Opened from " + toCp1252(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+}
+
 std::string savedLogEntry(const SavedLog& log) {
     return log.title + " (" + std::to_string(log.records()) + " records)";
 }
 
-void showSavedLog(App& app, const SavedLog& log) {
+void showSavedLog(App& app, const SavedLog& log, const std::string& origin) {
     resetLog(app);
     Session& session = app.session;
     const InstrumentModel& model = savedLogModel(log);
@@ -72,6 +78,7 @@ void showSavedLog(App& app, const SavedLog& log) {
         for (int col = 0; col < table.cols(); ++col)
             table.setCell(col, row, col < static_cast<int>(cells.size()) ? cells[col] : "");
     }
+    session.logOrigin = origin;
     app.statistics.setLines(log.statistics);
     table.setEnabled(true);
     session.dataSaved = true;
@@ -103,6 +110,6 @@ std::optional<QString> openLog(App& app) {
             return std::nullopt;
         chosen = *answer;
     }
-    showSavedLog(app, logs[static_cast<size_t>(chosen)]);
+    showSavedLog(app, logs[static_cast<size_t>(chosen)], openedFrom(*path));
     return QFileInfo(*path).fileName();
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <optional>
+#include <string>
 
 class App;
 struct SavedLog;
@@ -13,8 +14,12 @@ struct SavedLog;
 std::optional<QString> openLog(App& app);
 
 // Puts a saved log into the table as a download of it would have: model and serial line from its
-// title, its cells, colours and notes, its statistics report. It counts as saved.
-void showSavedLog(App& app, const SavedLog& log);
+// title, its cells, colours and notes, its statistics report. It counts as saved; origin is
+// how the report names where it came from.
+void showSavedLog(App& app, const SavedLog& log, const std::string& origin);
 
 // The line a block is offered with: its title and how many records it holds.
 std::string savedLogEntry(const SavedLog& log);
+
+// "Opened from " and the file's full path: the origin of a log opened from that file.
+std::string openedFrom(const QString& path);

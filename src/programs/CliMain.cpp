@@ -344,7 +344,7 @@ int openSavedFile(int argc, char* argv[], bool stdoutClosed) {
     ConsoleDialogs dialogs(out);
     ConsoleView view(out);
     App app(port, clock, dialogs, view);
-    showSavedLog(app, log);
+    showSavedLog(app, log, openedFrom(*path));
     const int status = writeOutputs(app, dialogs, outputs, kExitComplete);
     return printTable(app.table, stdoutClosed) ? status : kExitFailed;
 }

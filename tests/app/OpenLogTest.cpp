@@ -6,6 +6,7 @@
 #include "export/SaveAs.h"
 #include "text/AppError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -107,6 +108,8 @@ TEST(OpenLog, ASavedDownloadOpensAsItWasRead) {
             EXPECT_EQ(opened.app.session.serialLine, read.app.session.serialLine);
             EXPECT_EQ(opened.app.session.serialNo, read.app.session.serialNo);
             EXPECT_TRUE(opened.app.session.dataSaved);
+            EXPECT_EQ(opened.app.session.logOrigin,
+                      "Opened from " + QDir::toNativeSeparators(path).toStdString());
             EXPECT_TRUE(opened.app.table.isEnabled());
             EXPECT_TRUE(opened.view.saveAsEnabled);
             EXPECT_TRUE(opened.view.graphEnabled);
