@@ -20,10 +20,26 @@ void runExchange(App& app, ReadLogListener* listener, const IExchangeRunner::Exc
         std::atomic<bool>& stop;
         ~ClearStop() { stop = false; }
     } clearStop{app.stopRequested};
-    if (app.runner)
-        app.runner->run(app.dialogs, listener, exchange);
-    else
-        exchange(app.dialogs, listener);
+    try {
+        if (app.runner)
+            app.runner->run(app.dialogs, listener, exchange);
+        else
+            exchange(app.dialogs, listener);
+    } catch (const PortError&) {
+        app.portFailed = true;
+        throw;
+    }
+}
+
+// After a port error the handle is dead even once the adapter is back: the next command opens
+// the port anew before its first command, so the user need not choose the port again. One that
+// still cannot be opened says so and is tried again next time.
+void reopenAfterPortError(App& app) {
+    if (!app.portFailed)
+        return;
+    app.port.closePort();
+    app.port.openPort();
+    app.portFailed = false;
 }
 
 void rememberAnsweringPort(App& app) {
@@ -95,6 +111,7 @@ bool choosePort(App& app, const QString& name) {
     app.port.setPort(name);
     try {
         app.port.openPort();
+        app.portFailed = false;
         app.view.setReadLogEnabled(true);
         return true;
     } catch (const PortError&) {
@@ -131,6 +148,7 @@ void resetLog(App& app) {
 }
 
 ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
+    reopenAfterPortError(app);
     if (!beginReadLog(app))
         return ReadLogEnd::Declined;
     SessionUpdater updater(app.session, app.table, app.view, app.port, app.portMemory);
@@ -153,6 +171,7 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
 }
 
 void requestStatusDump(App& app) {
+    reopenAfterPortError(app);
     Handshake check;
     runExchange(app, nullptr,
                 [&](IDialogs&, ReadLogListener*) { check = checkConnection(app.line); });
