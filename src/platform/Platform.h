@@ -33,6 +33,9 @@ int badHandleError();
 // ERROR_WRITE_FAULT, since 5 there means access denied).
 int ioError();
 
+// The system's words for an error number, without a line end ("File too large").
+std::string errorText(int error);
+
 // ---- Files; paths are UTF-8
 
 // A regular file opened for appending, as a C runtime file descriptor: what QFile::open(int)

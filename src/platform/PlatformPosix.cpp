@@ -31,6 +31,10 @@ int ioError() {
     return EIO;
 }
 
+std::string errorText(int error) {
+    return std::strerror(error);
+}
+
 AppendDescriptor openForAppend(const char* path, int& error) {
     AppendDescriptor file;
     // Without blocking: a named pipe without a reader would wait for one.

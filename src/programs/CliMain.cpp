@@ -6,6 +6,7 @@
 #include "app/MainWindowLogic.h"
 #include "export/SaveAs.h"
 #include "graph/GraphBuild.h"
+#include "graph/PerformanceClasses.h"
 #include "graph/SectionReport.h"
 #include "graph/StatisticsReport.h"
 #include "link/InstrumentPort.h"
@@ -20,7 +21,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -37,15 +37,30 @@ constexpr int kExitStopped = 3;    // a bound stopped the reading; the table is 
 constexpr int kExitIncomplete = 4; // read to its end, fewer records than the instrument announced
 constexpr int kExitInterrupted = 130; // stopped by SIGINT or SIGTERM, as the shells count it
 
-int usage() {
-    std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
-               "                        [--repeat N]\n"
-               "                        [--sections FILE.csv [--class R2,Q2]]\n",
-               stderr);
-    std::fputs("       logdump-cli read --port auto ...\n"
-               "       logdump-cli ports\n",
-               stderr);
+void printUsage(std::FILE* stream) {
+    std::fputs("usage: logdump-cli read [--port COM1|PATH|auto] [--repeat N]\n"
+               "                        [--save FILE.Log|FILE.xls|FILE.xlsx [--stats]]\n"
+               "                        [--sections FILE.csv [--class R2,Q2]]\n"
+               "       logdump-cli ports\n"
+               "       logdump-cli --help\n",
+               stream);
+}
+
+// Wrong usage: the reason, if there is one, then the usage, both on stderr.
+int usage(const std::string& reason = std::string()) {
+    if (!reason.empty())
+        std::fprintf(stderr, "%s\n", reason.c_str());
+    printUsage(stderr);
     return kExitUsage;
+}
+
+// The classes --class takes, for the message about one it does not know.
+std::string classNames() {
+    std::string names;
+    for (Quantity series : kQuantities)
+        for (const PerformanceClass& c : performanceClasses(series))
+            names += (names.empty() ? "" : ", ") + c.name;
+    return names;
 }
 
 // `logdump-cli ports`: the ports the system reports, one TAB-separated line each.
@@ -112,26 +127,16 @@ bool printTable(const LogTable& table, bool stdoutClosed) {
     return false;
 }
 
-// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file.
-// The earlier file is replaced only by a whole new one, and only a regular file is replaced (a
-// named pipe would wait for a reader for ever).
+// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file,
+// through the file layer every save goes through: the earlier file is replaced only by a whole
+// new one.
 bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
     const std::string csv =
         sectionReportCsv(sectionReport(app.table, *app.session.model, true, required));
-    const QFileInfo target(path);
-    QSaveFile file(path);
-    QString failure;
-    if (target.exists() && !target.isFile())
-        failure = QStringLiteral("not a regular file");
-    else if (!file.open(QIODevice::WriteOnly) ||
-             file.write(csv.data(), static_cast<qint64>(csv.size())) !=
-                 static_cast<qint64>(csv.size()) ||
-             !file.commit())
-        failure = file.errorString();
-    if (failure.isEmpty())
+    const std::string failure = replaceWholeFile(systemFileLayer(), path, csv);
+    if (failure.empty())
         return true;
-    std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(),
-                 failure.toLocal8Bit().constData());
+    std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(), failure.c_str());
     return false;
 }
 
@@ -147,10 +152,16 @@ int main(int argc, char* argv[]) {
     bool statistics = false;
     QString sectionsPath;
     RequiredClasses required = defaultRequiredClasses();
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0) {
+            printUsage(stdout);
+            return std::fflush(stdout) == 0 ? kExitComplete : kExitFailed;
+        }
     if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
         return listPorts();
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
+    const char* classOption = nullptr; // the --class given, which needs a report to apply to
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             const std::optional<QString> name = exactName(argv[++i]);
@@ -171,20 +182,25 @@ int main(int argc, char* argv[]) {
             if (!name)
                 return kExitUsage;
             sectionsPath = *name;
+            if (sectionsPath.isEmpty())
+                return usage("--sections needs a file name");
         } else if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
-            if (!parseRequiredClasses(argv[++i], required))
-                return usage();
+            classOption = argv[++i];
+            if (!parseRequiredClasses(classOption, required))
+                return usage("Unknown class in " + escapeControlBytes(classOption, true) +
+                             "; the classes are " + classNames());
         } else
             return usage();
     }
     if (repeat < 1)
         return usage();
+    // The reports the required classes apply to.
+    if (classOption && sectionsPath.isEmpty())
+        return usage("--class requires --sections");
     // Before the port opens: a name that cannot be saved must not cost a whole download.
-    if (!savePath.isEmpty() && !isTableFileName(savePath)) {
-        std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
-                     savePath.toLocal8Bit().constData());
-        return usage();
-    }
+    if (!savePath.isEmpty() && !isTableFileName(savePath))
+        return usage("Save file must end in .Log, .xls or .xlsx: " +
+                     std::string(savePath.toLocal8Bit().constData()));
 
     InstrumentPort port;
     // COMn goes through the same mapping as the window's selector, and a name that `ports`

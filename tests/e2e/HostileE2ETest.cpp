@@ -175,6 +175,32 @@ TEST(HostileE2E, AFileSizeLimitCutsTheSaveBackInsteadOfTearingIt) {
     EXPECT_EQ(readFile(log), earlier);
 }
 
+TEST(HostileE2E, ASectionsReportThatDoesNotFitFailsAndKeepsTheEarlierOne) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("COM1");
+    SimProcess sim({"--link", link, "--model", "RVM600", "--count", "40", "--no-pacing"});
+    const QString folder = dir.filePath("reports");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString csv = folder + "/sections.csv";
+    ASSERT_EQ(runCli({"read", "--port", link, "--sections", csv}).exitCode, 0);
+    const std::string earlier = readFile(csv);
+    ASSERT_GT(earlier.size(), 200u);
+
+    // The first leaves room for the header alone, the second for all but the last byte.
+    for (const rlim_t limit : {rlim_t{100}, rlim_t{earlier.size() - 1}}) {
+        SCOPED_TRACE(limit);
+        const CliRun run = runCli({"read", "--port", link, "--sections", csv}, QString(), limit);
+        EXPECT_TRUE(run.normalExit) << "stopped by the signal of the file-size limit";
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("Cannot write " + csv.toStdString() + ": File too large\n"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(lineCount(run.out), 41) << "the table is printed all the same";
+        EXPECT_EQ(readFile(csv), earlier);
+        EXPECT_EQ(entries(folder), QStringList{"sections.csv"});
+    }
+}
+
 TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir().mkpath(dir.filePath("sub")));
