@@ -140,6 +140,10 @@ int DeviceClaim::claim(const char* path) {
     return 0;
 }
 
+int DeviceClaim::makeExclusive() {
+    return 0;
+}
+
 void DeviceClaim::release() {}
 
 int resumeOutput(NativeHandle port) {
