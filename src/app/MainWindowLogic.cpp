@@ -11,6 +11,7 @@
 #include "log/StatusDecoding.h"
 #include "service/StatusReport.h"
 #include "text/Cp1252.h"
+#include "text/UserSettings.h"
 
 namespace {
 // The exchange on the app's runner, or here when it has none. A stop asked before it starts
@@ -95,6 +96,10 @@ QStringList argumentsAsGiven(int argc, const char* const argv[]) {
 void activateMainWindow(App& app) {
     resetLog(app);
     app.session.graphViewed = false;
+    // Told once, after the reset that empties the list.
+    const QString unusable = unusableSettingsFile();
+    if (!unusable.isEmpty())
+        app.view.addMessage(unusableSettingsNote(unusable));
 }
 
 bool mayCloseMainWindow(App& app) {
