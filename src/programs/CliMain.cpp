@@ -229,6 +229,17 @@ int main(int argc, char* argv[]) {
         !findInstrument(port, clock, out, app.stopRequested))
         return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
 
+    // A device that is not there is told as the port tells it ("Unable to open com port" and
+    // the system's number); the start's own text would blame another program. Any other
+    // failure is left to the start.
+    try {
+        port.openPort();
+    } catch (const PortError& e) {
+        if (e.systemError == platform::portErrorNumber(platform::PortFailure::Missing, 0)) {
+            out.line(e.what());
+            return kExitFailed;
+        }
+    }
     runGuarded(dialogs, [&] {
         startMainWindow(app, {});
         activateMainWindow(app);

@@ -212,12 +212,21 @@ TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     EXPECT_EQ(relative.exitCode, 0) << relative.err;
     EXPECT_EQ(lineCount(relative.out), 6);
 
-    // A port name with letters beyond ASCII is named as typed.
-    const QString missing = dir.filePath(QString::fromUtf8("gerät"));
-    const CliRun umlaut = runCli({"read", "--port", missing});
-    EXPECT_EQ(umlaut.exitCode, 1);
-    EXPECT_EQ(umlaut.err, "Unable to open comport: " + missing.toStdString() +
-                              "\nPort may be opened by another application\n");
+    // A port name with letters beyond ASCII is named as typed; held by another program it is
+    // busy, missing it is told as missing.
+    const QString umlautLink = dir.filePath(QString::fromUtf8("gerät"));
+    ASSERT_TRUE(QFile::link(QFileInfo(link).symLinkTarget(), umlautLink));
+    SimProcess holder({"--hold", umlautLink});
+    const CliRun held = runCli({"read", "--port", umlautLink});
+    EXPECT_EQ(held.exitCode, 1);
+    EXPECT_EQ(held.err, "Unable to open comport: " + umlautLink.toStdString() +
+                            "\nPort may be opened by another application\n");
+    holder.stop();
+    QFile::remove(umlautLink);
+    const QString missing = dir.filePath(QString::fromUtf8("fehlt-gerät"));
+    const CliRun gone = runCli({"read", "--port", missing});
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_EQ(gone.err, "Unable to open com port (win error code: 2)\n");
 
     // A save name with a byte that is not UTF-8 is refused: it would write another name.
     QProcess shell;
