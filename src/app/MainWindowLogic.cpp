@@ -72,8 +72,8 @@ void startMainWindow(App& app, const QStringList& arguments) {
     } catch (const PortError&) {
         app.dialogs.beep();
         app.view.setReadLogEnabled(false);
-        app.dialogs.message("Unable to open comport: " + toCp1252(app.port.port()) +
-                            "\n\rPort may be opened by another application");
+        app.dialogs.messageText(QStringLiteral("Unable to open comport: ") + app.port.port() +
+                                QStringLiteral("\n\rPort may be opened by another application"));
     }
     app.view.setGraphEnabled(false);
     app.view.setGraphVisible(false);
@@ -122,7 +122,7 @@ bool choosePort(App& app, const QString& name) {
     } catch (const PortError&) {
         app.view.setReadLogEnabled(false);
         app.port.closePort();
-        app.dialogs.message("Error opning: " + toCp1252(name));
+        app.dialogs.messageText(QStringLiteral("Error opning: ") + name);
         return false;
     }
 }

@@ -83,8 +83,8 @@ bool findInstrument(InstrumentPort& port, IClock& clock, ConsoleOutput& out,
         [&](int index, int count, const QString& name) {
             if (stop)
                 return false; // Ctrl+C: the search ends before the next port
-            out.line(toCp1252(
-                QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count)));
+            out.systemLine(
+                QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count));
             return true;
         });
     if (!found) {
@@ -92,7 +92,7 @@ bool findInstrument(InstrumentPort& port, IClock& clock, ConsoleOutput& out,
             out.line("No instrument found");
         return false;
     }
-    out.line(toCp1252(QStringLiteral("Instrument found on %1").arg(*found)));
+    out.systemLine(QStringLiteral("Instrument found on %1").arg(*found));
     return true;
 }
 

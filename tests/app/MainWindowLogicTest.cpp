@@ -167,3 +167,19 @@ TEST(UserSettings, AFileThatIsNoRegularFileIsNeitherReadNorWritten) {
     activateMainWindow(rig.app);
     EXPECT_TRUE(rig.view.memErr.empty());
 }
+
+TEST(PortNames, MessagesNameAPortAsTheSystemNamesIt) {
+    // Letters of Windows-1252 and beyond it; the device does not exist.
+    const QString name = QString::fromUtf8("gerät-порт");
+    SimRig rig;
+    rig.line.closePort();
+    rig.line.busyPorts.insert(name);
+    rig.line.setPort(name);
+    startMainWindow(rig.app, {});
+    EXPECT_FALSE(choosePort(rig.app, name));
+    EXPECT_EQ(rig.dialogs.events,
+              (std::vector<std::string>{"beep",
+                                        "message: Unable to open comport: " + name.toStdString() +
+                                            "\n\rPort may be opened by another application",
+                                        "message: Error opning: " + name.toStdString()}));
+}

@@ -212,9 +212,9 @@ TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     EXPECT_EQ(relative.exitCode, 0) << relative.err;
     EXPECT_EQ(lineCount(relative.out), 6);
 
-    // A port name with letters beyond ASCII is named as typed; held by another program it is
-    // busy, missing it is told as missing.
-    const QString umlautLink = dir.filePath(QString::fromUtf8("gerät"));
+    // A port name with letters beyond ASCII, some beyond Windows-1252, is named as typed; held by
+    // another program it is busy, missing it is told as missing.
+    const QString umlautLink = dir.filePath(QString::fromUtf8("gerät-порт"));
     ASSERT_TRUE(QFile::link(QFileInfo(link).symLinkTarget(), umlautLink));
     SimProcess holder({"--hold", umlautLink});
     const CliRun held = runCli({"read", "--port", umlautLink});
