@@ -40,4 +40,6 @@ public:
     std::atomic<bool> stopRequested{false};
     // The last download was stopped by the user: the instrument may still be sending its log.
     bool logStoppedByUser = false;
+    // An exchange ended in a port error: the device may be gone and back under a new handle.
+    bool portFailed = false;
 };

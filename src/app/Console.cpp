@@ -8,8 +8,12 @@ constexpr int kBarWidth = 40; // characters
 } // namespace
 
 void ConsoleOutput::line(const std::string& text) {
+    systemLine(displayText(text));
+}
+
+void ConsoleOutput::systemLine(const QString& text) {
     finishProgress();
-    const QByteArray utf8 = displayText(text).toUtf8();
+    const QByteArray utf8 = text.toUtf8();
     std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), m_stream);
     std::fputc('\n', m_stream);
     std::fflush(m_stream);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainView.h"
+#include "text/Cp1252.h"
 #include "text/Dialogs.h"
 
 #include <cstdio>
@@ -18,6 +19,8 @@ public:
     bool terminal() const { return m_terminal; }
     // Writes the system text (Windows-1252 bytes, any line breaks) as whole UTF-8 lines.
     void line(const std::string& text);
+    // Writes a text of the system's own (a port's name) as it is.
+    void systemLine(const QString& text);
     // Writes a line that came from the instrument, its control bytes escaped but for the line
     // end it came with.
     void instrumentLine(const std::string& text);
@@ -40,6 +43,7 @@ class ConsoleDialogs final : public IDialogs {
 public:
     explicit ConsoleDialogs(ConsoleOutput& out) : m_out(out) {}
     void message(const std::string& text) override;
+    void messageText(const QString& text) override { m_out.systemLine(displayLines(text)); }
     bool confirmYesNo(const std::string& text) override;
     bool confirmOkCancel(const std::string& text) override;
     void error(const std::string& text) override;

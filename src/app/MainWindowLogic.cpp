@@ -14,6 +14,7 @@
 #include "report/ReportPdf.h"
 #include "service/StatusReport.h"
 #include "text/Cp1252.h"
+#include "text/UserSettings.h"
 
 namespace {
 // The exchange on the app's runner, or here when it has none. A stop asked before it starts
@@ -23,10 +24,26 @@ void runExchange(App& app, ReadLogListener* listener, const IExchangeRunner::Exc
         std::atomic<bool>& stop;
         ~ClearStop() { stop = false; }
     } clearStop{app.stopRequested};
-    if (app.runner)
-        app.runner->run(app.dialogs, listener, exchange);
-    else
-        exchange(app.dialogs, listener);
+    try {
+        if (app.runner)
+            app.runner->run(app.dialogs, listener, exchange);
+        else
+            exchange(app.dialogs, listener);
+    } catch (const PortError&) {
+        app.portFailed = true;
+        throw;
+    }
+}
+
+// After a port error the handle is dead even once the adapter is back: the next command opens
+// the port anew before its first command, so the user need not choose the port again. One that
+// still cannot be opened says so and is tried again next time.
+void reopenAfterPortError(App& app) {
+    if (!app.portFailed)
+        return;
+    app.port.closePort();
+    app.port.openPort();
+    app.portFailed = false;
 }
 
 void rememberAnsweringPort(App& app) {
@@ -75,8 +92,8 @@ void startMainWindow(App& app, const QStringList& arguments) {
     } catch (const PortError&) {
         app.dialogs.beep();
         app.view.setReadLogEnabled(false);
-        app.dialogs.message("Unable to open comport: " + toCp1252(app.port.port()) +
-                            "\n\rPort may be opened by another application");
+        app.dialogs.messageText(QStringLiteral("Unable to open comport: ") + app.port.port() +
+                                QStringLiteral("\n\rPort may be opened by another application"));
     }
     app.view.setGraphEnabled(false);
     app.view.setGraphVisible(false);
@@ -99,6 +116,10 @@ QStringList argumentsAsGiven(int argc, const char* const argv[]) {
 void activateMainWindow(App& app) {
     resetLog(app);
     app.session.graphViewed = false;
+    // Told once, after the reset that empties the list.
+    const QString unusable = unusableSettingsFile();
+    if (!unusable.isEmpty())
+        app.view.addMessage(unusableSettingsNote(unusable));
 }
 
 bool mayCloseMainWindow(App& app) {
@@ -115,12 +136,13 @@ bool choosePort(App& app, const QString& name) {
     app.port.setPort(name);
     try {
         app.port.openPort();
+        app.portFailed = false;
         app.view.setReadLogEnabled(true);
         return true;
     } catch (const PortError&) {
         app.view.setReadLogEnabled(false);
         app.port.closePort();
-        app.dialogs.message("Error opning: " + toCp1252(name));
+        app.dialogs.messageText(QStringLiteral("Error opning: ") + name);
         return false;
     }
 }
@@ -154,6 +176,7 @@ void resetLog(App& app) {
 }
 
 ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
+    reopenAfterPortError(app);
     if (!beginReadLog(app))
         return ReadLogEnd::Declined;
     SessionUpdater updater(app.session, app.table, app.view, app.port, app.portMemory);
@@ -179,6 +202,7 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
 }
 
 void requestStatusDump(App& app) {
+    reopenAfterPortError(app);
     Handshake check;
     runExchange(app, nullptr,
                 [&](IDialogs&, ReadLogListener*) { check = checkConnection(app.line); });

@@ -132,6 +132,21 @@ QString followLinks(const QString& path) {
     return resolved;
 }
 
+std::string replaceWholeFile(IFileLayer& files, const QString& path, const std::string& bytes) {
+    const QFileInfo target(followLinks(path));
+    // A named pipe or a device would be replaced by a plain file, or waited on for ever.
+    if (target.exists() && !target.isFile())
+        return "not a regular file";
+    int error = 0;
+    const std::unique_ptr<IReplacingFile> file = files.openForReplace(path, error);
+    if (file) {
+        error = file->write(bytes.data(), bytes.size());
+        if (error == 0)
+            error = file->commit();
+    }
+    return error == 0 ? std::string() : platform::errorText(error);
+}
+
 IFileLayer& systemFileLayer() {
     static SystemFiles files;
     return files;

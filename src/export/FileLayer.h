@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // A file opened for appending. Every call returns 0 or the system's error number (as the
 // platform layer gives it), so callers can tell the user which call failed and why.
@@ -57,6 +58,11 @@ IFileLayer& systemFileLayer();
 // them: a save replaces or appends to the link's target, never the link itself, also when the
 // target does not exist yet.
 QString followLinks(const QString& path);
+
+// Makes the bytes the whole content of the file at path: the earlier file stays as it was until
+// every byte is on the disk, and anything but a regular file is left alone. Empty on success,
+// else the reason in the system's words.
+std::string replaceWholeFile(IFileLayer& files, const QString& path, const std::string& bytes);
 
 // A file could not be opened or created; the text is "Error opening file: " and the number.
 class OpenFileError : public AppError {

@@ -33,6 +33,20 @@ bool hasExtension(const QString& path) {
     return QFileInfo(path).fileName().contains(QLatin1Char('.'));
 }
 
+// The entry a typed ending names, 0 for none: the name the user typed wins over the entry
+// left selected, or a workbook would replace a text log of many downloads, or a text block break
+// a workbook.
+int entryOfEnding(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
+        return kTextLogEntry;
+    if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
+        return kWorkbookEntry;
+    if (suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
+        return kXlsxEntry;
+    return 0;
+}
+
 void writeTextLog(const SaveSource& source, IFileLayer& files, const QString& path) {
     const TitledTable titled(source.table, logTitle(source.session));
     appendTextLog(files, path, buildTextLogBlock(titled, source.statistics));
@@ -74,7 +88,9 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
     std::string openError;
     {
         BusyCursor busy(dialogs);
-        if (chosen->filterIndex == kWorkbookEntry || chosen->filterIndex == kXlsxEntry) {
+        const int ending = entryOfEnding(chosen->fileName);
+        const int entry = ending != 0 ? ending : chosen->filterIndex;
+        if (entry == kWorkbookEntry || entry == kXlsxEntry) {
             writeWorkbook(source, files, chosen->fileName, loadRequiredClasses());
             s.dataSaved = true;
             return;
@@ -102,7 +118,7 @@ void saveTableToFile(const SaveSource& source, const QString& path, IFileLayer& 
              suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
         writeWorkbook(source, files, path, required ? *required : loadRequiredClasses());
     else
-        throw AppError("Save file must end in .Log or .xls: " + toCp1252(path));
+        throw AppError("Save file must end in .Log, .xls or .xlsx: " + toCp1252(path));
     source.session.dataSaved = true;
 }
 

@@ -16,10 +16,12 @@ const char* settingsKey(Quantity series) {
 
 RequiredClasses loadRequiredClasses() {
     RequiredClasses required = defaultRequiredClasses();
-    const QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
+    const auto settings = openUserSettings();
+    if (!settings || settings->status() != QSettings::NoError)
+        return required;
     for (Quantity s : kQuantities) {
         const std::string name =
-            settings.value(QLatin1String(settingsKey(s))).toString().toStdString();
+            settings->value(QLatin1String(settingsKey(s))).toString().toStdString();
         const int index = findClass(s, name);
         if (index >= 0)
             required[static_cast<size_t>(s)] = index;
@@ -28,12 +30,15 @@ RequiredClasses loadRequiredClasses() {
 }
 
 void saveRequiredClasses(const RequiredClasses& required) {
-    QSettings settings(QSettings::UserScope, kSettingsOrganisation, kSettingsApplication);
+    const auto settings = openUserSettings();
+    // As for the port: a file that could not be read is not overwritten.
+    if (!settings || settings->status() != QSettings::NoError)
+        return;
     for (Quantity s : kQuantities) {
         const auto& classes = performanceClasses(s);
         const int index = required[static_cast<size_t>(s)];
         if (index >= 0 && index < static_cast<int>(classes.size()))
-            settings.setValue(QLatin1String(settingsKey(s)),
-                              QString::fromStdString(classes[static_cast<size_t>(index)].name));
+            settings->setValue(QLatin1String(settingsKey(s)),
+                               QString::fromStdString(classes[static_cast<size_t>(index)].name));
     }
 }

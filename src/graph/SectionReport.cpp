@@ -75,7 +75,12 @@ std::string fixed1(double value, const std::string& separator) {
     return result;
 }
 
-std::string csvField(const std::string& text) {
+// A cell as RFC 4180 writes it. A text from the instrument that a spreadsheet program would
+// take for a formula gets an apostrophe first, so opening the report never runs one.
+std::string csvField(const std::string& cell, bool fromInstrument = false) {
+    const bool formula = fromInstrument && !cell.empty() &&
+                         std::string("=+-@\t\r").find(cell.front()) != std::string::npos;
+    const std::string text = formula ? "'" + cell : cell;
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
     std::string quoted = "\"";
@@ -212,10 +217,11 @@ std::vector<std::string> sectionRowTexts(const SeriesSections& series, const Sec
 }
 
 std::string sectionReportCsv(const SectionReport& report) {
+    constexpr size_t kSectionField = 1; // the Seq-Id, the one text from the instrument
     const auto line = [](const std::vector<std::string>& fields) {
         std::string text;
         for (size_t i = 0; i < fields.size(); ++i)
-            text += (i ? "," : "") + csvField(fields[i]);
+            text += (i ? "," : "") + csvField(fields[i], i == kSectionField);
         return text + "\r\n";
     };
     std::string csv = line(sectionColumnTitles());

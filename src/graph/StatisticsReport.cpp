@@ -54,16 +54,16 @@ void addBlock(std::vector<std::string>& report, Quantity s, const SeriesBuild& s
     const int32_t first = strToInt(series.firstValueText);
     // Max - Min spans up to 2^32 - 1.
     const int64_t range = int64_t{series.maxValue} - int64_t{series.minValue};
-    if (first == 0)
-        throw AppError(range != 0 ? "Floating point division by zero"
-                                  : "Invalid floating point operation");
-    const double spread = static_cast<double>(range) / first * 100;
+    // A first reading of 0 (an error reading, common at the start of a run) leaves nothing to
+    // measure the spread against; the counts and the alarm line still tell the run.
+    const bool measurable = first != 0;
+    const double spread = measurable ? static_cast<double>(range) / first * 100 : 0;
 
     std::string spreadText;
     if (spread > 10) {
-        spreadText = "> 10";
+        spreadText = "> 10%";
     } else {
-        spreadText = formatSpread(spread, separator);
+        spreadText = measurable ? formatSpread(spread, separator) + "%" : "---";
         // The rows counted: up to the stop of a stopped series, else all; never past the store.
         const auto stored = static_cast<int64_t>(series.values.size());
         const auto n = static_cast<size_t>(
@@ -77,7 +77,7 @@ void addBlock(std::vector<std::string>& report, Quantity s, const SeriesBuild& s
                                  " Count: " + std::to_string(count));
         }
     }
-    report.push_back((rl ? "  Rl Dev: " : "  Qd Dev: ") + spreadText + "%");
+    report.push_back((rl ? "  Rl Dev: " : "  Qd Dev: ") + spreadText);
     report.push_back((rl ? "Rl V alarm: " : "Qd V alarm: ") + series.alarmText);
 }
 

@@ -152,6 +152,8 @@ void InstrumentPort::openPort() {
         serial->close();
         throw PortError(7, code);
     }
+    // A program that takes no lock must not open the device behind our back either.
+    claim->makeExclusive();
     // Modem lines held inactive. A pseudo-terminal has none and refuses: not a failure.
     serial->setDataTerminalReady(false);
     serial->setRequestToSend(false);

@@ -1,5 +1,6 @@
 #include "link/LogDownload.h"
 
+#include "link/InstrumentPort.h"
 #include "link/ReadLogListener.h"
 #include "log/LogRecord.h"
 #include "text/Dialogs.h"
@@ -144,6 +145,15 @@ private:
 
 } // namespace
 
+namespace {
+
+std::string incompleteNote(int records, int announced) {
+    return "Log incomplete: " + std::to_string(records) + " of " + std::to_string(announced) +
+           " records read";
+}
+
+} // namespace
+
 DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
                         const DownloadContext& context, const DownloadLimits& limits) {
     line.discard();
@@ -167,6 +177,14 @@ DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener
         line.wait(kStreamStart);
         try {
             end = reader.run();
+        } catch (const PortError&) {
+            // A port that failed (an adapter pulled out) has its own box; the list tells how much
+            // of the log was kept, as for a log cut short.
+            if (reader.records() >= 1)
+                listener.recordsUnsaved();
+            if (context.announced > reader.records())
+                listener.note(incompleteNote(reader.records(), context.announced));
+            throw;
         } catch (...) {
             // Records on screen must not be dropped without a question, even after an error.
             if (reader.records() >= 1)
@@ -180,8 +198,7 @@ DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener
     // A cut-short log must not pass for the whole log: the user may clear the instrument next.
     // A bound that stopped the reading has said so already.
     if (end == DownloadEnd::Complete && context.announced > reader.records()) {
-        const std::string incomplete = "Log incomplete: " + std::to_string(reader.records()) +
-                                       " of " + std::to_string(context.announced) + " records read";
+        const std::string incomplete = incompleteNote(reader.records(), context.announced);
         listener.note(incomplete);
         dialogs.message(incomplete);
         end = DownloadEnd::Incomplete;

@@ -9,21 +9,14 @@ namespace {
 
 constexpr const char* kPortKey = "LastAnsweredPort";
 
-std::unique_ptr<QSettings> openSettings(const QString& iniFile) {
-    if (iniFile.isEmpty())
-        return std::make_unique<QSettings>(QSettings::UserScope, kSettingsOrganisation,
-                                           kSettingsApplication);
-    return std::make_unique<QSettings>(iniFile, QSettings::IniFormat);
-}
-
 } // namespace
 
 SettingsPortMemory::SettingsPortMemory() = default;
 
 QString SettingsPortMemory::lastAnswered() const {
-    const auto settings = openSettings(m_iniFile);
+    const auto settings = openUserSettings(m_iniFile);
     // A settings file that cannot be read counts as none: the program starts on COM1.
-    if (settings->status() != QSettings::NoError)
+    if (!settings || settings->status() != QSettings::NoError)
         return QString();
     const QVariant value = settings->value(QLatin1String(kPortKey));
     if (value.typeId() != QMetaType::QString)
@@ -32,9 +25,9 @@ QString SettingsPortMemory::lastAnswered() const {
 }
 
 void SettingsPortMemory::remember(const QString& port) {
-    const auto settings = openSettings(m_iniFile);
+    const auto settings = openUserSettings(m_iniFile);
     // Never overwrite a file that could not be read: it may hold what another version keeps.
-    if (settings->status() != QSettings::NoError ||
+    if (!settings || settings->status() != QSettings::NoError ||
         settings->value(QLatin1String(kPortKey)).toString() == port)
         return;
     settings->setValue(QLatin1String(kPortKey), port);

@@ -133,6 +133,9 @@ public:
     void message(const std::string& text) override {
         m_handOff.call([&] { m_dialogs.message(text); });
     }
+    void messageText(const QString& text) override {
+        m_handOff.call([&] { m_dialogs.messageText(text); });
+    }
     bool confirmYesNo(const std::string& text) override {
         bool yes = false;
         m_handOff.call([&] { yes = m_dialogs.confirmYesNo(text); });

@@ -6,6 +6,10 @@
 #include <cstdint>
 
 std::string decodeStatus(const InstrumentModel& model, const std::string& statusText) {
+    // The message list and the graph take such a status for none, not for "No errors".
+    int32_t whole = 0;
+    if (model.statusBits && !statusText.empty() && !tryStrToInt(statusText, whole))
+        return "Status Code Breakdown: \r\rStatus '" + statusText + "' is not a number";
     const std::string text = isNumeric(statusText) ? statusText : "0";
     int32_t code = 0;
     std::string report;

@@ -33,6 +33,9 @@ int badHandleError();
 // ERROR_WRITE_FAULT, since 5 there means access denied).
 int ioError();
 
+// The system's words for an error number, without a line end ("File too large").
+std::string errorText(int error);
+
 // ---- Files; paths are UTF-8
 
 // A regular file opened for appending, as a C runtime file descriptor: what QFile::open(int)
@@ -68,8 +71,11 @@ inline std::string portErrorText(const char* message, int systemError) {
 }
 // Claims a port's device for this program alone before the serial library opens it and sets
 // its line up: a second instance is refused whatever name, link or user it opens the device by,
-// and the settings of the program holding the port are left as they are. Windows opens ports
-// exclusively already, so there it claims nothing and always succeeds.
+// and the settings of the program holding the port are left as they are. On Linux a device is
+// also refused while a live process holds a lock file for it (/var/lock, /run/lock) or, as far
+// as the system lets us see, has it open (the process at the other end of a pseudo-terminal
+// excepted). Windows opens ports exclusively already, so there it claims nothing and always
+// succeeds.
 class DeviceClaim {
 public:
     DeviceClaim() = default;
@@ -80,6 +86,9 @@ public:
     // device; the system's number when it cannot be opened at all (the serial library's own open
     // then tells why in its terms). Path in UTF-8.
     int claim(const char* path);
+    // Once the serial library has opened the device: no other open of it succeeds (TIOCEXCL),
+    // so a program that takes no lock is kept off it too. 0 or the system's number.
+    int makeExclusive();
     void release();
 
 private:

@@ -1,14 +1,18 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <signal.h>
+#include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 #ifdef __linux__
 #include <dirent.h>
 #endif
@@ -29,6 +33,10 @@ int badHandleError() {
 
 int ioError() {
     return EIO;
+}
+
+std::string errorText(int error) {
+    return std::strerror(error);
 }
 
 AppendDescriptor openForAppend(const char* path, int& error) {
@@ -87,12 +95,141 @@ int portErrorNumber(PortFailure failure, int savedError) {
     return savedError;
 }
 
+#ifdef __linux__
+namespace {
+
+// The process a lock file names, if it still runs: serial programs write their id as text
+// (padded with blanks), old ones as a binary int; anything else is no lock.
+bool lockFileHeld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    char text[64] = {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    long id = 0;
+    if (n == static_cast<ssize_t>(sizeof(int)) && (text[0] < ' ' || text[0] > '9')) {
+        int binary = 0;
+        std::memcpy(&binary, text, sizeof binary);
+        id = binary;
+    } else {
+        id = std::strtol(text, nullptr, 10);
+    }
+    if (id <= 0 || id == ::getpid())
+        return false;
+    return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
+// The names serial programs lock a device by: its own name, the name a link leads to, and the
+// path below /dev with '/' made '_' ("pts_3").
+bool lockedByAnother(const std::string& given, const std::string& real) {
+    std::vector<std::string> names;
+    for (const std::string& path : {given, real}) {
+        if (path.empty())
+            continue;
+        names.push_back(path.substr(path.rfind('/') + 1));
+        std::string below = path.rfind("/dev/", 0) == 0 ? path.substr(5) : path;
+        for (char& c : below)
+            if (c == '/')
+                c = '_';
+        names.push_back(below);
+    }
+    for (const char* folder : {"/var/lock", "/run/lock"})
+        for (const std::string& name : names)
+            if (lockFileHeld(std::string(folder) + "/LCK.." + name))
+                return true;
+    return false;
+}
+
+// The index of the pseudo-terminal a master descriptor of a process leads to, -1 for none.
+int masterIndex(const std::string& process, const char* descriptor) {
+    std::FILE* info = std::fopen((process + "/fdinfo/" + descriptor).c_str(), "r");
+    if (!info)
+        return -1;
+    int index = -1;
+    char line[128];
+    while (std::fgets(line, sizeof line, info))
+        if (std::strncmp(line, "tty-index:", 10) == 0)
+            index = std::atoi(line + 10);
+    std::fclose(info);
+    return index;
+}
+
+// Whether another process has the device open, as far as /proc shows it (the descriptors of
+// other users' processes are hidden from us). The process holding the master side of a
+// pseudo-terminal is its other end, not a second user of this one. Links are only read, never
+// followed, so a hung network file of some process cannot hold us up.
+bool openedByAnother(const std::string& real, int ptyIndex) {
+    DIR* processes = ::opendir("/proc");
+    if (!processes)
+        return false;
+    const std::string self = std::to_string(::getpid());
+    bool held = false;
+    while (!held) {
+        const dirent* entry = ::readdir(processes);
+        if (!entry)
+            break;
+        const std::string id = entry->d_name;
+        if (id.find_first_not_of("0123456789") != std::string::npos || id == self)
+            continue;
+        const std::string process = "/proc/" + id;
+        DIR* descriptors = ::opendir((process + "/fd").c_str());
+        if (!descriptors)
+            continue;
+        bool opened = false;
+        bool otherEnd = false;
+        while (const dirent* fd = ::readdir(descriptors)) {
+            if (fd->d_name[0] == '.')
+                continue;
+            char target[4096];
+            const std::string link = process + "/fd/" + fd->d_name;
+            const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+            if (n <= 0)
+                continue;
+            const std::string opens(target, static_cast<size_t>(n));
+            if (opens == real)
+                opened = true;
+            else if (ptyIndex >= 0 && (opens == "/dev/ptmx" || opens == "/dev/pts/ptmx") &&
+                     masterIndex(process, fd->d_name) == ptyIndex)
+                otherEnd = true;
+        }
+        ::closedir(descriptors);
+        held = opened && !otherEnd;
+    }
+    ::closedir(processes);
+    return held;
+}
+
+// Held by another serial program, whether or not it took a lock.
+bool heldByAnother(const char* path) {
+    char resolved[PATH_MAX];
+    const std::string real = ::realpath(path, resolved) ? resolved : std::string();
+    if (lockedByAnother(path, real))
+        return true;
+    if (real.empty())
+        return false;
+    int ptyIndex = -1;
+    if (real.rfind("/dev/pts/", 0) == 0 &&
+        real.find_first_not_of("0123456789", 9) == std::string::npos)
+        ptyIndex = std::atoi(real.c_str() + 9);
+    return openedByAnother(real, ptyIndex);
+}
+
+} // namespace
+#endif
+
 DeviceClaim::~DeviceClaim() {
     release();
 }
 
 int DeviceClaim::claim(const char* path) {
     release();
+#ifdef __linux__
+    if (heldByAnother(path))
+        return EBUSY;
+#endif
     // Without waiting for a carrier, and without becoming the controlling terminal.
     const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -106,9 +243,18 @@ int DeviceClaim::claim(const char* path) {
     return 0;
 }
 
+int DeviceClaim::makeExclusive() {
+    if (m_descriptor < 0)
+        return EBADF;
+    return ::ioctl(m_descriptor, TIOCEXCL) == 0 ? 0 : errno;
+}
+
 void DeviceClaim::release() {
-    if (m_descriptor >= 0)
+    if (m_descriptor >= 0) {
+        // Exclusive use lasts as long as the terminal stays open; the next program may open it.
+        ::ioctl(m_descriptor, TIOCNXCL);
         ::close(m_descriptor);
+    }
     m_descriptor = -1;
 }
 

@@ -49,6 +49,21 @@ int ioError() {
     return ERROR_WRITE_FAULT;
 }
 
+std::string errorText(int error) {
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    std::string text =
+        length != 0 && buffer ? std::string(buffer, length) : "error " + std::to_string(error);
+    LocalFree(buffer);
+    // The system's texts end in a full stop and a line end.
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == '.' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
 AppendDescriptor openForAppend(const char* path, int& error) {
     AppendDescriptor file;
     // Opening does not wait on Windows, not even for a pipe; what is opened is checked after.
@@ -122,6 +137,10 @@ int DeviceClaim::claim(const char* path) {
     // CreateFile opens a COM port for one handle only: a second program is refused there.
     (void)path;
     (void)m_descriptor;
+    return 0;
+}
+
+int DeviceClaim::makeExclusive() {
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "export/LogFileReader.h"
 #include "export/SaveAs.h"
 #include "graph/GraphBuild.h"
+#include "graph/PerformanceClasses.h"
 #include "graph/SectionReport.h"
 #include "graph/StatisticsReport.h"
 #include "link/InstrumentPort.h"
@@ -25,7 +26,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -44,21 +44,36 @@ constexpr int kExitStopped = 3;    // a bound stopped the reading; the table is 
 constexpr int kExitIncomplete = 4; // read to its end, fewer records than the instrument announced
 constexpr int kExitInterrupted = 130; // stopped by SIGINT or SIGTERM, as the shells count it
 
-int usage() {
-    std::fputs("usage: logdump-cli read [--port COM1|PATH] [--save FILE.Log|FILE.xls [--stats]]\n"
-               "                        [--repeat N]\n"
+void printUsage(std::FILE* stream) {
+    std::fputs("usage: logdump-cli read [--port COM1|PATH|auto] [--repeat N]\n"
+               "                        [--save FILE.Log|FILE.xls|FILE.xlsx [--stats]]\n"
                "                        [--sections FILE.csv [--class R2,Q2]]\n"
                "                        [--report FILE.pdf [--class R2,Q2] [--project TEXT]\n"
                "                         [--road TEXT] [--direction TEXT] [--operator TEXT]\n"
-               "                         [--notes TEXT]]\n",
-               stderr);
-    std::fputs("       logdump-cli read --port auto ...\n"
+               "                         [--notes TEXT]]\n"
                "       logdump-cli open FILE [--block N] [--save ...] [--stats]\n"
                "                        [--sections ...] [--report ...] [--class ...]\n"
                "       logdump-cli open FILE.Log --list\n"
-               "       logdump-cli ports\n",
-               stderr);
+               "       logdump-cli ports\n"
+               "       logdump-cli --help\n",
+               stream);
+}
+
+// Wrong usage: the reason, if there is one, then the usage, both on stderr.
+int usage(const std::string& reason = std::string()) {
+    if (!reason.empty())
+        std::fprintf(stderr, "%s\n", reason.c_str());
+    printUsage(stderr);
     return kExitUsage;
+}
+
+// The classes --class takes, for the message about one it does not know.
+std::string classNames() {
+    std::string names;
+    for (Quantity series : kQuantities)
+        for (const PerformanceClass& c : performanceClasses(series))
+            names += (names.empty() ? "" : ", ") + c.name;
+    return names;
 }
 
 // `logdump-cli ports`: the ports the system reports, one TAB-separated line each.
@@ -81,8 +96,8 @@ bool findInstrument(InstrumentPort& port, IClock& clock, ConsoleOutput& out,
         [&](int index, int count, const QString& name) {
             if (stop)
                 return false; // Ctrl+C: the search ends before the next port
-            out.line(toCp1252(
-                QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count)));
+            out.systemLine(
+                QStringLiteral("Trying %1 (%2 of %3)").arg(name).arg(index + 1).arg(count));
             return true;
         });
     if (!found) {
@@ -90,7 +105,7 @@ bool findInstrument(InstrumentPort& port, IClock& clock, ConsoleOutput& out,
             out.line("No instrument found");
         return false;
     }
-    out.line(toCp1252(QStringLiteral("Instrument found on %1").arg(*found)));
+    out.systemLine(QStringLiteral("Instrument found on %1").arg(*found));
     return true;
 }
 
@@ -125,26 +140,16 @@ bool printTable(const LogTable& table, bool stdoutClosed) {
     return false;
 }
 
-// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file.
-// The earlier file is replaced only by a whole new one, and only a regular file is replaced (a
-// named pipe would wait for a reader for ever).
-bool WriteSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
+// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file,
+// through the file layer every save goes through: the earlier file is replaced only by a whole
+// new one.
+bool writeSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
     const std::string csv =
         sectionReportCsv(sectionReport(app.table, *app.session.model, true, required));
-    const QFileInfo target(path);
-    QSaveFile file(path);
-    QString failure;
-    if (target.exists() && !target.isFile())
-        failure = QStringLiteral("not a regular file");
-    else if (!file.open(QIODevice::WriteOnly) ||
-             file.write(csv.data(), static_cast<qint64>(csv.size())) !=
-                 static_cast<qint64>(csv.size()) ||
-             !file.commit())
-        failure = file.errorString();
-    if (failure.isEmpty())
+    const std::string failure = replaceWholeFile(systemFileLayer(), path, csv);
+    if (failure.empty())
         return true;
-    std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(),
-                 failure.toLocal8Bit().constData());
+    std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(), failure.c_str());
     return false;
 }
 
@@ -182,6 +187,7 @@ struct Outputs {
     RequiredClasses required = defaultRequiredClasses();
     QString reportPath;
     SurveyDetails survey;
+    bool classGiven = false; // --class needs a report to apply to
 };
 
 enum class Option { Other, Taken, Refused };
@@ -198,8 +204,14 @@ Option takeOutputOption(int& i, int argc, char* argv[], Outputs& outputs) {
     };
     if (std::strcmp(argv[i], "--save") == 0 && i + 1 < argc)
         return name(outputs.savePath);
-    if (std::strcmp(argv[i], "--sections") == 0 && i + 1 < argc)
-        return name(outputs.sectionsPath);
+    if (std::strcmp(argv[i], "--sections") == 0 && i + 1 < argc) {
+        if (name(outputs.sectionsPath) == Option::Refused)
+            return Option::Refused;
+        if (!outputs.sectionsPath.isEmpty())
+            return Option::Taken;
+        usage("--sections needs a file name");
+        return Option::Refused;
+    }
     if (std::strcmp(argv[i], "--stats") == 0) {
         outputs.statistics = true;
         return Option::Taken;
@@ -207,9 +219,12 @@ Option takeOutputOption(int& i, int argc, char* argv[], Outputs& outputs) {
     if (std::strcmp(argv[i], "--report") == 0 && i + 1 < argc)
         return name(outputs.reportPath);
     if (std::strcmp(argv[i], "--class") == 0 && i + 1 < argc) {
-        if (parseRequiredClasses(argv[++i], outputs.required))
+        const char* classes = argv[++i];
+        outputs.classGiven = true;
+        if (parseRequiredClasses(classes, outputs.required))
             return Option::Taken;
-        usage();
+        usage("Unknown class in " + escapeControlBytes(classes, true) + "; the classes are " +
+              classNames());
         return Option::Refused;
     }
     SurveyDetails& survey = outputs.survey;
@@ -227,13 +242,19 @@ Option takeOutputOption(int& i, int argc, char* argv[], Outputs& outputs) {
     return Option::Other;
 }
 
-// A save name the export cannot take is refused before anything is read.
-bool saveNameValid(const Outputs& outputs) {
-    if (outputs.savePath.isEmpty() || isTableFileName(outputs.savePath))
-        return true;
-    std::fprintf(stderr, "Save file must end in .Log or .xls: %s\n",
-                 outputs.savePath.toLocal8Bit().constData());
-    return false;
+// Outputs that cannot be written are wrong usage, told before anything is read: a --class
+// without a report to apply to, a save name the export cannot take.
+bool outputsValid(const Outputs& outputs) {
+    if (outputs.classGiven && outputs.sectionsPath.isEmpty() && outputs.reportPath.isEmpty()) {
+        usage("--class requires --sections or --report");
+        return false;
+    }
+    if (!outputs.savePath.isEmpty() && !isTableFileName(outputs.savePath)) {
+        usage("Save file must end in .Log, .xls or .xlsx: " +
+              std::string(outputs.savePath.toLocal8Bit().constData()));
+        return false;
+    }
+    return true;
 }
 
 // The log saved and the section report written; the status, turned to a failure by either.
@@ -274,7 +295,7 @@ int writeOutputs(App& app, ConsoleDialogs& dialogs, const Outputs& outputs, int 
     // table is printed all the same.
     if (!sectionsPath.isEmpty()) {
         const platform::SaveSignalGuard held;
-        if (!WriteSectionsCsv(app, sectionsPath, required))
+        if (!writeSectionsCsv(app, sectionsPath, required))
             status = kExitFailed;
     }
     if (!outputs.reportPath.isEmpty()) {
@@ -313,8 +334,8 @@ int openSavedFile(int argc, char* argv[], bool stdoutClosed) {
             return usage();
         }
     }
-    if (!saveNameValid(outputs))
-        return usage();
+    if (!outputsValid(outputs))
+        return kExitUsage;
     ConsoleOutput out(stderr, platform::isTerminal(stderr));
     std::vector<SavedLog> logs;
     try {
@@ -357,6 +378,11 @@ int main(int argc, char* argv[]) {
     QString portName = QStringLiteral("COM1");
     int repeat = 1;
     Outputs outputs;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0) {
+            printUsage(stdout);
+            return std::fflush(stdout) == 0 ? kExitComplete : kExitFailed;
+        }
     if (argc == 2 && std::strcmp(argv[1], "ports") == 0)
         return listPorts();
     if (argc >= 2 && std::strcmp(argv[1], "open") == 0)
@@ -380,8 +406,8 @@ int main(int argc, char* argv[]) {
     if (repeat < 1)
         return usage();
     // Before the port opens: a name that cannot be saved must not cost a whole download.
-    if (!saveNameValid(outputs))
-        return usage();
+    if (!outputsValid(outputs))
+        return kExitUsage;
 
     InstrumentPort port;
     // COMn goes through the same mapping as the window's selector, and a name that `ports`
@@ -410,6 +436,17 @@ int main(int argc, char* argv[]) {
         !findInstrument(port, clock, out, app.stopRequested))
         return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
 
+    // A device that is not there is told as the port tells it ("Unable to open com port" and
+    // the system's number); the start's own text would blame another program. Any other
+    // failure is left to the start.
+    try {
+        port.openPort();
+    } catch (const PortError& e) {
+        if (e.systemError == platform::portErrorNumber(platform::PortFailure::Missing, 0)) {
+            out.line(e.what());
+            return kExitFailed;
+        }
+    }
     runGuarded(dialogs, [&] {
         startMainWindow(app, {});
         activateMainWindow(app);

@@ -39,18 +39,22 @@ std::string toCp1252(const QString& text) {
 }
 
 QString displayText(const std::string& bytes) {
-    std::string normal;
-    normal.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\n' || c == '\r') {
-            normal.push_back('\n');
-            const char next = i + 1 < bytes.size() ? bytes[i + 1] : '\0';
-            if ((next == '\n' || next == '\r') && next != c)
+    return displayLines(fromCp1252(bytes));
+}
+
+QString displayLines(const QString& text) {
+    QString normal;
+    normal.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            normal.append(QLatin1Char('\n'));
+            const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
+            if ((next == QLatin1Char('\n') || next == QLatin1Char('\r')) && next != c)
                 ++i;
             continue;
         }
-        normal.push_back(c);
+        normal.append(c);
     }
-    return fromCp1252(normal);
+    return normal;
 }

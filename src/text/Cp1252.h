@@ -9,3 +9,5 @@ std::string toCp1252(const QString& text);
 // For message boxes and memos: the system writes line breaks as LF CR, CR LF, LF or CR alone;
 // each becomes one "\n".
 QString displayText(const std::string& bytes);
+// The same for a text of the system's own.
+QString displayLines(const QString& text);

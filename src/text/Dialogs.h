@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/Cp1252.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -35,6 +37,9 @@ public:
     virtual ~IDialogs() = default;
     // Plain message box with OK.
     virtual void message(const std::string& text) = 0;
+    // The same for a text of the system's own (a port's name), which may hold letters
+    // Windows-1252 lacks: shown as the system names them.
+    virtual void messageText(const QString& text) { message(toCp1252(text)); }
     // Question box with Yes and No; true only for Yes (Escape or closing counts as No).
     virtual bool confirmYesNo(const std::string& text) = 0;
     // Question box with OK and Cancel; true only for OK.

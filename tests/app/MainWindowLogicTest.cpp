@@ -2,10 +2,17 @@
 
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
+#include "graph/RequiredClassSettings.h"
 #include "link/InstrumentLine.h"
 #include "link/InstrumentPort.h"
+#include "link/PortMemory.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 TEST(ResetTable, GivesTheResetLayoutAndState) {
     SimRig rig;
@@ -118,4 +125,61 @@ TEST(HandlerGuard, ShowsEveryErrorWithTheFullStopRule) {
     runGuarded(dialogs, [] { throw PortError(3, 9); });
     EXPECT_EQ(dialogs.events,
               std::vector<std::string>{"error: ReadFile function failed (win error code: 9)"});
+}
+
+TEST(UserSettings, AFileThatIsNoRegularFileIsNeitherReadNorWritten) {
+    // Where this process keeps its settings, asked as the program asks it.
+    const QSettings probe(QSettings::UserScope, QStringLiteral("probe-org"),
+                          QStringLiteral("probe"));
+    const QString base = QFileInfo(QFileInfo(probe.fileName()).absolutePath()).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(base + "/Virelon"));
+    const QString files[] = {base + "/Virelon/Log Dump.conf", base + "/Virelon.conf"};
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        // A named pipe nobody writes: opening it for reading would wait for ever.
+        ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        SimRig rig;
+        activateMainWindow(rig.app);
+        EXPECT_EQ(rig.view.memErr,
+                  std::vector<std::string>{"Settings neither read nor saved: " +
+                                           file.toStdString() + " is not a regular file"});
+        SettingsPortMemory memory;
+        EXPECT_EQ(memory.lastAnswered(), QString());
+        memory.remember(QStringLiteral("COM3"));
+        EXPECT_EQ(loadRequiredClasses(), defaultRequiredClasses());
+        saveRequiredClasses({3, 3});
+        EXPECT_FALSE(QFileInfo(file).isFile());
+        QFile::remove(file);
+    }
+    // A port memory of its own file gets the same check.
+    const QString pipe = base + "/port.ini";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    SettingsPortMemory own(pipe);
+    EXPECT_EQ(own.lastAnswered(), QString());
+    own.remember(QStringLiteral("COM3"));
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
+    QFile::remove(pipe);
+    // A regular file again: read and written as before, and nothing is told.
+    SettingsPortMemory memory;
+    memory.remember(QStringLiteral("COM3"));
+    EXPECT_EQ(memory.lastAnswered(), QStringLiteral("COM3"));
+    SimRig rig;
+    activateMainWindow(rig.app);
+    EXPECT_TRUE(rig.view.memErr.empty());
+}
+
+TEST(PortNames, MessagesNameAPortAsTheSystemNamesIt) {
+    // Letters of Windows-1252 and beyond it; the device does not exist.
+    const QString name = QString::fromUtf8("gerät-порт");
+    SimRig rig;
+    rig.line.closePort();
+    rig.line.busyPorts.insert(name);
+    rig.line.setPort(name);
+    startMainWindow(rig.app, {});
+    EXPECT_FALSE(choosePort(rig.app, name));
+    EXPECT_EQ(rig.dialogs.events,
+              (std::vector<std::string>{"beep",
+                                        "message: Unable to open comport: " + name.toStdString() +
+                                            "\n\rPort may be opened by another application",
+                                        "message: Error opning: " + name.toStdString()}));
 }

@@ -1,9 +1,16 @@
 #include "app/widgets/QtDialogs.h"
+#include "export/SaveAs.h"
+#include "log/InstrumentModel.h"
+#include "log/LogTable.h"
+#include "log/Session.h"
+#include "text/TextMemo.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -44,6 +51,12 @@ void answerDialog(int pickEntry, const QString& typedName) {
             emit types->textActivated(types->itemText(pickEntry));
         }
         name->setText(typedName);
+        // The question about replacing an existing file, when the dialog asks it: Yes.
+        QTimer::singleShot(0, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+                    yes->click();
+        });
         base->accept();
     });
 }
@@ -75,5 +88,62 @@ TEST(QtDialogsSave, SuffixFollowsTheFilterEntryAndTheEntryIsKept) {
         ASSERT_TRUE(result.has_value());
         EXPECT_EQ(result->fileName, dir.filePath(s.expectedFile));
         EXPECT_EQ(result->filterIndex, s.expectedEntry);
+    }
+}
+
+TEST(QtDialogsSave, ATypedEndingDecidesTheFormatWhateverEntryIsSelected) {
+    const std::string earlier = "*Log dump from: RVM600 - s/n: 1\r\n#\t\r\n*** End ***\r\n\r\n";
+    struct Case {
+        const char* name;
+        bool production; // preselects the text log entry and asks nothing
+        int pick;        // entry the user picks, -1 none
+        QString typed;
+        QString file;
+        bool workbook; // else a text block after the earlier content
+    } const cases[] = {
+        {"an existing text log typed under the workbook entry", false, 0, "weekly.Log",
+         "weekly.Log", false},
+        {"in capitals under the xlsx entry", false, 2, "WEEKLY.LOG", "WEEKLY.LOG", false},
+        {"a workbook typed in production mode", true, -1, "RVM4711.xls", "RVM4711.xls", true},
+        {"an xlsx typed under the text log entry", false, 1, "book.xlsx", "book.xlsx", true},
+        {"a bare name takes the entry's ending", false, 1, "bare", "bare.Log", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(c.file);
+        {
+            QFile existing(path);
+            ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+            existing.write(earlier.data(), static_cast<qint64>(earlier.size()));
+        }
+        LogTable table;
+        table.setCols(2);
+        table.setRows(2);
+        table.setCell(0, 0, "#");
+        table.setCell(1, 0, "Rl");
+        table.setCell(0, 1, "1");
+        table.setCell(1, 1, "250");
+        Session session;
+        session.model = &modelNamed("RVM600");
+        session.serialLine = "s/n: 4711";
+        session.serialNo = "4711";
+        session.productionMode = c.production;
+        session.graphViewed = true;
+        session.saveFolder = dir.path() + "/";
+        TextMemo statistics;
+        QtDialogs dialogs(nullptr);
+        answerDialog(c.pick, c.typed);
+        saveAs({table, session, statistics, nullptr}, dialogs, systemFileLayer(), dir.path());
+        QFile saved(path);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+        const std::string bytes = saved.readAll().toStdString();
+        if (c.workbook)
+            EXPECT_EQ(bytes.substr(0, 2), "PK");
+        else
+            EXPECT_EQ(bytes, earlier +
+                                 "*Log dump from: RVM600 - s/n: 4711\r\n#\tRl\t\r\n1\t250\t\r\n"
+                                 "*** End ***\r\n\r\n");
+        EXPECT_TRUE(session.dataSaved);
     }
 }

@@ -170,6 +170,7 @@ Cases errorAfterTheWakeUp() {
             EXPECT_EQ(run.exitCode, 1) << run.err;
             EXPECT_EQ(run.out, printedTable(recordRows(kRecords, 39)));
             EXPECT_TRUE(contains(run.err, gone)) << run.err;
+            EXPECT_TRUE(contains(run.err, "\nLog incomplete: 39 of 100 records read\n")) << run.err;
             const auto workbook = fileText(i.path("gone.xls"));
             ASSERT_TRUE(workbook.has_value());
             EXPECT_EQ(workbook->substr(0, 2), "PK");
@@ -247,22 +248,23 @@ Cases commandLineFailures() {
             const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("log.txt")});
             EXPECT_EQ(run.exitCode, 2);
             EXPECT_TRUE(run.out.empty());
-            EXPECT_EQ(run.err.rfind("Save file must end in .Log or .xls: ", 0), 0u) << run.err;
+            EXPECT_EQ(run.err.rfind("Save file must end in .Log, .xls or .xlsx: ", 0), 0u)
+                << run.err;
             EXPECT_TRUE(contains(run.err, "usage: logdump-cli read")) << run.err;
             EXPECT_EQ(i.sim.stop(), 0);
             EXPECT_EQ(fileText(i.path("commands.txt")), std::string());
         },
         [] {
             SCOPED_TRACE("--stats that fail: saved without them, status 1");
-            // A first value of 0 leaves nothing to measure the spread against.
-            Instrument i({{"records", jsonLines({"12.03.2005 08:00:00\t0\t0\tS1\t1",
+            // A first value that is no whole number leaves nothing to measure the spread against.
+            Instrument i({{"records", jsonLines({"12.03.2005 08:00:00\tx\t0\tS1\t1",
                                                  "12.03.2005 08:00:37\t0\t0\tS1\t2"})},
                           {"paced", false}});
             const CliRun run =
                 runCli({"read", "--port", i.link, "--save", i.path("stats.Log"), "--stats"});
             EXPECT_EQ(run.exitCode, 1) << run.err;
-            EXPECT_TRUE(contains(run.err, "Invalid floating point operation.\n")) << run.err;
-            EXPECT_EQ(run.out, printedTable({"1\t12.03.2005 08:00:00\t0\t0\tS1\t1",
+            EXPECT_TRUE(contains(run.err, "'x' is not a valid integer value.\n")) << run.err;
+            EXPECT_EQ(run.out, printedTable({"1\t12.03.2005 08:00:00\tx\t0\tS1\t1",
                                              "2\t12.03.2005 08:00:37\t0\t0\tS1\t2"}));
             EXPECT_EQ(fileText(i.path("stats.Log")),
                       blockOf(run.out, "RVM600 - s/n: 4711", "Rl statistics:\r\n\r\n"));

@@ -175,6 +175,32 @@ TEST(HostileE2E, AFileSizeLimitCutsTheSaveBackInsteadOfTearingIt) {
     EXPECT_EQ(readFile(log), earlier);
 }
 
+TEST(HostileE2E, ASectionsReportThatDoesNotFitFailsAndKeepsTheEarlierOne) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("COM1");
+    SimProcess sim({"--link", link, "--model", "RVM600", "--count", "40", "--no-pacing"});
+    const QString folder = dir.filePath("reports");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString csv = folder + "/sections.csv";
+    ASSERT_EQ(runCli({"read", "--port", link, "--sections", csv}).exitCode, 0);
+    const std::string earlier = readFile(csv);
+    ASSERT_GT(earlier.size(), 200u);
+
+    // The first leaves room for the header alone, the second for all but the last byte.
+    for (const rlim_t limit : {rlim_t{100}, rlim_t{earlier.size() - 1}}) {
+        SCOPED_TRACE(limit);
+        const CliRun run = runCli({"read", "--port", link, "--sections", csv}, QString(), limit);
+        EXPECT_TRUE(run.normalExit) << "stopped by the signal of the file-size limit";
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("Cannot write " + csv.toStdString() + ": File too large\n"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(lineCount(run.out), 41) << "the table is printed all the same";
+        EXPECT_EQ(readFile(csv), earlier);
+        EXPECT_EQ(entries(folder), QStringList{"sections.csv"});
+    }
+}
+
 TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir().mkpath(dir.filePath("sub")));
@@ -186,12 +212,21 @@ TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     EXPECT_EQ(relative.exitCode, 0) << relative.err;
     EXPECT_EQ(lineCount(relative.out), 6);
 
-    // A port name with letters beyond ASCII is named as typed.
-    const QString missing = dir.filePath(QString::fromUtf8("gerät"));
-    const CliRun umlaut = runCli({"read", "--port", missing});
-    EXPECT_EQ(umlaut.exitCode, 1);
-    EXPECT_EQ(umlaut.err, "Unable to open comport: " + missing.toStdString() +
-                              "\nPort may be opened by another application\n");
+    // A port name with letters beyond ASCII, some beyond Windows-1252, is named as typed; held by
+    // another program it is busy, missing it is told as missing.
+    const QString umlautLink = dir.filePath(QString::fromUtf8("gerät-порт"));
+    ASSERT_TRUE(QFile::link(QFileInfo(link).symLinkTarget(), umlautLink));
+    SimProcess holder({"--hold", umlautLink});
+    const CliRun held = runCli({"read", "--port", umlautLink});
+    EXPECT_EQ(held.exitCode, 1);
+    EXPECT_EQ(held.err, "Unable to open comport: " + umlautLink.toStdString() +
+                            "\nPort may be opened by another application\n");
+    holder.stop();
+    QFile::remove(umlautLink);
+    const QString missing = dir.filePath(QString::fromUtf8("fehlt-gerät"));
+    const CliRun gone = runCli({"read", "--port", missing});
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_EQ(gone.err, "Unable to open com port (win error code: 2)\n");
 
     // A save name with a byte that is not UTF-8 is refused: it would write another name.
     QProcess shell;

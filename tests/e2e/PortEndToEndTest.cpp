@@ -5,13 +5,19 @@
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -151,6 +157,113 @@ TEST(PortEndToEnd, PortHeldByAnotherProgramIsBusy) {
     }
     port.openPort();
     EXPECT_TRUE(port.connected());
+}
+
+namespace {
+
+// The line settings of a terminal and whether it is open for one program alone, read through
+// a descriptor of the test's own (the test runs in the program's process, which never counts
+// as another holder).
+struct LineState {
+    termios settings{};
+    int exclusive = -1;
+};
+LineState lineState(const QString& device) {
+    LineState state;
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return state;
+    ::tcgetattr(fd, &state.settings);
+    ::ioctl(fd, TIOCGEXCL, &state.exclusive);
+    ::close(fd);
+    return state;
+}
+bool sameSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+// A process that holds nothing but the time it sleeps, or a device open as its input.
+struct Sleeper {
+    explicit Sleeper(const QString& input = QString()) {
+        if (!input.isEmpty())
+            process.setStandardInputFile(input);
+        process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        EXPECT_TRUE(process.waitForStarted());
+    }
+    ~Sleeper() {
+        process.kill();
+        process.waitForFinished();
+    }
+    QProcess process;
+};
+
+} // namespace
+
+TEST(PortEndToEnd, ADeviceAnotherProgramHoldsWithoutOurLockIsLeftAlone) {
+    QTemporaryDir dir;
+    // A name of this test alone: the lock files below are seen by every test running meanwhile.
+    const QString name = QStringLiteral("ttyHeld%1").arg(QCoreApplication::applicationPid());
+    const QString link = dir.filePath(name);
+    const QString record = dir.filePath(QStringLiteral("commands.txt"));
+    SimProcess sim({"--link", link, "--record", record});
+    const std::string busy =
+        "Unable to open com port (win error code: " + std::to_string(EBUSY) + ")";
+    const LineState before = lineState(link);
+    InstrumentPort port;
+    port.setDevicePath(link);
+    {
+        SCOPED_TRACE("open in a program that took no lock");
+        Sleeper script(link);
+        EXPECT_EQ(openFailure(port), busy);
+    }
+    const QString lockFile = QStringLiteral("/run/lock/LCK..") + name;
+    struct Case {
+        const char* name;
+        bool live;   // the process the lock names still runs
+        bool binary; // the id as an int rather than as text
+    } const cases[] = {
+        {"a text lock of a live process", true, false},
+        {"a binary lock of a live process", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sleeper holder;
+        const int id = static_cast<int>(holder.process.processId());
+        QFile lock(lockFile);
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        if (c.binary)
+            lock.write(reinterpret_cast<const char*>(&id), sizeof id);
+        else
+            lock.write(QByteArray::number(id).rightJustified(10, ' ') + '\n');
+        lock.close();
+        EXPECT_EQ(openFailure(port), busy);
+        QFile::remove(lockFile);
+    }
+    EXPECT_TRUE(sameSettings(lineState(link).settings, before.settings));
+    {
+        SCOPED_TRACE("a lock its process left behind");
+        int gone = 0;
+        {
+            Sleeper ended;
+            gone = static_cast<int>(ended.process.processId());
+        }
+        QFile lock(lockFile);
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(gone) + '\n');
+        lock.close();
+        port.openPort();
+        QFile::remove(lockFile);
+        EXPECT_TRUE(port.connected());
+    }
+    // While open, the device is ours alone; closed, it is free again.
+    EXPECT_EQ(lineState(link).exclusive, 1);
+    port.closePort();
+    EXPECT_EQ(lineState(link).exclusive, 0);
+    sim.stop();
+    QFile commands(record);
+    ASSERT_TRUE(commands.open(QIODevice::ReadOnly));
+    EXPECT_EQ(commands.readAll(), QByteArray()) << "nothing was sent to a refused device";
 }
 
 TEST(PortEndToEnd, PulledCableFailsTheNextPoll) {

@@ -63,6 +63,15 @@ TEST(PortSearchE2E, AutoFindsTheInstrumentPastGoneHeldAndSilentPorts) {
     SimProcess heldSim({"--link", held, "--record", heldRecord});
     SimProcess holder({"--hold", held});
     ASSERT_EQ(holder.firstLine(), "holding " + held);
+    // An instrument that a program without a lock of any kind (a script) holds open.
+    const QString lockless = dir.filePath(QStringLiteral("lockless"));
+    const QString locklessRecord = dir.filePath(QStringLiteral("lockless.txt"));
+    SimProcess locklessSim(
+        {"--link", lockless, "--count", "5", "--no-pacing", "--record", locklessRecord});
+    QProcess script;
+    script.setStandardInputFile(lockless);
+    script.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(script.waitForStarted());
     SimProcess silentSim({"--link", silent, "--scenario",
                           writeScenario(dir, R"({"handshake": "silent"})"), "--record",
                           silentRecord});
@@ -70,26 +79,30 @@ TEST(PortSearchE2E, AutoFindsTheInstrumentPastGoneHeldAndSilentPorts) {
 
     const QByteArray list =
         (dir.filePath(QStringLiteral("gone")) + "\tgone since listed\n" + held +
-         "\tCH340\twch.cn\n" + silent + "\tFT232R\tFTDI\tA600\n" + instrument +
+         "\tCH340\twch.cn\n" + lockless + "\n" + silent + "\tFT232R\tFTDI\tA600\n" + instrument +
          "\tCP2102\tSilicon Labs\t0001\n" + dir.filePath(QStringLiteral("after")) + "\n")
             .toUtf8();
     const CliRun run = runCli(dir, list, {"read", "--port", "auto"});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList err = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_GE(err.size(), 9) << run.err.toStdString();
-    const QStringList tried = {"COM1", "COM2", "COM3",    "COM4", dir.filePath("gone"),
-                               held,   silent, instrument};
+    ASSERT_GE(err.size(), 10) << run.err.toStdString();
+    const QStringList tried = {"COM1", "COM2",   "COM3", "COM4",    dir.filePath("gone"),
+                               held,   lockless, silent, instrument};
     for (int i = 0; i < tried.size(); ++i)
-        EXPECT_EQ(err[i], QStringLiteral("Trying %1 (%2 of 9)").arg(tried[i]).arg(i + 1));
-    EXPECT_EQ(err[8], "Instrument found on " + instrument);
+        EXPECT_EQ(err[i], QStringLiteral("Trying %1 (%2 of 10)").arg(tried[i]).arg(i + 1));
+    EXPECT_EQ(err[9], "Instrument found on " + instrument);
     // Header row and five records.
     EXPECT_EQ(run.out.count(QLatin1Char('\n')), 6) << run.out.toStdString();
 
     // The held port saw nothing of the search; the silent one the two empty commands.
     holder.stop();
     heldSim.stop();
+    script.kill();
+    script.waitForFinished();
+    locklessSim.stop();
     silentSim.stop();
     EXPECT_EQ(readFile(heldRecord), QByteArray());
+    EXPECT_EQ(readFile(locklessRecord), QByteArray());
     const QList<QByteArray> commands = readFile(silentRecord).split('\n');
     ASSERT_EQ(commands.size(), 3);
     EXPECT_TRUE(commands[0].endsWith('\t') && commands[1].endsWith('\t')) << commands[0].data();

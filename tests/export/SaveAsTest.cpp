@@ -135,16 +135,39 @@ TEST(SaveAsDialog, ProductionSaveAppendsToTheSerialNumberFileWithoutAsking) {
     EXPECT_EQ(rig.app.session.saveFolder, dir.path() + "/");
 }
 
-TEST(SaveAsDialog, TheFilterEntryDecidesTheFormatNotTheName) {
-    QTemporaryDir dir;
-    SimRig rig;
-    fillRvm600(rig.app);
-    rig.app.session.dataSaved = false;
-    rig.dialogs.saveAnswer = SaveDialogResult{dir.filePath("RVM4711.Log"), 1};
-    saveAs(rig.app, systemFileLayer(), QString());
-    EXPECT_EQ(readFile(dir.filePath("RVM4711.Log")).substr(0, 2), "PK");
-    EXPECT_TRUE(rig.app.session.dataSaved);
-    EXPECT_EQ(rig.dialogs.busyDepth, 0);
+TEST(SaveAsDialog, ATypedEndingDecidesTheFormatElseTheEntry) {
+    const std::string earlier = kRvm600Block;
+    struct Case {
+        const char* name;
+        QString file;
+        int entry;
+        bool workbook; // else a text block after the earlier one
+    } const cases[] = {
+        {"a text log under the workbook entry", "weekly.Log", 1, false},
+        {"a text log in capitals under the xlsx entry", "WEEKLY.LOG", 3, false},
+        {"a workbook under the text log entry", "RVM4711.xls", 2, true},
+        {"an xlsx under the text log entry", "book.XLSX", 2, true},
+        {"another ending: the text log entry decides", "notes.txt", 2, false},
+        {"another ending: the workbook entry decides", "notes.txt", 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(c.file);
+        writeFile(path, earlier);
+        SimRig rig;
+        fillRvm600(rig.app);
+        rig.app.session.dataSaved = false;
+        rig.dialogs.saveAnswer = SaveDialogResult{path, c.entry};
+        saveAs(rig.app, systemFileLayer(), QString());
+        const std::string saved = readFile(path);
+        if (c.workbook)
+            EXPECT_EQ(saved.substr(0, 2), "PK");
+        else
+            EXPECT_EQ(saved, earlier + kRvm600Block);
+        EXPECT_TRUE(rig.app.session.dataSaved);
+        EXPECT_EQ(rig.dialogs.busyDepth, 0);
+    }
 }
 
 TEST(SaveAsDialog, ReadLogForgetsTheStatisticsOfTheEarlierLog) {

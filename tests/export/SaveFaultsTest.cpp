@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -479,4 +480,41 @@ TEST(SaveFaults, TheSameWorkbookSavedTwiceIsReplacedByAnEqualOne) {
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", "save"}));
     EXPECT_NE(sheetSize(saved[0]), 0u);
     EXPECT_EQ(sheetSize(saved[1]), sheetSize(saved[0]));
+}
+
+TEST(SaveFaults, AWholeFileReplacesTheEarlierOneOnlyWhenEveryByteIsOnTheDisk) {
+    struct Case {
+        const char* name;
+        int replaceError;
+        int writeError;
+        int flushError;
+    } const cases[] = {
+        {"the new file cannot be started", EACCES, 0, 0},
+        {"a write fails", 0, ENOSPC, 0},
+        {"the sync fails", 0, 0, EIO},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("report.csv");
+        writeFile(path, "earlier\r\n");
+        FailingFiles files;
+        files.replaceError = c.replaceError;
+        files.writeError = c.writeError;
+        files.flushError = c.flushError;
+        const int error = c.replaceError + c.writeError + c.flushError;
+        EXPECT_EQ(replaceWholeFile(files, path, "new\r\n"), std::strerror(error));
+        EXPECT_EQ(readFile(path), "earlier\r\n");
+        EXPECT_EQ(filesIn(dir.path()), QStringList{"report.csv"});
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.csv");
+    writeFile(path, "earlier\r\n");
+    EXPECT_EQ(replaceWholeFile(systemFileLayer(), path, "new\r\n"), "");
+    EXPECT_EQ(readFile(path), "new\r\n");
+    // A named pipe stays a pipe, and nobody waits for a reader.
+    const QString pipe = dir.filePath("pipe.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(replaceWholeFile(systemFileLayer(), pipe, "new\r\n"), "not a regular file");
+    EXPECT_EQ(QFileInfo(pipe).isFile(), false);
 }

@@ -199,8 +199,8 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
         saveTableToFile(rig.app, dir.filePath("d.txt"));
         ADD_FAILURE() << "no error for an unknown extension";
     } catch (const AppError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Save file must end in .Log or .xls: " + dir.filePath("d.txt").toStdString());
+        EXPECT_EQ(std::string(e.what()), "Save file must end in .Log, .xls or .xlsx: " +
+                                             dir.filePath("d.txt").toStdString());
     }
     try {
         saveTableToFile(rig.app, dir.filePath("missing/e.Log"));

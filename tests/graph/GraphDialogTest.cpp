@@ -213,11 +213,17 @@ TEST(GraphWindow, StatisticsMemoFollowsTheBoxAndStopsAtAFailure) {
           "  Rl Dev: 0.8%", "Rl V alarm: ---"},
          {}},
         {"\"Show Statistics\" unchecked", {"250", "251", "252"}, false, {}, {}},
-        {"failure after the heading",
+        {"first value 0: the spread is not measured, no box",
          {"0", "5", "0"},
          true,
+         {"Rl statistics:", "Value 0 Count: 2", "Value 5 Count: 1", "  Rl Dev: ---",
+          "Rl V alarm: ---"},
+         {}},
+        {"failure after the heading",
+         {"abc", "5", "0"},
+         true,
          {"Rl statistics:"},
-         {"error: Floating point division by zero."}},
+         {"error: 'abc' is not a valid integer value."}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

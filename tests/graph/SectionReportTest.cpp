@@ -123,6 +123,42 @@ TEST(SectionReport, CombinedModelHasRlThenQdWithTheirOwnStatuses) {
                         "Qd,ALL,2,1,145.0,7.1,140,150,0,0.0,Q3,Q3,yes\r\n");
 }
 
+TEST(SectionReport, SeqIdsNeverReachASpreadsheetAsFormulas) {
+    struct Case {
+        const char* seqId;
+        std::string cell;
+    } const cases[] = {
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"=1+1", "'=1+1"},
+        {"+1+2", "'+1+2"},
+        {"-3+4", "'-3+4"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"=a,b", "\"'=a,b\""},
+        {"=\"q\"", "\"'=\"\"q\"\"\""},
+        {"a\"b", "\"a\"\"b\""},
+        {"a\nb", "\"a\nb\""},
+        {"S-1", "S-1"},
+        {"'quoted", "'quoted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seqId);
+        LogTable table;
+        Session session;
+        loadRvm600(table, session, {{c.seqId, "100"}});
+        EXPECT_EQ(sectionReportCsv(sectionReport(table, *session.model, true, {2, 2})),
+                  kHeader + "Rl," + c.cell + ",1,0,100.0,,100,100,0,0.0,R2,R2,yes\r\n" +
+                      "Rl,ALL,1,0,100.0,,100,100,0,0.0,R2,R2,yes\r\n");
+    }
+    // Figures of our own keep their sign: a negative minimum is a number, not a formula.
+    LogTable table;
+    Session session;
+    loadRvm600(table, session, {{"S", "-5"}, {"S", "7"}});
+    EXPECT_NE(sectionReportCsv(sectionReport(table, *session.model, false, {0, 0})).find(",-5,7,"),
+              std::string::npos);
+}
+
 TEST(SectionReport, RequiredClassesFromTheCommandLine) {
     struct Case {
         const char* text;

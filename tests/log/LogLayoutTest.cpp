@@ -228,4 +228,11 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
     explainStatus(t.rig.app, 3, 1);
     EXPECT_EQ(t.rig.dialogs.events,
               std::vector<std::string>{"message: Status Code Breakdown: \r\rNo errors"});
+    // A status that is no number is told as such, as the message list tells it.
+    t.rig.app.table.setCell(3, 1, "E9");
+    t.rig.dialogs.events.clear();
+    explainStatus(t.rig.app, 3, 1);
+    EXPECT_EQ(t.rig.dialogs.events,
+              std::vector<std::string>{
+                  "message: Status Code Breakdown: \r\rStatus 'E9' is not a number"});
 }

@@ -42,16 +42,21 @@ TEST(DecodeStatus, ReportsEverySetBitInTheModelsWords) {
          kHead + "Error In Qd or Rl Result (Error)\rStray Light (Warning)\rLog Full (Warning)\r\r"
                  "Low Battery Voltage (Warning)\r\r\rHigh Signal With Lamp On (Error)\r"},
         {"RVM600", " 16", kHead + "Low Battery Voltage (Warning)\r"},
-        {"RVM600", "abc", kHead + "No errors"},
+        {"RVM600", "abc", kHead + "Status 'abc' is not a number"},
+        {"RVM600PK", "E9", kHead + "Status 'E9' is not a number"},
+        {"VX40", "<b>9</b>", kHead + "Status '<b>9</b>' is not a number"},
+        {"RVM600", "16 ", kHead + "Status '16 ' is not a number"},
+        {"RVM600", " ", kHead + "Status ' ' is not a number"},
         {"RVM600", "", kHead + "No errors"},
-        {"RVM600", "2.5", "2.5No errors"},
-        {"RVM600P", "1,5", "1,5No errors"},
-        {"VX40", "1e3", "1e3No errors"},
-        {"RVM600", "99999999999", "99999999999No errors"},
+        {"RVM600", "2.5", kHead + "Status '2.5' is not a number"},
+        {"RVM600P", "1,5", kHead + "Status '1,5' is not a number"},
+        {"VX40", "1e3", kHead + "Status '1e3' is not a number"},
+        {"RVM600", "99999999999", kHead + "Status '99999999999' is not a number"},
         {"?", "16", kHead},
         {"?", "0", kHead},
         {"rvm600", "16", kHead},
         {"?", "2.5", "2.5"},
+        {"?", "E9", "E9"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " / " + c.status);

@@ -133,6 +133,17 @@ TEST_F(PlatformFiles, FailuresGiveTheSystemsNumbers) {
     }
 }
 
+TEST(PlatformErrors, AnErrorNumberReadsAsTheSystemsWordsOnOneLine) {
+    // "No such file or directory" here, "The system cannot find the file specified" there.
+    for (const int error : {kMissingFile, kMissingFolder, kIoError}) {
+        SCOPED_TRACE(error);
+        const std::string text = platform::errorText(error);
+        EXPECT_GT(text.size(), 10u) << text;
+        EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.back(), '.') << text;
+    }
+}
+
 TEST_F(PlatformFiles, OnlyARegularFileIsOpenedAndANewOneIsToldApart) {
     const std::string fresh = path("new.Log");
     const std::string kept = path("kept.Log");

@@ -28,6 +28,10 @@ void FakeDialogs::message(const std::string& text) {
         onMessage();
 }
 
+void FakeDialogs::messageText(const QString& text) {
+    message(text.toUtf8().toStdString());
+}
+
 bool FakeDialogs::confirmYesNo(const std::string& text) {
     events.push_back("yesno: " + text);
     return next(yesNoAnswers);

@@ -12,6 +12,8 @@
 class FakeDialogs final : public IDialogs {
 public:
     void message(const std::string& text) override;
+    // Recorded as a message, in UTF-8.
+    void messageText(const QString& text) override;
     bool confirmYesNo(const std::string& text) override;
     bool confirmOkCancel(const std::string& text) override;
     void error(const std::string& text) override;

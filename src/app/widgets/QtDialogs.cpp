@@ -32,11 +32,10 @@ void fitTitle(QMessageBox& box) {
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
-QMessageBox::StandardButton ask(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
+QMessageBox::StandardButton ask(QWidget* owner, QMessageBox::Icon icon, const QString& text,
                                 QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton escape) {
-    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), displayText(text), buttons,
-                    owner);
+    QMessageBox box(icon, QString::fromLatin1(kApplicationTitle), text, buttons, owner);
     // Texts may hold instrument bytes or file names: never taken as markup or links.
     box.setTextFormat(Qt::PlainText);
     box.setEscapeButton(escape);
@@ -48,21 +47,25 @@ QMessageBox::StandardButton ask(QWidget* owner, QMessageBox::Icon icon, const st
 } // namespace
 
 void QtDialogs::message(const std::string& text) {
-    ask(m_owner, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+    ask(m_owner, QMessageBox::NoIcon, displayText(text), QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtDialogs::messageText(const QString& text) {
+    ask(m_owner, QMessageBox::NoIcon, displayLines(text), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool QtDialogs::confirmYesNo(const std::string& text) {
-    return ask(m_owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
-               QMessageBox::No) == QMessageBox::Yes;
+    return ask(m_owner, QMessageBox::Question, displayText(text),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool QtDialogs::confirmOkCancel(const std::string& text) {
-    return ask(m_owner, QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel,
-               QMessageBox::Cancel) == QMessageBox::Ok;
+    return ask(m_owner, QMessageBox::Question, displayText(text),
+               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 void QtDialogs::error(const std::string& text) {
-    ask(m_owner, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+    ask(m_owner, QMessageBox::Critical, displayText(text), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 std::optional<SaveDialogResult> QtDialogs::saveFile(const SaveDialogSetup& setup) {

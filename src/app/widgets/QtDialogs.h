@@ -15,6 +15,7 @@ public:
     ~QtDialogs() override;
 
     void message(const std::string& text) override;
+    void messageText(const QString& text) override;
     bool confirmYesNo(const std::string& text) override;
     bool confirmOkCancel(const std::string& text) override;
     void error(const std::string& text) override;
