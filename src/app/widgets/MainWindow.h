@@ -10,6 +10,7 @@
 class WorkerThreadRunner;
 
 class App;
+class ArchiveWriter;
 class IClock;
 class IDialogs;
 class IPortCatalogue;
@@ -46,6 +47,13 @@ public:
     // Runs the activation steps once (the first time the window is shown).
     void activateOnce();
 
+    // Downloads are recorded into the writer's archive, and "File / Downloads..." lists it.
+    void useArchive(ArchiveWriter* writer);
+    // At start: a download the program lost before it was saved is offered once.
+    void offerUnsavedDownload();
+    // "File / Downloads...".
+    void showDownloads();
+
     // IMainView
     void clearMessages() override;
     void addMessage(const std::string& line) override;
@@ -66,6 +74,7 @@ public:
     QProgressBar* progressBar() const { return m_progressBar; }
     QPlainTextEdit* messages() const { return m_messages; }
     QAction* saveAsAction() const { return m_saveAsAction; }
+    QAction* downloadsAction() const { return m_downloadsAction; }
     QAction* statusDumpAction() const { return m_statusDumpAction; }
     QAction* findAction() const { return m_findAction; }
     QAction* aboutAction() const { return m_aboutAction; }
@@ -118,6 +127,7 @@ private:
     QPlainTextEdit* m_messages = nullptr;
     QAction* m_saveAsAction = nullptr;
     QAction* m_openAction = nullptr;
+    QAction* m_downloadsAction = nullptr;
     QAction* m_exitAction = nullptr;
     QAction* m_statusDumpAction = nullptr;
     QAction* m_aboutAction = nullptr;
