@@ -58,8 +58,10 @@ QString Archive::defaultPath() {
     const QByteArray given = qgetenv("LOGDUMP_ARCHIVE");
     if (!given.isEmpty())
         return QFile::decodeName(given);
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-           QStringLiteral("/archive.sqlite");
+    // Named here rather than from the application's name: the window and the command line must
+    // find the same file (the user's local application data, as the settings' folder names it).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Virelon/Log Dump/archive.sqlite");
 }
 
 Archive::Archive(const QString& path, const QString& connectionName)
