@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <QString>
 #include <chrono>
 #include <condition_variable>
@@ -64,6 +66,7 @@ private:
     int m_flushing = 0;
     bool m_stop = false;
     std::optional<std::string> m_failure;
+    const platform::FileSizeLimitGuard m_fileSizeLimit;
     // The writer's thread only.
     std::unique_ptr<Archive> m_archive;
     bool m_broken = false;
