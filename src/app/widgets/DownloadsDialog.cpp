@@ -59,8 +59,10 @@ DownloadsDialog::DownloadsDialog(App& app, const QString& archivePath, QWidget* 
     connect(m_deleteButton, &QPushButton::clicked, this, [this] { deleteSelected(); });
 
     try {
-        m_archive =
-            std::make_unique<Archive>(archivePath, QStringLiteral("logdump-archive-window"));
+        // A connection of this window's own: another window's going must not close it.
+        m_archive = std::make_unique<Archive>(archivePath,
+                                              QStringLiteral("logdump-archive-window-%1")
+                                                  .arg(reinterpret_cast<quintptr>(this), 0, 16));
     } catch (const ArchiveError& e) {
         m_problem->setText(fromCp1252(e.what()));
         m_problem->setVisible(true);
