@@ -2,6 +2,7 @@
 // the Downloads window.
 #include "SimRig.h"
 #include "app/Console.h"
+#include "app/Downloads.h"
 #include "app/MainWindowLogic.h"
 #include "app/widgets/DownloadsDialog.h"
 #include "archive/Archive.h"
@@ -101,6 +102,19 @@ TEST(DownloadsWindow, RecordsListsOpensAndDeletes) {
         EXPECT_FALSE(viewer.app.session.dataSaved);
     }
 
+    // A save of the download opened is kept with it and shown as its last.
+    {
+        ArchiveWriter writer(path);
+        viewer.app.archive = &writer;
+        const QString saved = dir.filePath(QStringLiteral("road.Log"));
+        viewer.dialogs.saveAnswer = SaveDialogResult{saved, 2};
+        saveLogAs(viewer.app);
+        viewer.app.archive = nullptr;
+    }
+    dialog.filter()->clear();
+    ASSERT_EQ(dialog.list()->rowCount(), 3);
+    EXPECT_EQ(dialog.list()->item(2, 5)->text(), dir.filePath(QStringLiteral("road.Log")));
+
     QDir().mkpath(QStringLiteral("screenshots"));
     dialog.show();
     EXPECT_TRUE(
@@ -115,4 +129,44 @@ TEST(DownloadsWindow, RecordsListsOpensAndDeletes) {
     dialog.deleteSelected();
     EXPECT_EQ(dialog.list()->rowCount(), 2);
     EXPECT_EQ(archive.list().size(), 2u);
+}
+
+TEST(DownloadsWindow, ALostUnsavedDownloadIsOfferedOnceAtStart) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
+    std::string lost;
+    {
+        ArchiveWriter writer(path);
+        SimRig rig(scenario("RVM600", 8));
+        rig.app.archive = &writer;
+        activateMainWindow(rig.app);
+        readLog(rig.app);
+        lost = tableDump(rig.app.table);
+    }
+    {
+        // As a program killed before the end leaves it.
+        Archive archive(path, QStringLiteral("edit"));
+        archive.begin();
+        archive.endDownload(archive.list().front().id, DownloadEnding::Interrupted);
+        archive.commit();
+    }
+    SimRig first;
+    activateMainWindow(first.app);
+    first.dialogs.yesNoAnswers = {true};
+    const std::optional<DownloadSummary> opened = offerUnsavedDownload(first.app, path);
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(first.dialogs.events.size(), 1u);
+    EXPECT_EQ(first.dialogs.events[0], "yesno: The log read on " +
+                                           downloadTime(*opened).toStdString() +
+                                           " (8 records) was not saved. Open it now?");
+    EXPECT_EQ(tableDump(first.app.table), lost);
+    EXPECT_FALSE(first.app.session.dataSaved);
+
+    SimRig second;
+    activateMainWindow(second.app);
+    EXPECT_FALSE(offerUnsavedDownload(second.app, path));
+    EXPECT_TRUE(second.dialogs.events.empty());
+    // No archive yet: nothing is offered and none is made.
+    EXPECT_FALSE(offerUnsavedDownload(second.app, dir.filePath(QStringLiteral("none.sqlite"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("none.sqlite"))));
 }

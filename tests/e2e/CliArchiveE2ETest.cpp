@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -14,6 +15,8 @@
 #include <QVariant>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +57,49 @@ std::string withoutArchiveLines(const std::string& err, int& told) {
             rest += line + '\n';
     }
     return rest;
+}
+
+// How a run meets its archive besides the file itself.
+struct Constraint {
+    rlim_t fileSizeLimit = 0; // bytes; 0: none
+    bool readOnly = false;    // the archive file may not be written by the run
+};
+
+// logdump-cli under the constraint. A read-only file does not stop root, so a run as root reads
+// as the unprivileged user, with the link and the folder opened to it.
+CliResult runConstrained(const QStringList& arguments, const Constraint& constraint,
+                         const QString& archive, const QString& link) {
+    QProcess cli;
+    const bool asNobody = constraint.readOnly && ::geteuid() == 0;
+    if (constraint.readOnly) {
+        QFile::setPermissions(archive, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ReadOther);
+        if (asNobody) {
+            const QString folder = QFileInfo(archive).absolutePath();
+            QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::ExeOther |
+                                              QFileDevice::ReadOther);
+            QFile::setPermissions(QFileInfo(link).canonicalFilePath(),
+                                  QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+    }
+    const rlim_t limitBytes = constraint.fileSizeLimit;
+    cli.setChildProcessModifier([limitBytes, asNobody] {
+        if (limitBytes > 0) {
+            const rlimit limit{limitBytes, limitBytes};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (asNobody && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+    });
+    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
+    CliResult run;
+    if (!cli.waitForFinished(60000))
+        return run;
+    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.out = cli.readAllStandardOutput().toStdString();
+    run.err = cli.readAllStandardError().toStdString();
+    return run;
 }
 
 } // namespace
@@ -149,6 +195,7 @@ TEST(CliArchive, AnArchiveThatCannotBeUsedIsToldOnceAndChangesNothingElse) {
         std::function<void(const QString& path)> prepare;
         const char* told; // part of the one line
         bool keptAsItWas;
+        Constraint constraint;
     };
     const auto newer = [](const QString& path) {
         {
@@ -166,10 +213,23 @@ TEST(CliArchive, AnArchiveThatCannotBeUsedIsToldOnceAndChangesNothingElse) {
         file.write(QByteArray(8192, 'x'));
     };
     const auto folder = [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path)); };
+    // An archive with a download in it already.
+    const auto used = [](const QString& path) {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("COM1"));
+        SimProcess sim({"--link", link, "--count", "5", "--no-pacing"});
+        ASSERT_EQ(runLogdumpCli({"read", "--port", link, "--archive", path}).exitCode, 0);
+    };
+    Constraint full;
+    full.fileSizeLimit = 8192; // the archive cannot grow
+    Constraint readOnly;
+    readOnly.readOnly = true;
     const std::vector<Case> table = {
-        {"newer schema", newer, "newer version", true},
-        {"damaged", damaged, "not a database", true},
-        {"not a file", folder, "not a regular file", true},
+        {"newer schema", newer, "newer version", true, {}},
+        {"damaged", damaged, "not a database", true, {}},
+        {"not a file", folder, "not a regular file", true, {}},
+        {"full", used, "Archive: cannot", false, full},
+        {"read-only", used, "readonly", true, readOnly},
     };
     Cases cases;
     for (const Case& c : table) {
@@ -184,7 +244,8 @@ TEST(CliArchive, AnArchiveThatCannotBeUsedIsToldOnceAndChangesNothingElse) {
             CliResult without;
             {
                 SimProcess sim({"--link", link, "--count", "30"});
-                with = runLogdumpCli({"read", "--port", link, "--archive", archive});
+                with = runConstrained({"read", "--port", link, "--archive", archive}, c.constraint,
+                                      archive, link);
             }
             {
                 SimProcess sim({"--link", link, "--count", "30"});
