@@ -220,12 +220,14 @@ void Archive::endDownload(qint64 id, DownloadEnding ending) {
 }
 
 void Archive::addSave(qint64 id, const ArchivedSave& save) {
-    QSqlQuery query =
-        prepared("INSERT INTO saves (download_id, path, format, saved_at) VALUES (?, ?, ?, ?)");
-    query.addBindValue(id);
+    // A download deleted in the meantime (from the Downloads window, or by the other program)
+    // takes no saves: there is nothing to keep them with.
+    QSqlQuery query = prepared("INSERT INTO saves (download_id, path, format, saved_at)"
+                               " SELECT id, ?, ?, ? FROM downloads WHERE id = ?");
     query.addBindValue(save.path);
     query.addBindValue(save.format);
     query.addBindValue(save.savedAt);
+    query.addBindValue(id);
     exec(query);
 }
 

@@ -170,3 +170,49 @@ TEST(DownloadsWindow, ALostUnsavedDownloadIsOfferedOnceAtStart) {
     EXPECT_FALSE(offerUnsavedDownload(second.app, dir.filePath(QStringLiteral("none.sqlite"))));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("none.sqlite"))));
 }
+
+TEST(DownloadsWindow, EveryEndingIsKeptWithTheRowsRead) {
+    struct Case {
+        const char* name;
+        std::function<void(sim::Scenario&)> change;
+        const char* ended;
+    };
+    const std::vector<Case> cases = {
+        {"complete", [](sim::Scenario&) {}, "complete"},
+        {"fewer than announced", [](sim::Scenario& s) { s.lsCount = 30; }, "incomplete"},
+        {"a bound", [](sim::Scenario& s) { s.endless = true; }, "bound"},
+        {"the line cut", [](sim::Scenario& s) { s.disconnectAtByte = 500; }, "error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
+        std::string table;
+        std::vector<std::string> memo;
+        {
+            ArchiveWriter writer(path);
+            sim::Scenario s = scenario("RVM600P", 20);
+            c.change(s);
+            SimRig rig(s);
+            rig.app.archive = &writer;
+            activateMainWindow(rig.app);
+            DownloadLimits limits;
+            limits.maxLinesWithoutRecord = 50;
+            try {
+                readLog(rig.app, limits);
+            } catch (const std::exception&) {
+                // the port error the window's handler would show
+            }
+            table = tableDump(rig.app.table);
+            memo = rig.view.memErr;
+        }
+        Archive archive(path, QStringLiteral("check"));
+        ASSERT_EQ(archive.list().size(), 1u);
+        EXPECT_EQ(archive.list().front().ended.toStdString(), c.ended);
+        SimRig viewer;
+        activateMainWindow(viewer.app);
+        showArchivedDownload(viewer.app, *archive.load(archive.list().front().id));
+        EXPECT_EQ(tableDump(viewer.app.table), table);
+        EXPECT_EQ(viewer.view.memErr, memo);
+    }
+}

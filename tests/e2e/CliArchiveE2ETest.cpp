@@ -359,3 +359,32 @@ TEST(CliArchive, AKilledReadingLeavesAnInterruptedDownloadWithItsRecords) {
         ASSERT_EQ(rows[static_cast<size_t>(row)].rfind(std::to_string(row) + "\t", 0), 0u)
             << rows[static_cast<size_t>(row)];
 }
+
+// Ctrl+C in the middle: the download is kept as "stopped" with exactly the rows printed.
+TEST(CliArchive, AStoppedReadingIsKeptAsStopped) {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("archive.sqlite"));
+    const QString link = dir.filePath(QStringLiteral("COM1"));
+    SimProcess sim({"--link", link, "--count", "500"});
+    QProcess cli;
+    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), {"read", "--port", link, "--archive", archive});
+    cli.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    while (!err.contains("10 % (") && cli.waitForReadyRead(30000))
+        err += cli.readAll();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 130);
+    const std::string printed = cli.readAllStandardOutput().toStdString();
+    const CliResult list = runLogdumpCli({"archive", "list", "--archive", archive});
+    const std::vector<std::string> listed = lines(list.out);
+    ASSERT_EQ(listed.size(), 2u) << list.out << list.err;
+    const std::vector<std::string> entry = fields(listed[1]);
+    ASSERT_EQ(entry.size(), 9u);
+    EXPECT_EQ(entry[7], "stopped");
+    EXPECT_EQ(entry[5], std::to_string(lines(printed).size() - 1));
+    EXPECT_EQ(
+        runLogdumpCli({"archive", "show", QString::fromStdString(entry[0]), "--archive", archive})
+            .out,
+        printed);
+}
