@@ -91,8 +91,9 @@ Archive::Archive(const QString& path, const QString& connectionName)
         exec(pragma);
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         const int version = ArchiveSchema::versionOf(db);
+        // A newer archive is refused before the journal mode below could change anything in it.
         if (version > ArchiveSchema::kVersion)
-            ArchiveSchema::update(db, path); // refuses it before anything is written
+            ArchiveSchema::update(db, path);
         // The window and the command line write at the same time; readers never wait for them.
         QSqlQuery wal(db);
         if (!wal.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !wal.next() ||
