@@ -388,3 +388,38 @@ TEST(CliArchive, AStoppedReadingIsKeptAsStopped) {
             .out,
         printed);
 }
+
+// Two programs reading at the same time into one archive: both downloads kept whole, nothing
+// told.
+TEST(CliArchive, TwoReadingsShareOneArchive) {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("archive.sqlite"));
+    std::vector<CliResult> runs(2);
+    Cases cases;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        cases.push_back([&, i] {
+            const QString link = dir.filePath(QStringLiteral("COM%1").arg(i + 1));
+            SimProcess sim({"--link", link, "--count", "60", "--serial", QString::number(100 + i)});
+            runs[i] = runLogdumpCli({"read", "--port", link, "--archive", archive});
+        });
+    }
+    sideBySide(cases);
+    for (const CliResult& run : runs) {
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err.find("Archive:"), std::string::npos) << run.err;
+    }
+    const std::vector<std::string> listed =
+        lines(runLogdumpCli({"archive", "list", "--archive", archive}).out);
+    ASSERT_EQ(listed.size(), 3u);
+    for (size_t i = 1; i < listed.size(); ++i) {
+        const std::vector<std::string> entry = fields(listed[i]);
+        ASSERT_EQ(entry.size(), 9u);
+        EXPECT_EQ(entry[5], "60");
+        EXPECT_EQ(entry[7], "complete");
+        const size_t which = entry[4] == "100" ? 0 : 1;
+        EXPECT_EQ(runLogdumpCli(
+                      {"archive", "show", QString::fromStdString(entry[0]), "--archive", archive})
+                      .out,
+                  runs[which].out);
+    }
+}
