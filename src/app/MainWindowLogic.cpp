@@ -217,8 +217,7 @@ public:
             opened = path;
         return file;
     }
-    std::unique_ptr<IReplacingFile> openForReplace(const QString& path,
-                                                   int& errorNumber) override {
+    std::unique_ptr<IReplacingFile> openForReplace(const QString& path, int& errorNumber) override {
         auto file = systemFileLayer().openForReplace(path, errorNumber);
         if (file)
             opened = path;

@@ -2,8 +2,8 @@
 // table to stdout.
 #include "app/App.h"
 #include "app/Console.h"
-#include "app/HandlerGuard.h"
 #include "app/Downloads.h"
+#include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
 #include "archive/Archive.h"
