@@ -3,6 +3,7 @@
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveSchema.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 #include <algorithm>
 
@@ -73,9 +75,10 @@ Archive::Archive(const QString& path, const QString& connectionName)
         // Created here, empty, so that it is the owner's alone before any measurement is in it.
         QDir().mkpath(info.absolutePath());
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        else if (!QFileInfo::exists(path)) // else the other program made it just now
             fail(QStringLiteral("cannot create"), file.errorString());
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     } else if (!info.isFile()) {
         fail(QStringLiteral("cannot open"), QStringLiteral("not a regular file"));
     }
@@ -94,20 +97,43 @@ Archive::Archive(const QString& path, const QString& connectionName)
         // A newer archive is refused before the journal mode below could change anything in it.
         if (version > ArchiveSchema::kVersion)
             ArchiveSchema::update(db, path);
-        // The window and the command line write at the same time; readers never wait for them.
-        QSqlQuery wal(db);
-        if (!wal.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !wal.next() ||
-            wal.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-            fail(QStringLiteral("cannot open"), wal.lastError().databaseText().isEmpty()
-                                                    ? QStringLiteral("no write-ahead log")
-                                                    : wal.lastError().databaseText());
-        wal.finish();
-        ArchiveSchema::update(db, path);
+        // Programs that start on a new archive together find it held while one of them sets it
+        // up, at moments the busy wait does not cover: they try again for as long.
+        QDeadlineTimer patience(kBusyTimeoutMs);
+        for (;;) {
+            try {
+                setUp(db);
+                break;
+            } catch (const ArchiveBusy&) {
+                if (patience.hasExpired())
+                    throw;
+                QThread::msleep(20);
+            }
+        }
     } catch (...) {
         QSqlDatabase::database(m_connection, false).close();
         QSqlDatabase::removeDatabase(m_connection);
         throw;
     }
+}
+
+void Archive::setUp(QSqlDatabase& db) {
+    // The window and the command line write at the same time; readers never wait for them.
+    QSqlQuery wal(db);
+    if (!wal.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !wal.next() ||
+        wal.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        const QSqlError error = wal.lastError();
+        const QString why = error.databaseText().isEmpty() ? QStringLiteral("no write-ahead log")
+                                                           : error.databaseText();
+        if (archiveBusy(error))
+            throw ArchiveBusy(
+                ("Archive: cannot open " + QDir::toNativeSeparators(m_path) + ": " + why)
+                    .toLocal8Bit()
+                    .toStdString());
+        fail(QStringLiteral("cannot open"), why);
+    }
+    wal.finish();
+    ArchiveSchema::update(db, m_path);
 }
 
 Archive::~Archive() {

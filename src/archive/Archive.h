@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+class QSqlDatabase;
 class QSqlQuery;
 
 // What the program asks of its archive of downloads, on one connection of the calling thread.
@@ -52,6 +53,8 @@ public:
     std::optional<DownloadSummary> takeUnsavedInterrupted();
 
 private:
+    // The journal mode and the schema.
+    void setUp(QSqlDatabase& db);
     QSqlQuery prepared(const char* sql);
     void exec(QSqlQuery& query);
     [[noreturn]] void fail(const QString& what, const QString& why);

@@ -28,9 +28,13 @@ void ArchiveSchema::update(QSqlDatabase& db, const QString& path) {
     const std::string name = path.toLocal8Bit().toStdString();
     // A write lock first: two programs starting on a new archive must not both create it.
     QSqlQuery lock(db);
-    if (!lock.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        throw ArchiveError("Archive: cannot open " + name + ": " +
-                           lock.lastError().databaseText().toStdString());
+    if (!lock.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        const std::string message =
+            "Archive: cannot open " + name + ": " + lock.lastError().databaseText().toStdString();
+        if (archiveBusy(lock.lastError()))
+            throw ArchiveBusy(message);
+        throw ArchiveError(message);
+    }
     const int version = versionOf(db);
     try {
         if (version < 0)

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -168,4 +169,31 @@ TEST(ArchiveWriter, AFailureIsToldOnceAndTheNextDownloadTriesAgain) {
     ASSERT_TRUE(writer.flush(std::chrono::seconds(10)));
     EXPECT_FALSE(writer.takeFailure());
     EXPECT_EQ(ran, 1);
+}
+
+// Programs that start on a new archive at the same moment each find it made once, not twice.
+TEST(Archive, ManyMakingANewArchiveAtOnceShareIt) {
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
+        std::vector<std::string> failures(6);
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < failures.size(); ++i)
+            threads.emplace_back([&, i] {
+                try {
+                    Archive archive(path, QStringLiteral("maker-%1").arg(i));
+                    archive.begin();
+                    archive.addDownload(startAt(static_cast<qint64>(i), ""));
+                    archive.commit();
+                } catch (const ArchiveError& e) {
+                    failures[i] = e.what();
+                }
+            });
+        for (std::thread& t : threads)
+            t.join();
+        for (const std::string& failure : failures)
+            EXPECT_EQ(failure, "");
+        EXPECT_EQ(Archive(path, QStringLiteral("check")).list().size(), failures.size());
+    }
 }
