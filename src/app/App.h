@@ -9,8 +9,11 @@
 #include "text/TextMemo.h"
 
 #include <atomic>
+#include <memory>
 
+class ArchiveWriter;
 class IPortMemory;
+struct ArchiveEntry;
 
 // What the main window's commands work on: the log and its session, the statistics memo of the
 // graph window, and the port, the clock, the user and the main view. The window and the console
@@ -42,4 +45,8 @@ public:
     bool logStoppedByUser = false;
     // An exchange ended in a port error: the device may be gone and back under a new handle.
     bool portFailed = false;
+    // Where downloads are recorded; none: they are not (tests, --no-archive).
+    ArchiveWriter* archive = nullptr;
+    // The archive's entry of the log in the table; none for a log from a file.
+    std::shared_ptr<ArchiveEntry> archived;
 };

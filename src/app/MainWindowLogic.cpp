@@ -1,6 +1,9 @@
 #include "app/MainWindowLogic.h"
 
 #include "app/App.h"
+#include "app/DownloadRecorder.h"
+#include "app/Downloads.h"
+#include "app/MemoTap.h"
 #include "app/SessionUpdater.h"
 #include "graph/GraphBuild.h"
 #include "graph/RequiredClassSettings.h"
@@ -15,6 +18,8 @@
 #include "service/StatusReport.h"
 #include "text/Cp1252.h"
 #include "text/UserSettings.h"
+
+#include <optional>
 
 namespace {
 // The exchange on the app's runner, or here when it has none. A stop asked before it starts
@@ -157,6 +162,7 @@ void resetLog(App& app) {
     // The details and the origin belong to the log they were given for.
     s.survey = SurveyDetails();
     s.logOrigin.clear();
+    app.archived.reset();
     app.view.setSaveAsEnabled(false);
     app.view.clearMessages();
     // A statistics report belongs to the log it came from; it must not be saved with the next.
@@ -179,7 +185,14 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
     reopenAfterPortError(app);
     if (!beginReadLog(app))
         return ReadLogEnd::Declined;
-    SessionUpdater updater(app.session, app.table, app.view, app.port, app.portMemory);
+    MemoTap memo(app.view);
+    SessionUpdater updater(app.session, app.table,
+                           app.archive ? static_cast<IMainView&>(memo) : app.view, app.port,
+                           app.portMemory);
+    std::optional<DownloadRecorder> recorder;
+    if (app.archive)
+        recorder.emplace(app, *app.archive, updater, memo);
+    ReadLogListener& listener = recorder ? static_cast<ReadLogListener&>(*recorder) : updater;
     ReadLogEnd end = ReadLogEnd::Refused;
     bool stoppedByUser = false;
     try {
@@ -187,16 +200,24 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
         app.logStoppedByUser = false;
         // Records an error leaves in the table are kept; their report says how they came.
         app.session.logOrigin = "Download ended by an error";
-        runExchange(app, &updater, [&](IDialogs& dialogs, ReadLogListener* listener) {
+        runExchange(app, &listener, [&](IDialogs& dialogs, ReadLogListener* listener) {
             end = runReadLog(app.line, dialogs, *listener, limits, afterUserStop);
             stoppedByUser = end == ReadLogEnd::Stopped && app.stopRequested;
         });
         app.logStoppedByUser = stoppedByUser;
         app.session.logOrigin = downloadOrigin(end, stoppedByUser);
     } catch (...) {
+        if (recorder)
+            recorder->finish(DownloadEnding::Error);
         finishReadLog(app);
         throw;
     }
+    if (recorder)
+        recorder->finish(end == ReadLogEnd::Complete     ? DownloadEnding::Complete
+                         : end == ReadLogEnd::Incomplete ? DownloadEnding::Incomplete
+                         : end != ReadLogEnd::Stopped    ? DownloadEnding::Error
+                         : stoppedByUser                 ? DownloadEnding::Stopped
+                                                         : DownloadEnding::Bound);
     finishReadLog(app);
     return end;
 }
@@ -236,8 +257,32 @@ SaveSource saveSourceOf(App& app) {
             }};
 }
 
+namespace {
+// The file layer of the system, with the file a save opened kept for the archive.
+class OpenedFileTap final : public IFileLayer {
+public:
+    std::unique_ptr<IAppendFile> openForAppend(const QString& path, int& errorNumber) override {
+        auto file = systemFileLayer().openForAppend(path, errorNumber);
+        if (file)
+            opened = path;
+        return file;
+    }
+    std::unique_ptr<IReplacingFile> openForReplace(const QString& path, int& errorNumber) override {
+        auto file = systemFileLayer().openForReplace(path, errorNumber);
+        if (file)
+            opened = path;
+        return file;
+    }
+    QString opened;
+};
+} // namespace
+
 void saveLogAs(App& app) {
-    saveAs(saveSourceOf(app), app.dialogs, systemFileLayer(), QString::fromLatin1(kWorkFolder));
+    OpenedFileTap files;
+    saveAs(saveSourceOf(app), app.dialogs, files, QString::fromLatin1(kWorkFolder));
+    // A save that failed threw past here; one the user cancelled opened nothing.
+    if (!files.opened.isEmpty())
+        recordSave(app, files.opened);
 }
 
 ReportContent reportOf(const App& app) {

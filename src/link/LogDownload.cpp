@@ -49,6 +49,7 @@ public:
         };
         const auto onByte = [&](char byte) {
             ++m_streamBytes;
+            m_raw.push_back(byte);
             handleByte(static_cast<unsigned char>(byte));
             if (!m_stop && clock.now() - m_lastRecordAt > m_limits.maxTimeWithoutRecord)
                 stop("Log reading stopped: no record for " +
@@ -58,11 +59,20 @@ public:
         if (m_line.poll(kStreamPoll, kStreamIdlePolls, full, onByte) ==
             InstrumentLine::PollEnd::Stopped)
             stop("Log reading stopped by the user");
+        passRawBytes();
         return m_stopReason.empty() ? DownloadEnd::Complete : DownloadEnd::Stopped;
     }
 
     const std::string& stopReason() const { return m_stopReason; }
     int records() const { return m_records; }
+
+    // The bytes read since the last call go to the listener.
+    void passRawBytes() {
+        if (m_raw.empty())
+            return;
+        m_listener.streamBytes(m_raw);
+        m_raw.clear();
+    }
 
 private:
     void stop(std::string reason) {
@@ -92,6 +102,7 @@ private:
     }
 
     void handleLine() {
+        passRawBytes();
         const int row = m_records + 1;
         if (row > 1 && m_tableRows >= m_limits.maxTableRows) {
             stop("Log reading stopped: the table is full at " +
@@ -141,6 +152,7 @@ private:
     IClock::Duration m_lastRecordAt{0}; // or the start of the stream
     size_t m_streamBytes = 0;
     std::string m_text; // the line being assembled; an unfinished one is lost at the end
+    std::string m_raw;  // stream bytes not yet passed on
 };
 
 } // namespace
@@ -187,6 +199,7 @@ DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener
             throw;
         } catch (...) {
             // Records on screen must not be dropped without a question, even after an error.
+            reader.passRawBytes();
             if (reader.records() >= 1)
                 listener.recordsUnsaved();
             throw;

@@ -23,6 +23,8 @@ public:
     virtual void downloadStarting(int32_t announced) = 0;
     // The instrument answered the wake-up: what the table holds from now on may be saved.
     virtual void streamOpened() = 0;
+    // Bytes of the log stream as the port gave them, in order, in pieces of a line or so.
+    virtual void streamBytes(const std::string& bytes) { (void)bytes; }
     // A line of the log stream ended; row is the table row it takes (a new row from row 2 on),
     // which a line without a record gives back.
     virtual void lineEnded(int row) = 0;

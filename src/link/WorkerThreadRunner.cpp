@@ -203,6 +203,9 @@ public:
     void streamOpened() override {
         post([](ReadLogListener& l) { l.streamOpened(); });
     }
+    void streamBytes(const std::string& bytes) override {
+        post([bytes](ReadLogListener& l) { l.streamBytes(bytes); });
+    }
     void lineEnded(int row) override {
         post([row](ReadLogListener& l) { l.lineEnded(row); });
     }

@@ -154,6 +154,20 @@ private:
     std::unique_ptr<Saved> m_saved;
 };
 
+// Held while the archive writes on its own thread: a file-size limit makes its writes fail, to
+// be told, instead of killing the process in the middle of a download (SIGXFSZ ignored).
+class FileSizeLimitGuard {
+public:
+    FileSizeLimitGuard();
+    ~FileSizeLimitGuard();
+    FileSizeLimitGuard(const FileSizeLimitGuard&) = delete;
+    FileSizeLimitGuard& operator=(const FileSizeLimitGuard&) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> m_saved;
+};
+
 #ifdef _WIN32
 // Hands a console event (CTRL_C_EVENT, CTRL_CLOSE_EVENT, ...) to the handler SaveSignalGuard
 // installs, as the console would; true when the handler took it. For tests: the console cannot

@@ -362,6 +362,18 @@ SaveSignalGuard::~SaveSignalGuard() {
     }
 }
 
+struct FileSizeLimitGuard::Saved {
+    struct sigaction fileSize {};
+};
+
+FileSizeLimitGuard::FileSizeLimitGuard() : m_saved(std::make_unique<Saved>()) {
+    setHandler(SIGXFSZ, SIG_IGN, &m_saved->fileSize);
+}
+
+FileSizeLimitGuard::~FileSizeLimitGuard() {
+    ::sigaction(SIGXFSZ, &m_saved->fileSize, nullptr);
+}
+
 ProcessResources processResources(int64_t processId) {
     ProcessResources figures;
 #ifdef __linux__

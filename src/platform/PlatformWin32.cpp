@@ -253,6 +253,10 @@ bool handleConsoleEventForTest(unsigned long event) {
     return holdConsoleStop(event) != FALSE;
 }
 
+struct FileSizeLimitGuard::Saved {};
+FileSizeLimitGuard::FileSizeLimitGuard() = default; // Windows has no file-size signal
+FileSizeLimitGuard::~FileSizeLimitGuard() = default;
+
 ProcessResources processResources(int64_t processId) {
     ProcessResources figures;
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE,

@@ -2,9 +2,13 @@
 // table to stdout.
 #include "app/App.h"
 #include "app/Console.h"
+#include "app/Downloads.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
+#include "archive/Archive.h"
+#include "archive/ArchiveError.h"
+#include "archive/ArchiveWriter.h"
 #include "export/LogFileReader.h"
 #include "export/SaveAs.h"
 #include "graph/GraphBuild.h"
@@ -54,6 +58,10 @@ void printUsage(std::FILE* stream) {
                "       logdump-cli open FILE [--block N] [--save ...] [--stats]\n"
                "                        [--sections ...] [--report ...] [--class ...]\n"
                "       logdump-cli open FILE.Log --list\n"
+               "       logdump-cli archive list [--archive PATH]\n"
+               "       logdump-cli archive show ID [--archive PATH] [--save ...] [--stats]\n"
+               "                        [--sections ...] [--report ...] [--class ...]\n"
+               "       (read takes --archive PATH or --no-archive too)\n"
                "       logdump-cli ports\n"
                "       logdump-cli --help\n",
                stream);
@@ -290,6 +298,8 @@ int writeOutputs(App& app, ConsoleDialogs& dialogs, const Outputs& outputs, int 
         }
         if (!saved)
             status = kExitFailed;
+        else
+            recordSave(app, savePath);
     }
     // The section report of what was read; one that cannot be written fails the run, and the
     // table is printed all the same.
@@ -369,6 +379,109 @@ int openSavedFile(int argc, char* argv[], bool stdoutClosed) {
     const int status = writeOutputs(app, dialogs, outputs, kExitComplete);
     return printTable(app.table, stdoutClosed) ? status : kExitFailed;
 }
+
+// The archive a run uses: --archive PATH, else LOGDUMP_ARCHIVE, else the user's own.
+struct ArchiveChoice {
+    QString path = Archive::defaultPath();
+    bool off = false;
+};
+
+// Takes --archive PATH and --no-archive (when noneAllowed); Refused: the name is not valid.
+Option takeArchiveOption(int& i, int argc, char* argv[], ArchiveChoice& choice, bool noneAllowed) {
+    if (std::strcmp(argv[i], "--archive") == 0 && i + 1 < argc) {
+        const std::optional<QString> given = exactName(argv[++i]);
+        if (!given)
+            return Option::Refused;
+        choice.path = *given;
+        return Option::Taken;
+    }
+    if (noneAllowed && std::strcmp(argv[i], "--no-archive") == 0) {
+        choice.off = true;
+        return Option::Taken;
+    }
+    return Option::Other;
+}
+
+// `logdump-cli archive list` and `logdump-cli archive show ID`.
+int archiveCommand(int argc, char* argv[], bool stdoutClosed) {
+    if (argc < 3)
+        return usage();
+    const bool list = std::strcmp(argv[2], "list") == 0;
+    if (!list && std::strcmp(argv[2], "show") != 0)
+        return usage();
+    int first = 3;
+    qint64 id = 0;
+    if (!list) {
+        if (argc < 4)
+            return usage();
+        char* end = nullptr;
+        id = std::strtoll(argv[3], &end, 10);
+        if (*argv[3] == '\0' || *end != '\0' || id < 1)
+            return usage();
+        first = 4;
+    }
+    ArchiveChoice choice;
+    Outputs outputs;
+    for (int i = first; i < argc; ++i) {
+        Option option = takeArchiveOption(i, argc, argv, choice, false);
+        if (option == Option::Other && !list)
+            option = takeOutputOption(i, argc, argv, outputs);
+        if (option == Option::Refused)
+            return kExitUsage;
+        if (option == Option::Other)
+            return usage();
+    }
+    if (!outputsValid(outputs))
+        return kExitUsage;
+    ConsoleOutput out(stderr, platform::isTerminal(stderr));
+    if (list) {
+        std::string text = downloadListHeader();
+        // No archive yet is an empty one: listing creates nothing.
+        if (QFileInfo::exists(choice.path)) {
+            try {
+                Archive archive(choice.path, QStringLiteral("logdump-cli"));
+                for (const DownloadSummary& download : archive.list())
+                    text += downloadListLine(download);
+            } catch (const ArchiveError& e) {
+                out.line(e.what());
+                return kExitFailed;
+            }
+        }
+        const bool written = !stdoutClosed &&
+                             std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                             std::fflush(stdout) == 0;
+        return written ? kExitComplete : kExitFailed;
+    }
+    std::optional<ArchivedDownload> download;
+    try {
+        if (QFileInfo::exists(choice.path)) {
+            Archive archive(choice.path, QStringLiteral("logdump-cli"));
+            download = archive.load(id);
+        }
+    } catch (const ArchiveError& e) {
+        out.line(e.what());
+        return kExitFailed;
+    }
+    if (!download) {
+        out.line("No download " + std::to_string(id) + " in the archive " +
+                 choice.path.toLocal8Bit().toStdString());
+        return kExitFailed;
+    }
+    InstrumentPort port; // never opened: the log comes from the archive
+    SystemClock clock;
+    ConsoleDialogs dialogs(out);
+    ConsoleView view(out);
+    App app(port, clock, dialogs, view);
+    ArchiveWriter writer(choice.path); // records the saves made from it
+    app.archive = &writer;
+    showArchivedDownload(app, *download);
+    int status = writeOutputs(app, dialogs, outputs, kExitComplete);
+    writer.flush(std::chrono::seconds(10));
+    if (const std::optional<std::string> failure = writer.takeFailure())
+        out.line(*failure);
+    return printTable(app.table, stdoutClosed) ? status : kExitFailed;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -387,6 +500,9 @@ int main(int argc, char* argv[]) {
         return listPorts();
     if (argc >= 2 && std::strcmp(argv[1], "open") == 0)
         return openSavedFile(argc, argv, stdoutClosed);
+    if (argc >= 2 && std::strcmp(argv[1], "archive") == 0)
+        return archiveCommand(argc, argv, stdoutClosed);
+    ArchiveChoice archiveChoice;
     if (argc < 2 || std::strcmp(argv[1], "read") != 0)
         return usage();
     for (int i = 2; i < argc; ++i) {
@@ -397,6 +513,11 @@ int main(int argc, char* argv[]) {
             portName = *name;
         } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::atoi(argv[++i]);
+        } else if (const Option archiveOption =
+                       takeArchiveOption(i, argc, argv, archiveChoice, true);
+                   archiveOption != Option::Other) {
+            if (archiveOption == Option::Refused)
+                return kExitUsage;
         } else {
             const Option option = takeOutputOption(i, argc, argv, outputs);
             if (option != Option::Taken)
@@ -429,6 +550,12 @@ int main(int argc, char* argv[]) {
     ConsoleDialogs dialogs(out);
     ConsoleView view(out);
     App app(port, clock, dialogs, view);
+    // Every download is kept, on the archive's own thread; it is left before the program ends.
+    std::optional<ArchiveWriter> archive;
+    if (!archiveChoice.off) {
+        archive.emplace(archiveChoice.path);
+        app.archive = &*archive;
+    }
     // A first Ctrl+C stops the reading as the window's "Stop" does: what was read is printed
     // and saved, and the status tells it.
     const platform::StopSignalWatch stopWatch(app.stopRequested);

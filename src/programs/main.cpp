@@ -3,6 +3,8 @@
 #include "app/widgets/AboutDialog.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/QtDialogs.h"
+#include "archive/Archive.h"
+#include "archive/ArchiveWriter.h"
 #include "graph/widgets/GraphDialog.h"
 #include "link/InstrumentPort.h"
 #include "link/PortCatalogue.h"
@@ -13,6 +15,7 @@
 
 #include <QApplication>
 #include <QProxyStyle>
+#include <QTimer>
 
 namespace {
 // The program's hints (buttons, menu items, table cells) appear after 200 ms.
@@ -52,7 +55,11 @@ int main(int argc, char* argv[]) {
     form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
     form1.dialogs().setWindow(ModalWindow::Graph, &graphDialog);
     form1.dialogs().setWindow(ModalWindow::StatusDump, &statusDumpDialog);
+    // Every download is kept in the user's archive, written on a thread of its own.
+    ArchiveWriter archive(Archive::defaultPath());
+    form1.useArchive(&archive);
     form1.show();
+    QTimer::singleShot(0, &form1, [&form1] { form1.offerUnsavedDownload(); });
     const int result = QApplication::exec();
     port.closePort();
     return result;

@@ -17,6 +17,10 @@ const std::string kUsage =
     "       logdump-cli open FILE [--block N] [--save ...] [--stats]\n"
     "                        [--sections ...] [--report ...] [--class ...]\n"
     "       logdump-cli open FILE.Log --list\n"
+    "       logdump-cli archive list [--archive PATH]\n"
+    "       logdump-cli archive show ID [--archive PATH] [--save ...] [--stats]\n"
+    "                        [--sections ...] [--report ...] [--class ...]\n"
+    "       (read takes --archive PATH or --no-archive too)\n"
     "       logdump-cli ports\n"
     "       logdump-cli --help\n";
 

@@ -119,8 +119,8 @@ TEST(ReportMenu, TheReportCommandsOpenAndCloseWithSaveAs) {
     QStringList titles;
     for (const QAction* a : file)
         titles << a->text();
-    EXPECT_EQ(titles.mid(0, 5), (QStringList{"&Open...", "Save As", "Survey details...",
-                                             "Report...", "Print..."}));
+    EXPECT_EQ(titles.mid(0, 6), (QStringList{"&Open...", "&Downloads...", "Save As",
+                                             "Survey details...", "Report...", "Print..."}));
     for (bool enabled : {false, true, false}) {
         SCOPED_TRACE(enabled);
         window.setSaveAsEnabled(enabled);

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
     if (settings.isValid())
         for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
             QSettings::setPath(format, QSettings::UserScope, settings.path());
+    // Downloads a test makes, in the process or by the programs it starts, go into an archive
+    // of the case's own, never into the user's.
+    if (settings.isValid())
+        qputenv("LOGDUMP_ARCHIVE", QFile::encodeName(settings.filePath("archive.sqlite")));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,11 +1,14 @@
 #include "app/widgets/MainWindow.h"
 
 #include "app/App.h"
+#include "app/Downloads.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
 #include "app/widgets/AboutDialog.h"
+#include "app/widgets/DownloadsDialog.h"
 #include "app/widgets/QtDialogs.h"
+#include "archive/ArchiveWriter.h"
 #include "graph/GraphBuild.h"
 #include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
@@ -216,6 +219,10 @@ void MainWindow::buildMenu() {
     m_openAction->setObjectName(QStringLiteral("openAction"));
     m_openAction->setShortcut(QKeySequence::Open);
     connect(m_openAction, &QAction::triggered, this, [this] { openSavedLog(); });
+    m_downloadsAction = file1->addAction(QStringLiteral("&Downloads..."));
+    m_downloadsAction->setObjectName(QStringLiteral("downloadsAction"));
+    m_downloadsAction->setEnabled(false); // until there is an archive
+    connect(m_downloadsAction, &QAction::triggered, this, [this] { showDownloads(); });
     m_saveAsAction = file1->addAction(QStringLiteral("Save As"));
     m_saveAsAction->setObjectName(QStringLiteral("btnSaveAs"));
     connect(m_saveAsAction, &QAction::triggered, this,
@@ -325,6 +332,31 @@ void MainWindow::openSavedLog() {
         setWindowTitle(*opened + QStringLiteral(" - ") + QString::fromLatin1(kApplicationTitle));
 }
 
+void MainWindow::useArchive(ArchiveWriter* writer) {
+    m_app->archive = writer;
+    applyCommandStates();
+}
+
+void MainWindow::offerUnsavedDownload() {
+    if (!m_app->archive || running())
+        return;
+    std::optional<DownloadSummary> opened;
+    guarded([&] { opened = ::offerUnsavedDownload(*m_app, m_app->archive->path()); });
+    if (opened)
+        setWindowTitle(QStringLiteral("Download of ") + downloadTime(*opened) +
+                       QStringLiteral(" - ") + QString::fromLatin1(kApplicationTitle));
+}
+
+void MainWindow::showDownloads() {
+    if (!m_app->archive || running())
+        return;
+    DownloadsDialog dialog(*m_app, m_app->archive->path(), this);
+    dialog.exec();
+    if (dialog.opened())
+        setWindowTitle(QStringLiteral("Download of ") + downloadTime(*dialog.opened()) +
+                       QStringLiteral(" - ") + QString::fromLatin1(kApplicationTitle));
+}
+
 void MainWindow::readLog() {
     ReadLogEnd end = ReadLogEnd::Declined;
     bool kept = false;
@@ -365,6 +397,7 @@ void MainWindow::applyCommandStates() {
     m_statusDumpAction->setEnabled(idle);
     m_findAction->setEnabled(idle);
     m_openAction->setEnabled(idle);
+    m_downloadsAction->setEnabled(idle && m_app->archive);
     m_portSelector->setEnabled(idle);
 }
 

@@ -10,6 +10,7 @@
 class WorkerThreadRunner;
 
 class App;
+class ArchiveWriter;
 class IClock;
 class IDialogs;
 class IPortCatalogue;
@@ -46,6 +47,13 @@ public:
     // Runs the activation steps once (the first time the window is shown).
     void activateOnce();
 
+    // Downloads are recorded into the writer's archive, and "File / Downloads..." lists it.
+    void useArchive(ArchiveWriter* writer);
+    // At start: a download the program lost before it was saved is offered once.
+    void offerUnsavedDownload();
+    // "File / Downloads...".
+    void showDownloads();
+
     // IMainView
     void clearMessages() override;
     void addMessage(const std::string& line) override;
@@ -69,6 +77,7 @@ public:
     QAction* reportAction() const { return m_reportAction; }
     QAction* printAction() const { return m_printAction; }
     QAction* surveyAction() const { return m_surveyAction; }
+    QAction* downloadsAction() const { return m_downloadsAction; }
     QAction* statusDumpAction() const { return m_statusDumpAction; }
     QAction* findAction() const { return m_findAction; }
     QAction* graphAction() const { return m_graphAction; }
@@ -126,6 +135,7 @@ private:
     QAction* m_reportAction = nullptr;
     QAction* m_printAction = nullptr;
     QAction* m_surveyAction = nullptr;
+    QAction* m_downloadsAction = nullptr;
     QAction* m_exitAction = nullptr;
     QAction* m_statusDumpAction = nullptr;
     QAction* m_aboutAction = nullptr;

@@ -1,0 +1,143 @@
+#include "app/widgets/DownloadsDialog.h"
+
+#include "app/App.h"
+#include "app/Downloads.h"
+#include "app/HandlerGuard.h"
+#include "archive/Archive.h"
+#include "archive/ArchiveError.h"
+#include "text/Cp1252.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+const QStringList kColumns = {QStringLiteral("Date and time"), QStringLiteral("Model"),
+                              QStringLiteral("Serial number"), QStringLiteral("Records"),
+                              QStringLiteral("Ended"),         QStringLiteral("Last saved to")};
+}
+
+DownloadsDialog::DownloadsDialog(App& app, const QString& archivePath, QWidget* parent)
+    : QDialog(parent), m_app(app), m_filter(new QLineEdit(this)),
+      m_list(new QTableWidget(0, static_cast<int>(kColumns.size()), this)),
+      m_problem(new QLabel(this)), m_openButton(new QPushButton(QStringLiteral("&Open"), this)),
+      m_deleteButton(new QPushButton(QStringLiteral("&Delete"), this)) {
+    setWindowTitle(QStringLiteral("Downloads"));
+    resize(760, 420);
+    auto* filterRow = new QHBoxLayout;
+    filterRow->addWidget(new QLabel(QStringLiteral("Serial number:"), this));
+    m_filter->setPlaceholderText(QStringLiteral("all"));
+    m_filter->setClearButtonEnabled(true);
+    filterRow->addWidget(m_filter, 1);
+    m_list->setHorizontalHeaderLabels(kColumns);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->verticalHeader()->setVisible(false);
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    m_problem->setWordWrap(true);
+    m_problem->setVisible(false);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->addButton(m_openButton, QDialogButtonBox::ActionRole);
+    buttons->addButton(m_deleteButton, QDialogButtonBox::ActionRole);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filterRow);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_problem);
+    layout->addWidget(buttons);
+
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_filter, &QLineEdit::textChanged, this, [this] { reload(); });
+    connect(m_list, &QTableWidget::itemSelectionChanged, this, [this] { selectionChanged(); });
+    connect(m_list, &QTableWidget::cellDoubleClicked, this, [this] { openSelected(); });
+    connect(m_openButton, &QPushButton::clicked, this, [this] { openSelected(); });
+    connect(m_deleteButton, &QPushButton::clicked, this, [this] { deleteSelected(); });
+
+    try {
+        // A connection of this window's own: another window's going must not close it.
+        m_archive = std::make_unique<Archive>(archivePath,
+                                              QStringLiteral("logdump-archive-window-%1")
+                                                  .arg(reinterpret_cast<quintptr>(this), 0, 16));
+    } catch (const ArchiveError& e) {
+        m_problem->setText(fromCp1252(e.what()));
+        m_problem->setVisible(true);
+    }
+    reload();
+}
+
+DownloadsDialog::~DownloadsDialog() = default;
+
+void DownloadsDialog::reload() {
+    m_downloads.clear();
+    if (m_archive) {
+        try {
+            m_downloads = m_archive->list(toCp1252(m_filter->text().trimmed()));
+        } catch (const ArchiveError& e) {
+            m_problem->setText(fromCp1252(e.what()));
+            m_problem->setVisible(true);
+        }
+    }
+    m_list->setRowCount(static_cast<int>(m_downloads.size()));
+    for (int row = 0; row < static_cast<int>(m_downloads.size()); ++row) {
+        const DownloadSummary& d = m_downloads[static_cast<size_t>(row)];
+        const QStringList texts = {downloadTime(d),
+                                   QString::fromStdString(d.model),
+                                   fromCp1252(d.serialNo),
+                                   QStringLiteral("%1 of %2").arg(d.records).arg(d.announced),
+                                   d.ended,
+                                   d.savedPath};
+        for (int col = 0; col < texts.size(); ++col)
+            m_list->setItem(row, col, new QTableWidgetItem(texts[col]));
+    }
+    m_list->resizeColumnsToContents();
+    if (!m_downloads.empty())
+        m_list->selectRow(0);
+    selectionChanged();
+}
+
+const DownloadSummary* DownloadsDialog::selected() const {
+    const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
+    if (ranges.isEmpty())
+        return nullptr;
+    const int row = ranges.first().topRow();
+    return row >= 0 && row < static_cast<int>(m_downloads.size())
+               ? &m_downloads[static_cast<size_t>(row)]
+               : nullptr;
+}
+
+void DownloadsDialog::selectionChanged() {
+    const bool any = selected() != nullptr;
+    m_openButton->setEnabled(any);
+    m_deleteButton->setEnabled(any);
+}
+
+void DownloadsDialog::openSelected() {
+    const DownloadSummary* download = selected();
+    if (!download || !m_archive)
+        return;
+    const DownloadSummary chosen = *download;
+    bool opened = false;
+    runGuarded(m_app.dialogs, [&] { opened = openArchivedDownload(m_app, *m_archive, chosen.id); });
+    if (!opened)
+        return;
+    m_opened = chosen;
+    accept();
+}
+
+void DownloadsDialog::deleteSelected() {
+    const DownloadSummary* download = selected();
+    if (!download || !m_archive)
+        return;
+    const DownloadSummary chosen = *download;
+    if (!m_app.dialogs.confirmYesNo("Delete the log read on " + downloadTime(chosen).toStdString() +
+                                    " (" + std::to_string(chosen.records) +
+                                    " records) from the archive? It cannot be brought back."))
+        return;
+    runGuarded(m_app.dialogs, [&] { m_archive->remove(chosen.id); });
+    reload();
+}
