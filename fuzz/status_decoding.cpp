@@ -15,6 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string heading = "Status Code Breakdown: \r\r";
     int32_t code = 0;
+    // A model that explains bits says of any other non-empty text that it is no number.
+    if (modelNamed(model).statusBits && !text.empty() && !tryStrToInt(text, code)) {
+        CHECK(report == heading + "Status '" + text + "' is not a number");
+        return 0;
+    }
     const bool numeric = isNumeric(text);
     const bool converts = !numeric || tryStrToInt(text, code);
     if (!numeric)
