@@ -8,24 +8,6 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
-    CliRun run;
-    if (!cli.waitForFinished(60000))
-        return run;
-    run.exitCode = cli.exitCode();
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
-}
-
 // The printed table as the text log holds it: CR LF line ends.
 std::string withCrLf(const std::string& text) {
     std::string result;
@@ -45,7 +27,7 @@ TEST(CliSave, AppendsOneTextLogBlockPerReadAndWritesAWorkbook) {
     SimProcess sim({"--link", link, "--model", "RVM600", "--count", "12", "--no-pacing"});
     const QString log = dir.filePath("RVM4711.Log");
 
-    const CliRun first = runCli({"read", "--port", link, "--save", log});
+    const CliResult first = runLogdumpCli({"read", "--port", link, "--save", log});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     const std::string block =
         "*Log dump from: RVM600 - s/n: 4711\r\n" + withCrLf(first.out) + "*** End ***\r\n\r\n";
@@ -54,14 +36,14 @@ TEST(CliSave, AppendsOneTextLogBlockPerReadAndWritesAWorkbook) {
     EXPECT_EQ(file.readAll().toStdString(), block);
     file.close();
 
-    const CliRun second = runCli({"read", "--port", link, "--save", log});
+    const CliResult second = runLogdumpCli({"read", "--port", link, "--save", log});
     ASSERT_EQ(second.exitCode, 0) << second.err;
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), block + block);
     file.close();
 
     const QString workbook = dir.filePath("RVM4711.xls");
-    const CliRun third = runCli({"read", "--port", link, "--save", workbook});
+    const CliResult third = runLogdumpCli({"read", "--port", link, "--save", workbook});
     ASSERT_EQ(third.exitCode, 0) << third.err;
     QFile xls(workbook);
     ASSERT_TRUE(xls.open(QIODevice::ReadOnly));
@@ -74,7 +56,8 @@ TEST(CliSave, AFailedSaveIsReportedWithANonZeroStatus) {
     SimProcess sim({"--link", link, "--model", "VX40", "--count", "3", "--no-pacing"});
     // A folder stands where the log file should go.
     ASSERT_TRUE(QDir(dir.path()).mkdir("taken.Log"));
-    const CliRun run = runCli({"read", "--port", link, "--save", dir.filePath("taken.Log")});
+    const CliResult run =
+        runLogdumpCli({"read", "--port", link, "--save", dir.filePath("taken.Log")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Error opening file: "), std::string::npos) << run.err;
 }
@@ -84,7 +67,7 @@ TEST(CliSave, StatsWriteTheGraphWindowsReportIntoTheBlock) {
     const QString link = dir.filePath("COM1");
     SimProcess sim({"--link", link, "--model", "RVM600PK", "--count", "30", "--no-pacing"});
     const QString log = dir.filePath("stats.Log");
-    const CliRun run = runCli({"read", "--port", link, "--save", log, "--stats"});
+    const CliResult run = runLogdumpCli({"read", "--port", link, "--save", log, "--stats"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
