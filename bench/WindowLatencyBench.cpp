@@ -12,7 +12,7 @@
 #include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "app/widgets/MainWindow.h"
+#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
 

@@ -11,7 +11,7 @@
 #include "app/HandlerGuard.h"
 #include "graph/GraphBuild.h"
 #include "graph/StatisticsReport.h"
-#include "graph/widgets/GraphDialog.h"
+#include "widgets/graph/GraphDialog.h"
 #include "log/LogTable.h"
 #include "text/Clock.h"
 

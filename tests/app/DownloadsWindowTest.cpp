@@ -4,7 +4,7 @@
 #include "app/Console.h"
 #include "app/Downloads.h"
 #include "app/MainWindowLogic.h"
-#include "app/widgets/DownloadsDialog.h"
+#include "widgets/main/DownloadsDialog.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 

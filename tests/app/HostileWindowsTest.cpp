@@ -7,9 +7,9 @@
 #include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "app/widgets/AboutDialog.h"
-#include "app/widgets/MainWindow.h"
-#include "app/widgets/QtDialogs.h"
+#include "widgets/main/AboutDialog.h"
+#include "widgets/main/MainWindow.h"
+#include "widgets/main/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

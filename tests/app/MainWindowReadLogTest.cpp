@@ -1,6 +1,6 @@
 #include "SimRig.h"
 #include "app/App.h"
-#include "app/widgets/MainWindow.h"
+#include "widgets/main/MainWindow.h"
 #include "log/StatusDecoding.h"
 #include "text/Cp1252.h"
 

@@ -1,13 +1,13 @@
 // The main window on the offscreen platform, wired to the simulated instrument; every box goes
 // to the recording dialogs.
-#include "app/widgets/MainWindow.h"
+#include "widgets/main/MainWindow.h"
 
 #include "Fakes.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/widgets/AboutDialog.h"
+#include "widgets/main/AboutDialog.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
 #include "app/App.h"
-#include "app/widgets/MainWindow.h"
+#include "widgets/main/MainWindow.h"
 #include "VirtualClock.h"
 
 #include <QAbstractItemView>

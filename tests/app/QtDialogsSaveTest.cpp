@@ -1,4 +1,4 @@
-#include "app/widgets/QtDialogs.h"
+#include "widgets/main/QtDialogs.h"
 #include "export/SaveAs.h"
 #include "log/InstrumentModel.h"
 #include "log/LogTable.h"

@@ -4,7 +4,7 @@
 #include "Fakes.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "app/widgets/MainWindow.h"
+#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
 

@@ -1,4 +1,4 @@
-#include "graph/widgets/GraphDialog.h"
+#include "widgets/graph/GraphDialog.h"
 
 #include "GraphTestSupport.h"
 #include "SimRig.h"

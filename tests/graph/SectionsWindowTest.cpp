@@ -2,8 +2,8 @@
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "graph/SectionsModel.h"
-#include "graph/widgets/GraphDialog.h"
-#include "graph/widgets/SectionsPanel.h"
+#include "widgets/graph/GraphDialog.h"
+#include "widgets/graph/SectionsPanel.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -2,12 +2,12 @@
 #include "ReportTestSupport.h"
 #include "SimRig.h"
 #include "app/MainWindowLogic.h"
-#include "app/widgets/MainWindow.h"
+#include "widgets/main/MainWindow.h"
 #include "report/ReportContent.h"
 #include "report/ReportPainter.h"
 #include "report/ReportPdf.h"
-#include "report/widgets/ReportPrinting.h"
-#include "report/widgets/SurveyDetailsDialog.h"
+#include "widgets/report/ReportPrinting.h"
+#include "widgets/report/SurveyDetailsDialog.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "SimRig.h"
-#include "service/widgets/StatusDumpDialog.h"
+#include "widgets/status/StatusDumpDialog.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "service/widgets/StatusDumpDialog.h"
+#include "widgets/status/StatusDumpDialog.h"
 
 #include "app/HandlerGuard.h"
 #include "text/Cp1252.h"

@@ -1,4 +1,4 @@
-#include "app/widgets/PortSelector.h"
+#include "widgets/main/PortSelector.h"
 
 #include <QAbstractItemView>
 #include <QStyledItemDelegate>

@@ -1,4 +1,4 @@
-#include "report/widgets/ReportPrinting.h"
+#include "widgets/report/ReportPrinting.h"
 
 #include "app/HandlerGuard.h"
 #include "report/ReportContent.h"

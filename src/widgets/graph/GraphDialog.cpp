@@ -1,9 +1,9 @@
-#include "graph/widgets/GraphDialog.h"
+#include "widgets/graph/GraphDialog.h"
 
 #include "app/HandlerGuard.h"
 #include "graph/GraphFormat.h"
 #include "graph/StatisticsReport.h"
-#include "graph/widgets/SectionsPanel.h"
+#include "widgets/graph/SectionsPanel.h"
 #include "log/LogTable.h"
 #include "log/Session.h"
 #include "text/AppError.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/MainView.h"
-#include "app/widgets/PortSearchDialog.h"
-#include "app/widgets/PortSelector.h"
+#include "widgets/main/PortSearchDialog.h"
+#include "widgets/main/PortSelector.h"
 
 #include <QMainWindow>
 #include <memory>

@@ -1,7 +1,7 @@
 // The graph window's section report: the panel below the controls and the required levels.
 #include "graph/PerformanceClasses.h"
-#include "graph/widgets/GraphDialog.h"
-#include "graph/widgets/SectionsPanel.h"
+#include "widgets/graph/GraphDialog.h"
+#include "widgets/graph/SectionsPanel.h"
 #include "log/Session.h"
 
 #include <QCheckBox>

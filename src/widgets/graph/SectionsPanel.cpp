@@ -1,4 +1,4 @@
-#include "graph/widgets/SectionsPanel.h"
+#include "widgets/graph/SectionsPanel.h"
 
 #include "graph/PerformanceClasses.h"
 #include "graph/RequiredClassSettings.h"

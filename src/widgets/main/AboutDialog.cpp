@@ -1,4 +1,4 @@
-#include "app/widgets/AboutDialog.h"
+#include "widgets/main/AboutDialog.h"
 
 #include <QFrame>
 #include <QLabel>

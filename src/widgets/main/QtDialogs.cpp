@@ -1,4 +1,4 @@
-#include "app/widgets/QtDialogs.h"
+#include "widgets/main/QtDialogs.h"
 
 #include "text/Cp1252.h"
 

@@ -1,4 +1,4 @@
-#include "app/widgets/PortSearchDialog.h"
+#include "widgets/main/PortSearchDialog.h"
 
 #include "link/PortSearch.h"
 #include "link/SerialLine.h"

@@ -1,4 +1,4 @@
-#include "report/widgets/SurveyDetailsDialog.h"
+#include "widgets/report/SurveyDetailsDialog.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,4 +1,4 @@
-#include "app/widgets/DownloadsDialog.h"
+#include "widgets/main/DownloadsDialog.h"
 
 #include "app/App.h"
 #include "app/Downloads.h"
