@@ -1,3 +1,4 @@
+#include "NamedChild.h"
 #include "SimRig.h"
 #include "widgets/status/StatusDumpDialog.h"
 
@@ -38,15 +39,16 @@ TEST(StatusDumpWindow, ShowingFetchesTheReportIntoTheMemoAndFocusesCopy) {
     SimRig rig(withReport("Battery: 6.1 V\r\n\r\nSelf test: passed\r\n"));
     StatusDumpDialog form(rig.app.line, rig.dialogs);
     EXPECT_EQ(form.windowTitle(), "VELKOR - Virelon Instrument Status Dump");
-    EXPECT_EQ(form.memStat()->geometry(), QRect(24, 16, 305, 489));
-    EXPECT_EQ(form.btnCopyToClip()->text(), "Copy to clipboard");
-    EXPECT_EQ(form.button1()->text(), "Send as mail");
-    EXPECT_FALSE(form.memStat()->isReadOnly());
+    EXPECT_EQ(namedChild<QPlainTextEdit>(form, "reportEdit")->geometry(), QRect(24, 16, 305, 489));
+    EXPECT_EQ(namedChild<QPushButton>(form, "copyButton")->text(), "Copy to clipboard");
+    EXPECT_EQ(namedChild<QPushButton>(form, "sendMailButton")->text(), "Send as mail");
+    EXPECT_FALSE(namedChild<QPlainTextEdit>(form, "reportEdit")->isReadOnly());
 
     ASSERT_TRUE(showAndWaitForReport(rig, form));
-    EXPECT_EQ(form.memStat()->toPlainText(), "Battery: 6.1 V\n\nSelf test: passed");
-    EXPECT_EQ(form.focusWidget(), form.btnCopyToClip());
-    EXPECT_FALSE(form.button1()->isVisible());
+    EXPECT_EQ(namedChild<QPlainTextEdit>(form, "reportEdit")->toPlainText(),
+              "Battery: 6.1 V\n\nSelf test: passed");
+    EXPECT_EQ(form.focusWidget(), namedChild<QPushButton>(form, "copyButton"));
+    EXPECT_FALSE(namedChild<QPushButton>(form, "sendMailButton")->isVisible());
     EXPECT_EQ(dpsSent(rig), 1u);
     form.hide();
 }
@@ -55,10 +57,10 @@ TEST(StatusDumpWindow, EachShowingRunsOneFreshExchange) {
     SimRig rig(withReport("report\r\n"));
     StatusDumpDialog form(rig.app.line, rig.dialogs);
     ASSERT_TRUE(showAndWaitForReport(rig, form));
-    form.memStat()->appendPlainText(QStringLiteral("note"));
+    namedChild<QPlainTextEdit>(form, "reportEdit")->appendPlainText(QStringLiteral("note"));
     form.hide();
     ASSERT_TRUE(showAndWaitForReport(rig, form));
-    EXPECT_EQ(form.memStat()->toPlainText(), "report");
+    EXPECT_EQ(namedChild<QPlainTextEdit>(form, "reportEdit")->toPlainText(), "report");
     // Nothing more runs while the window simply stays open.
     QTest::qWait(50);
     EXPECT_EQ(dpsSent(rig), 2u);
@@ -70,9 +72,10 @@ TEST(StatusDumpWindow, CopyPutsTheMemoAsEditedOnTheClipboardAsPlainText) {
     SimRig rig(withReport("line 1\r\nline 2\r\n"));
     StatusDumpDialog form(rig.app.line, rig.dialogs);
     ASSERT_TRUE(showAndWaitForReport(rig, form));
-    form.memStat()->appendPlainText(QStringLiteral("Customer: road 7 & more"));
+    namedChild<QPlainTextEdit>(form, "reportEdit")
+        ->appendPlainText(QStringLiteral("Customer: road 7 & more"));
     QGuiApplication::clipboard()->clear();
-    QTest::mouseClick(form.btnCopyToClip(), Qt::LeftButton);
+    QTest::mouseClick(namedChild<QPushButton>(form, "copyButton"), Qt::LeftButton);
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(mime, nullptr);
     EXPECT_EQ(mime->text(), "line 1\nline 2\nCustomer: road 7 & more");
