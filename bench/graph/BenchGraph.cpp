@@ -11,9 +11,9 @@
 #include "app/HandlerGuard.h"
 #include "graph/GraphBuild.h"
 #include "graph/StatisticsReport.h"
-#include "widgets/graph/GraphDialog.h"
 #include "log/LogTable.h"
 #include "text/Clock.h"
+#include "widgets/graph/GraphDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -112,7 +112,7 @@ void benchWindow(const char* name, const std::string& model,
     const double drawn = timeMs(
         [&] {
             form.activate();
-            form.btnGraph()->click();
+            form.findChild<QPushButton*>(QStringLiteral("showGraphButton"))->click();
             QApplication::processEvents();
             (void)form.grab();
         },
@@ -172,14 +172,15 @@ int runBench() {
 void showBuilt(GraphDialog& form) {
     form.show();
     QApplication::processEvents();
-    form.btnGraph()->click();
+    form.findChild<QPushButton*>(QStringLiteral("showGraphButton"))->click();
     QApplication::processEvents();
     const QRectF plot = form.chart()->plotArea();
     const QPointF at(plot.left() + plot.width() * 0.6, plot.top() + plot.height() * 0.3);
-    const QPointF local = form.chart1()->viewportTransform().map(form.chart()->mapToScene(at));
-    QMouseEvent move(QEvent::MouseMove, local, form.chart1()->viewport()->mapToGlobal(local),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(form.chart1()->viewport(), &move);
+    const QChartView* view = form.findChild<QChartView*>(QStringLiteral("chartView"));
+    const QPointF local = view->viewportTransform().map(form.chart()->mapToScene(at));
+    QMouseEvent move(QEvent::MouseMove, local, view->viewport()->mapToGlobal(local), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
     QApplication::processEvents();
 }
 

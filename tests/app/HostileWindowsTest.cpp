@@ -131,9 +131,9 @@ TEST(HostileWindows, TheReadCountLabelShowsPlainText) {
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
     MainWindow form(line, clock, {}, dialogs);
-    const auto* dataRead = form.findChild<QLabel*>("lblDataRead");
-    ASSERT_NE(dataRead, nullptr);
-    EXPECT_EQ(dataRead->textFormat(), Qt::PlainText);
+    const auto* progressLabel = form.findChild<QLabel*>("progressLabel");
+    ASSERT_NE(progressLabel, nullptr);
+    EXPECT_EQ(progressLabel->textFormat(), Qt::PlainText);
 }
 
 TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
@@ -144,7 +144,7 @@ TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
     MainWindow form(line, clock, {}, dialogs);
     EXPECT_FALSE(form.windowIcon().isNull());
     AboutDialog about;
-    const auto* picture = about.findChild<QLabel*>("ProgramIcon");
+    const auto* picture = about.findChild<QLabel*>("programIcon");
     ASSERT_NE(picture, nullptr);
     EXPECT_FALSE(picture->pixmap().isNull());
 }

@@ -4,6 +4,7 @@
 
 #include "Fakes.h"
 #include "InstrumentSim.h"
+#include "NamedChild.h"
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
@@ -178,10 +179,10 @@ TEST(MainWindow, NeverSmallerThanDesignedAndGrowsItsTableAndMemo) {
 
 TEST(AboutBox, ShowsVersionAndDateWhenShown) {
     AboutDialog box;
-    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: --"));
+    EXPECT_EQ(namedChild<QLabel>(box, "versionLabel")->text(), QStringLiteral("Version: --"));
     box.show();
-    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: 1.2"));
-    EXPECT_EQ(box.lblVerDate()->text(), QStringLiteral("26. August 2005"));
+    EXPECT_EQ(namedChild<QLabel>(box, "versionLabel")->text(), QStringLiteral("Version: 1.2"));
+    EXPECT_EQ(namedChild<QLabel>(box, "dateLabel")->text(), QStringLiteral("26. August 2005"));
     EXPECT_EQ(box.size(), QSize(298, 190));
     EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
 }
@@ -205,8 +206,7 @@ TEST(MainWindow, OpenNamesTheFileInTheTitleUntilTheNextReadLog) {
     EXPECT_EQ(open->shortcut(), QKeySequence(QKeySequence::Open));
     open->trigger();
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("weekly.Log - VELKOR - Virelon Log Dump"));
-    EXPECT_EQ(w.headers(),
-              (QStringList{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}));
+    EXPECT_EQ(w.headers(), (QStringList{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}));
     EXPECT_TRUE(w.form->saveAsAction()->isEnabled());
     QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));

@@ -3,9 +3,9 @@
 #include "Fakes.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "widgets/main/MainWindow.h"
-#include "VirtualClock.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -147,7 +147,7 @@ TEST(PortSelector, StopEndsTheSearchWithoutABox) {
     bool stopShown = false;
     QTimer::singleShot(0, [&] {
         QWidget* box = QApplication::activeModalWidget();
-        auto* stop = box ? box->findChild<QPushButton*>(QStringLiteral("btnStop")) : nullptr;
+        auto* stop = box ? box->findChild<QPushButton*>(QStringLiteral("stopButton")) : nullptr;
         if (stop) {
             stopShown = stop->text() == QStringLiteral("Stop");
             stop->click();

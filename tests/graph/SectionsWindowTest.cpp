@@ -1,3 +1,4 @@
+#include "NamedChild.h"
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
@@ -82,7 +83,7 @@ struct Window {
     void build() {
         form.show();
         QApplication::processEvents();
-        form.btnGraph()->click();
+        namedChild<QPushButton>(form, "showGraphButton")->click();
         QApplication::processEvents();
     }
     void showLevel(bool shown) {
@@ -146,7 +147,7 @@ TEST_F(SectionsWindow, TableFollowsTheBuildAndTheRequiredClass) {
     EXPECT_EQ(markers, 2);
 
     // No line for a hidden series or for a class without requirement.
-    w.form.cbShowRl()->setChecked(false);
+    namedChild<QCheckBox>(w.form, "showRlBox")->setChecked(false);
     QApplication::processEvents();
     EXPECT_FALSE(rlLine->isVisible());
     EXPECT_TRUE(w.form.levelLine(Quantity::Qd)->isVisible());
@@ -155,7 +156,7 @@ TEST_F(SectionsWindow, TableFollowsTheBuildAndTheRequiredClass) {
     EXPECT_FALSE(w.form.levelLine(Quantity::Qd)->isVisible());
 
     // Without the low-battery stop every record of run 2 counts.
-    w.form.cbValarm()->setChecked(false);
+    namedChild<QCheckBox>(w.form, "stopOnLowBatBox")->setChecked(false);
     QApplication::processEvents();
     EXPECT_EQ(w.row(2)[2], "39");
     EXPECT_EQ(w.row(2)[3], "1");
@@ -181,8 +182,10 @@ TEST_F(SectionsWindow, ALevelOutsideTheReadingsIsBroughtIntoView) {
         bool levelInView;
     } const steps[] = {
         {"checked", [&] { w.showLevel(true); }, true, true},
-        {"Qd hidden", [&] { w.form.cbShowQd()->setChecked(false); }, false, false},
-        {"Qd shown again", [&] { w.form.cbShowQd()->setChecked(true); }, true, true},
+        {"Qd hidden", [&] { namedChild<QCheckBox>(w.form, "showQdBox")->setChecked(false); }, false,
+         false},
+        {"Qd shown again", [&] { namedChild<QCheckBox>(w.form, "showQdBox")->setChecked(true); },
+         true, true},
         {"cleared", [&] { w.showLevel(false); }, false, false},
         {"checked, then the window opened again",
          [&] {
@@ -282,20 +285,23 @@ TEST_F(SectionsWindow, EveryRowCanBeSeenOnTheScreenItOpensOn) {
     const bool wideEnough = available.width() >= 801 + std::max(frame.width(), 16);
     if (tallEnough) {
         EXPECT_EQ(w.form.height(), 694);
-        EXPECT_EQ(w.form.chart1()->height(), 457);
+        EXPECT_EQ(namedChild<QChartView>(w.form, "chartView")->height(), 457);
     } else {
-        EXPECT_LT(w.form.chart1()->height(), 457);
+        EXPECT_LT(namedChild<QChartView>(w.form, "chartView")->height(), 457);
         EXPECT_EQ(panel->height(), 166);
     }
     if (wideEnough) {
         EXPECT_EQ(w.form.width(), 801);
-        EXPECT_EQ(w.form.chart1()->geometry().topLeft(), QPoint(16, 16));
-        EXPECT_EQ(w.form.chart1()->width(), 577);
+        EXPECT_EQ(namedChild<QChartView>(w.form, "chartView")->geometry().topLeft(),
+                  QPoint(16, 16));
+        EXPECT_EQ(namedChild<QChartView>(w.form, "chartView")->width(), 577);
     }
     if (tallEnough && wideEnough) {
-        EXPECT_EQ(w.form.cbStat()->geometry().topLeft(), QPoint(608, 485));
+        EXPECT_EQ(namedChild<QCheckBox>(w.form, "showStatisticsBox")->geometry().topLeft(),
+                  QPoint(608, 485));
     }
-    EXPECT_EQ(w.form.btnGraph()->geometry().top(), w.form.chart1()->geometry().bottom() + 16);
+    EXPECT_EQ(namedChild<QPushButton>(w.form, "showGraphButton")->geometry().top(),
+              namedChild<QChartView>(w.form, "chartView")->geometry().bottom() + 16);
 
     // The table lies wholly inside its panel and the window, with rows to scroll.
     QTableView* table = w.form.sections()->table();
@@ -323,12 +329,13 @@ TEST_F(SectionsWindow, EveryRowCanBeSeenOnTheScreenItOpensOn) {
     ASSERT_TRUE(w.form.grab().save(path)) << path.toStdString();
 
     // A taller window gives the chart and the report more height, not empty space.
-    const int chartHeight = w.form.chart1()->height();
+    const int chartHeight = namedChild<QChartView>(w.form, "chartView")->height();
     const int tableHeight = table->height();
     w.form.resize(w.form.width(), w.form.height() + 200);
     QApplication::processEvents();
-    EXPECT_GT(w.form.chart1()->height(), chartHeight);
+    EXPECT_GT(namedChild<QChartView>(w.form, "chartView")->height(), chartHeight);
     EXPECT_GT(table->height(), tableHeight);
-    EXPECT_EQ(w.form.btnGraph()->geometry().top(), w.form.chart1()->geometry().bottom() + 16);
+    EXPECT_EQ(namedChild<QPushButton>(w.form, "showGraphButton")->geometry().top(),
+              namedChild<QChartView>(w.form, "chartView")->geometry().bottom() + 16);
     EXPECT_TRUE(w.form.rect().contains(QRect(panel->mapTo(&w.form, QPoint()), panel->size())));
 }
