@@ -275,11 +275,11 @@ void GraphDialog::buildControls() {
     m_warningsView = new QPlainTextEdit(m_upper);
     m_warningsView->setObjectName(QStringLiteral("warningsView"));
     m_warningsView->setGeometry(608, 360, 169, 113);
-    for (QPlainTextEdit* memo : {m_statisticsView, m_warningsView}) {
+    for (QPlainTextEdit* view : {m_statisticsView, m_warningsView}) {
         // The report is saved with the log as written, so it is not edited here.
-        memo->setReadOnly(true);
-        memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        view->setReadOnly(true);
+        view->setLineWrapMode(QPlainTextEdit::NoWrap);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
 
     m_showStatisticsBox =
@@ -300,7 +300,7 @@ void GraphDialog::anchorControls() {
              {static_cast<QWidget*>(m_alarmCaption[s]), static_cast<QWidget*>(m_alarmLine[s]),
               static_cast<QWidget*>(m_readout[s]), static_cast<QWidget*>(m_showBox[s])})
             anchor(below, kMoveY);
-    // The column of the statistics follows the right edge; its memo takes the height.
+    // The column of the statistics follows the right edge; its view takes the height.
     anchor(m_upper->findChild<QLabel*>(QStringLiteral("statisticsCaption")), kMoveX);
     anchor(m_statisticsView, kMoveX | kGrowY);
     anchor(m_upper->findChild<QLabel*>(QStringLiteral("warningsCaption")), kMoveX | kMoveY);

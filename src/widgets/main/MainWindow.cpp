@@ -425,7 +425,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
-        // The table keeps its left, top and bottom distances; the memo all four.
+        // The table keeps its left, top and bottom distances; the message list all four.
         const QSize size = centralWidget()->size();
         const int bottomGap = kClientHeight - (16 + 409);
         m_table->resize(m_table->width(), size.height() - 16 - bottomGap);

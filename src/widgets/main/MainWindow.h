@@ -7,8 +7,6 @@
 #include <QMainWindow>
 #include <memory>
 
-class WorkerThreadRunner;
-
 class App;
 class ArchiveWriter;
 class IClock;
@@ -16,15 +14,15 @@ class IDialogs;
 class IPortCatalogue;
 class IPortMemory;
 class ISerialLine;
-class QtDialogs;
 class QAction;
-class QComboBox;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTableView;
+class QtDialogs;
+class WorkerThreadRunner;
 
 // The main window: shows the log table, the progress and the messages, and hands every event to
 // the core's handlers.
