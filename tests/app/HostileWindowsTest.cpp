@@ -130,8 +130,8 @@ TEST(HostileWindows, TheReadCountLabelShowsPlainText) {
     sim::InstrumentSim instrument{sim::Scenario{}};
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    MainWindow form(line, clock, {}, dialogs);
-    const auto* progressLabel = form.findChild<QLabel*>("progressLabel");
+    MainWindow window(line, clock, {}, dialogs);
+    const auto* progressLabel = window.findChild<QLabel*>("progressLabel");
     ASSERT_NE(progressLabel, nullptr);
     EXPECT_EQ(progressLabel->textFormat(), Qt::PlainText);
 }
@@ -141,8 +141,8 @@ TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
     sim::InstrumentSim instrument{sim::Scenario{}};
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    MainWindow form(line, clock, {}, dialogs);
-    EXPECT_FALSE(form.windowIcon().isNull());
+    MainWindow window(line, clock, {}, dialogs);
+    EXPECT_FALSE(window.windowIcon().isNull());
     AboutDialog about;
     const auto* picture = about.findChild<QLabel*>("programIcon");
     ASSERT_NE(picture, nullptr);

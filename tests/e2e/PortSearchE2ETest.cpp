@@ -132,16 +132,16 @@ TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
     InstrumentPort port;
     SystemClock clock;
     {
-        MainWindow form(port, clock, {}, dialogs);
-        form.usePorts(catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
-        form.findAction()->trigger();
-        EXPECT_EQ(form.portSelector()->currentText(), instrument);
+        MainWindow window(port, clock, {}, dialogs);
+        window.usePorts(catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
+        window.findAction()->trigger();
+        EXPECT_EQ(window.portSelector()->currentText(), instrument);
         EXPECT_TRUE(port.connected());
         EXPECT_EQ(port.port(), instrument);
         EXPECT_EQ(memory.stored, std::vector<QString>{instrument});
         // Only the box of the start, when COM1 could not be opened.
         EXPECT_EQ(dialogs.events.size(), 2u);
-        form.app().session.dataSaved = true;
+        window.app().session.dataSaved = true;
     }
     port.closePort();
     for (int n = 1; n <= 4; ++n)
