@@ -41,7 +41,7 @@ inline Floor replayFloor(const std::string& model, int count) {
     f.seconds = std::chrono::duration<double>(clock.now() - start).count();
     f.bytes = line.bytesRead;
     f.lineSeconds = static_cast<double>(line.bytesRead) * 10.0 / 9600.0;
-    f.rows = app.table.rows();
+    f.rows = app.table().rows();
     std::fclose(null);
     return f;
 }

@@ -12,9 +12,9 @@
 #include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -128,7 +128,7 @@ int main(int argc, char* argv[]) {
         cpu = cpuSeconds() - cpuBefore;
         ticker.stop();
         rows = form.table()->model()->rowCount();
-        form.app().session.dataSaved = true;
+        form.app().session().dataSaved = true;
     }
     port.closePort();
     kill(simPid, SIGTERM);

@@ -1,17 +1,17 @@
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "widgets/main/AboutDialog.h"
-#include "widgets/main/MainWindow.h"
-#include "widgets/main/QtDialogs.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
-#include "widgets/graph/GraphDialog.h"
 #include "link/InstrumentPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
 #include "platform/Platform.h"
-#include "widgets/status/StatusDumpDialog.h"
 #include "text/Clock.h"
+#include "widgets/graph/GraphDialog.h"
+#include "widgets/main/AboutDialog.h"
+#include "widgets/main/MainWindow.h"
+#include "widgets/main/QtDialogs.h"
+#include "widgets/status/StatusDumpDialog.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -50,8 +50,8 @@ int main(int argc, char* argv[]) {
     form1.usePorts(*catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
     AboutDialog aboutBox(&form1);
     App& app = form1.app();
-    GraphDialog graphDialog(app.table, app.session, app.statistics, app.dialogs, &form1);
-    StatusDumpDialog statusDumpDialog(app.line, app.dialogs, app.runner, &form1);
+    GraphDialog graphDialog(app.table(), app.session(), app.statistics(), app.dialogs(), &form1);
+    StatusDumpDialog statusDumpDialog(app.line(), app.dialogs(), app.runner(), &form1);
     form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
     form1.dialogs().setWindow(ModalWindow::Graph, &graphDialog);
     form1.dialogs().setWindow(ModalWindow::StatusDump, &statusDumpDialog);

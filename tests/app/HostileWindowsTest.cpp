@@ -164,6 +164,6 @@ TEST(HostileWindows, ProductionModeLooksAtTheFirstArgumentAsGiven) {
         SCOPED_TRACE(c.argv.back());
         SimRig rig;
         startMainWindow(rig.app, argumentsAsGiven(static_cast<int>(c.argv.size()), c.argv.data()));
-        EXPECT_EQ(rig.app.session.productionMode, c.production);
+        EXPECT_EQ(rig.app.session().productionMode, c.production);
     }
 }

@@ -1,8 +1,8 @@
 #include "SimRig.h"
 #include "app/App.h"
-#include "widgets/main/MainWindow.h"
 #include "log/StatusDecoding.h"
 #include "text/Cp1252.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -105,9 +105,9 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     // Outside production mode the graph and its sections open from the menu.
     ASSERT_TRUE(w.form.graphAction()->isEnabled());
     EXPECT_EQ(w.form.graphAction()->text(), "&Graph and sections");
-    EXPECT_FALSE(w.form.app().session.graphViewed);
+    EXPECT_FALSE(w.form.app().session().graphViewed);
     w.form.graphAction()->trigger();
-    EXPECT_TRUE(w.form.app().session.graphViewed);
+    EXPECT_TRUE(w.form.app().session().graphViewed);
     EXPECT_TRUE(w.form.messages()->toPlainText().contains("s/n: 4711"));
     EXPECT_TRUE(w.form.messages()->toPlainText().contains("Virelon RVM600PK reflectometer"));
     // The newest rows are in view.
@@ -153,7 +153,7 @@ TEST(MainWindow, GraphMenuEntryOpensWithTwoRecords) {
         ASSERT_EQ(w.form.table()->model()->rowCount(), c.records + c.linesAfter);
         EXPECT_EQ(w.form.graphAction()->isEnabled(), c.opens);
         w.form.graphAction()->trigger();
-        EXPECT_EQ(w.form.app().session.graphViewed, c.opens);
+        EXPECT_EQ(w.form.app().session().graphViewed, c.opens);
     }
 }
 

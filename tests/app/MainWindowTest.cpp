@@ -72,11 +72,11 @@ TEST(MainWindow, ActivationGivesTheResetLayout) {
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
 
     // A modal window closing again does not reset the table.
-    w.form->app().table.setCell(1, 1, "kept");
+    w.form->app().table().setCell(1, 1, "kept");
     w.form->aboutAction()->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(w.dialogs.events, std::vector<std::string>{"modal: About"});
-    EXPECT_EQ(w.form->app().table.cell(1, 1), "kept");
+    EXPECT_EQ(w.form->app().table().cell(1, 1), "kept");
 }
 
 TEST(MainWindow, GraphButtonOnlyInProductionMode) {
@@ -96,7 +96,7 @@ TEST(MainWindow, GraphButtonOnlyInProductionMode) {
         // The menu entry is there in every mode, closed while the log is empty.
         EXPECT_TRUE(w.form->graphAction()->isVisible());
         EXPECT_FALSE(w.form->graphAction()->isEnabled());
-        EXPECT_EQ(w.form->app().session.productionMode, c.production);
+        EXPECT_EQ(w.form->app().session().productionMode, c.production);
     }
 }
 
@@ -109,13 +109,13 @@ TEST(MainWindow, ClosingAsksOnlyWithUnsavedData) {
     }
     Window w;
     w.show();
-    w.form->app().session.dataSaved = false;
-    w.form->app().table.setCell(1, 1, "unsaved");
+    w.form->app().session().dataSaved = false;
+    w.form->app().table().setCell(1, 1, "unsaved");
     w.dialogs.yesNoAnswers = {false, true};
     w.form->exitAction()->trigger();
     EXPECT_TRUE(w.form->isVisible());
     EXPECT_TRUE(w.line.connected());
-    EXPECT_EQ(w.form->app().table.cell(1, 1), "unsaved");
+    EXPECT_EQ(w.form->app().table().cell(1, 1), "unsaved");
     EXPECT_TRUE(w.form->close());
     EXPECT_FALSE(w.form->isVisible());
     EXPECT_FALSE(w.line.connected());
@@ -205,8 +205,7 @@ TEST(MainWindow, OpenNamesTheFileInTheTitleUntilTheNextReadLog) {
     EXPECT_EQ(open->shortcut(), QKeySequence(QKeySequence::Open));
     open->trigger();
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("weekly.Log - VELKOR - Virelon Log Dump"));
-    EXPECT_EQ(w.headers(),
-              (QStringList{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}));
+    EXPECT_EQ(w.headers(), (QStringList{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}));
     EXPECT_TRUE(w.form->saveAsAction()->isEnabled());
     QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));

@@ -4,9 +4,9 @@
 #include "Fakes.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAction>
 #include <QFile>
@@ -150,7 +150,7 @@ TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
         EXPECT_EQ(memory.stored, std::vector<QString>{instrument});
         // Only the box of the start, when COM1 could not be opened.
         EXPECT_EQ(dialogs.events.size(), 2u);
-        form.app().session.dataSaved = true;
+        form.app().session().dataSaved = true;
     }
     port.closePort();
     for (int n = 1; n <= 4; ++n)

@@ -4,9 +4,9 @@
 #include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -40,7 +40,7 @@ struct LiveWindow {
         form->activateOnce();
     }
     ~LiveWindow() {
-        form->app().session.dataSaved = true;
+        form->app().session().dataSaved = true;
         form.reset();
         port.closePort();
         qunsetenv("LOGDUMP_COM1");
@@ -170,7 +170,7 @@ TEST(WindowDuringReadLog, StopKeepsTheRecordsRead) {
         EXPECT_TRUE(w.form->messages()->toPlainText().endsWith("Log reading stopped by the user"))
             << w.form->messages()->toPlainText().toStdString();
         EXPECT_TRUE(w.form->table()->isEnabled());
-        EXPECT_FALSE(w.form->app().session.dataSaved);
+        EXPECT_FALSE(w.form->app().session().dataSaved);
         EXPECT_TRUE(w.dialogs.events.empty());
         w.expectIdle();
         EXPECT_TRUE(w.form->saveAsAction()->isEnabled());

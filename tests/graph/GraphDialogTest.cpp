@@ -45,7 +45,7 @@ struct WindowRig {
     }
     bool shown(const char* name) const { return control(name)->isVisibleTo(&form); }
     QString label(const char* name) const { return static_cast<QLabel*>(control(name))->text(); }
-    std::vector<std::string> statistics() const { return rig.app.statistics.lines(); }
+    std::vector<std::string> statistics() { return rig.app.statistics().lines(); }
     // Moves the mouse to a point of the chart.
     void moveTo(QPointF chartPos) {
         QChartView* view = form.chart1();
@@ -56,7 +56,7 @@ struct WindowRig {
     }
 
     SimRig rig;
-    GraphDialog form{rig.app.table, rig.app.session, rig.app.statistics, rig.dialogs};
+    GraphDialog form{rig.app.table(), rig.app.session(), rig.app.statistics(), rig.dialogs};
 };
 
 std::vector<Rec> records(int n) {
@@ -80,7 +80,7 @@ TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
         WindowRig w;
         loadTable(w.rig.app, "RVM600", records(c.records), c.emptyRows);
         openGraph(w.rig.app);
-        EXPECT_EQ(w.rig.app.session.graphViewed, c.opens);
+        EXPECT_EQ(w.rig.app.session().graphViewed, c.opens);
         EXPECT_EQ(w.rig.dialogs.events,
                   c.opens ? std::vector<std::string>{"modal: Graph"} : std::vector<std::string>{});
         EXPECT_EQ(w.form.isVisible(), c.opens);
@@ -109,7 +109,7 @@ TEST(GraphWindow, SetUpPerModel) {
         SCOPED_TRACE(c.model);
         WindowRig w;
         loadTable(w.rig.app, c.model, records(20));
-        w.rig.app.statistics.addLine("old report");
+        w.rig.app.statistics().addLine("old report");
         w.open();
         EXPECT_EQ(w.form.chart()->title(), QString::fromLatin1(c.model) + " s/n 4711");
         EXPECT_TRUE(w.statistics().empty());
@@ -156,9 +156,9 @@ TEST(GraphWindow, ShowGraphBuildsOnceUntilReopened) {
     EXPECT_GE(w.form.leftAxis()->max(), 259);
     EXPECT_LE(w.form.rightAxis()->min(), 150);
     EXPECT_GE(w.form.rightAxis()->max(), 159);
-    ASSERT_FALSE(w.rig.app.statistics.empty());
+    ASSERT_FALSE(w.rig.app.statistics().empty());
     EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').size(),
-              static_cast<qsizetype>(w.rig.app.statistics.lines().size()));
+              static_cast<qsizetype>(w.rig.app.statistics().lines().size()));
     EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').first(), "Rl statistics:");
 
     // Hiding Rl leaves the points and the axis; the right axis goes with Qd.

@@ -36,7 +36,7 @@ size_t dpsSent(const SimRig& rig) {
 
 TEST(StatusDumpWindow, ShowingFetchesTheReportIntoTheMemoAndFocusesCopy) {
     SimRig rig(withReport("Battery: 6.1 V\r\n\r\nSelf test: passed\r\n"));
-    StatusDumpDialog form(rig.app.line, rig.dialogs);
+    StatusDumpDialog form(rig.app.line(), rig.dialogs);
     EXPECT_EQ(form.windowTitle(), "VELKOR - Virelon Instrument Status Dump");
     EXPECT_EQ(form.memStat()->geometry(), QRect(24, 16, 305, 489));
     EXPECT_EQ(form.btnCopyToClip()->text(), "Copy to clipboard");
@@ -53,7 +53,7 @@ TEST(StatusDumpWindow, ShowingFetchesTheReportIntoTheMemoAndFocusesCopy) {
 
 TEST(StatusDumpWindow, EachShowingRunsOneFreshExchange) {
     SimRig rig(withReport("report\r\n"));
-    StatusDumpDialog form(rig.app.line, rig.dialogs);
+    StatusDumpDialog form(rig.app.line(), rig.dialogs);
     ASSERT_TRUE(showAndWaitForReport(rig, form));
     form.memStat()->appendPlainText(QStringLiteral("note"));
     form.hide();
@@ -68,7 +68,7 @@ TEST(StatusDumpWindow, EachShowingRunsOneFreshExchange) {
 
 TEST(StatusDumpWindow, CopyPutsTheMemoAsEditedOnTheClipboardAsPlainText) {
     SimRig rig(withReport("line 1\r\nline 2\r\n"));
-    StatusDumpDialog form(rig.app.line, rig.dialogs);
+    StatusDumpDialog form(rig.app.line(), rig.dialogs);
     ASSERT_TRUE(showAndWaitForReport(rig, form));
     form.memStat()->appendPlainText(QStringLiteral("Customer: road 7 & more"));
     QGuiApplication::clipboard()->clear();
