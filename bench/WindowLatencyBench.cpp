@@ -11,7 +11,7 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
 #include "widgets/main/MainWindow.h"

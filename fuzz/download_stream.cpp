@@ -5,7 +5,7 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "app/SessionUpdater.h"
 #include "link/LogDownload.h"
 #include "log/LogLayout.h"

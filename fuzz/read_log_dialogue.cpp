@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentLine.h"
 #include "link/ReadLog.h"
 #include "text/AppError.h"

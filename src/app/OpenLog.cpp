@@ -1,7 +1,7 @@
 #include "app/OpenLog.h"
 
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "export/LogFileReader.h"
 #include "log/InstrumentModel.h"
 #include "log/LogRecord.h"

@@ -1,10 +1,10 @@
 // logdump-cli: the "Read log" procedure without windows. Boxes and progress go to stderr, the
 // table to stdout.
 #include "app/App.h"
+#include "app/Commands.h"
 #include "app/Console.h"
 #include "app/Downloads.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveError.h"

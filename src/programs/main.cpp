@@ -1,5 +1,5 @@
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 #include "link/InstrumentPort.h"

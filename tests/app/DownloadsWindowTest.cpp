@@ -1,9 +1,9 @@
 // Downloads recorded in the process as the window records them, listed, opened and deleted in
 // the Downloads window.
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/Console.h"
 #include "app/Downloads.h"
-#include "app/MainWindowLogic.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 #include "widgets/main/DownloadsDialog.h"

@@ -6,7 +6,7 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "widgets/main/AboutDialog.h"
 #include "widgets/main/MainWindow.h"
 #include "widgets/main/QtDialogs.h"

@@ -1,7 +1,7 @@
 #include "app/OpenLog.h"
 
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "export/LogFileReader.h"
 #include "export/SaveAs.h"
 #include "text/AppError.h"

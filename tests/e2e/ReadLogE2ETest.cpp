@@ -2,7 +2,7 @@
 #include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentPort.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"

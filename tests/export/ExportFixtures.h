@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "export/FileLayer.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "ExportFixtures.h"
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentLine.h"
 
 #include <QTemporaryDir>

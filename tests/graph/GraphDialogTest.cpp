@@ -2,7 +2,7 @@
 
 #include "GraphTestSupport.h"
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "graph/SectionsModel.h"
 #include "widgets/graph/GraphDialog.h"
 #include "widgets/graph/SectionsPanel.h"

@@ -1,8 +1,8 @@
 #include "link/ReadLog.h"
 
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "link/InstrumentLine.h"
 
 #include <QAbstractItemModelTester>

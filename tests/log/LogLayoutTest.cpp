@@ -1,7 +1,7 @@
 #include "log/LogLayout.h"
 
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentLine.h"
 #include "log/LogRecord.h"
 #include "log/StatusDecoding.h"

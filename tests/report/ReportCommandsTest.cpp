@@ -1,7 +1,7 @@
 // The report from the window's commands: after a download, through the file dialog, on a printer.
 #include "ReportTestSupport.h"
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "report/ReportContent.h"
 #include "report/ReportPainter.h"
 #include "report/ReportPdf.h"

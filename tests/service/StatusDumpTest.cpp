@@ -1,6 +1,6 @@
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "link/InstrumentPort.h"
 #include "service/StatusReport.h"
 

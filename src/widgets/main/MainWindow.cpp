@@ -1,9 +1,9 @@
 #include "widgets/main/MainWindow.h"
 
 #include "app/App.h"
+#include "app/Commands.h"
 #include "app/Downloads.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
 #include "archive/ArchiveWriter.h"
 #include "graph/GraphBuild.h"

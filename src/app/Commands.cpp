@@ -1,4 +1,4 @@
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 
 #include "app/App.h"
 #include "app/DownloadRecorder.h"

@@ -1,4 +1,4 @@
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
