@@ -39,5 +39,9 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
 void saveTableToFile(const SaveSource& source, const QString& path,
                      IFileLayer& files = systemFileLayer(),
                      const RequiredClasses* required = nullptr);
-// True for the names saveTableToFile takes: ending in ".Log", ".xls" or ".xlsx", in any case.
-bool isTableFileName(const QString& path);
+// The format a name saves in, by its extension in any case: ".Log" a text log block, ".xls" or
+// ".xlsx" a workbook; None for any other, which saveTableToFile refuses with kTableNameRule.
+enum class TableFormat { None, TextLog, Workbook };
+TableFormat tableFormatOf(const QString& path);
+// How a name of no table format is refused; the name follows.
+inline constexpr const char* kTableNameRule = "Save file must end in .Log, .xls or .xlsx: ";
