@@ -31,9 +31,9 @@ void runExchange(App& app, ReadLogListener* listener, const IExchangeRunner::Exc
     } clearStop{app.stopRequested};
     try {
         if (app.runner)
-            app.runner->run(app.dialogs, listener, exchange);
+            app.runner->run(listener, exchange);
         else
-            exchange(app.dialogs, listener);
+            exchange(listener);
     } catch (const PortError&) {
         app.portFailed = true;
         throw;
@@ -187,8 +187,8 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
         return ReadLogEnd::Declined;
     MemoTap memo(app.view);
     SessionUpdater updater(app.session, app.table,
-                           app.archive ? static_cast<IMainView&>(memo) : app.view, app.port,
-                           app.portMemory);
+                           app.archive ? static_cast<IMainView&>(memo) : app.view, app.dialogs,
+                           app.port, app.portMemory);
     std::optional<DownloadRecorder> recorder;
     if (app.archive)
         recorder.emplace(app, *app.archive, updater, memo);
@@ -200,8 +200,8 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
         app.logStoppedByUser = false;
         // Records an error leaves in the table are kept; their report says how they came.
         app.session.logOrigin = "Download ended by an error";
-        runExchange(app, &listener, [&](IDialogs& dialogs, ReadLogListener* listener) {
-            end = runReadLog(app.line, dialogs, *listener, limits, afterUserStop);
+        runExchange(app, &listener, [&](ReadLogListener* listener) {
+            end = runReadLog(app.line, *listener, limits, afterUserStop);
             stoppedByUser = end == ReadLogEnd::Stopped && app.stopRequested;
         });
         app.logStoppedByUser = stoppedByUser;
@@ -225,8 +225,7 @@ ReadLogEnd readLog(App& app, const DownloadLimits& limits) {
 void requestStatusDump(App& app) {
     reopenAfterPortError(app);
     Handshake check;
-    runExchange(app, nullptr,
-                [&](IDialogs&, ReadLogListener*) { check = checkConnection(app.line); });
+    runExchange(app, nullptr, [&](ReadLogListener*) { check = checkConnection(app.line); });
     for (int i = 0; i < check.cutReplies; ++i)
         app.view.addMessage(cutReplyNote());
     if (check.stopped)

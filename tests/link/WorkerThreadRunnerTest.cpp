@@ -1,5 +1,5 @@
 // The hand-off from the worker to the window thread under a burst of calls.
-#include "link/WorkerThreadRunner.h"
+#include "link/ThreadHandOff.h"
 
 #include <QEventLoop>
 #include <QThread>
