@@ -3,12 +3,12 @@
 #include "Fakes.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
-#include "VirtualClock.h"
 #include "app/App.h"
 #include "app/SessionUpdater.h"
 #include "link/LogDownload.h"
 #include "link/WorkerThreadRunner.h"
 #include "log/InstrumentModel.h"
+#include "VirtualClock.h"
 
 #include <memory>
 

@@ -5,18 +5,18 @@
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
+#include "widgets/main/AboutDialog.h"
+#include "widgets/main/DownloadsDialog.h"
+#include "widgets/main/QtDialogs.h"
 #include "archive/ArchiveWriter.h"
 #include "graph/GraphBuild.h"
 #include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
 #include "link/WorkerThreadRunner.h"
-#include "text/Cp1252.h"
-#include "widgets/main/AboutDialog.h"
-#include "widgets/main/DownloadsDialog.h"
-#include "widgets/main/QtDialogs.h"
 #include "widgets/report/ReportPrinting.h"
 #include "widgets/report/SurveyDetailsDialog.h"
+#include "text/Cp1252.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
