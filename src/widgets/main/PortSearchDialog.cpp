@@ -14,7 +14,7 @@ PortSearchDialog::PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactor
                                    IClock& clock, IExchangeRunner& runner, QWidget* parent)
     : QDialog(parent), m_ports(std::move(ports)), m_makeLine(std::move(makeLine)), m_clock(clock),
       m_runner(runner) {
-    setObjectName(QStringLiteral("PortSearch"));
+    setObjectName(QStringLiteral("portSearchDialog"));
     setWindowTitle(QStringLiteral("Find instrument"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -26,10 +26,10 @@ PortSearchDialog::PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactor
     m_bar->setRange(0, std::max<int>(1, static_cast<int>(m_ports.size())));
     m_bar->setValue(0);
     layout->addWidget(m_bar);
-    m_btnStop = new QPushButton(QStringLiteral("Stop"), this);
-    m_btnStop->setObjectName(QStringLiteral("btnStop"));
-    layout->addWidget(m_btnStop, 0, Qt::AlignRight);
-    connect(m_btnStop, &QPushButton::clicked, this, &PortSearchDialog::reject);
+    m_stopButton = new QPushButton(QStringLiteral("Stop"), this);
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
+    layout->addWidget(m_stopButton, 0, Qt::AlignRight);
+    connect(m_stopButton, &QPushButton::clicked, this, &PortSearchDialog::reject);
 }
 
 std::optional<QString> PortSearchDialog::run() {
@@ -57,7 +57,7 @@ std::optional<QString> PortSearchDialog::run() {
 
 void PortSearchDialog::reject() {
     m_stop = true;
-    m_btnStop->setEnabled(false);
+    m_stopButton->setEnabled(false);
     if (!m_searching)
         QDialog::reject();
 }

@@ -48,5 +48,5 @@ private:
     bool m_searching = false;
     QLabel* m_label = nullptr;
     QProgressBar* m_bar = nullptr;
-    QPushButton* m_btnStop = nullptr;
+    QPushButton* m_stopButton = nullptr;
 };
