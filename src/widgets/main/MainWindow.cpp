@@ -283,7 +283,8 @@ void MainWindow::usePorts(IPortCatalogue& catalogue, IPortMemory* memory,
 void MainWindow::findInstrument() {
     m_portSelector->refresh();
     const bool wasOpen = beginPortSearch(*m_app);
-    PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock(), this);
+    PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock(), *m_runner,
+                            this);
     const std::optional<QString> found = search.run();
     if (found)
         m_portSelector->setCurrentPort(*found);
