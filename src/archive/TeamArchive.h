@@ -8,6 +8,7 @@
 #include <vector>
 
 class Archive;
+class QSqlQuery;
 
 // The team archive: one PostgreSQL database the office shares, into which every laptop sends its
 // downloads when it can reach it. A download is identified there by the hash of its content, so
@@ -60,11 +61,31 @@ public:
     std::optional<ArchivedDownload> load(qint64 id);
 
 private:
+    QSqlQuery prepared(const QString& sql, const QString& doing);
+    void exec(QSqlQuery& query, const QString& doing);
+    int schemaVersion();
+    // Makes the tables, or takes them up to kVersion, under a lock of the database.
+    void setUp();
+    [[noreturn]] void refuseNewer(int version);
+    // One download in one transaction; false when the team archive had it already.
+    bool send(const ArchivedDownload& download, const QString& hash, const QString& computer,
+              const QString& user);
+    void sendRows(qint64 teamId, const std::vector<std::vector<std::string>>& rows,
+                  const QString& doing);
+
     QString m_connection;
 };
 
 // The local downloads not yet sent to a team archive (ended or interrupted).
 int waitingForTeam(Archive& local, qint64 inProgress = 0);
+
+// The name of this computer and of its user, as the team archive records who sent a download.
+QString teamComputerName();
+QString teamUserName();
+
+// The SQL that makes the team archive's tables, as the program runs it on first use (and the
+// administrator may run it by hand).
+extern const char* const kTeamSchemaSql;
 
 // The content hash that identifies a download in the team archive (hex SHA-256 of its model,
 // serial line, start time and every cell).

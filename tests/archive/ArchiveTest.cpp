@@ -3,6 +3,7 @@
 #include "archive/Archive.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ArchiveSchema.h"
 #include "archive/ArchiveWriter.h"
 
 #include <QFile>
@@ -135,7 +136,7 @@ TEST(Archive, ANewFileGetsTheSchemaAndTheWriteAheadLog) {
         Archive again(path, QStringLiteral("test")); // opening again changes nothing
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("test")));
         ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version")) && query.next());
-        EXPECT_EQ(query.value(0).toInt(), 1);
+        EXPECT_EQ(query.value(0).toInt(), ArchiveSchema::kVersion);
         ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next());
         EXPECT_EQ(query.value(0).toString(), QStringLiteral("wal"));
     }
