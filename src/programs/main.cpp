@@ -1,17 +1,18 @@
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "widgets/main/AboutDialog.h"
-#include "widgets/main/MainWindow.h"
-#include "widgets/main/QtDialogs.h"
+#include "app/TeamArchiveSetting.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
-#include "widgets/graph/GraphDialog.h"
 #include "link/InstrumentPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
 #include "platform/Platform.h"
-#include "widgets/status/StatusDumpDialog.h"
 #include "text/Clock.h"
+#include "widgets/graph/GraphDialog.h"
+#include "widgets/main/AboutDialog.h"
+#include "widgets/main/MainWindow.h"
+#include "widgets/main/QtDialogs.h"
+#include "widgets/status/StatusDumpDialog.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -58,9 +59,13 @@ int main(int argc, char* argv[]) {
     // Every download is kept in the user's archive, written on a thread of its own.
     ArchiveWriter archive(Archive::defaultPath());
     form1.useArchive(&archive);
+    // And sent to the team archive, when one is set, in the background.
+    SettingsTeamArchiveSetting teamSetting;
+    form1.useTeamArchive(&teamSetting);
     form1.show();
     QTimer::singleShot(0, &form1, [&form1] { form1.offerUnsavedDownload(); });
     const int result = QApplication::exec();
+    form1.useTeamArchive(nullptr); // its pusher asks the writer, which goes first
     port.closePort();
     return result;
 }
