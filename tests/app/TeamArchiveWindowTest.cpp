@@ -1,14 +1,20 @@
 // The team archive in the window: its address in the user's settings and the dialog that keeps
 // it, and the Team tab of the Downloads window without a server that answers.
 #include "SimRig.h"
+#include "app/MainWindowLogic.h"
 #include "app/TeamArchiveSetting.h"
+#include "app/TeamPusher.h"
+#include "archive/ArchiveWriter.h"
 #include "widgets/main/DownloadsDialog.h"
+#include "widgets/main/MainWindow.h"
 #include "widgets/main/TeamArchiveDialog.h"
 #include "widgets/main/TeamDownloadsPanel.h"
 
+#include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -189,4 +195,43 @@ TEST(DownloadsWindow, TheTeamTabWithoutAnAnsweringServer) {
         }
         QTRY_VERIFY_WITH_TIMEOUT(!team->busy(), 20000);
     }
+}
+
+TEST(MainWindow, TellsOnceThatDownloadsWaitForAnUnreachableTeamArchive) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
+    ArchiveWriter writer(path);
+    for (const char* model : {"RVM600", "VX40"}) {
+        sim::Scenario s;
+        s.model = model;
+        s.count = 6;
+        SimRig rig(s);
+        rig.app.archive = &writer;
+        activateMainWindow(rig.app);
+        readLog(rig.app);
+    }
+    ASSERT_TRUE(writer.flush(std::chrono::seconds(10)));
+
+    SimRig rig;
+    MainWindow form(rig.line, rig.clock, {}, rig.dialogs);
+    EXPECT_FALSE(form.teamArchiveAction()->isEnabled()); // no place to keep an address yet
+    form.useArchive(&writer);
+    FakeTeamSetting setting;
+    setting.kept = kNobodyListens;
+    form.useTeamArchive(&setting);
+    EXPECT_TRUE(form.teamArchiveAction()->isEnabled());
+    ASSERT_TRUE(form.teamPusher());
+    // The window is not held up: the line comes when the pusher's attempt has failed.
+    QTRY_VERIFY_WITH_TIMEOUT(form.teamPusher()->attempts() >= 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.messages()->toPlainText().contains(QStringLiteral("Team archive: 2 downloads "
+                                                               "waiting (cannot connect")),
+        5000);
+    // Another attempt (as after a download) tells nothing new.
+    form.teamPusher()->pushSoon();
+    QTRY_VERIFY_WITH_TIMEOUT(form.teamPusher()->attempts() >= 2, 20000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.messages()->toPlainText().count(QStringLiteral("Team archive:")), 1)
+        << form.messages()->toPlainText().toStdString();
+    form.useTeamArchive(nullptr); // the pusher goes before the writer it asks
 }
