@@ -51,6 +51,8 @@ constexpr qint64 kSchemaLock = 0x6c6f6764756d70; // "logdump"
 QString reasonOf(const QSqlError& error) {
     QString text = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
     text = text.simplified();
+    if (text.endsWith(QLatin1String(" ()"))) // the driver's place for an error code it lacks
+        text.chop(3);
     static const QRegularExpression password(QStringLiteral("password\\s*=\\s*('[^']*'|\\S+)"),
                                              QRegularExpression::CaseInsensitiveOption);
     text.replace(password, QStringLiteral("password=(hidden)"));
