@@ -64,7 +64,11 @@ DownloadsDialog::DownloadsDialog(App& app, const QString& archivePath, QWidget* 
         m_opened = download;
         accept();
     };
-    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { selectionChanged(); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
+        if (m_tabs->currentWidget() == m_team)
+            m_team->ensureLoaded();
+        selectionChanged();
+    });
 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_filter, &QLineEdit::textChanged, this, [this] { reload(); });
@@ -89,6 +93,8 @@ DownloadsDialog::~DownloadsDialog() = default;
 
 void DownloadsDialog::useTeamArchive(const QString& uri) {
     m_team->setAddress(uri);
+    if (m_tabs->currentWidget() == m_team)
+        m_team->ensureLoaded();
 }
 
 void DownloadsDialog::reload() {

@@ -63,7 +63,9 @@ TeamArchiveDialog::TeamArchiveDialog(ITeamArchiveSetting& setting, QWidget* pare
     auto* uriRow = new QHBoxLayout;
     uriRow->addWidget(m_uri, 1);
     uriRow->addWidget(m_testButton);
-    form->addRow(QStringLiteral("&Address:"), uriRow);
+    auto* uriLabel = new QLabel(QStringLiteral("&Address:"), this);
+    uriLabel->setBuddy(m_uri);
+    form->addRow(uriLabel, uriRow);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
@@ -73,12 +75,14 @@ TeamArchiveDialog::TeamArchiveDialog(ITeamArchiveSetting& setting, QWidget* pare
     if (!variable.isEmpty()) {
         // A password in it is not repeated: the problem is shown instead.
         const std::optional<QString> problem = teamAddressProblem(variable);
+        const QString name = QLatin1String(kTeamArchiveVariable);
         auto* overridden = new QLabel(
-            QStringLiteral("%1 is set, so this program uses %2 in place of the address kept "
-                           "here.")
-                .arg(QLatin1String(kTeamArchiveVariable),
-                     problem ? QStringLiteral("an address that cannot be used (%1)").arg(*problem)
-                             : variable),
+            problem ? QStringLiteral("%1 is set and wins over the address kept here, but it "
+                                     "cannot be used: %2")
+                          .arg(name, *problem)
+                    : QStringLiteral("%1 is set: this program uses %2 in place of the address "
+                                     "kept here.")
+                          .arg(name, variable),
             this);
         overridden->setObjectName(QStringLiteral("teamArchiveVariableNote"));
         overridden->setWordWrap(true);

@@ -69,6 +69,9 @@ TeamDownloadsPanel::TeamDownloadsPanel(App& app, QWidget* parent)
     setObjectName(QStringLiteral("teamDownloadsPanel"));
     m_list->setObjectName(QStringLiteral("teamDownloadsList"));
     m_status->setObjectName(QStringLiteral("teamDownloadsStatus"));
+    for (QLineEdit* date : {m_from, m_to})
+        date->setMinimumWidth(date->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) +
+                              40); // room for the clear button
     auto* filterRow = new QHBoxLayout;
     filterRow->addWidget(new QLabel(QStringLiteral("Serial number:"), this));
     filterRow->addWidget(m_serial, 2);
@@ -106,6 +109,9 @@ TeamDownloadsPanel::TeamDownloadsPanel(App& app, QWidget* parent)
 
 void TeamDownloadsPanel::setAddress(const QString& uri) {
     m_uri = uri;
+    m_asked = false;
+    ++m_requests; // an answer from the former address is not shown
+    m_busy = false;
     for (QWidget* widget : std::initializer_list<QWidget*>{m_serial, m_user, m_from, m_to, m_list})
         widget->setEnabled(!uri.isEmpty());
     if (uri.isEmpty()) {
@@ -116,7 +122,12 @@ void TeamDownloadsPanel::setAddress(const QString& uri) {
                 .arg(QLatin1String(kTeamArchiveVariable)));
         return;
     }
-    reload();
+    say(QString());
+}
+
+void TeamDownloadsPanel::ensureLoaded() {
+    if (!m_asked)
+        reload();
 }
 
 void TeamDownloadsPanel::say(const QString& text) {
@@ -134,6 +145,7 @@ void TeamDownloadsPanel::reload() {
     m_filterPause.stop();
     if (m_uri.isEmpty())
         return;
+    m_asked = true;
     const QString from = m_from->text().trimmed();
     const QString to = m_to->text().trimmed();
     if (!dateFilterValid(from) || !dateFilterValid(to)) {

@@ -21,8 +21,11 @@ class TeamDownloadsPanel final : public QWidget {
 public:
     explicit TeamDownloadsPanel(App& app, QWidget* parent = nullptr);
 
-    // The team archive's address; empty: the tab says how to set one up.
+    // The team archive's address; empty: the tab says how to set one up. The server is not
+    // asked before the tab is looked at.
     void setAddress(const QString& uri);
+    // The tab is looked at: the list is asked for, the first time.
+    void ensureLoaded();
 
     QTableWidget* list() const { return m_list; }
     QLineEdit* serialFilter() const { return m_serial; }
@@ -61,5 +64,6 @@ private:
     QLabel* m_status;
     QTimer m_filterPause; // typing in a filter asks the server once, not at every key
     bool m_busy = false;
+    bool m_asked = false; // the list was asked for since the address was given
     int m_requests = 0; // an answer to an earlier request is dropped
 };
