@@ -164,6 +164,10 @@ TEST(DownloadsWindow, TheTeamTabWithoutAnAnsweringServer) {
     EXPECT_FALSE(team->list()->isEnabled());
     EXPECT_FALSE(dialog.openButton()->isEnabled());
     EXPECT_FALSE(dialog.deleteButton()->isEnabled());
+    QDir().mkpath(QStringLiteral("screenshots"));
+    dialog.show();
+    EXPECT_TRUE(dialog.grab().save(
+        QDir::current().filePath(QStringLiteral("screenshots/team-tab-unset.png"))));
 
     // A server that does not answer: the window goes on, and the tab says why there is no list.
     dialog.useTeamArchive(kNobodyListens);
