@@ -81,12 +81,19 @@ TEST(TeamWindow, SendsAtStartAndTheTeamTabListsFiltersAndOpens) {
         QTRY_VERIFY_WITH_TIMEOUT(form.messages()->toPlainText().contains(
                                      QStringLiteral("Team archive: 3 downloads sent")),
                                  30000);
+        // And each download as soon as it has ended.
+        form.activateOnce();
+        form.readLogButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(form.messages()->toPlainText().contains(
+                                     QStringLiteral("Team archive: 1 download sent")),
+                                 30000);
         form.useTeamArchive(nullptr);
     }
-    EXPECT_EQ(server.sql(QStringLiteral("SELECT count(*) FROM logdump_download")).toInt(), 3);
+    EXPECT_EQ(server.sql(QStringLiteral("SELECT count(*) FROM logdump_download")).toInt(), 4);
     {
         Archive local(path, QStringLiteral("check"));
         EXPECT_EQ(waitingForTeam(local), 0);
+        EXPECT_EQ(local.list().size(), 4u);
     }
 
     SimRig viewer;
@@ -98,8 +105,8 @@ TEST(TeamWindow, SendsAtStartAndTheTeamTabListsFiltersAndOpens) {
     dialog.tabs()->setCurrentWidget(team);
     EXPECT_TRUE(team->busy());
     QTRY_VERIFY_WITH_TIMEOUT(!team->busy(), 30000);
-    ASSERT_EQ(team->list()->rowCount(), 3) << team->status()->text().toStdString();
-    EXPECT_EQ(team->list()->item(0, 1)->text(), QStringLiteral("VX40")); // newest first
+    ASSERT_EQ(team->list()->rowCount(), 4) << team->status()->text().toStdString();
+    EXPECT_EQ(team->list()->item(1, 1)->text(), QStringLiteral("VX40")); // newest first
     EXPECT_EQ(team->list()->item(0, 5)->text(), teamComputerName());
     EXPECT_EQ(team->list()->item(0, 6)->text(), teamUserName());
     EXPECT_TRUE(dialog.openButton()->isEnabled());
@@ -118,14 +125,14 @@ TEST(TeamWindow, SendsAtStartAndTheTeamTabListsFiltersAndOpens) {
         QString serial, user, from, to;
         int rows;
     } filters[] = {
-        {"the serial number", QStringLiteral("4711"), {}, {}, {}, 3},
+        {"the serial number", QStringLiteral("4711"), {}, {}, {}, 4},
         {"another serial number", QStringLiteral("0815"), {}, {}, {}, 0},
-        {"the technician", {}, teamUserName(), {}, {}, 3},
+        {"the technician", {}, teamUserName(), {}, {}, 4},
         {"another technician", {}, QStringLiteral("nobody-here"), {}, {}, 0},
-        {"around today", {}, {}, yesterday, tomorrow, 3},
+        {"around today", {}, {}, yesterday, tomorrow, 4},
         {"from tomorrow", {}, {}, tomorrow, {}, 0},
         {"up to yesterday", {}, {}, {}, yesterday, 0},
-        {"nothing", {}, {}, {}, {}, 3},
+        {"nothing", {}, {}, {}, {}, 4},
     };
     for (const auto& f : filters) {
         SCOPED_TRACE(f.name);
@@ -140,7 +147,7 @@ TEST(TeamWindow, SendsAtStartAndTheTeamTabListsFiltersAndOpens) {
 
     // Open: the download comes into the table as it was read, and a save of it is not recorded
     // under the team archive's id in this computer's archive.
-    team->list()->selectRow(2);
+    team->list()->selectRow(3);
     dialog.openSelected();
     QTRY_VERIFY_WITH_TIMEOUT(dialog.opened().has_value(), 30000);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
