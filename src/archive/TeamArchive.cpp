@@ -35,7 +35,7 @@ constexpr std::array kPassedOptions = {
 constexpr const char* kDefaultConnectTimeout = "10";
 
 // Rows of a download per INSERT: few round trips, statements of a size the server parses fast.
-constexpr int kRowsPerStatement = 500;
+constexpr int kRowsPerStatement = 1000;
 // The raw stream goes in parts of this many bytes.
 constexpr size_t kStreamChunk = 1 << 20;
 
@@ -144,11 +144,13 @@ std::variant<TeamAddress, QString> parseAddress(const QString& uri) {
     return address;
 }
 
+// The download's id once, then each row's number and cells.
 QString rowsInsert(int count) {
-    QString sql = QStringLiteral("INSERT INTO logdump_row (download_id, row_no, cells) VALUES ");
-    for (int i = 0; i < count; ++i)
-        sql += i ? QStringLiteral(", (?, ?, ?)") : QStringLiteral("(?, ?, ?)");
-    return sql;
+    QString sql = QStringLiteral("INSERT INTO logdump_row (download_id, row_no, cells)"
+                                 " SELECT ?, v.r, v.c FROM (VALUES (?::integer, ?::bytea)");
+    for (int i = 1; i < count; ++i)
+        sql += QStringLiteral(", (?, ?)");
+    return sql + QStringLiteral(") AS v (r, c)");
 }
 
 constexpr const char* kSummaryColumns =
@@ -332,33 +334,47 @@ void TeamArchive::setUp() {
         return;
     if (version > kVersion)
         refuseNewer(version);
-    if (!db.transaction())
-        fail(QStringLiteral("cannot make its tables: ") + reasonOf(db.lastError()));
+    const QString doing = QStringLiteral("cannot make its tables");
+    // A lock of the session taken before the transaction begins: the transaction then sees
+    // the tables another program made while this one waited (a lock taken inside it would
+    // leave it looking at the catalogue as it was before the wait).
+    QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_lock(?)"), doing);
+    lock.addBindValue(kSchemaLock);
+    exec(lock, doing);
+    lock.finish();
+    const auto unlock = [&] {
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("SELECT pg_advisory_unlock_all()"));
+    };
     try {
-        const QString doing = QStringLiteral("cannot make its tables");
-        QSqlQuery lock = prepared(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), doing);
-        lock.addBindValue(kSchemaLock);
-        exec(lock, doing);
-        lock.finish();
         version = schemaVersion(); // another program may have taken the step meanwhile
         if (version > kVersion)
             refuseNewer(version);
         if (version < 1) {
+            if (!db.transaction())
+                fail(doing + QStringLiteral(": ") + reasonOf(db.lastError()));
             QSqlQuery create(db);
             // Fixed text, no value in it: one statement list, run as it is.
-            if (!create.exec(QString::fromLatin1(kTeamSchemaSql)))
+            if (!create.exec(QString::fromLatin1(kTeamSchemaSql))) {
+                const QString reason = reasonOf(create.lastError());
+                db.rollback();
                 fail(doing +
                      QStringLiteral(" (the role may lack the right to create them; "
                                     "the README shows how to make them by hand): ") +
-                     reasonOf(create.lastError()));
+                     reason);
+            }
+            // Later steps go here, one each: if (version < 2) ...
+            if (!db.commit()) {
+                const QString reason = reasonOf(db.lastError());
+                db.rollback();
+                fail(doing + QStringLiteral(": ") + reason);
+            }
         }
-        // Later steps go here, one each: if (version < 2) ...
-        if (!db.commit())
-            fail(doing + QStringLiteral(": ") + reasonOf(db.lastError()));
     } catch (...) {
-        db.rollback();
+        unlock();
         throw;
     }
+    unlock();
 }
 
 void TeamArchive::refuseNewer(int version) {
@@ -487,11 +503,11 @@ void TeamArchive::sendRows(qint64 teamId, const std::vector<std::vector<std::str
         else if (count < kRowsPerStatement)
             last.emplace(prepared(rowsInsert(count), doing));
         QSqlQuery& query = count == kRowsPerStatement ? *full : *last;
+        query.bindValue(0, teamId);
         for (int i = 0; i < count; ++i) {
             const int row = filled[first + static_cast<size_t>(i)];
-            query.bindValue(3 * i, teamId);
-            query.bindValue(3 * i + 1, row);
-            query.bindValue(3 * i + 2, bytea(joinCells(rows[static_cast<size_t>(row)])));
+            query.bindValue(1 + 2 * i, row);
+            query.bindValue(2 + 2 * i, bytea(joinCells(rows[static_cast<size_t>(row)])));
         }
         exec(query, doing);
     }
