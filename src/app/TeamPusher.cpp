@@ -4,9 +4,16 @@
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveWriter.h"
 #include "archive/TeamArchive.h"
-#include "text/Cp1252.h"
+
+#include <atomic>
 
 namespace {
+
+// Connections of a name no other target uses: two windows' pushers may run at once.
+QString connectionName(const char* what) {
+    static std::atomic<int> targets{0};
+    return QStringLiteral("logdump-team-push-%1-%2").arg(QLatin1String(what)).arg(++targets);
+}
 
 class ArchiveTeamPushTarget final : public ITeamPushTarget {
 public:
@@ -16,15 +23,14 @@ public:
     int waiting(qint64 inProgress) override { return waitingForTeam(local(), inProgress); }
 
     PushOutcome push(qint64 inProgress) override {
-        TeamArchive team(m_uri, QStringLiteral("logdump-team-push"));
+        TeamArchive team(m_uri, connectionName("team"));
         return team.push(local(), teamComputerName(), teamUserName(), inProgress);
     }
 
 private:
     Archive& local() {
         if (!m_local)
-            m_local =
-                std::make_unique<Archive>(m_localPath, QStringLiteral("logdump-team-push-local"));
+            m_local = std::make_unique<Archive>(m_localPath, connectionName("local"));
         return *m_local;
     }
 
