@@ -65,5 +65,5 @@ private:
     QTimer m_filterPause; // typing in a filter asks the server once, not at every key
     bool m_busy = false;
     bool m_asked = false; // the list was asked for since the address was given
-    int m_requests = 0; // an answer to an earlier request is dropped
+    int m_requests = 0;   // an answer to an earlier request is dropped
 };
