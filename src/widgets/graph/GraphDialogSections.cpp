@@ -1,8 +1,8 @@
 // The graph window's section report: the panel below the controls and the required levels.
 #include "graph/PerformanceClasses.h"
+#include "log/Session.h"
 #include "widgets/graph/GraphDialog.h"
 #include "widgets/graph/SectionsPanel.h"
-#include "log/Session.h"
 
 #include <QCheckBox>
 #include <QLegendMarker>
@@ -21,8 +21,8 @@ void GraphDialog::buildSections() {
 
     for (Quantity s : kQuantities) {
         auto* line = new QLineSeries(m_chart);
-        line->setObjectName(s == Quantity::Rl ? QStringLiteral("RequiredRl")
-                                              : QStringLiteral("RequiredQd"));
+        line->setObjectName(s == Quantity::Rl ? QStringLiteral("rlLevelLine")
+                                              : QStringLiteral("qdLevelLine"));
         m_chart->addSeries(line);
         line->setVisible(false);
         m_levelLines[static_cast<size_t>(s)] = line;
