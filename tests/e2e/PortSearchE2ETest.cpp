@@ -12,7 +12,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -134,7 +136,16 @@ TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
     {
         MainWindow window(port, clock, {}, dialogs);
         window.usePorts(catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
+        // Behind the search box, which has its own Stop, the window stays as it was.
+        bool looked = false;
+        const bool readLogEnabled = window.readLogButton()->isEnabled();
+        QTimer::singleShot(50, &window, [&] {
+            looked = true;
+            EXPECT_TRUE(window.stopButton()->isHidden());
+            EXPECT_EQ(window.readLogButton()->isEnabled(), readLogEnabled);
+        });
         window.findAction()->trigger();
+        EXPECT_TRUE(looked);
         EXPECT_EQ(window.portSelector()->currentText(), instrument);
         EXPECT_TRUE(port.connected());
         EXPECT_EQ(port.port(), instrument);

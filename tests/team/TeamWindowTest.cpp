@@ -85,7 +85,7 @@ TEST(TeamWindow, SendsAtStartAndTheTeamTabListsFiltersAndOpens) {
         form.activateOnce();
         form.readLogButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(form.messages()->toPlainText().contains(
-                                     QStringLiteral("Team archive: 1 download sent")),
+                                     QStringLiteral("Team archive: 1 downloads sent")),
                                  30000);
         form.useTeamArchive(nullptr);
     }

@@ -294,7 +294,10 @@ void MainWindow::findInstrument() {
     const bool wasOpen = beginPortSearch(*m_app);
     PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock(), *m_runner,
                             this);
+    // The search box has its own Stop and progress; the window behind it stays as it was.
+    m_searching = true;
     const std::optional<QString> found = search.run();
+    m_searching = false;
     if (found)
         m_portSelector->setCurrentPort(*found);
     if (endPortSearch(*m_app, found, search.stopped(), wasOpen).end == ReadLogEnd::Complete)
@@ -397,10 +400,12 @@ void MainWindow::readLog() {
 }
 
 bool MainWindow::running() const {
-    return m_runner && m_runner->running();
+    return m_runner && m_runner->running() && !m_searching;
 }
 
 void MainWindow::setRunning(bool running) {
+    if (m_searching)
+        return;
     m_progressBar->resize(running ? kStopLeft - 6 - m_progressBar->x() : 225,
                           m_progressBar->height());
     m_stopButton->setVisible(running);

@@ -133,6 +133,7 @@ private:
     bool m_saveAsWanted = true;
     bool m_closeAfterRun = false;
     bool m_activated = false;
+    bool m_searching = false; // "Find instrument" runs: its own box shows the run
 
     QTableView* m_table = nullptr;
     QPushButton* m_readLogButton = nullptr;
