@@ -6,6 +6,7 @@
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveWriter.h"
 #include "export/LogFileReader.h"
+#include "export/SaveAs.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -13,8 +14,7 @@
 void recordSave(App& app, const QString& path) {
     if (!app.archive || !app.archived)
         return;
-    const bool textLog =
-        QFileInfo(path).suffix().compare(QLatin1String("log"), Qt::CaseInsensitive) == 0;
+    const bool textLog = isTextLogName(path);
     const QDateTime now = QDateTime::currentDateTime();
     const ArchivedSave save{QFileInfo(path).absoluteFilePath(),
                             textLog ? QStringLiteral("text log") : QStringLiteral("workbook"),

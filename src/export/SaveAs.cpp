@@ -33,17 +33,15 @@ bool hasExtension(const QString& path) {
     return QFileInfo(path).fileName().contains(QLatin1Char('.'));
 }
 
-// The entry a typed ending names, 0 for none: the name the user typed wins over the entry
-// left selected, or a workbook would replace a text log of many downloads, or a text block break
-// a workbook.
+// The entry a typed ending names, 0 for none, in any case: the name the user typed wins over
+// the entry left selected, or a workbook would replace a text log of many downloads, or a text
+// block break a workbook.
 int entryOfEnding(const QString& path) {
     const QString suffix = QFileInfo(path).suffix();
-    if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
-        return kTextLogEntry;
-    if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0)
-        return kWorkbookEntry;
-    if (suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
-        return kXlsxEntry;
+    const auto endings = normalSetup().filterSuffixes;
+    for (int entry = kWorkbookEntry; entry <= kXlsxEntry; ++entry)
+        if (suffix.compare(endings[entry - 1], Qt::CaseInsensitive) == 0)
+            return entry;
     return 0;
 }
 
@@ -111,20 +109,20 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
 
 void saveTableToFile(const SaveSource& source, const QString& path, IFileLayer& files,
                      const RequiredClasses* required) {
-    const QString suffix = QFileInfo(path).suffix();
-    if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
+    const int entry = entryOfEnding(path);
+    if (entry == kTextLogEntry)
         writeTextLog(source, files, path);
-    else if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
-             suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
+    else if (entry != 0)
         writeWorkbook(source, files, path, required ? *required : loadRequiredClasses());
     else
-        throw AppError("Save file must end in .Log, .xls or .xlsx: " + toCp1252(path));
+        throw AppError(kTableFileNameRule + toCp1252(path));
     source.session.dataSaved = true;
 }
 
 bool isTableFileName(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix();
-    return suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0 ||
-           suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
-           suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0;
+    return entryOfEnding(path) != 0;
+}
+
+bool isTextLogName(const QString& path) {
+    return entryOfEnding(path) == kTextLogEntry;
 }

@@ -41,3 +41,7 @@ void saveTableToFile(const SaveSource& source, const QString& path,
                      const RequiredClasses* required = nullptr);
 // True for the names saveTableToFile takes: ending in ".Log", ".xls" or ".xlsx", in any case.
 bool isTableFileName(const QString& path);
+// What a name saveTableToFile does not take is told with, before the name.
+inline constexpr const char* kTableFileNameRule = "Save file must end in .Log, .xls or .xlsx: ";
+// True for a name ending in ".Log", in any case: a save to it appends a text log block.
+bool isTextLogName(const QString& path);

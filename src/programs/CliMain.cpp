@@ -258,8 +258,7 @@ bool outputsValid(const Outputs& outputs) {
         return false;
     }
     if (!outputs.savePath.isEmpty() && !isTableFileName(outputs.savePath)) {
-        usage("Save file must end in .Log, .xls or .xlsx: " +
-              std::string(outputs.savePath.toLocal8Bit().constData()));
+        usage(kTableFileNameRule + std::string(outputs.savePath.toLocal8Bit().constData()));
         return false;
     }
     return true;
