@@ -5,15 +5,6 @@
 
 #include <QSettings>
 
-namespace {
-
-// Stored by name, so a class table that grows keeps what the user chose.
-const char* settingsKey(Quantity series) {
-    return series == Quantity::Rl ? "sections/requiredRl" : "sections/requiredQd";
-}
-
-} // namespace
-
 RequiredClasses loadRequiredClasses() {
     RequiredClasses required = defaultRequiredClasses();
     const auto settings = openUserSettings();
@@ -21,7 +12,7 @@ RequiredClasses loadRequiredClasses() {
         return required;
     for (Quantity s : kQuantities) {
         const std::string name =
-            settings->value(QLatin1String(settingsKey(s))).toString().toStdString();
+            settings->value(QLatin1String(describe(s).settingsKey)).toString().toStdString();
         const int index = findClass(s, name);
         if (index >= 0)
             required[static_cast<size_t>(s)] = index;
@@ -38,7 +29,7 @@ void saveRequiredClasses(const RequiredClasses& required) {
         const auto& classes = performanceClasses(s);
         const int index = required[static_cast<size_t>(s)];
         if (index >= 0 && index < static_cast<int>(classes.size()))
-            settings->setValue(QLatin1String(settingsKey(s)),
+            settings->setValue(QLatin1String(describe(s).settingsKey),
                                QString::fromStdString(classes[static_cast<size_t>(index)].name));
     }
 }

@@ -2,13 +2,14 @@
 
 #include "app/HandlerGuard.h"
 #include "graph/GraphFormat.h"
+#include "graph/PerformanceClasses.h"
 #include "graph/StatisticsReport.h"
-#include "widgets/graph/SectionsPanel.h"
 #include "log/LogTable.h"
 #include "log/Session.h"
 #include "text/AppError.h"
 #include "text/Cp1252.h"
 #include "text/TextMemo.h"
+#include "widgets/graph/SectionsPanel.h"
 
 #include <QCheckBox>
 #include <QGraphicsLayout>
@@ -171,11 +172,10 @@ void GraphDialog::buildChart() {
     m_chart->addAxis(m_rightAxis, Qt::AlignRight);
 
     const QColor colors[] = {kRlColor, kQdStartColor};
-    const char* titles[] = {"Rl", "Qd"};
     for (size_t s = 0; s < 2; ++s) {
         auto* series = new QLineSeries(m_chart);
         series->setObjectName(QStringLiteral("Series%1").arg(s + 1));
-        series->setName(QString::fromLatin1(titles[s]));
+        series->setName(QString::fromLatin1(describe(kQuantities[s]).name));
         series->setPen(QPen(colors[s], 1));
         m_chart->addSeries(series);
         // Attached for good, hidden or not, so the readout can always map through the axes.
@@ -486,7 +486,7 @@ void GraphDialog::drawBuild() {
         points.clear();
         for (size_t k = 0; k < built.values.size(); ++k)
             if (built.values[k] != SeriesBuild::kNotPlotted)
-                points.append(QPointF(static_cast<double>(k + 1), built.values[k]));
+                points.append(QPointF(LogTable::recordRow(static_cast<int>(k)), built.values[k]));
         // One replace per series: appending point by point redraws the chart each time.
         m_series[s]->replace(points);
         setLabelText(m_alarmLine[s], built.alarmText);
@@ -513,7 +513,7 @@ void GraphDialog::cursorMoved(QPointF position) {
     for (Quantity series : kQuantities) {
         const auto s = static_cast<size_t>(series);
         const QPointF value = m_chart->mapToValue(position, m_series[s]);
-        setLabelText(m_readout[s], (series == Quantity::Rl ? "Rl: " : "Qd: ") +
+        setLabelText(m_readout[s], describe(series).name + std::string(": ") +
                                        formatReadout(value.y()) +
                                        " #: " + formatReadout(value.x()));
     }
