@@ -29,25 +29,9 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-// The model the title names: "*Log dump from: " + name + " - " + serial line.
-const InstrumentModel& titleModel(const std::string& title) {
-    const std::string rest = title.substr(std::char_traits<char>::length(kSavedLogTitle));
-    return modelNamed(rest.substr(0, rest.find(" - ")));
-}
-
-// The column titles a table of this layout has; the saved ones must be these.
-std::vector<std::string> layoutTitles(const TableLayout& layout, const InstrumentModel& model) {
-    std::vector<std::string> titles;
-    for (int col = 0; col < layout.cols; ++col) {
-        const char* title = layout.titles[static_cast<size_t>(col)];
-        titles.emplace_back(title ? title : model.valueName);
-    }
-    return titles;
-}
-
 void checkColumnTitles(const SavedLog& log, const std::string& name, const std::string& where) {
-    const InstrumentModel& model = titleModel(log.title);
-    if (log.rows.empty() || log.rows.front() != layoutTitles(savedLogLayout(log), model))
+    const InstrumentModel& model = savedLogModel(log);
+    if (log.rows.empty() || log.rows.front() != layoutTitles(savedLogLayout(log), model.valueName))
         refuse(name, where,
                std::string("the column titles are not those of a log from ") + model.name);
 }
@@ -167,7 +151,9 @@ std::string numberText(const QString& stored) {
 } // namespace
 
 const InstrumentModel& savedLogModel(const SavedLog& log) {
-    return titleModel(log.title);
+    // The title is "*Log dump from: " + name + " - " + serial line.
+    const std::string rest = log.title.substr(std::char_traits<char>::length(kSavedLogTitle));
+    return modelNamed(rest.substr(0, rest.find(" - ")));
 }
 
 const TableLayout& savedLogLayout(const SavedLog& log) {

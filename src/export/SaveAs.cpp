@@ -3,7 +3,6 @@
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"
-#include "graph/RequiredClassSettings.h"
 #include "log/Session.h"
 #include "text/Cp1252.h"
 #include "text/Dialogs.h"
@@ -50,6 +49,10 @@ void writeTextLog(const SaveSource& source, IFileLayer& files, const QString& pa
     appendTextLog(files, path, buildTextLogBlock(titled, source.statistics));
 }
 
+RequiredClasses storedClasses(const SaveSource& source) {
+    return source.requiredClasses ? source.requiredClasses->load() : defaultRequiredClasses();
+}
+
 void writeWorkbook(const SaveSource& source, IFileLayer& files, const QString& path,
                    const RequiredClasses& required) {
     const TitledTable titled(source.table, logTitle(source.session));
@@ -89,7 +92,7 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
         const int ending = entryOfEnding(chosen->fileName);
         const int entry = ending != 0 ? ending : chosen->filterIndex;
         if (entry == kWorkbookEntry || entry == kXlsxEntry) {
-            writeWorkbook(source, files, chosen->fileName, loadRequiredClasses());
+            writeWorkbook(source, files, chosen->fileName, storedClasses(source));
             s.dataSaved = true;
             return;
         }
@@ -113,7 +116,7 @@ void saveTableToFile(const SaveSource& source, const QString& path, IFileLayer& 
     if (entry == kTextLogEntry)
         writeTextLog(source, files, path);
     else if (entry != 0)
-        writeWorkbook(source, files, path, required ? *required : loadRequiredClasses());
+        writeWorkbook(source, files, path, required ? *required : storedClasses(source));
     else
         throw AppError(kTableFileNameRule + toCp1252(path));
     source.session.dataSaved = true;

@@ -19,8 +19,7 @@ std::string warnLine(Quantity s, int row) {
 
 // One series while the rows are read.
 struct SeriesRun {
-    bool shown = false;
-    int statusColumn = -1;
+    int statusColumn = -1; // -1 for a series the model does not have
     int valueColumn = -1;
     int32_t value = 0;       // in the row being read; -1 for a record without one
     int32_t lowBatCount = 0; // low-battery records since the last status 0 or 1
@@ -32,7 +31,7 @@ void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, Gra
     for (Quantity s : kQuantities) {
         const auto i = static_cast<size_t>(s);
         SeriesRun& run = runs[i];
-        if (!run.shown)
+        if (run.statusColumn < 0)
             continue;
         SeriesBuild& series = build.series[i];
         int32_t status = 0;
@@ -103,7 +102,6 @@ GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
             continue;
         const auto i = static_cast<size_t>(s);
         SeriesRun& run = runs[i];
-        run.shown = true;
         run.statusColumn = model.layout->column(describe(s).statusColumn);
         run.valueColumn = model.layout->column(describe(s).valueColumn);
         SeriesBuild& series = build.series[i];
@@ -120,7 +118,7 @@ GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
             readRow(table, row, runs, build);
             for (Quantity s : kQuantities) {
                 const auto i = static_cast<size_t>(s);
-                if (!runs[i].shown)
+                if (runs[i].statusColumn < 0)
                     continue;
                 SeriesBuild& series = build.series[i];
                 if (series.stopped && options.stopOnLowBat) {
@@ -139,9 +137,7 @@ GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
 bool hasGraphRecords(const LogTable& table) {
     constexpr int kNeeded = 2;
     int found = 0;
-    int32_t number = 0;
     for (int row = 1; row < table.rows() && found < kNeeded; ++row)
-        if (tryStrToInt(recordNumberCell(table, row), number))
-            ++found;
+        found += isRecordRow(table, row);
     return found >= kNeeded;
 }

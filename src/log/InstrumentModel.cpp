@@ -87,13 +87,20 @@ const InstrumentModel& modelNamed(const std::string& name) {
     return kUnknown;
 }
 
+std::vector<std::string> layoutTitles(const TableLayout& layout, const std::string& valueName) {
+    std::vector<std::string> titles;
+    for (size_t c = 0; c < static_cast<size_t>(layout.cols); ++c)
+        titles.emplace_back(layout.titles[c] ? layout.titles[c] : valueName);
+    return titles;
+}
+
 void applyLayout(LogTable& table, const TableLayout& layout, const std::string& valueName) {
     table.setCols(layout.cols);
     table.setLayout(&layout);
+    const std::vector<std::string> titles = layoutTitles(layout, valueName);
     for (int c = 0; c < layout.cols; ++c) {
-        const auto i = static_cast<size_t>(c);
-        table.setColWidth(c, layout.widths[i]);
-        table.setCell(c, 0, layout.titles[i] ? layout.titles[i] : valueName);
+        table.setColWidth(c, layout.widths[static_cast<size_t>(c)]);
+        table.setCell(c, 0, titles[static_cast<size_t>(c)]);
     }
 }
 
@@ -115,4 +122,9 @@ const std::string& recordNumberCell(const LogTable& table, int row) {
     static_assert(kSingleValueLayout.column(ColumnRole::Number) == kNumberColumn &&
                   kSingleQdLayout.column(ColumnRole::Number) == kNumberColumn);
     return table.cell(kNumberColumn, row);
+}
+
+bool isRecordRow(const LogTable& table, int row) {
+    int32_t number = 0;
+    return tryStrToInt(recordNumberCell(table, row), number);
 }

@@ -52,6 +52,8 @@ inline constexpr TableLayout kSingleQdLayout = {6,
 // The "#" cell of a table row, in the column every layout gives the record number; empty in a
 // row that a line without a record left.
 const std::string& recordNumberCell(const LogTable& table, int row);
+// A row whose "#" is a number: a record's, as opposed to a row left by another line.
+bool isRecordRow(const LogTable& table, int row);
 
 // Whole status codes from lo to hi; empty when lo > hi.
 struct CodeRange {
@@ -99,8 +101,9 @@ const InstrumentModel& detectModel(const std::string& identification);
 // The entry of that exact name; unknownModel() for any other name.
 const InstrumentModel& modelNamed(const std::string& name);
 
-// Gives the table the layout's columns, widths and titles; the value column is titled
-// valueName.
+// The column titles of the layout; the value column is titled valueName.
+std::vector<std::string> layoutTitles(const TableLayout& layout, const std::string& valueName);
+// Gives the table the layout's columns, widths and titles.
 void applyLayout(LogTable& table, const TableLayout& layout, const std::string& valueName);
 // The marking of a one-value record with this status code.
 CellMark singleValueMark(const InstrumentModel& model, int32_t code);

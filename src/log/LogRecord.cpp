@@ -54,19 +54,12 @@ LogLine parseLogLine(const std::string& line) {
     parsed.kind = LogLine::Record;
     LogRecord& r = parsed.record;
     r.combined = separators == 6;
-    const std::string dateTime = getField(line, 1, ',');
-    r.value = getField(line, 2, ',');
-    if (r.combined) {
-        r.qd = getField(line, 3, ',');
-        r.status = getField(line, 4, ',');
-        r.qdStatus = getField(line, 5, ',');
-        r.seqId = getField(line, 6, ',');
-        r.seqNo = getField(line, 7, ',');
-    } else {
-        r.status = getField(line, 3, ',');
-        r.seqId = getField(line, 4, ',');
-        r.seqNo = getField(line, 5, ',');
-    }
+    // The line's fields stand as the table's columns after the "#", counted from 1.
+    const TableLayout& layout = recordLayout(r.combined);
+    const std::string dateTime = getField(line, layout.column(ColumnRole::DateTime), ',');
+    for (const auto& [role, field] : kFields)
+        if (layout.column(role) > 0)
+            r.*field = getField(line, layout.column(role), ',');
     r.date = getField(dateTime, 1, ' ');
     r.time = getField(dateTime, 2, ' ');
     return parsed;
@@ -81,17 +74,14 @@ std::vector<std::string> writeRecord(LogTable& t, int row, const LogRecord& r,
     t.setCell(col(ColumnRole::DateTime), row, r.date + " " + r.time);
     for (const auto& [role, field] : kFields)
         t.setCell(col(role), row, r.*field); // a role the layout lacks is no column: no write
-    const int rl = col(ColumnRole::Rl);
-    const int rlStatus = col(ColumnRole::RlStatus);
-    if (!r.combined) {
-        if (model.singleMarking) {
-            if (const auto status = readStatus(row, r.status, notes))
-                markPair(t, rl, rlStatus, row, singleValueMark(model, *status));
-        }
+    if (!r.combined && !model.singleMarking)
         return notes;
-    }
+    // A one-value record is marked by the model's rule, each value of a combined one alike.
     if (const auto status = readStatus(row, r.status, notes))
-        markPair(t, rl, rlStatus, row, combinedMark(*status));
+        markPair(t, col(ColumnRole::Rl), col(ColumnRole::RlStatus), row,
+                 r.combined ? combinedMark(*status) : singleValueMark(model, *status));
+    if (!r.combined)
+        return notes;
     if (const auto status = readStatus(row, r.qdStatus, notes))
         markPair(t, col(ColumnRole::Qd), col(ColumnRole::QdStatus), row, combinedMark(*status));
     return notes;

@@ -23,12 +23,10 @@ public:
     int rows() const { return static_cast<int>(m_cells.size()); }
     int cols() const { return m_cols; }
     void setRows(int rows);
-    // A new number of columns forgets the layout.
-    void setCols(int cols);
+    void setCols(int cols); // a new number of columns forgets the layout
     // What the columns hold (applyLayout gives it); nullptr for a table laid out otherwise.
     const TableLayout* layout() const { return m_layout; }
     void setLayout(const TableLayout* layout) { m_layout = layout; }
-
     // The rows below the titles, each a record's or left empty by a line that was none.
     int records() const { return rows() - 1; }
     // The row of the record with the index (from 0), and back.

@@ -32,12 +32,6 @@ QString levelText(Quantity s, int classIndex) {
         .arg(c.minimum);
 }
 
-// Rows whose "#" is a number: the records, as opposed to rows left by other lines.
-bool isRecordRow(const LogTable& table, int row) {
-    int32_t number = 0;
-    return tryStrToInt(recordNumberCell(table, row), number);
-}
-
 QColor markColor(CellMark mark) {
     switch (mark) {
     case CellMark::Orange:

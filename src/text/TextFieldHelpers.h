@@ -13,8 +13,7 @@ std::string replaceFirstChar(char find, char put, const std::string& text);
 bool isNumeric(const std::string& text);
 int countChar(const std::string& text, char c);
 std::string getField(const std::string& text, int n, char separator);
-// The text with the letters a to z upper-cased; every other byte as it is, so positions in it
-// are positions in the text.
+// The text with a to z upper-cased, every other byte kept: positions stay those of the text.
 std::string upper(std::string text);
 
 // The whole text as a signed 32-bit number: leading blanks, optional sign, decimal digits, or

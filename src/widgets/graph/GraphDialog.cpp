@@ -172,10 +172,11 @@ void GraphDialog::buildChart() {
     m_chart->addAxis(m_rightAxis, Qt::AlignRight);
 
     const QColor colors[] = {kRlColor, kQdStartColor};
+    const char* titles[] = {"Rl", "Qd"};
     for (size_t s = 0; s < 2; ++s) {
         auto* series = new QLineSeries(m_chart);
         series->setObjectName(QStringLiteral("Series%1").arg(s + 1));
-        series->setName(QString::fromLatin1(describe(kQuantities[s]).name));
+        series->setName(QString::fromLatin1(titles[s]));
         series->setPen(QPen(colors[s], 1));
         m_chart->addSeries(series);
         // Attached for good, hidden or not, so the readout can always map through the axes.
