@@ -12,9 +12,9 @@
 #include "VirtualClock.h"
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -101,10 +101,10 @@ int main(int argc, char* argv[]) {
     double wallSeconds = 0;
     double cpu = 0;
     {
-        MainWindow form(port, clock, {}, dialogs);
-        form.show();
+        MainWindow window(port, clock, {}, dialogs);
+        window.show();
         QApplication::processEvents();
-        form.activateOnce();
+        window.activateOnce();
 
         // Lateness of each tick against the one before; only ticks while the run goes count.
         QElapsedTimer elapsed;
@@ -113,7 +113,7 @@ int main(int argc, char* argv[]) {
         ticker.setTimerType(Qt::PreciseTimer);
         QObject::connect(&ticker, &QTimer::timeout, [&] {
             const qint64 now = elapsed.nsecsElapsed();
-            if (form.running() && lastNs > 0)
+            if (window.running() && lastNs > 0)
                 lateMs.push_back(std::max(0.0, static_cast<double>(now - lastNs) / 1e6 - kTickMs));
             lastNs = now;
         });
@@ -122,13 +122,13 @@ int main(int argc, char* argv[]) {
         ticker.start(kTickMs);
         const double cpuBefore = cpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        form.readLogButton()->click();
+        window.readLogButton()->click();
         wallSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         cpu = cpuSeconds() - cpuBefore;
         ticker.stop();
-        rows = form.table()->model()->rowCount();
-        form.app().session.dataSaved = true;
+        rows = window.table()->model()->rowCount();
+        window.app().session.dataSaved = true;
     }
     port.closePort();
     kill(simPid, SIGTERM);

@@ -11,9 +11,9 @@
 #include "app/HandlerGuard.h"
 #include "graph/GraphBuild.h"
 #include "graph/StatisticsReport.h"
-#include "widgets/graph/GraphDialog.h"
 #include "log/LogTable.h"
 #include "text/Clock.h"
+#include "widgets/graph/GraphDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -106,19 +106,19 @@ void benchWindow(const char* name, const std::string& model,
                  const std::vector<std::string>& records) {
     Core core;
     loadRecords(core.app, model, records);
-    GraphDialog form(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
-    form.show();
+    GraphDialog window(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
+    window.show();
     QApplication::processEvents();
     const double drawn = timeMs(
         [&] {
-            form.activate();
-            form.btnGraph()->click();
+            window.activate();
+            window.findChild<QPushButton*>(QStringLiteral("showGraphButton"))->click();
             QApplication::processEvents();
-            (void)form.grab();
+            (void)window.grab();
         },
         5);
     std::printf("%-44s window build+draw  %8.2f ms\n", name, drawn);
-    form.hide();
+    window.hide();
 }
 
 std::vector<std::string> simRecords(const std::string& model, int count) {
@@ -169,17 +169,18 @@ int runBench() {
 }
 
 // The window after "Show Graph", with the mouse resting inside the plot.
-void showBuilt(GraphDialog& form) {
-    form.show();
+void showBuilt(GraphDialog& window) {
+    window.show();
     QApplication::processEvents();
-    form.btnGraph()->click();
+    window.findChild<QPushButton*>(QStringLiteral("showGraphButton"))->click();
     QApplication::processEvents();
-    const QRectF plot = form.chart()->plotArea();
+    const QRectF plot = window.chart()->plotArea();
     const QPointF at(plot.left() + plot.width() * 0.6, plot.top() + plot.height() * 0.3);
-    const QPointF local = form.chart1()->viewportTransform().map(form.chart()->mapToScene(at));
-    QMouseEvent move(QEvent::MouseMove, local, form.chart1()->viewport()->mapToGlobal(local),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(form.chart1()->viewport(), &move);
+    const QChartView* view = window.findChild<QChartView*>(QStringLiteral("chartView"));
+    const QPointF local = view->viewportTransform().map(window.chart()->mapToScene(at));
+    QMouseEvent move(QEvent::MouseMove, local, view->viewport()->mapToGlobal(local), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
     QApplication::processEvents();
 }
 
@@ -188,10 +189,10 @@ int runScreenshots(const QString& folder) {
     for (const char* model : {"RVM600PK", "VX40"}) {
         Core core;
         loadRecords(core.app, model, simRecords(model, 120));
-        GraphDialog form(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
-        showBuilt(form);
+        GraphDialog window(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
+        showBuilt(window);
         const QString file = folder + "/graph-" + QString::fromLatin1(model) + ".png";
-        if (!form.grab().save(file)) {
+        if (!window.grab().save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             return 1;
         }
@@ -203,10 +204,10 @@ int runScreenshots(const QString& folder) {
 int runShow(const std::string& model, int seconds) {
     Core core;
     loadRecords(core.app, model, simRecords(model, 120));
-    GraphDialog form(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
-    showBuilt(form);
-    QTimer::singleShot(seconds * 1000, &form, &QDialog::accept);
-    return form.exec() == QDialog::Accepted ? 0 : 1;
+    GraphDialog window(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
+    showBuilt(window);
+    QTimer::singleShot(seconds * 1000, &window, &QDialog::accept);
+    return window.exec() == QDialog::Accepted ? 0 : 1;
 }
 
 } // namespace

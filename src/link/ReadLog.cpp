@@ -90,7 +90,6 @@ private:
     // What the instrument still sends of a log the user stopped would answer the handshake: it
     // is let run out first, as long as the user lets it.
     void drainStoppedStream() {
-        using namespace std::chrono_literals;
         const auto deadline = m_line.clock().now() + std::chrono::nanoseconds(kDrainLimit);
         while (m_line.port().bytesWaiting() > 0 && m_line.clock().now() < deadline) {
             const Reply rest = m_line.readUntilSilence();

@@ -168,13 +168,6 @@ private:
     std::unique_ptr<Saved> m_saved;
 };
 
-#ifdef _WIN32
-// Hands a console event (CTRL_C_EVENT, CTRL_CLOSE_EVENT, ...) to the handler SaveSignalGuard
-// installs, as the console would; true when the handler took it. For tests: the console cannot
-// send every event to the program itself.
-bool handleConsoleEventForTest(unsigned long event);
-#endif
-
 // What a process holds, for watching a long-lived one from outside over many runs; -1 where
 // the system does not tell (or the process is gone).
 struct ProcessResources {

@@ -176,7 +176,10 @@ volatile LONG g_heldStop = kNoStop;
 // Set when the save is over. Made once and kept: a handler thread may still wait on it.
 HANDLE g_saveOver = nullptr;
 
-// The console runs this on a thread of its own.
+} // namespace
+
+// The console runs this on a thread of its own. Not in the header: the platform tests declare
+// it to hand it the events a console cannot send to the program itself.
 BOOL WINAPI holdConsoleStop(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
         return FALSE;
@@ -187,8 +190,6 @@ BOOL WINAPI holdConsoleStop(DWORD event) {
         WaitForSingleObject(g_saveOver, INFINITE);
     return TRUE;
 }
-
-} // namespace
 
 namespace {
 std::atomic<bool>* g_stopFlag = nullptr;
@@ -247,10 +248,6 @@ SaveSignalGuard::~SaveSignalGuard() {
             ExitProcess(STATUS_CONTROL_C_EXIT);
         stopOnConsoleEvent(CTRL_C_EVENT);
     }
-}
-
-bool handleConsoleEventForTest(unsigned long event) {
-    return holdConsoleStop(event) != FALSE;
 }
 
 struct FileSizeLimitGuard::Saved {};

@@ -1,17 +1,17 @@
 #include "app/App.h"
 #include "app/MainWindowLogic.h"
-#include "widgets/main/AboutDialog.h"
-#include "widgets/main/MainWindow.h"
-#include "widgets/main/QtDialogs.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
-#include "widgets/graph/GraphDialog.h"
 #include "link/InstrumentPort.h"
 #include "link/PortCatalogue.h"
 #include "link/PortMemory.h"
 #include "platform/Platform.h"
-#include "widgets/status/StatusDumpDialog.h"
 #include "text/Clock.h"
+#include "widgets/graph/GraphDialog.h"
+#include "widgets/main/AboutDialog.h"
+#include "widgets/main/MainWindow.h"
+#include "widgets/main/QtDialogs.h"
+#include "widgets/status/StatusDumpDialog.h"
 
 #include <QApplication>
 #include <QProxyStyle>
@@ -46,20 +46,20 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<IPortCatalogue> catalogue = makePortCatalogue();
     SettingsPortMemory memory;
     port.setPort(startPort(memory.lastAnswered(), selectorPorts(catalogue->ports())));
-    MainWindow form1(port, clock, arguments);
-    form1.usePorts(*catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
-    AboutDialog aboutBox(&form1);
-    App& app = form1.app();
-    GraphDialog graphDialog(app.table, app.session, app.statistics, app.dialogs, &form1);
-    StatusDumpDialog statusDumpDialog(app.line, app.dialogs, app.runner, &form1);
-    form1.dialogs().setWindow(ModalWindow::About, &aboutBox);
-    form1.dialogs().setWindow(ModalWindow::Graph, &graphDialog);
-    form1.dialogs().setWindow(ModalWindow::StatusDump, &statusDumpDialog);
+    MainWindow mainWindow(port, clock, arguments);
+    mainWindow.usePorts(*catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
+    AboutDialog aboutBox(&mainWindow);
+    App& app = mainWindow.app();
+    GraphDialog graphDialog(app.table, app.session, app.statistics, app.dialogs, &mainWindow);
+    StatusDumpDialog statusDumpDialog(app.line, app.dialogs, app.runner, &mainWindow);
+    mainWindow.dialogs().setWindow(ModalWindow::About, &aboutBox);
+    mainWindow.dialogs().setWindow(ModalWindow::Graph, &graphDialog);
+    mainWindow.dialogs().setWindow(ModalWindow::StatusDump, &statusDumpDialog);
     // Every download is kept in the user's archive, written on a thread of its own.
     ArchiveWriter archive(Archive::defaultPath());
-    form1.useArchive(&archive);
-    form1.show();
-    QTimer::singleShot(0, &form1, [&form1] { form1.offerUnsavedDownload(); });
+    mainWindow.useArchive(&archive);
+    mainWindow.show();
+    QTimer::singleShot(0, &mainWindow, [&mainWindow] { mainWindow.offerUnsavedDownload(); });
     const int result = QApplication::exec();
     port.closePort();
     return result;

@@ -76,7 +76,7 @@ void StatusReport::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpVie
     report.setLines(std::move(lines));
 
     dialogs.message(statusDumpMailMessage());
-    view.focusCopyToClip();
+    view.focusCopyButton();
 }
 
 std::string StatusReport::mailLink() const {

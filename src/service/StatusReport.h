@@ -29,7 +29,7 @@ public:
     virtual ~IStatusDumpView() = default;
     // Paints the window and its memo now, without handling other events.
     virtual void repaintNow() = 0;
-    virtual void focusCopyToClip() = 0;
+    virtual void focusCopyButton() = 0;
 };
 
 // The status dump window in core terms: its report memo, the mail subject, and the fetch of the

@@ -4,9 +4,9 @@
 #include "app/Console.h"
 #include "app/Downloads.h"
 #include "app/MainWindowLogic.h"
-#include "widgets/main/DownloadsDialog.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
+#include "widgets/main/DownloadsDialog.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -62,8 +62,8 @@ TEST(DownloadsWindow, RecordsListsOpensAndDeletes) {
             activateMainWindow(rig.app);
             readLog(rig.app);
             tables.push_back(tableDump(rig.app.table));
-            memos.push_back(rig.view.memErr);
-            for (const std::string& event : rig.view.memErr)
+            memos.push_back(rig.view.messages);
+            for (const std::string& event : rig.view.messages)
                 EXPECT_EQ(event.find("Archive:"), std::string::npos) << event;
         }
     }
@@ -98,7 +98,7 @@ TEST(DownloadsWindow, RecordsListsOpensAndDeletes) {
         chooser.openSelected();
         ASSERT_TRUE(chooser.opened());
         EXPECT_EQ(tableDump(viewer.app.table), tables[static_cast<size_t>(2 - row)]);
-        EXPECT_EQ(viewer.view.memErr, memos[static_cast<size_t>(2 - row)]);
+        EXPECT_EQ(viewer.view.messages, memos[static_cast<size_t>(2 - row)]);
         EXPECT_FALSE(viewer.app.session.dataSaved);
     }
 
@@ -204,7 +204,7 @@ TEST(DownloadsWindow, EveryEndingIsKeptWithTheRowsRead) {
                 // the port error the window's handler would show
             }
             table = tableDump(rig.app.table);
-            memo = rig.view.memErr;
+            memo = rig.view.messages;
         }
         Archive archive(path, QStringLiteral("check"));
         ASSERT_EQ(archive.list().size(), 1u);
@@ -213,6 +213,6 @@ TEST(DownloadsWindow, EveryEndingIsKeptWithTheRowsRead) {
         activateMainWindow(viewer.app);
         showArchivedDownload(viewer.app, *archive.load(archive.list().front().id));
         EXPECT_EQ(tableDump(viewer.app.table), table);
-        EXPECT_EQ(viewer.view.memErr, memo);
+        EXPECT_EQ(viewer.view.messages, memo);
     }
 }

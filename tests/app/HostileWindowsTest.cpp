@@ -130,10 +130,10 @@ TEST(HostileWindows, TheReadCountLabelShowsPlainText) {
     sim::InstrumentSim instrument{sim::Scenario{}};
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    MainWindow form(line, clock, {}, dialogs);
-    const auto* dataRead = form.findChild<QLabel*>("lblDataRead");
-    ASSERT_NE(dataRead, nullptr);
-    EXPECT_EQ(dataRead->textFormat(), Qt::PlainText);
+    MainWindow window(line, clock, {}, dialogs);
+    const auto* progressLabel = window.findChild<QLabel*>("progressLabel");
+    ASSERT_NE(progressLabel, nullptr);
+    EXPECT_EQ(progressLabel->textFormat(), Qt::PlainText);
 }
 
 TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
@@ -141,10 +141,10 @@ TEST(HostileWindows, TheWindowIconAndTheAboutPictureAreThere) {
     sim::InstrumentSim instrument{sim::Scenario{}};
     SimSerialLine line(instrument, clock);
     FakeDialogs dialogs;
-    MainWindow form(line, clock, {}, dialogs);
-    EXPECT_FALSE(form.windowIcon().isNull());
+    MainWindow window(line, clock, {}, dialogs);
+    EXPECT_FALSE(window.windowIcon().isNull());
     AboutDialog about;
-    const auto* picture = about.findChild<QLabel*>("ProgramIcon");
+    const auto* picture = about.findChild<QLabel*>("programIcon");
     ASSERT_NE(picture, nullptr);
     EXPECT_FALSE(picture->pixmap().isNull());
 }

@@ -41,7 +41,7 @@ TEST(ResetTable, GivesTheResetLayoutAndState) {
     EXPECT_EQ(rig.app.session.logCount, 0);
     EXPECT_TRUE(rig.app.session.dataSaved);
     EXPECT_EQ(rig.app.session.serialNo, "4711");
-    EXPECT_EQ(rig.view.dataRead, "");
+    EXPECT_EQ(rig.view.progressText, "");
 }
 
 TEST(FormCreate, ProductionModeOnlyFromTheFirstArgument) {
@@ -140,7 +140,7 @@ TEST(UserSettings, AFileThatIsNoRegularFileIsNeitherReadNorWritten) {
         ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         SimRig rig;
         activateMainWindow(rig.app);
-        EXPECT_EQ(rig.view.memErr,
+        EXPECT_EQ(rig.view.messages,
                   std::vector<std::string>{"Settings neither read nor saved: " +
                                            file.toStdString() + " is not a regular file"});
         SettingsPortMemory memory;
@@ -165,7 +165,7 @@ TEST(UserSettings, AFileThatIsNoRegularFileIsNeitherReadNorWritten) {
     EXPECT_EQ(memory.lastAnswered(), QStringLiteral("COM3"));
     SimRig rig;
     activateMainWindow(rig.app);
-    EXPECT_TRUE(rig.view.memErr.empty());
+    EXPECT_TRUE(rig.view.messages.empty());
 }
 
 TEST(PortNames, MessagesNameAPortAsTheSystemNamesIt) {

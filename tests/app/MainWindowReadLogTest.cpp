@@ -1,8 +1,8 @@
 #include "SimRig.h"
 #include "app/App.h"
-#include "widgets/main/MainWindow.h"
 #include "log/StatusDecoding.h"
 #include "text/Cp1252.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,13 +45,13 @@ private:
 };
 
 struct Window {
-    explicit Window(sim::Scenario s) : rig(std::move(s)), form(rig.line, rig.clock, {}) {
-        form.show();
+    explicit Window(sim::Scenario s) : rig(std::move(s)), window(rig.line, rig.clock, {}) {
+        window.show();
         QApplication::processEvents();
-        form.activateOnce();
+        window.activateOnce();
     }
     SimRig rig;
-    MainWindow form;
+    MainWindow window;
 };
 
 } // namespace
@@ -61,9 +61,9 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     s.model = "RVM600PK";
     s.count = 60;
     Window w(s);
-    QTest::mouseClick(w.form.readLogButton(), Qt::LeftButton);
+    QTest::mouseClick(w.window.readLogButton(), Qt::LeftButton);
 
-    QTableView* grid = w.form.table();
+    QTableView* grid = w.window.table();
     const QAbstractItemModel* model = grid->model();
     ASSERT_EQ(model->rowCount(), 60);
     const QStringList headers = {"#",     "Date / Time", "Rl",     "Qd",
@@ -95,21 +95,21 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     }
     EXPECT_GT(marked, 0);
 
-    EXPECT_EQ(w.form.progressLabel()->text(), "60 of 60");
-    EXPECT_EQ(w.form.progressBar()->maximum(), 60);
-    EXPECT_EQ(w.form.progressBar()->value(), 60);
-    EXPECT_TRUE(w.form.readLogButton()->isEnabled());
-    EXPECT_TRUE(w.form.saveAsAction()->isEnabled());
+    EXPECT_EQ(w.window.progressLabel()->text(), "60 of 60");
+    EXPECT_EQ(w.window.progressBar()->maximum(), 60);
+    EXPECT_EQ(w.window.progressBar()->value(), 60);
+    EXPECT_TRUE(w.window.readLogButton()->isEnabled());
+    EXPECT_TRUE(w.window.saveAsAction()->isEnabled());
     EXPECT_TRUE(grid->isEnabled());
-    EXPECT_FALSE(w.form.graphButton()->isVisible());
+    EXPECT_FALSE(w.window.graphButton()->isVisible());
     // Outside production mode the graph and its sections open from the menu.
-    ASSERT_TRUE(w.form.graphAction()->isEnabled());
-    EXPECT_EQ(w.form.graphAction()->text(), "&Graph and sections");
-    EXPECT_FALSE(w.form.app().session.graphViewed);
-    w.form.graphAction()->trigger();
-    EXPECT_TRUE(w.form.app().session.graphViewed);
-    EXPECT_TRUE(w.form.messages()->toPlainText().contains("s/n: 4711"));
-    EXPECT_TRUE(w.form.messages()->toPlainText().contains("Virelon RVM600PK reflectometer"));
+    ASSERT_TRUE(w.window.graphAction()->isEnabled());
+    EXPECT_EQ(w.window.graphAction()->text(), "&Graph and sections");
+    EXPECT_FALSE(w.window.app().session.graphViewed);
+    w.window.graphAction()->trigger();
+    EXPECT_TRUE(w.window.app().session.graphViewed);
+    EXPECT_TRUE(w.window.messages()->toPlainText().contains("s/n: 4711"));
+    EXPECT_TRUE(w.window.messages()->toPlainText().contains("Virelon RVM600PK reflectometer"));
     // The newest rows are in view.
     EXPECT_GT(grid->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(grid->verticalScrollBar()->value(), grid->verticalScrollBar()->maximum());
@@ -130,11 +130,11 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     // Escape on "Data not saved - continue?" keeps the log and sends nothing.
     const size_t sent = w.rig.instrument.received().size();
     BoxAnswer question(Qt::Key_Escape);
-    QTest::mouseClick(w.form.readLogButton(), Qt::LeftButton);
+    QTest::mouseClick(w.window.readLogButton(), Qt::LeftButton);
     EXPECT_EQ(question.text, "Data not saved - continue?");
     EXPECT_EQ(w.rig.instrument.received().size(), sent);
     EXPECT_EQ(model->rowCount(), 60);
-    EXPECT_EQ(w.form.progressLabel()->text(), "60 of 60");
+    EXPECT_EQ(w.window.progressLabel()->text(), "60 of 60");
 }
 
 TEST(MainWindow, GraphMenuEntryOpensWithTwoRecords) {
@@ -149,11 +149,11 @@ TEST(MainWindow, GraphMenuEntryOpensWithTwoRecords) {
         s.count = c.records;
         s.trailer.assign(static_cast<size_t>(c.linesAfter), "no record");
         Window w(s);
-        QTest::mouseClick(w.form.readLogButton(), Qt::LeftButton);
-        ASSERT_EQ(w.form.table()->model()->rowCount(), c.records + c.linesAfter);
-        EXPECT_EQ(w.form.graphAction()->isEnabled(), c.opens);
-        w.form.graphAction()->trigger();
-        EXPECT_EQ(w.form.app().session.graphViewed, c.opens);
+        QTest::mouseClick(w.window.readLogButton(), Qt::LeftButton);
+        ASSERT_EQ(w.window.table()->model()->rowCount(), c.records + c.linesAfter);
+        EXPECT_EQ(w.window.graphAction()->isEnabled(), c.opens);
+        w.window.graphAction()->trigger();
+        EXPECT_EQ(w.window.app().session.graphViewed, c.opens);
     }
 }
 
@@ -161,12 +161,12 @@ TEST(MainWindow, RefusedReadLogLeavesReadLogEnabledAndFocused) {
     sim::Scenario s;
     s.handshake = "silent";
     Window w(s);
-    w.form.portSelector()->setFocus();
+    w.window.portSelector()->setFocus();
     BoxAnswer refusal(Qt::Key_Return);
-    w.form.readLogButton()->click();
+    w.window.readLogButton()->click();
     EXPECT_EQ(refusal.text, "No connection with instrument");
-    EXPECT_TRUE(w.form.readLogButton()->isEnabled());
-    EXPECT_EQ(w.form.focusWidget(), w.form.readLogButton());
-    EXPECT_FALSE(w.form.table()->isEnabled());
-    EXPECT_EQ(w.form.table()->model()->rowCount(), 1);
+    EXPECT_TRUE(w.window.readLogButton()->isEnabled());
+    EXPECT_EQ(w.window.focusWidget(), w.window.readLogButton());
+    EXPECT_FALSE(w.window.table()->isEnabled());
+    EXPECT_EQ(w.window.table()->model()->rowCount(), 1);
 }

@@ -4,6 +4,7 @@
 
 #include "Fakes.h"
 #include "InstrumentSim.h"
+#include "NamedChild.h"
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
@@ -31,17 +32,17 @@ struct Window {
         : instrument(sim::Scenario{}), line(instrument, clock) {
         for (const QString& port : busy)
             line.busyPorts.insert(port);
-        form = std::make_unique<MainWindow>(line, clock, arguments, dialogs);
+        window = std::make_unique<MainWindow>(line, clock, arguments, dialogs);
     }
     // Shows the window and lets its first activation run.
     void show() {
-        form->show();
+        window->show();
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
     QStringList headers() const {
         QStringList texts;
-        const QAbstractItemModel* model = form->table()->model();
+        const QAbstractItemModel* model = window->table()->model();
         for (int c = 0; c < model->columnCount(); ++c)
             texts << model->headerData(c, Qt::Horizontal).toString();
         return texts;
@@ -51,7 +52,7 @@ struct Window {
     sim::InstrumentSim instrument;
     SimSerialLine line;
     FakeDialogs dialogs;
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
@@ -61,22 +62,22 @@ TEST(MainWindow, ActivationGivesTheResetLayout) {
     w.show();
     EXPECT_EQ(w.headers(),
               (QStringList{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"}));
-    EXPECT_EQ(w.form->table()->model()->rowCount(), 1);
-    EXPECT_EQ(w.form->table()->viewport()->width(), 404);
-    EXPECT_FALSE(w.form->table()->isEnabled());
-    EXPECT_FALSE(w.form->saveAsAction()->isEnabled());
-    EXPECT_TRUE(w.form->readLogButton()->isEnabled());
-    EXPECT_EQ(w.form->focusWidget(), w.form->readLogButton());
-    EXPECT_EQ(w.form->progressLabel()->text(), QString());
+    EXPECT_EQ(w.window->table()->model()->rowCount(), 1);
+    EXPECT_EQ(w.window->table()->viewport()->width(), 404);
+    EXPECT_FALSE(w.window->table()->isEnabled());
+    EXPECT_FALSE(w.window->saveAsAction()->isEnabled());
+    EXPECT_TRUE(w.window->readLogButton()->isEnabled());
+    EXPECT_EQ(w.window->focusWidget(), w.window->readLogButton());
+    EXPECT_EQ(w.window->progressLabel()->text(), QString());
     EXPECT_TRUE(w.dialogs.events.empty());
-    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
+    EXPECT_EQ(w.window->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
 
     // A modal window closing again does not reset the table.
-    w.form->app().table.setCell(1, 1, "kept");
-    w.form->aboutAction()->trigger();
+    w.window->app().table.setCell(1, 1, "kept");
+    w.window->aboutAction()->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(w.dialogs.events, std::vector<std::string>{"modal: About"});
-    EXPECT_EQ(w.form->app().table.cell(1, 1), "kept");
+    EXPECT_EQ(w.window->app().table.cell(1, 1), "kept");
 }
 
 TEST(MainWindow, GraphButtonOnlyInProductionMode) {
@@ -91,12 +92,12 @@ TEST(MainWindow, GraphButtonOnlyInProductionMode) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         Window w(c.arguments);
         w.show();
-        EXPECT_EQ(w.form->graphButton()->isVisible(), c.production);
-        EXPECT_FALSE(w.form->graphButton()->isEnabled());
+        EXPECT_EQ(w.window->graphButton()->isVisible(), c.production);
+        EXPECT_FALSE(w.window->graphButton()->isEnabled());
         // The menu entry is there in every mode, closed while the log is empty.
-        EXPECT_TRUE(w.form->graphAction()->isVisible());
-        EXPECT_FALSE(w.form->graphAction()->isEnabled());
-        EXPECT_EQ(w.form->app().session.productionMode, c.production);
+        EXPECT_TRUE(w.window->graphAction()->isVisible());
+        EXPECT_FALSE(w.window->graphAction()->isEnabled());
+        EXPECT_EQ(w.window->app().session.productionMode, c.production);
     }
 }
 
@@ -104,20 +105,20 @@ TEST(MainWindow, ClosingAsksOnlyWithUnsavedData) {
     {
         Window w;
         w.show();
-        EXPECT_TRUE(w.form->close());
+        EXPECT_TRUE(w.window->close());
         EXPECT_TRUE(w.dialogs.events.empty());
     }
     Window w;
     w.show();
-    w.form->app().session.dataSaved = false;
-    w.form->app().table.setCell(1, 1, "unsaved");
+    w.window->app().session.dataSaved = false;
+    w.window->app().table.setCell(1, 1, "unsaved");
     w.dialogs.yesNoAnswers = {false, true};
-    w.form->exitAction()->trigger();
-    EXPECT_TRUE(w.form->isVisible());
+    w.window->exitAction()->trigger();
+    EXPECT_TRUE(w.window->isVisible());
     EXPECT_TRUE(w.line.connected());
-    EXPECT_EQ(w.form->app().table.cell(1, 1), "unsaved");
-    EXPECT_TRUE(w.form->close());
-    EXPECT_FALSE(w.form->isVisible());
+    EXPECT_EQ(w.window->app().table.cell(1, 1), "unsaved");
+    EXPECT_TRUE(w.window->close());
+    EXPECT_FALSE(w.window->isVisible());
     EXPECT_FALSE(w.line.connected());
     EXPECT_EQ(w.dialogs.events, (std::vector<std::string>{"yesno: Data not saved - exit anyway?",
                                                           "yesno: Data not saved - exit anyway?"}));
@@ -129,59 +130,59 @@ TEST(MainWindow, BusyPortAtStartThenAFreeOneChosen) {
               (std::vector<std::string>{"beep", "message: Unable to open comport: COM1\n\rPort may "
                                                 "be opened by another application"}));
     w.show();
-    EXPECT_FALSE(w.form->readLogButton()->isEnabled());
-    EXPECT_EQ(w.form->focusWidget(), w.form->portSelector());
+    EXPECT_FALSE(w.window->readLogButton()->isEnabled());
+    EXPECT_EQ(w.window->focusWidget(), w.window->portSelector());
     EXPECT_EQ(w.dialogs.events.size(), 2u);
 
     // Typed letters and digits change nothing.
-    QTest::keyClicks(w.form->portSelector(), QStringLiteral("COM3 4x"));
-    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("COM1"));
+    QTest::keyClicks(w.window->portSelector(), QStringLiteral("COM3 4x"));
+    EXPECT_EQ(w.window->portSelector()->currentText(), QStringLiteral("COM1"));
     EXPECT_EQ(w.line.port(), QStringLiteral("COM1"));
     EXPECT_EQ(w.dialogs.events.size(), 2u);
 
     // The next entry, by arrow key, is free.
-    QTest::keyClick(w.form->portSelector(), Qt::Key_Down);
-    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("COM2"));
+    QTest::keyClick(w.window->portSelector(), Qt::Key_Down);
+    EXPECT_EQ(w.window->portSelector()->currentText(), QStringLiteral("COM2"));
     EXPECT_EQ(w.line.port(), QStringLiteral("COM2"));
     EXPECT_TRUE(w.line.connected());
-    EXPECT_TRUE(w.form->readLogButton()->isEnabled());
-    EXPECT_EQ(w.form->focusWidget(), w.form->readLogButton());
+    EXPECT_TRUE(w.window->readLogButton()->isEnabled());
+    EXPECT_EQ(w.window->focusWidget(), w.window->readLogButton());
     EXPECT_EQ(w.dialogs.events.size(), 2u);
 
     // Back to the busy one: refused, and "Read log" goes off again.
-    w.form->portSelector()->setFocus();
-    QTest::keyClick(w.form->portSelector(), Qt::Key_Up);
+    w.window->portSelector()->setFocus();
+    QTest::keyClick(w.window->portSelector(), Qt::Key_Up);
     EXPECT_FALSE(w.line.connected());
-    EXPECT_FALSE(w.form->readLogButton()->isEnabled());
+    EXPECT_FALSE(w.window->readLogButton()->isEnabled());
     EXPECT_EQ(w.dialogs.events.back(), "message: Error opning: COM1");
 }
 
 TEST(MainWindow, NeverSmallerThanDesignedAndGrowsItsTableAndMemo) {
     Window w;
     w.show();
-    QWidget* client = w.form->centralWidget();
+    QWidget* client = w.window->centralWidget();
     EXPECT_EQ(client->size(), QSize(693, 442));
-    const int tableHeight = w.form->table()->height();
-    const QSize memo = w.form->messages()->size();
+    const int tableHeight = w.window->table()->height();
+    const QSize memo = w.window->messages()->size();
 
-    w.form->resize(300, 200);
+    w.window->resize(300, 200);
     QCoreApplication::processEvents();
     EXPECT_EQ(client->size(), QSize(693, 442));
 
-    w.form->resize(w.form->width() + 100, w.form->height() + 50);
+    w.window->resize(w.window->width() + 100, w.window->height() + 50);
     QCoreApplication::processEvents();
     EXPECT_EQ(client->size(), QSize(793, 492));
-    EXPECT_EQ(w.form->table()->height(), tableHeight + 50);
-    EXPECT_EQ(w.form->table()->x(), 8);
-    EXPECT_EQ(w.form->messages()->size(), memo + QSize(100, 50));
+    EXPECT_EQ(w.window->table()->height(), tableHeight + 50);
+    EXPECT_EQ(w.window->table()->x(), 8);
+    EXPECT_EQ(w.window->messages()->size(), memo + QSize(100, 50));
 }
 
 TEST(AboutBox, ShowsVersionAndDateWhenShown) {
     AboutDialog box;
-    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: --"));
+    EXPECT_EQ(namedChild<QLabel>(box, "versionLabel")->text(), QStringLiteral("Version: --"));
     box.show();
-    EXPECT_EQ(box.lblVersion()->text(), QStringLiteral("Version: 1.2"));
-    EXPECT_EQ(box.lblVerDate()->text(), QStringLiteral("26. August 2005"));
+    EXPECT_EQ(namedChild<QLabel>(box, "versionLabel")->text(), QStringLiteral("Version: 1.2"));
+    EXPECT_EQ(namedChild<QLabel>(box, "dateLabel")->text(), QStringLiteral("26. August 2005"));
     EXPECT_EQ(box.size(), QSize(298, 190));
     EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
 }
@@ -200,14 +201,13 @@ TEST(MainWindow, OpenNamesTheFileInTheTitleUntilTheNextReadLog) {
     Window w;
     w.show();
     w.dialogs.openAnswer = path;
-    auto* open = w.form->findChild<QAction*>(QStringLiteral("openAction"));
+    auto* open = w.window->findChild<QAction*>(QStringLiteral("openAction"));
     ASSERT_NE(open, nullptr);
     EXPECT_EQ(open->shortcut(), QKeySequence(QKeySequence::Open));
     open->trigger();
-    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("weekly.Log - VELKOR - Virelon Log Dump"));
-    EXPECT_EQ(w.headers(),
-              (QStringList{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}));
-    EXPECT_TRUE(w.form->saveAsAction()->isEnabled());
-    QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
-    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
+    EXPECT_EQ(w.window->windowTitle(), QStringLiteral("weekly.Log - VELKOR - Virelon Log Dump"));
+    EXPECT_EQ(w.headers(), (QStringList{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"}));
+    EXPECT_TRUE(w.window->saveAsAction()->isEnabled());
+    QTest::mouseClick(w.window->readLogButton(), Qt::LeftButton);
+    EXPECT_EQ(w.window->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
 }

@@ -93,7 +93,7 @@ TEST(OpenLog, ASavedDownloadOpensAsItWasRead) {
         SimRig read(c.scenario);
         readLog(read.app);
         const TableSnapshot downloaded = snapshot(read.app.table);
-        const std::vector<std::string> notes = read.view.memErr;
+        const std::vector<std::string> notes = read.view.messages;
         for (const char* file : {"log.Log", "log.xls"}) {
             SCOPED_TRACE(file);
             const QString path = dir.filePath(QString::fromLatin1(file));
@@ -132,7 +132,8 @@ TEST(OpenLog, ASavedDownloadOpensAsItWasRead) {
             EXPECT_EQ(got.marks, expected.marks);
             // The notes of records whose status is no number; the download's first two lines
             // are the identification and the serial line, which a file does not hold.
-            EXPECT_EQ(opened.view.memErr, std::vector<std::string>(notes.begin() + 2, notes.end()));
+            EXPECT_EQ(opened.view.messages,
+                      std::vector<std::string>(notes.begin() + 2, notes.end()));
         }
     }
 }

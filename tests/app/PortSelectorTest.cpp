@@ -3,9 +3,9 @@
 #include "Fakes.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "widgets/main/MainWindow.h"
-#include "VirtualClock.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -29,20 +29,20 @@ struct Window {
     explicit Window(std::vector<PortInfo> reported)
         : instrument(sim::Scenario{}), line(instrument, clock) {
         catalogue.reported = std::move(reported);
-        form = std::make_unique<MainWindow>(line, clock, QStringList{}, dialogs);
-        form->usePorts(catalogue, &memory, [this] {
+        window = std::make_unique<MainWindow>(line, clock, QStringList{}, dialogs);
+        window->usePorts(catalogue, &memory, [this] {
             auto searchLine = std::make_unique<FakePortLine>();
             searchLine->kinds = kinds;
             return searchLine;
         });
-        form->show();
+        window->show();
         QCoreApplication::processEvents();
-        form->activateOnce();
+        window->activateOnce();
     }
     QStringList entries() const {
         QStringList list;
-        for (int i = 0; i < form->portSelector()->count(); ++i)
-            list << form->portSelector()->itemText(i);
+        for (int i = 0; i < window->portSelector()->count(); ++i)
+            list << window->portSelector()->itemText(i);
         return list;
     }
 
@@ -53,7 +53,7 @@ struct Window {
     FakePortCatalogue catalogue;
     FakePortMemory memory;
     std::map<QString, Kind> kinds;
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
@@ -61,18 +61,18 @@ struct Window {
 TEST(PortSelector, ListsThePortsAnewEachTimeTheDropDownOpens) {
     Window w({usbAdapter("COM7", "USB-SERIAL CH340")});
     EXPECT_EQ(w.entries(), (QStringList{"COM1", "COM2", "COM3", "COM4", "COM7"}));
-    w.form->portSelector()->setCurrentIndex(4);
-    emit w.form->portSelector()->activated(4);
+    w.window->portSelector()->setCurrentIndex(4);
+    emit w.window->portSelector()->activated(4);
     EXPECT_EQ(w.line.port(), QStringLiteral("COM7"));
 
     // COM7 unplugged, another adapter plugged in: the port in use stays shown until changed.
     w.catalogue.reported = {usbAdapter("ttyUSB0", "FT232R USB UART")};
     const int scans = w.catalogue.scans;
-    w.form->portSelector()->showPopup();
+    w.window->portSelector()->showPopup();
     EXPECT_EQ(w.catalogue.scans, scans + 1);
     EXPECT_EQ(w.entries(), (QStringList{"COM1", "COM2", "COM3", "COM4", "ttyUSB0", "COM7"}));
-    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("COM7"));
-    w.form->portSelector()->hidePopup();
+    EXPECT_EQ(w.window->portSelector()->currentText(), QStringLiteral("COM7"));
+    w.window->portSelector()->hidePopup();
     EXPECT_TRUE(w.dialogs.events.empty());
 }
 
@@ -81,7 +81,7 @@ TEST(PortSelector, ScreenshotOfTheOpenDropDownWithUsbAdapters) {
         {usbAdapter("COM7", "USB-SERIAL CH340", "wch.cn"),
          usbAdapter("COM19", "USB Serial Port", "FTDI", "A600XYZ"),
          usbAdapter("ttyUSB0", "CP2102 USB to UART Bridge Controller", "Silicon Labs", "0001")});
-    PortSelector* selector = w.form->portSelector();
+    PortSelector* selector = w.window->portSelector();
     selector->showPopup();
     QApplication::processEvents();
     QAbstractItemView* list = selector->view();
@@ -96,8 +96,8 @@ TEST(PortSelector, ScreenshotOfTheOpenDropDownWithUsbAdapters) {
     EXPECT_EQ(selector->currentText(), QStringLiteral("COM1"));
 
     // The window with the drop-down drawn where it opened.
-    QPixmap window = w.form->grab();
-    const QPoint at = popup->mapToGlobal(QPoint(0, 0)) - w.form->mapToGlobal(QPoint(0, 0));
+    QPixmap window = w.window->grab();
+    const QPoint at = popup->mapToGlobal(QPoint(0, 0)) - w.window->mapToGlobal(QPoint(0, 0));
     const QRect both = QRect(QPoint(0, 0), window.size()).united(QRect(at, popup->size()));
     QPixmap shot(both.size());
     shot.fill(Qt::white);
@@ -116,19 +116,19 @@ TEST(PortSelector, ScreenshotOfTheOpenDropDownWithUsbAdapters) {
 TEST(PortSelector, FindInstrumentSelectsAndRemembersTheFirstPortThatAnswers) {
     Window w({usbAdapter("ttyUSB9", "gone"), usbAdapter("ttyUSB0", "FT232R USB UART")});
     w.kinds = {{"COM1", Kind::Silent}, {"COM2", Kind::Busy}, {"ttyUSB0", Kind::Answers}};
-    w.form->findAction()->trigger();
-    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("ttyUSB0"));
+    w.window->findAction()->trigger();
+    EXPECT_EQ(w.window->portSelector()->currentText(), QStringLiteral("ttyUSB0"));
     EXPECT_EQ(w.line.port(), QStringLiteral("ttyUSB0"));
     EXPECT_TRUE(w.line.connected());
-    EXPECT_TRUE(w.form->readLogButton()->isEnabled());
+    EXPECT_TRUE(w.window->readLogButton()->isEnabled());
     EXPECT_EQ(w.memory.stored, std::vector<QString>{"ttyUSB0"});
     EXPECT_TRUE(w.dialogs.events.empty());
 
     // Nothing answers: the user is told, the port stays as it was.
     w.kinds = {{"ttyUSB0", Kind::Silent}};
-    w.form->findAction()->trigger();
+    w.window->findAction()->trigger();
     EXPECT_EQ(w.dialogs.events, std::vector<std::string>{"message: No instrument found"});
-    EXPECT_EQ(w.form->portSelector()->currentText(), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(w.window->portSelector()->currentText(), QStringLiteral("ttyUSB0"));
     EXPECT_TRUE(w.line.connected());
     EXPECT_EQ(w.memory.stored.size(), 1u);
 }
@@ -136,7 +136,7 @@ TEST(PortSelector, FindInstrumentSelectsAndRemembersTheFirstPortThatAnswers) {
 TEST(PortSelector, StopEndsTheSearchWithoutABox) {
     Window w({});
     std::atomic<bool> release{false};
-    w.form->usePorts(w.catalogue, &w.memory, [&] {
+    w.window->usePorts(w.catalogue, &w.memory, [&] {
         // The search is held at its first port until Stop has been clicked.
         while (!release.load())
             std::this_thread::yield();
@@ -147,7 +147,7 @@ TEST(PortSelector, StopEndsTheSearchWithoutABox) {
     bool stopShown = false;
     QTimer::singleShot(0, [&] {
         QWidget* box = QApplication::activeModalWidget();
-        auto* stop = box ? box->findChild<QPushButton*>(QStringLiteral("btnStop")) : nullptr;
+        auto* stop = box ? box->findChild<QPushButton*>(QStringLiteral("stopButton")) : nullptr;
         if (stop) {
             stopShown = stop->text() == QStringLiteral("Stop");
             stop->click();
@@ -156,7 +156,7 @@ TEST(PortSelector, StopEndsTheSearchWithoutABox) {
         }
         release = true;
     });
-    w.form->findAction()->trigger();
+    w.window->findAction()->trigger();
     EXPECT_TRUE(stopShown);
     EXPECT_TRUE(w.dialogs.events.empty());
     EXPECT_TRUE(w.memory.stored.empty());

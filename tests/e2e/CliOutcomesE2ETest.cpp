@@ -17,25 +17,12 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // Runs logdump-cli with the arguments; stdout goes to outFile when one is given.
-CliRun runCli(QStringList arguments, const QString& outFile = {}) {
-    QProcess cli;
-    if (!outFile.isEmpty())
-        cli.setStandardOutputFile(outFile);
-    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
-    CliRun run;
-    if (!cli.waitForFinished(180000))
-        return run;
-    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
+CliResult runCli(const QStringList& arguments, const QString& outFile = {}) {
+    CliSetup setup;
+    setup.outFile = outFile;
+    setup.timeoutMs = 180000;
+    return runLogdumpCli(arguments, setup);
 }
 
 // instrument-sim serving the scenario on a link in its own folder; with record, the commands
@@ -113,7 +100,7 @@ Cases cutShort() {
         [] {
             SCOPED_TRACE("silent in record 40 of 100");
             Instrument i({{"count", 100}, {"silenceFromByte", cutInRecord40()}, {"paced", false}});
-            const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("cut.Log")});
+            const CliResult run = runCli({"read", "--port", i.link, "--save", i.path("cut.Log")});
             EXPECT_EQ(run.exitCode, 4) << run.err;
             EXPECT_EQ(run.out, printedTable(recordRows(kRecords, 39)));
             EXPECT_TRUE(contains(run.err, "\nLog incomplete: 39 of 100 records read\n")) << run.err;
@@ -122,7 +109,7 @@ Cases cutShort() {
         [] {
             SCOPED_TRACE("a star in record 4 of 10");
             Instrument i({{"count", 10}, {"starInRecord", 4}, {"paced", false}});
-            const CliRun run = runCli({"read", "--port", i.link});
+            const CliResult run = runCli({"read", "--port", i.link});
             EXPECT_EQ(run.exitCode, 4) << run.err;
             EXPECT_EQ(run.out, printedTable(recordRows(sim::generateRecords("RVM600", 10, 1), 3)));
             EXPECT_TRUE(contains(run.err, "Log incomplete: 3 of 10 records read\n")) << run.err;
@@ -130,7 +117,7 @@ Cases cutShort() {
         [] {
             SCOPED_TRACE("no record of the one announced, with --stats");
             Instrument i({{"count", 0}, {"lsCount", 1}, {"paced", false}});
-            const CliRun run =
+            const CliResult run =
                 runCli({"read", "--port", i.link, "--save", i.path("none.Log"), "--stats"});
             EXPECT_EQ(run.exitCode, 4) << run.err;
             EXPECT_EQ(run.out, printedTable({"\t\t\t\t\t"}));
@@ -150,7 +137,7 @@ Cases statusThatIsNoNumber() {
         const size_t status = fifth.find('\t', 20) + 1;
         fifth.replace(status, fifth.find('\t', status) - status, "OK");
         Instrument i({{"records", jsonLines(records)}, {"paced", false}});
-        const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("ok.Log")});
+        const CliResult run = runCli({"read", "--port", i.link, "--save", i.path("ok.Log")});
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out, printedTable(recordRows(records, 100)));
         EXPECT_TRUE(contains(run.err, "\nRecord 5: status 'OK' is not a number\n")) << run.err;
@@ -166,7 +153,7 @@ Cases errorAfterTheWakeUp() {
         [=] {
             SCOPED_TRACE("pulled adapter in record 40");
             Instrument i({{"count", 100}, {"disconnectAtByte", cutInRecord40()}, {"paced", false}});
-            const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("gone.xls")});
+            const CliResult run = runCli({"read", "--port", i.link, "--save", i.path("gone.xls")});
             EXPECT_EQ(run.exitCode, 1) << run.err;
             EXPECT_EQ(run.out, printedTable(recordRows(kRecords, 39)));
             EXPECT_TRUE(contains(run.err, gone)) << run.err;
@@ -178,7 +165,7 @@ Cases errorAfterTheWakeUp() {
         [=] {
             SCOPED_TRACE("pulled adapter in record 40, text log");
             Instrument i({{"count", 100}, {"disconnectAtByte", cutInRecord40()}, {"paced", false}});
-            const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("gone.Log")});
+            const CliResult run = runCli({"read", "--port", i.link, "--save", i.path("gone.Log")});
             EXPECT_EQ(run.exitCode, 1) << run.err;
             EXPECT_EQ(run.out, printedTable(recordRows(kRecords, 39)));
             EXPECT_EQ(fileText(i.path("gone.Log")), blockOf(run.out));
@@ -186,7 +173,7 @@ Cases errorAfterTheWakeUp() {
         [=] {
             SCOPED_TRACE("no answer to the handshake: nothing read, nothing printed or saved");
             Instrument i({{"handshake", "silent"}});
-            const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("no.Log")});
+            const CliResult run = runCli({"read", "--port", i.link, "--save", i.path("no.Log")});
             EXPECT_EQ(run.exitCode, 1) << run.err;
             EXPECT_TRUE(run.out.empty());
             EXPECT_FALSE(fileText(i.path("no.Log")).has_value());
@@ -202,7 +189,7 @@ Cases slowTalker() {
                       {"endless", true},
                       {"streamByteMicros", 400000},
                       {"lsCount", 1}});
-        const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("slow.Log")});
+        const CliResult run = runCli({"read", "--port", i.link, "--save", i.path("slow.Log")});
         EXPECT_EQ(run.exitCode, 3) << run.err;
         EXPECT_EQ(run.out.rfind(printedTable({"1\t1 2\t3\t0\t4\t5"}), 0), 0u) << run.out;
         EXPECT_TRUE(contains(run.err, "\nLog reading stopped: no record for 60 s\n")) << run.err;
@@ -217,7 +204,7 @@ Cases commandLineFailures() {
         [] {
             SCOPED_TRACE("stdout on a full device");
             Instrument i({{"count", 5}, {"paced", false}});
-            const CliRun run =
+            const CliResult run =
                 runCli({"read", "--port", i.link, "--save", i.path("full.Log")}, "/dev/full");
             EXPECT_EQ(run.exitCode, 1) << run.err;
             EXPECT_TRUE(contains(
@@ -245,7 +232,7 @@ Cases commandLineFailures() {
         [] {
             SCOPED_TRACE("a save name without .Log or .xls: refused before the port opens");
             Instrument i({{"count", 5}}, true);
-            const CliRun run = runCli({"read", "--port", i.link, "--save", i.path("log.txt")});
+            const CliResult run = runCli({"read", "--port", i.link, "--save", i.path("log.txt")});
             EXPECT_EQ(run.exitCode, 2);
             EXPECT_TRUE(run.out.empty());
             EXPECT_EQ(run.err.rfind("Save file must end in .Log, .xls or .xlsx: ", 0), 0u)
@@ -260,7 +247,7 @@ Cases commandLineFailures() {
             Instrument i({{"records", jsonLines({"12.03.2005 08:00:00\tx\t0\tS1\t1",
                                                  "12.03.2005 08:00:37\t0\t0\tS1\t2"})},
                           {"paced", false}});
-            const CliRun run =
+            const CliResult run =
                 runCli({"read", "--port", i.link, "--save", i.path("stats.Log"), "--stats"});
             EXPECT_EQ(run.exitCode, 1) << run.err;
             EXPECT_TRUE(contains(run.err, "'x' is not a valid integer value.\n")) << run.err;
@@ -273,7 +260,7 @@ Cases commandLineFailures() {
             SCOPED_TRACE("--stats with one record: nothing added");
             Instrument i(
                 {{"count", 1}, {"trailer", QJsonArray{"end of log", "bye"}}, {"paced", false}});
-            const CliRun run =
+            const CliResult run =
                 runCli({"read", "--port", i.link, "--save", i.path("one.Log"), "--stats"});
             EXPECT_EQ(run.exitCode, 0) << run.err;
             EXPECT_EQ(fileText(i.path("one.Log")), blockOf(run.out));

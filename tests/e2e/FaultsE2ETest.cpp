@@ -133,8 +133,8 @@ Cases lineCutMidStream() {
             const std::string incomplete = "Log incomplete: 39 of 100 records read";
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Incomplete);
             expectKept(rig, recordRows(records, 39), {"message: " + incomplete}, true);
-            EXPECT_EQ(rig.view.memErr, (Lines{kIdent, "s/n: 4711", incomplete}));
-            EXPECT_EQ(rig.view.dataRead, "39 of 100");
+            EXPECT_EQ(rig.view.messages, (Lines{kIdent, "s/n: 4711", incomplete}));
+            EXPECT_EQ(rig.view.progressText, "39 of 100");
             // The instrument stays silent: the next run asks, then says so.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Refused);
             EXPECT_EQ(rig.dialogs.events,
@@ -148,8 +148,8 @@ Cases lineCutMidStream() {
             const std::string incomplete = "Log incomplete: 39 of 100 records read";
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Declined);
             expectKept(rig, recordRows(records, 39), {gone}, false);
-            EXPECT_EQ(rig.view.dataRead, "39 of 100");
-            EXPECT_EQ(rig.view.memErr, (Lines{kIdent, "s/n: 4711", incomplete}));
+            EXPECT_EQ(rig.view.progressText, "39 of 100");
+            EXPECT_EQ(rig.view.messages, (Lines{kIdent, "s/n: 4711", incomplete}));
             // Without the adapter the next run opens the port anew and says it cannot, before
             // anything is asked or dropped; so does the status dump.
             const std::string missing =
@@ -183,8 +183,8 @@ Cases deviceThatNeverStopsSending() {
             expectKept(rig,
                        withEmptyRows(recordRows(sim::generateRecords("RVM600", 20, 1), 20), 1000),
                        {}, true);
-            EXPECT_EQ(rig.view.memErr, (Lines{kIdent, "s/n: 4711", stopped}));
-            EXPECT_EQ(rig.view.dataRead, "21 of 20");
+            EXPECT_EQ(rig.view.messages, (Lines{kIdent, "s/n: 4711", stopped}));
+            EXPECT_EQ(rig.view.progressText, "21 of 20");
             // Still talking, it cannot answer the handshake: the next run ends too.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Refused);
             EXPECT_EQ(rig.dialogs.events, (Lines{kNotSaved, kNoConnection}));
@@ -195,7 +195,7 @@ Cases deviceThatNeverStopsSending() {
             PortRig rig({{"count", 5}, {"endless", true}, {"endlessText", "x"}, {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Stopped);
             expectKept(rig, recordRows(sim::generateRecords("RVM600", 5, 1), 5), {}, true);
-            EXPECT_EQ(rig.view.memErr,
+            EXPECT_EQ(rig.view.messages,
                       (Lines{kIdent, "s/n: 4711",
                              "Log reading stopped: a line longer than 65535 bytes"}));
             // The handshake's reply line stops growing too.
@@ -232,9 +232,9 @@ Cases deviceThatNeverStopsSending() {
             // it is read whole.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(sim::generateRecords("RVM600", 30, 1), 30), {}, true);
-            ASSERT_EQ(rig.view.memErr.size(), 3u);
-            EXPECT_EQ(rig.view.memErr[0], "Instrument reply cut at 65535 bytes");
-            EXPECT_EQ(rig.view.memErr[1], kIdent + noise(65535 - kIdent.size()));
+            ASSERT_EQ(rig.view.messages.size(), 3u);
+            EXPECT_EQ(rig.view.messages[0], "Instrument reply cut at 65535 bytes");
+            EXPECT_EQ(rig.view.messages[1], kIdent + noise(65535 - kIdent.size()));
             EXPECT_STREQ(rig.app.session.model->name, "RVM600");
         },
         [=] {
@@ -247,7 +247,7 @@ Cases deviceThatNeverStopsSending() {
             StatusReport core;
             struct View final : IStatusDumpView {
                 void repaintNow() override {}
-                void focusCopyToClip() override { ++focused; }
+                void focusCopyButton() override { ++focused; }
                 int focused = 0;
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
@@ -312,8 +312,8 @@ Cases noiseAndDisagreeingReplies() {
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             // Two lines of noise after each record (it holds a CR): each adds an empty row.
             expectKept(rig, withEmptyRows(recordRows(records, 100), 200), {}, true);
-            EXPECT_EQ(rig.view.dataRead, "101 of 100");
-            EXPECT_EQ(rig.view.memErr, (Lines{kIdent, "s/n: 4711"}));
+            EXPECT_EQ(rig.view.progressText, "101 of 100");
+            EXPECT_EQ(rig.view.messages, (Lines{kIdent, "s/n: 4711"}));
         },
         [=] {
             SCOPED_TRACE("XON and XOFF in the stream and the report");
@@ -329,7 +329,7 @@ Cases noiseAndDisagreeingReplies() {
             StatusReport core;
             struct View final : IStatusDumpView {
                 void repaintNow() override {}
-                void focusCopyToClip() override {}
+                void focusCopyButton() override {}
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
                 runGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
@@ -369,18 +369,18 @@ Cases noiseAndDisagreeingReplies() {
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Incomplete);
             expectKept(rig, recordRows(records, 100),
                        {"message: Log incomplete: 100 of 250 records read"}, true);
-            EXPECT_EQ(rig.view.dataRead, "100 of 250");
-            EXPECT_EQ(rig.view.gaugeMax, 250);
-            EXPECT_EQ(rig.view.gaugePosition, 100);
+            EXPECT_EQ(rig.view.progressText, "100 of 250");
+            EXPECT_EQ(rig.view.progressMax, 250);
+            EXPECT_EQ(rig.view.progress, 100);
         },
         [=] {
             SCOPED_TRACE("fewer records announced than sent");
             PortRig rig({{"count", 100}, {"lsCount", 40}, {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(records, 100), {}, true);
-            EXPECT_EQ(rig.view.dataRead, "100 of 40");
-            EXPECT_EQ(rig.view.gaugeMax, 40);
-            EXPECT_EQ(rig.view.gaugePosition, 100);
+            EXPECT_EQ(rig.view.progressText, "100 of 40");
+            EXPECT_EQ(rig.view.progressMax, 40);
+            EXPECT_EQ(rig.view.progress, 100);
         },
         [=] {
             SCOPED_TRACE("a status of letters in record 5 of 100");
@@ -392,8 +392,8 @@ Cases noiseAndDisagreeingReplies() {
             expectKept(rig, all, {}, true);
             EXPECT_EQ(rig.app.table.mark(2, 5), CellMark::Normal);
             EXPECT_EQ(rig.app.table.mark(3, 5), CellMark::Normal);
-            EXPECT_EQ(rig.view.dataRead, "100 of 100");
-            EXPECT_EQ(rig.view.memErr,
+            EXPECT_EQ(rig.view.progressText, "100 of 100");
+            EXPECT_EQ(rig.view.messages,
                       (Lines{kIdent, "s/n: 4711", "Record 5: status 'OK' is not a number"}));
             // Reading again gives the same log.
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);

@@ -16,37 +16,17 @@
 
 namespace {
 
-struct CliRun {
-    bool normalExit = false; // false: killed by a signal or did not end
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun finish(QProcess& cli) {
-    CliRun run;
-    if (!cli.waitForFinished(60000))
-        return run;
-    run.normalExit = cli.exitStatus() == QProcess::NormalExit;
-    run.exitCode = cli.exitCode();
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
-}
-
 // Runs logdump-cli; `limitBytes` > 0 puts a file-size limit on it, as `ulimit -f` would.
-CliRun runCli(const QStringList& arguments, const QString& folder = QString(),
-              rlim_t limitBytes = 0) {
-    QProcess cli;
-    if (!folder.isEmpty())
-        cli.setWorkingDirectory(folder);
+CliResult runCli(const QStringList& arguments, const QString& folder = QString(),
+                 rlim_t limitBytes = 0) {
+    CliSetup setup;
+    setup.folder = folder;
     if (limitBytes > 0)
-        cli.setChildProcessModifier([limitBytes] {
+        setup.inChild = [limitBytes] {
             const rlimit limit{limitBytes, limitBytes};
             setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
-    return finish(cli);
+        };
+    return runLogdumpCli(arguments, setup);
 }
 
 int lineCount(const std::string& text) {
@@ -73,7 +53,7 @@ TEST(HostileE2E, InstrumentControlBytesReachStderrEscaped) {
     const QString link = dir.filePath("COM1");
     SimProcess sim({"--link", link, "--scenario", scenario, "--no-pacing"});
 
-    const CliRun run = runCli({"read", "--port", link});
+    const CliResult run = runCli({"read", "--port", link});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find('\x07'), std::string::npos) << run.err;
@@ -110,13 +90,13 @@ TEST(HostileE2E, ADeviceHeldByOneInstanceIsBusyForAnyOtherSpelling) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const CliRun second = runCli({"read", "--port", c.port}, c.folder);
+        const CliResult second = runCli({"read", "--port", c.port}, c.folder);
         EXPECT_EQ(second.exitCode, 1);
         EXPECT_EQ(second.err, "Unable to open comport: " + c.port.toStdString() +
                                   "\nPort may be opened by another application\n");
         EXPECT_EQ(second.out, "");
     }
-    const CliRun firstRun = finish(first);
+    const CliResult firstRun = finishCli(first);
     EXPECT_EQ(firstRun.exitCode, 0) << firstRun.err;
     EXPECT_EQ(lineCount(firstRun.out), 61);
 }
@@ -163,7 +143,8 @@ TEST(HostileE2E, AFileSizeLimitCutsTheSaveBackInsteadOfTearingIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const CliRun run = runCli({"read", "--port", link, "--save", c.target}, QString(), c.limit);
+        const CliResult run =
+            runCli({"read", "--port", link, "--save", c.target}, QString(), c.limit);
         EXPECT_TRUE(run.normalExit) << "stopped by the signal of the file-size limit";
         EXPECT_EQ(run.exitCode, 1);
         if (!c.message.empty()) {
@@ -189,7 +170,7 @@ TEST(HostileE2E, ASectionsReportThatDoesNotFitFailsAndKeepsTheEarlierOne) {
     // The first leaves room for the header alone, the second for all but the last byte.
     for (const rlim_t limit : {rlim_t{100}, rlim_t{earlier.size() - 1}}) {
         SCOPED_TRACE(limit);
-        const CliRun run = runCli({"read", "--port", link, "--sections", csv}, QString(), limit);
+        const CliResult run = runCli({"read", "--port", link, "--sections", csv}, QString(), limit);
         EXPECT_TRUE(run.normalExit) << "stopped by the signal of the file-size limit";
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_NE(run.err.find("Cannot write " + csv.toStdString() + ": File too large\n"),
@@ -208,7 +189,7 @@ TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     SimProcess sim({"--link", link, "--model", "RVM600", "--count", "5", "--no-pacing"});
 
     // A relative port path is found from the working directory, not under /dev.
-    const CliRun relative = runCli({"read", "--port", "sub/COM1"}, dir.path());
+    const CliResult relative = runCli({"read", "--port", "sub/COM1"}, dir.path());
     EXPECT_EQ(relative.exitCode, 0) << relative.err;
     EXPECT_EQ(lineCount(relative.out), 6);
 
@@ -217,14 +198,14 @@ TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     const QString umlautLink = dir.filePath(QString::fromUtf8("gerät-порт"));
     ASSERT_TRUE(QFile::link(QFileInfo(link).symLinkTarget(), umlautLink));
     SimProcess holder({"--hold", umlautLink});
-    const CliRun held = runCli({"read", "--port", umlautLink});
+    const CliResult held = runCli({"read", "--port", umlautLink});
     EXPECT_EQ(held.exitCode, 1);
     EXPECT_EQ(held.err, "Unable to open comport: " + umlautLink.toStdString() +
                             "\nPort may be opened by another application\n");
     holder.stop();
     QFile::remove(umlautLink);
     const QString missing = dir.filePath(QString::fromUtf8("fehlt-gerät"));
-    const CliRun gone = runCli({"read", "--port", missing});
+    const CliResult gone = runCli({"read", "--port", missing});
     EXPECT_EQ(gone.exitCode, 1);
     EXPECT_EQ(gone.err, "Unable to open com port (win error code: 2)\n");
 
@@ -234,7 +215,7 @@ TEST(HostileE2E, PortAndSaveNamesAreTakenAsTyped) {
     shell.start("/bin/sh",
                 {"-c", "exec \"$0\" read --port sub/COM1 --save \"$(printf 'x\\377.Log')\"",
                  QStringLiteral(LOGDUMP_CLI_PATH)});
-    const CliRun bad = finish(shell);
+    const CliResult bad = finishCli(shell);
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.err, "Name not valid in the system's encoding: x\\xff.Log\n");
     EXPECT_EQ(entries(dir.path()), QStringList{"sub"});

@@ -4,27 +4,23 @@
 #include "Fakes.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAction>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 // Runs logdump-cli with the port list in the file and COM1 to COM4 bound to nothing.
-CliRun runCli(const QTemporaryDir& dir, const QByteArray& portList, const QStringList& arguments) {
+CliResult runCli(const QTemporaryDir& dir, const QByteArray& portList,
+                 const QStringList& arguments) {
     const QString listPath = dir.filePath(QStringLiteral("ports.txt"));
     QFile list(listPath);
     EXPECT_TRUE(list.open(QIODevice::WriteOnly));
@@ -34,16 +30,9 @@ CliRun runCli(const QTemporaryDir& dir, const QByteArray& portList, const QStrin
     env.insert(QStringLiteral("LOGDUMP_PORT_LIST"), listPath);
     for (int n = 1; n <= 4; ++n)
         env.insert(QStringLiteral("LOGDUMP_COM%1").arg(n), dir.filePath(QStringLiteral("none")));
-    QProcess cli;
-    cli.setProcessEnvironment(env);
-    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
-    CliRun run;
-    if (!cli.waitForFinished(60000))
-        return run;
-    run.exitCode = cli.exitCode();
-    run.out = QString::fromUtf8(cli.readAllStandardOutput());
-    run.err = QString::fromUtf8(cli.readAllStandardError());
-    return run;
+    CliSetup setup;
+    setup.environment = env;
+    return runLogdumpCli(arguments, setup);
 }
 
 QByteArray readFile(const QString& path) {
@@ -82,17 +71,18 @@ TEST(PortSearchE2E, AutoFindsTheInstrumentPastGoneHeldAndSilentPorts) {
          "\tCH340\twch.cn\n" + lockless + "\n" + silent + "\tFT232R\tFTDI\tA600\n" + instrument +
          "\tCP2102\tSilicon Labs\t0001\n" + dir.filePath(QStringLiteral("after")) + "\n")
             .toUtf8();
-    const CliRun run = runCli(dir, list, {"read", "--port", "auto"});
-    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QStringList err = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_GE(err.size(), 10) << run.err.toStdString();
+    const CliResult run = runCli(dir, list, {"read", "--port", "auto"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const QStringList err =
+        QString::fromStdString(run.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(err.size(), 10) << run.err;
     const QStringList tried = {"COM1", "COM2",   "COM3", "COM4",    dir.filePath("gone"),
                                held,   lockless, silent, instrument};
     for (int i = 0; i < tried.size(); ++i)
         EXPECT_EQ(err[i], QStringLiteral("Trying %1 (%2 of 10)").arg(tried[i]).arg(i + 1));
     EXPECT_EQ(err[9], "Instrument found on " + instrument);
     // Header row and five records.
-    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 6) << run.out.toStdString();
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6) << run.out;
 
     // The held port saw nothing of the search; the silent one the two empty commands.
     holder.stop();
@@ -111,16 +101,17 @@ TEST(PortSearchE2E, AutoFindsTheInstrumentPastGoneHeldAndSilentPorts) {
 TEST(PortSearchE2E, AutoWithNoInstrumentFailsAndPortsListsTheCatalogue) {
     QTemporaryDir dir;
     const QByteArray list = "ttyUSB7\tFT232R USB UART\tFTDI\tA600XYZ\nCOM9\n";
-    const CliRun none = runCli(dir, list, {"read", "--port", "AUTO"});
+    const CliResult none = runCli(dir, list, {"read", "--port", "AUTO"});
     EXPECT_EQ(none.exitCode, 1);
-    EXPECT_TRUE(none.err.endsWith(QStringLiteral("Trying COM9 (6 of 6)\nNo instrument found\n")))
-        << none.err.toStdString();
-    EXPECT_EQ(none.out, QString());
+    EXPECT_TRUE(QString::fromStdString(none.err).endsWith(
+        QStringLiteral("Trying COM9 (6 of 6)\nNo instrument found\n")))
+        << none.err;
+    EXPECT_EQ(none.out, "");
 
-    const CliRun ports = runCli(dir, list, {"ports"});
+    const CliResult ports = runCli(dir, list, {"ports"});
     EXPECT_EQ(ports.exitCode, 0);
-    EXPECT_EQ(ports.out, QStringLiteral("ttyUSB7\tFT232R USB UART\tFTDI\tA600XYZ\nCOM9\t\t\t\n"));
-    EXPECT_EQ(ports.err, QString());
+    EXPECT_EQ(ports.out, "ttyUSB7\tFT232R USB UART\tFTDI\tA600XYZ\nCOM9\t\t\t\n");
+    EXPECT_EQ(ports.err, "");
 }
 
 TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
@@ -141,16 +132,16 @@ TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
     InstrumentPort port;
     SystemClock clock;
     {
-        MainWindow form(port, clock, {}, dialogs);
-        form.usePorts(catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
-        form.findAction()->trigger();
-        EXPECT_EQ(form.portSelector()->currentText(), instrument);
+        MainWindow window(port, clock, {}, dialogs);
+        window.usePorts(catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
+        window.findAction()->trigger();
+        EXPECT_EQ(window.portSelector()->currentText(), instrument);
         EXPECT_TRUE(port.connected());
         EXPECT_EQ(port.port(), instrument);
         EXPECT_EQ(memory.stored, std::vector<QString>{instrument});
         // Only the box of the start, when COM1 could not be opened.
         EXPECT_EQ(dialogs.events.size(), 2u);
-        form.app().session.dataSaved = true;
+        window.app().session.dataSaved = true;
     }
     port.closePort();
     for (int n = 1; n <= 4; ++n)

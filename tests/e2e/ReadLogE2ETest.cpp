@@ -126,7 +126,7 @@ TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
             row += app.table.cell(c, r) + (c < 5 ? "\t" : "");
         ASSERT_EQ(row, std::to_string(r) + "\t" + records[static_cast<size_t>(r - 1)]) << r;
     }
-    EXPECT_EQ(view.dataRead, "200 of 200");
+    EXPECT_EQ(view.progressText, "200 of 200");
     EXPECT_TRUE(app.table.isEnabled());
     EXPECT_FALSE(app.session.dataSaved);
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // A scenario file in the test's own folder.
@@ -73,21 +75,45 @@ inline void sideBySide(const Cases& cases) {
         t->wait();
 }
 
-// What one run of logdump-cli left: its exit status and both streams.
+// What one run of logdump-cli left: how it ended, its exit status and both streams.
 struct CliResult {
-    int exitCode = -1;
+    bool normalExit = false; // false: killed by a signal or did not end
+    int exitCode = -1;       // -1 unless it ended normally
     std::string out;
     std::string err;
 };
 
-inline CliResult runLogdumpCli(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
+// Waits for a started run (of logdump-cli or a shell around it) and collects what it left.
+inline CliResult finishCli(QProcess& cli, int timeoutMs = 60000) {
     CliResult run;
-    if (!cli.waitForFinished(60000))
+    if (!cli.waitForFinished(timeoutMs))
         return run;
-    run.exitCode = cli.exitCode();
+    run.normalExit = cli.exitStatus() == QProcess::NormalExit;
+    run.exitCode = run.normalExit ? cli.exitCode() : -1;
     run.out = cli.readAllStandardOutput().toStdString();
     run.err = cli.readAllStandardError().toStdString();
     return run;
+}
+
+// Where and how logdump-cli runs; the defaults are the test's own folder and environment.
+struct CliSetup {
+    QString folder;
+    std::optional<QProcessEnvironment> environment;
+    QString outFile;               // stdout goes there instead of to the result
+    std::function<void()> inChild; // runs in the child before the program starts
+    int timeoutMs = 60000;
+};
+
+inline CliResult runLogdumpCli(const QStringList& arguments, const CliSetup& setup = {}) {
+    QProcess cli;
+    if (!setup.folder.isEmpty())
+        cli.setWorkingDirectory(setup.folder);
+    if (setup.environment)
+        cli.setProcessEnvironment(*setup.environment);
+    if (!setup.outFile.isEmpty())
+        cli.setStandardOutputFile(setup.outFile);
+    if (setup.inChild)
+        cli.setChildProcessModifier(setup.inChild);
+    cli.start(QStringLiteral(LOGDUMP_CLI_PATH), arguments);
+    return finishCli(cli, setup.timeoutMs);
 }

@@ -4,9 +4,9 @@
 #include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "widgets/main/MainWindow.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
+#include "widgets/main/MainWindow.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -34,27 +34,27 @@ struct LiveWindow {
           sim({"--link", link, "--scenario", writeScenario(dir, scenario), "--record",
                commandsPath}) {
         qputenv("LOGDUMP_COM1", link.toLocal8Bit());
-        form = std::make_unique<MainWindow>(port, clock, QStringList{}, dialogs);
-        form->show();
+        window = std::make_unique<MainWindow>(port, clock, QStringList{}, dialogs);
+        window->show();
         QApplication::processEvents();
-        form->activateOnce();
+        window->activateOnce();
     }
     ~LiveWindow() {
-        form->app().session.dataSaved = true;
-        form.reset();
+        window->app().session.dataSaved = true;
+        window.reset();
         port.closePort();
         qunsetenv("LOGDUMP_COM1");
     }
-    int rows() const { return form->table()->model()->rowCount(); }
+    int rows() const { return window->table()->model()->rowCount(); }
     QString commands() const {
         QFile file(commandsPath);
         return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
     }
     // Calls the action once, on the window thread, as soon as a run goes and ready() holds.
     void duringRun(const std::function<bool()>& ready, const std::function<void()>& action) {
-        auto* timer = new QTimer(form.get());
-        QObject::connect(timer, &QTimer::timeout, form.get(), [this, timer, ready, action] {
-            if (!form->running() || !ready())
+        auto* timer = new QTimer(window.get());
+        QObject::connect(timer, &QTimer::timeout, window.get(), [this, timer, ready, action] {
+            if (!window->running() || !ready())
                 return;
             timer->stop();
             timer->deleteLater();
@@ -65,7 +65,7 @@ struct LiveWindow {
     // Rows equal to the simulator's records, from the first on.
     void expectRecordsKept(int count) const {
         const auto records = sim::generateRecords("RVM600", count, 1);
-        const QAbstractItemModel* model = form->table()->model();
+        const QAbstractItemModel* model = window->table()->model();
         for (int r = 0; r < rows(); ++r) {
             QString row;
             for (int c = 1; c < 6; ++c)
@@ -75,12 +75,12 @@ struct LiveWindow {
     }
     // The after-run states of the commands and of Stop.
     void expectIdle() const {
-        EXPECT_FALSE(form->running());
-        EXPECT_FALSE(form->stopButton()->isVisible());
-        EXPECT_TRUE(form->readLogButton()->isEnabled());
-        EXPECT_TRUE(form->statusDumpAction()->isEnabled());
-        EXPECT_TRUE(form->findAction()->isEnabled());
-        EXPECT_TRUE(form->portSelector()->isEnabled());
+        EXPECT_FALSE(window->running());
+        EXPECT_FALSE(window->stopButton()->isVisible());
+        EXPECT_TRUE(window->readLogButton()->isEnabled());
+        EXPECT_TRUE(window->statusDumpAction()->isEnabled());
+        EXPECT_TRUE(window->findAction()->isEnabled());
+        EXPECT_TRUE(window->portSelector()->isEnabled());
     }
 
     QTemporaryDir dir;
@@ -90,7 +90,7 @@ struct LiveWindow {
     FakeDialogs dialogs;
     InstrumentPort port;
     SystemClock clock;
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindow> window;
 };
 
 // Ten times the line's pace before the log, four times during it: a run of a few seconds.
@@ -114,10 +114,10 @@ TEST(WindowDuringReadLog, HandlesEventsAndClosesTheCommandsWhileItRuns) {
         const qint64 now = clock.elapsed();
         maxGap = std::max(maxGap, now - lastTick);
         lastTick = now;
-        if (!w.form->running())
+        if (!w.window->running())
             return;
         ++ticksRunning;
-        const MainWindow& f = *w.form;
+        const MainWindow& f = *w.window;
         commandsOpen += f.readLogButton()->isEnabled() || f.graphButton()->isEnabled() ||
                         f.saveAsAction()->isEnabled() || f.statusDumpAction()->isEnabled() ||
                         f.findAction()->isEnabled() || f.portSelector()->isEnabled();
@@ -127,7 +127,7 @@ TEST(WindowDuringReadLog, HandlesEventsAndClosesTheCommandsWhileItRuns) {
     });
     clock.start();
     ticker.start(10);
-    QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
+    QTest::mouseClick(w.window->readLogButton(), Qt::LeftButton);
     ticker.stop();
     const qint64 runMs = clock.elapsed();
 
@@ -142,11 +142,11 @@ TEST(WindowDuringReadLog, HandlesEventsAndClosesTheCommandsWhileItRuns) {
 
     EXPECT_EQ(w.rows(), 200);
     w.expectRecordsKept(200);
-    EXPECT_EQ(w.form->progressBar()->value(), 200);
+    EXPECT_EQ(w.window->progressBar()->value(), 200);
     EXPECT_TRUE(w.dialogs.events.empty());
     w.expectIdle();
-    EXPECT_TRUE(w.form->graphButton()->isEnabled());
-    EXPECT_TRUE(w.form->saveAsAction()->isEnabled());
+    EXPECT_TRUE(w.window->graphButton()->isEnabled());
+    EXPECT_TRUE(w.window->saveAsAction()->isEnabled());
 }
 
 TEST(WindowDuringReadLog, StopKeepsTheRecordsRead) {
@@ -160,20 +160,20 @@ TEST(WindowDuringReadLog, StopKeepsTheRecordsRead) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LiveWindow w(kQuickLog);
-        w.form->activateWindow();
-        w.duringRun([&] { return w.rows() >= 20; }, [&] { c.stop(*w.form); });
-        QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
+        w.window->activateWindow();
+        w.duringRun([&] { return w.rows() >= 20; }, [&] { c.stop(*w.window); });
+        QTest::mouseClick(w.window->readLogButton(), Qt::LeftButton);
 
         EXPECT_GE(w.rows(), 20);
         EXPECT_LT(w.rows(), 300);
         w.expectRecordsKept(300);
-        EXPECT_TRUE(w.form->messages()->toPlainText().endsWith("Log reading stopped by the user"))
-            << w.form->messages()->toPlainText().toStdString();
-        EXPECT_TRUE(w.form->table()->isEnabled());
-        EXPECT_FALSE(w.form->app().session.dataSaved);
+        EXPECT_TRUE(w.window->messages()->toPlainText().endsWith("Log reading stopped by the user"))
+            << w.window->messages()->toPlainText().toStdString();
+        EXPECT_TRUE(w.window->table()->isEnabled());
+        EXPECT_FALSE(w.window->app().session.dataSaved);
         EXPECT_TRUE(w.dialogs.events.empty());
         w.expectIdle();
-        EXPECT_TRUE(w.form->saveAsAction()->isEnabled());
+        EXPECT_TRUE(w.window->saveAsAction()->isEnabled());
     }
 }
 
@@ -182,16 +182,17 @@ TEST(WindowDuringReadLog, ClosingStopsTheRunThenAsksAboutTheUnsavedLog) {
         SCOPED_TRACE(exit ? "exit anyway" : "stay");
         LiveWindow w(kQuickLog);
         w.dialogs.yesNoAnswers = {exit};
-        w.duringRun([&] { return w.rows() >= 20; }, [&] { w.form->close(); });
-        QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
+        w.duringRun([&] { return w.rows() >= 20; }, [&] { w.window->close(); });
+        QTest::mouseClick(w.window->readLogButton(), Qt::LeftButton);
         // The run ended by the stop; the close question comes after it.
         EXPECT_LT(w.rows(), 300);
-        EXPECT_TRUE(w.form->messages()->toPlainText().endsWith("Log reading stopped by the user"));
+        EXPECT_TRUE(
+            w.window->messages()->toPlainText().endsWith("Log reading stopped by the user"));
         for (int i = 0; i < 100 && w.dialogs.events.empty(); ++i)
             QTest::qWait(10);
         EXPECT_EQ(w.dialogs.events,
                   std::vector<std::string>{"yesno: Data not saved - exit anyway?"});
-        EXPECT_EQ(w.form->isVisible(), !exit);
+        EXPECT_EQ(w.window->isVisible(), !exit);
         EXPECT_GE(w.rows(), 20);
         w.expectRecordsKept(300);
     }
@@ -202,13 +203,13 @@ TEST(WindowDuringReadLog, StopDuringTheIdentificationEndsWithoutABox) {
     LiveWindow w(R"({"count": 20, "byteMicros": 20000, "identText": ")" + QByteArray(100, 'x') +
                  R"("})");
     w.duringRun([&] { return w.commands().contains(QLatin1String("\tFV\n")); },
-                [&] { w.form->stopButton()->click(); });
-    QTest::mouseClick(w.form->readLogButton(), Qt::LeftButton);
+                [&] { w.window->stopButton()->click(); });
+    QTest::mouseClick(w.window->readLogButton(), Qt::LeftButton);
 
     EXPECT_TRUE(w.dialogs.events.empty());
     EXPECT_EQ(w.rows(), 1); // one empty row
     EXPECT_FALSE(w.commands().contains(QLatin1String("\tLE\n"))) << w.commands().toStdString();
-    EXPECT_FALSE(w.form->table()->isEnabled());
+    EXPECT_FALSE(w.window->table()->isEnabled());
     w.expectIdle();
-    EXPECT_FALSE(w.form->saveAsAction()->isEnabled());
+    EXPECT_FALSE(w.window->saveAsAction()->isEnabled());
 }

@@ -1,6 +1,7 @@
 #include "widgets/graph/GraphDialog.h"
 
 #include "GraphTestSupport.h"
+#include "NamedChild.h"
 #include "SimRig.h"
 #include "app/MainWindowLogic.h"
 
@@ -24,39 +25,45 @@ namespace {
 // The graph window over a core whose main window "shows" it when asked.
 struct WindowRig {
     WindowRig() {
-        form.setLocale(QLocale::c());
+        window.setLocale(QLocale::c());
         rig.dialogs.onModal = [this](ModalWindow w) {
             if (w == ModalWindow::Graph)
                 open();
         };
     }
     void open() {
-        form.show();
+        window.show();
         QApplication::processEvents();
     }
     void close() {
-        form.hide();
+        window.hide();
         QApplication::processEvents();
     }
-    QWidget* control(const char* name) const {
-        QWidget* found = form.findChild<QWidget*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+    QWidget* control(const char* name) const { return namedChild<QWidget>(window, name); }
+    QPushButton* showGraphButton() const {
+        return namedChild<QPushButton>(window, "showGraphButton");
     }
-    bool shown(const char* name) const { return control(name)->isVisibleTo(&form); }
+    QCheckBox* box(const char* name) const { return namedChild<QCheckBox>(window, name); }
+    QString statisticsShown() const {
+        return namedChild<QPlainTextEdit>(window, "statisticsView")->toPlainText();
+    }
+    QString warningsShown() const {
+        return namedChild<QPlainTextEdit>(window, "warningsView")->toPlainText();
+    }
+    bool shown(const char* name) const { return control(name)->isVisibleTo(&window); }
     QString label(const char* name) const { return static_cast<QLabel*>(control(name))->text(); }
     std::vector<std::string> statistics() const { return rig.app.statistics.lines(); }
     // Moves the mouse to a point of the chart.
     void moveTo(QPointF chartPos) {
-        QChartView* view = form.chart1();
-        const QPointF local = view->viewportTransform().map(form.chart()->mapToScene(chartPos));
+        QChartView* view = namedChild<QChartView>(window, "chartView");
+        const QPointF local = view->viewportTransform().map(window.chart()->mapToScene(chartPos));
         QMouseEvent move(QEvent::MouseMove, local, view->viewport()->mapToGlobal(local),
                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(view->viewport(), &move);
     }
 
     SimRig rig;
-    GraphDialog form{rig.app.table, rig.app.session, rig.app.statistics, rig.dialogs};
+    GraphDialog window{rig.app.table, rig.app.session, rig.app.statistics, rig.dialogs};
 };
 
 std::vector<Rec> records(int n) {
@@ -83,17 +90,17 @@ TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
         EXPECT_EQ(w.rig.app.session.graphViewed, c.opens);
         EXPECT_EQ(w.rig.dialogs.events,
                   c.opens ? std::vector<std::string>{"modal: Graph"} : std::vector<std::string>{});
-        EXPECT_EQ(w.form.isVisible(), c.opens);
+        EXPECT_EQ(w.window.isVisible(), c.opens);
         if (c.opens) {
-            EXPECT_EQ(w.form.chart()->title(), "RVM600 s/n 4711");
+            EXPECT_EQ(w.window.chart()->title(), "RVM600 s/n 4711");
         }
     }
 }
 
 TEST(GraphWindow, SetUpPerModel) {
     using Names = std::vector<std::string>;
-    const Names controls = {"cbShowRl",  "cbShowQd", "Label1", "lblRVA",
-                            "lblSerie1", "Label2",   "lblQVA", "lblSerie2"};
+    const Names controls = {"showRlBox", "showQdBox",      "rlAlarmCaption", "rlAlarmLabel",
+                            "rlReadout", "qdAlarmCaption", "qdAlarmLabel",   "qdReadout"};
     struct Case {
         const char* model;
         bool rl, qd, qdOnRight;
@@ -101,8 +108,8 @@ TEST(GraphWindow, SetUpPerModel) {
         Names shown;
     } const cases[] = {
         {"RVM600PK", true, true, true, "Rl", controls},
-        {"RVM600", true, false, true, "Rl", {"Label1", "lblRVA", "lblSerie1"}},
-        {"VX40", false, true, false, "Qd", {"Label2", "lblQVA", "lblSerie2"}},
+        {"RVM600", true, false, true, "Rl", {"rlAlarmCaption", "rlAlarmLabel", "rlReadout"}},
+        {"VX40", false, true, false, "Qd", {"qdAlarmCaption", "qdAlarmLabel", "qdReadout"}},
         {"?", false, false, true, "", {}},
     };
     for (const auto& c : cases) {
@@ -111,29 +118,32 @@ TEST(GraphWindow, SetUpPerModel) {
         loadTable(w.rig.app, c.model, records(20));
         w.rig.app.statistics.addLine("old report");
         w.open();
-        EXPECT_EQ(w.form.chart()->title(), QString::fromLatin1(c.model) + " s/n 4711");
+        EXPECT_EQ(w.window.chart()->title(), QString::fromLatin1(c.model) + " s/n 4711");
         EXPECT_TRUE(w.statistics().empty());
-        EXPECT_TRUE(w.form.btnGraph()->isEnabled());
-        EXPECT_TRUE(w.form.btnGraph()->hasFocus());
-        EXPECT_EQ(w.label("lblRVA"), "---");
-        EXPECT_EQ(w.label("lblQVA"), "---");
+        EXPECT_TRUE(w.showGraphButton()->isEnabled());
+        EXPECT_TRUE(w.showGraphButton()->hasFocus());
+        EXPECT_EQ(w.label("rlAlarmLabel"), "---");
+        EXPECT_EQ(w.label("qdAlarmLabel"), "---");
         // The hints are plain text, as a screen reader passes them on.
-        for (const char* name : {"Label1", "lblRVA", "Label2", "lblQVA"})
+        for (const char* name :
+             {"rlAlarmCaption", "rlAlarmLabel", "qdAlarmCaption", "qdAlarmLabel"})
             EXPECT_EQ(w.control(name)->toolTip(), "Stops on the third following low bat alarm")
                 << name;
-        for (const QWidget* widget : w.form.findChildren<QWidget*>())
+        for (const QWidget* widget : w.window.findChildren<QWidget*>())
             EXPECT_FALSE(Qt::mightBeRichText(widget->toolTip()))
                 << widget->objectName().toStdString();
-        EXPECT_EQ(w.form.series1()->isVisible(), c.rl);
-        EXPECT_EQ(w.form.series2()->isVisible(), c.qd);
-        EXPECT_EQ(w.form.series2()->attachedAxes().contains(w.form.rightAxis()), c.qdOnRight);
-        EXPECT_EQ(w.form.series2()->attachedAxes().contains(w.form.leftAxis()), !c.qdOnRight);
-        EXPECT_EQ(w.form.rightAxis()->isVisible(), c.qd && c.qdOnRight);
-        EXPECT_EQ(w.form.leftAxis()->titleText(), c.leftTitle);
+        EXPECT_EQ(w.window.series(Quantity::Rl)->isVisible(), c.rl);
+        EXPECT_EQ(w.window.series(Quantity::Qd)->isVisible(), c.qd);
+        EXPECT_EQ(w.window.series(Quantity::Qd)->attachedAxes().contains(w.window.rightAxis()),
+                  c.qdOnRight);
+        EXPECT_EQ(w.window.series(Quantity::Qd)->attachedAxes().contains(w.window.leftAxis()),
+                  !c.qdOnRight);
+        EXPECT_EQ(w.window.rightAxis()->isVisible(), c.qd && c.qdOnRight);
+        EXPECT_EQ(w.window.leftAxis()->titleText(), c.leftTitle);
         if (c.qd && c.qdOnRight) {
-            EXPECT_EQ(w.form.rightAxis()->titleText(), "Qd");
+            EXPECT_EQ(w.window.rightAxis()->titleText(), "Qd");
         }
-        EXPECT_EQ(w.form.series2()->pen().color(), QColor(0, 0, 255));
+        EXPECT_EQ(w.window.series(Quantity::Qd)->pen().color(), QColor(0, 0, 255));
         for (const std::string& name : controls) {
             const bool shown = std::find(c.shown.begin(), c.shown.end(), name) != c.shown.end();
             EXPECT_EQ(w.shown(name.c_str()), shown) << name;
@@ -145,43 +155,43 @@ TEST(GraphWindow, ShowGraphBuildsOnceUntilReopened) {
     WindowRig w;
     loadTable(w.rig.app, "RVM600PK", records(20));
     w.open();
-    ASSERT_TRUE(w.form.btnGraph()->isEnabled());
-    w.form.btnGraph()->click();
-    EXPECT_FALSE(w.form.btnGraph()->isEnabled());
-    EXPECT_EQ(w.form.series1()->count(), 20);
-    EXPECT_EQ(w.form.series2()->count(), 20);
-    EXPECT_EQ(w.form.bottomAxis()->min(), 1);
-    EXPECT_EQ(w.form.bottomAxis()->max(), 20);
-    EXPECT_LE(w.form.leftAxis()->min(), 240);
-    EXPECT_GE(w.form.leftAxis()->max(), 259);
-    EXPECT_LE(w.form.rightAxis()->min(), 150);
-    EXPECT_GE(w.form.rightAxis()->max(), 159);
+    ASSERT_TRUE(w.showGraphButton()->isEnabled());
+    w.showGraphButton()->click();
+    EXPECT_FALSE(w.showGraphButton()->isEnabled());
+    EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 20);
+    EXPECT_EQ(w.window.series(Quantity::Qd)->count(), 20);
+    EXPECT_EQ(w.window.bottomAxis()->min(), 1);
+    EXPECT_EQ(w.window.bottomAxis()->max(), 20);
+    EXPECT_LE(w.window.leftAxis()->min(), 240);
+    EXPECT_GE(w.window.leftAxis()->max(), 259);
+    EXPECT_LE(w.window.rightAxis()->min(), 150);
+    EXPECT_GE(w.window.rightAxis()->max(), 159);
     ASSERT_FALSE(w.rig.app.statistics.empty());
-    EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').size(),
+    EXPECT_EQ(w.statisticsShown().split('\n').size(),
               static_cast<qsizetype>(w.rig.app.statistics.lines().size()));
-    EXPECT_EQ(w.form.memStat()->toPlainText().split('\n').first(), "Rl statistics:");
+    EXPECT_EQ(w.statisticsShown().split('\n').first(), "Rl statistics:");
 
     // Hiding Rl leaves the points and the axis; the right axis goes with Qd.
-    w.form.cbShowQd()->setChecked(false);
-    EXPECT_FALSE(w.form.series2()->isVisible());
-    EXPECT_FALSE(w.form.rightAxis()->isVisible());
-    EXPECT_FALSE(w.shown("lblSerie2"));
-    EXPECT_EQ(w.form.series2()->count(), 20);
-    w.form.cbShowRl()->setChecked(false);
-    EXPECT_FALSE(w.form.series1()->isVisible());
-    EXPECT_FALSE(w.shown("lblSerie1"));
-    w.form.cbShowRl()->setChecked(true);
-    EXPECT_TRUE(w.form.series1()->isVisible());
-    EXPECT_TRUE(w.shown("lblSerie1"));
-    EXPECT_EQ(w.form.series1()->count(), 20);
+    w.box("showQdBox")->setChecked(false);
+    EXPECT_FALSE(w.window.series(Quantity::Qd)->isVisible());
+    EXPECT_FALSE(w.window.rightAxis()->isVisible());
+    EXPECT_FALSE(w.shown("qdReadout"));
+    EXPECT_EQ(w.window.series(Quantity::Qd)->count(), 20);
+    w.box("showRlBox")->setChecked(false);
+    EXPECT_FALSE(w.window.series(Quantity::Rl)->isVisible());
+    EXPECT_FALSE(w.shown("rlReadout"));
+    w.box("showRlBox")->setChecked(true);
+    EXPECT_TRUE(w.window.series(Quantity::Rl)->isVisible());
+    EXPECT_TRUE(w.shown("rlReadout"));
+    EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 20);
 
     w.close();
     w.open();
-    EXPECT_TRUE(w.form.btnGraph()->isEnabled());
-    EXPECT_EQ(w.form.series1()->count(), 0);
-    EXPECT_TRUE(w.form.memStat()->toPlainText().isEmpty());
-    EXPECT_TRUE(w.form.series2()->isVisible());
-    EXPECT_FALSE(w.form.cbShowQd()->isChecked());
+    EXPECT_TRUE(w.showGraphButton()->isEnabled());
+    EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 0);
+    EXPECT_TRUE(w.statisticsShown().isEmpty());
+    EXPECT_TRUE(w.window.series(Quantity::Qd)->isVisible());
+    EXPECT_FALSE(w.box("showQdBox")->isChecked());
 }
 
 TEST(GraphWindow, ConversionErrorGoesToTheErrorBox) {
@@ -190,11 +200,11 @@ TEST(GraphWindow, ConversionErrorGoesToTheErrorBox) {
     recs[3].value = "4,5";
     loadTable(w.rig.app, "RVM600", recs);
     w.open();
-    w.form.btnGraph()->click();
+    w.showGraphButton()->click();
     EXPECT_EQ(w.rig.dialogs.events, std::vector<std::string>{"error: '4,5' is not a valid integer "
                                                              "value."});
-    EXPECT_EQ(w.form.series1()->count(), 3);
-    EXPECT_TRUE(w.form.memStat()->toPlainText().isEmpty());
+    EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 3);
+    EXPECT_TRUE(w.statisticsShown().isEmpty());
 }
 
 TEST(GraphWindow, StatisticsMemoFollowsTheBoxAndStopsAtAFailure) {
@@ -232,15 +242,15 @@ TEST(GraphWindow, StatisticsMemoFollowsTheBoxAndStopsAtAFailure) {
         for (const std::string& value : c.values)
             recs.push_back({value, "0"});
         loadTable(w.rig.app, "RVM600", recs);
-        w.form.cbStat()->setChecked(c.statisticsBox);
+        w.box("showStatisticsBox")->setChecked(c.statisticsBox);
         w.open();
-        w.form.btnGraph()->click();
-        EXPECT_EQ(w.form.series1()->count(), 3);
+        w.showGraphButton()->click();
+        EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 3);
         EXPECT_EQ(w.statistics(), c.statistics);
         QStringList shown;
         for (const std::string& line : c.statistics)
             shown << QString::fromStdString(line);
-        EXPECT_EQ(w.form.memStat()->toPlainText(), shown.join('\n'));
+        EXPECT_EQ(w.statisticsShown(), shown.join('\n'));
         EXPECT_EQ(w.rig.dialogs.events, c.events);
     }
 }
@@ -250,20 +260,20 @@ TEST(GraphWindow, ABuildNeverAddsToAnEarlierOne) {
     loadTable(w.rig.app, "RVM600", withStatuses({"2", "0", "16", "16", "16"}));
     w.open();
     // Each change of the box rebuilds at once.
-    w.form.cbValarm()->setChecked(false);
-    EXPECT_EQ(w.form.series1()->count(), 5);
-    w.form.cbValarm()->setChecked(true);
-    const QList<QPointF> points = w.form.series1()->points();
-    const QString warnings = w.form.memWarn()->toPlainText();
+    w.box("stopOnLowBatBox")->setChecked(false);
+    EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 5);
+    w.box("stopOnLowBatBox")->setChecked(true);
+    const QList<QPointF> points = w.window.series(Quantity::Rl)->points();
+    const QString warnings = w.warningsShown();
     const std::vector<std::string> report = w.statistics();
     ASSERT_EQ(points.size(), 4);
     ASSERT_FALSE(report.empty());
     // "Show Graph" is still enabled after the box changed: a second build replaces the first.
-    ASSERT_TRUE(w.form.btnGraph()->isEnabled());
-    w.form.btnGraph()->click();
-    EXPECT_EQ(w.form.series1()->points(), points);
-    EXPECT_EQ(w.form.memWarn()->toPlainText(), warnings);
-    EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 1");
+    ASSERT_TRUE(w.showGraphButton()->isEnabled());
+    w.showGraphButton()->click();
+    EXPECT_EQ(w.window.series(Quantity::Rl)->points(), points);
+    EXPECT_EQ(w.warningsShown(), warnings);
+    EXPECT_EQ(w.warningsShown(), "Rl warn / error in line: 1");
     EXPECT_EQ(w.statistics(), report);
 }
 
@@ -275,14 +285,14 @@ TEST(GraphWindow, LowBatBoxRebuildsAndWarningsShow) {
     recs[2].stat = "2";
     loadTable(w.rig.app, "RVM600", recs);
     w.open();
-    w.form.btnGraph()->click();
-    EXPECT_EQ(w.form.series1()->count(), 4);
-    EXPECT_EQ(w.label("lblRVA"), "5");
-    EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 3");
-    w.form.cbValarm()->setChecked(false);
-    EXPECT_EQ(w.form.series1()->count(), 10);
-    EXPECT_EQ(w.label("lblRVA"), "---");
-    EXPECT_EQ(w.form.memWarn()->toPlainText(), "Rl warn / error in line: 3");
+    w.showGraphButton()->click();
+    EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 4);
+    EXPECT_EQ(w.label("rlAlarmLabel"), "5");
+    EXPECT_EQ(w.warningsShown(), "Rl warn / error in line: 3");
+    w.box("stopOnLowBatBox")->setChecked(false);
+    EXPECT_EQ(w.window.series(Quantity::Rl)->count(), 10);
+    EXPECT_EQ(w.label("rlAlarmLabel"), "---");
+    EXPECT_EQ(w.warningsShown(), "Rl warn / error in line: 3");
 }
 
 TEST(GraphWindow, CursorReadoutInsideAndOutsideThePlot) {
@@ -291,31 +301,32 @@ TEST(GraphWindow, CursorReadoutInsideAndOutsideThePlot) {
         WindowRig w;
         loadTable(w.rig.app, model, records(20));
         w.open();
-        w.form.btnGraph()->click();
+        w.showGraphButton()->click();
         QApplication::processEvents();
-        const QRectF plot = w.form.chart()->plotArea();
+        const QRectF plot = w.window.chart()->plotArea();
         ASSERT_GT(plot.width(), 100);
 
         const bool vx40 = std::string(model) == "VX40";
-        const QPointF at = w.form.chart()->mapToPosition(
-            QPointF(7.2, 250.7), vx40 ? w.form.series2() : w.form.series1());
+        const QPointF at = w.window.chart()->mapToPosition(QPointF(7.2, 250.7),
+                                                           vx40 ? w.window.series(Quantity::Qd)
+                                                                : w.window.series(Quantity::Rl));
         ASSERT_TRUE(plot.contains(at));
         w.moveTo(at);
-        EXPECT_TRUE(w.form.crossShown());
+        EXPECT_TRUE(w.window.crossShown());
         if (vx40) {
-            EXPECT_EQ(w.label("lblSerie2"), "Qd:  251 #:    7");
-            EXPECT_TRUE(w.label("lblSerie1").startsWith("Rl: "));
+            EXPECT_EQ(w.label("qdReadout"), "Qd:  251 #:    7");
+            EXPECT_TRUE(w.label("rlReadout").startsWith("Rl: "));
         } else {
-            EXPECT_EQ(w.label("lblSerie1"), "Rl:  251 #:    7");
-            EXPECT_TRUE(w.label("lblSerie2").startsWith("Qd: "));
+            EXPECT_EQ(w.label("rlReadout"), "Rl:  251 #:    7");
+            EXPECT_TRUE(w.label("qdReadout").startsWith("Qd: "));
         }
 
         w.moveTo(QPointF(plot.right(), plot.center().y()));
-        EXPECT_FALSE(w.form.crossShown());
-        EXPECT_EQ(w.label("lblSerie1"), "");
-        EXPECT_EQ(w.label("lblSerie2"), "");
+        EXPECT_FALSE(w.window.crossShown());
+        EXPECT_EQ(w.label("rlReadout"), "");
+        EXPECT_EQ(w.label("qdReadout"), "");
         w.moveTo(plot.topLeft());
-        EXPECT_TRUE(w.form.crossShown());
+        EXPECT_TRUE(w.window.crossShown());
     }
 }
 
@@ -323,9 +334,9 @@ TEST(GraphWindow, CursorReadoutOnlyInsideThePlotWithItsLeftAndTopEdges) {
     WindowRig w;
     loadTable(w.rig.app, "RVM600PK", records(20));
     w.open();
-    w.form.btnGraph()->click();
+    w.showGraphButton()->click();
     QApplication::processEvents();
-    const QRectF plot = w.form.chart()->plotArea();
+    const QRectF plot = w.window.chart()->plotArea();
     ASSERT_GT(plot.width(), 100);
     struct Case {
         const char* name;
@@ -343,23 +354,23 @@ TEST(GraphWindow, CursorReadoutOnlyInsideThePlotWithItsLeftAndTopEdges) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         w.moveTo(plot.center()); // a cross-hair is up
-        ASSERT_TRUE(w.form.crossShown());
+        ASSERT_TRUE(w.window.crossShown());
         w.moveTo(c.at);
-        EXPECT_EQ(w.form.crossShown(), c.inside);
-        EXPECT_EQ(w.label("lblSerie1").startsWith("Rl: "), c.inside);
-        EXPECT_EQ(w.label("lblSerie2").startsWith("Qd: "), c.inside);
+        EXPECT_EQ(w.window.crossShown(), c.inside);
+        EXPECT_EQ(w.label("rlReadout").startsWith("Rl: "), c.inside);
+        EXPECT_EQ(w.label("qdReadout").startsWith("Qd: "), c.inside);
         if (!c.inside) {
-            EXPECT_EQ(w.label("lblSerie1"), "");
-            EXPECT_EQ(w.label("lblSerie2"), "");
+            EXPECT_EQ(w.label("rlReadout"), "");
+            EXPECT_EQ(w.label("qdReadout"), "");
         }
     }
     // Leaving the chart clears the readout.
     w.moveTo(plot.center());
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(w.form.chart1()->viewport(), &leave);
-    EXPECT_FALSE(w.form.crossShown());
-    EXPECT_EQ(w.label("lblSerie1"), "");
-    EXPECT_EQ(w.label("lblSerie2"), "");
+    QApplication::sendEvent(namedChild<QChartView>(w.window, "chartView")->viewport(), &leave);
+    EXPECT_FALSE(w.window.crossShown());
+    EXPECT_EQ(w.label("rlReadout"), "");
+    EXPECT_EQ(w.label("qdReadout"), "");
 }
 
 TEST(GraphWindow, ClientAreaLegendColoursAndPlainLabels) {
@@ -368,15 +379,16 @@ TEST(GraphWindow, ClientAreaLegendColoursAndPlainLabels) {
     w.open();
     // The client area, grown below the check boxes by the sections panel; as wide as designed
     // where the screen has room (SectionsWindow.EveryRowCanBeSeenOnTheScreenItOpensOn).
-    EXPECT_EQ(w.form.height(), 694);
-    EXPECT_LE(w.form.width(), 801);
+    EXPECT_EQ(w.window.height(), 694);
+    EXPECT_LE(w.window.width(), 801);
     // Qd: the series' own colour in the legend, its line blue.
-    const QList<QLegendMarker*> markers = w.form.chart()->legend()->markers(w.form.series2());
+    const QList<QLegendMarker*> markers =
+        w.window.chart()->legend()->markers(w.window.series(Quantity::Qd));
     ASSERT_EQ(markers.size(), 1);
     EXPECT_EQ(markers.first()->brush().color(), QColor(0, 128, 0));
-    EXPECT_EQ(w.form.series2()->pen().color(), QColor(0, 0, 255));
+    EXPECT_EQ(w.window.series(Quantity::Qd)->pen().color(), QColor(0, 0, 255));
     // Statistics and readouts may carry instrument text: never markup.
-    for (const QLabel* label : w.form.findChildren<QLabel*>()) {
+    for (const QLabel* label : w.window.findChildren<QLabel*>()) {
         SCOPED_TRACE(label->objectName().toStdString());
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
     }

@@ -1,3 +1,4 @@
+#include "NamedChild.h"
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
@@ -76,27 +77,27 @@ void loadPk(App& app, bool lateSection = false) {
 }
 
 struct Window {
-    explicit Window(App& app) : form(app.table, app.session, app.statistics, app.dialogs) {
-        form.setLocale(QLocale::c());
+    explicit Window(App& app) : window(app.table, app.session, app.statistics, app.dialogs) {
+        window.setLocale(QLocale::c());
     }
     void build() {
-        form.show();
+        window.show();
         QApplication::processEvents();
-        form.btnGraph()->click();
+        namedChild<QPushButton>(window, "showGraphButton")->click();
         QApplication::processEvents();
     }
     void showLevel(bool shown) {
-        form.sections()->showLevelBox()->setChecked(shown);
+        window.sections()->showLevelBox()->setChecked(shown);
         QApplication::processEvents();
     }
     std::vector<std::string> row(int r) const {
         std::vector<std::string> texts;
-        const SectionsModel* m = form.sections()->model();
+        const SectionsModel* m = window.sections()->model();
         for (int c = 0; c < m->columnCount(); ++c)
             texts.push_back(m->index(r, c).data().toString().toStdString());
         return texts;
     }
-    GraphDialog form;
+    GraphDialog window;
 };
 
 } // namespace
@@ -105,13 +106,13 @@ TEST_F(SectionsWindow, TableFollowsTheBuildAndTheRequiredClass) {
     SimRig rig;
     loadPk(rig.app);
     Window w(rig.app);
-    QAbstractItemModelTester tester(w.form.sections()->model(),
+    QAbstractItemModelTester tester(w.window.sections()->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
-    EXPECT_EQ(w.form.sections()->model()->rowCount(), 0);
+    EXPECT_EQ(w.window.sections()->model()->rowCount(), 0);
     w.build();
 
     // Row 7 has an Rl error; the third low-battery record (40) stops both series.
-    ASSERT_EQ(w.form.sections()->model()->rowCount(), 6);
+    ASSERT_EQ(w.window.sections()->model()->rowCount(), 6);
     EXPECT_EQ(w.row(0), (std::vector<std::string>{"Rl", "N7-west", "19", "1", "268.4", "17.8",
                                                   "242", "297", "0", "0.0", "R4", "R2", "pass"}));
     EXPECT_EQ(w.row(2)[1], "ALL");
@@ -122,40 +123,40 @@ TEST_F(SectionsWindow, TableFollowsTheBuildAndTheRequiredClass) {
     EXPECT_EQ(w.row(4)[12], "pass");
 
     // The chart opens without the levels; asked for, they are drawn.
-    QLineSeries* rlLine = w.form.levelLine(Quantity::Rl);
-    EXPECT_FALSE(w.form.sections()->showLevelBox()->isChecked());
+    QLineSeries* rlLine = w.window.levelLine(Quantity::Rl);
+    EXPECT_FALSE(w.window.sections()->showLevelBox()->isChecked());
     EXPECT_FALSE(rlLine->isVisible());
-    EXPECT_FALSE(w.form.levelLine(Quantity::Qd)->isVisible());
+    EXPECT_FALSE(w.window.levelLine(Quantity::Qd)->isVisible());
     w.showLevel(true);
     ASSERT_TRUE(rlLine->isVisible());
     EXPECT_EQ(rlLine->points(), (QList<QPointF>{{1, 100}, {39, 100}}));
     // A stricter class: the rows and the line follow; a level inside the readings leaves the
     // axes as they are.
-    const auto leftRange = std::pair(w.form.leftAxis()->min(), w.form.leftAxis()->max());
-    w.form.sections()->requiredBox(Quantity::Rl)->setCurrentIndex(3); // R3
+    const auto leftRange = std::pair(w.window.leftAxis()->min(), w.window.leftAxis()->max());
+    w.window.sections()->requiredBox(Quantity::Rl)->setCurrentIndex(3); // R3
     QApplication::processEvents();
     EXPECT_EQ(w.row(1)[11], "R3");
     EXPECT_EQ(w.row(1)[12], "fail");
     EXPECT_EQ(rlLine->points(), (QList<QPointF>{{1, 150}, {39, 150}}));
-    EXPECT_EQ(std::pair(w.form.leftAxis()->min(), w.form.leftAxis()->max()), leftRange);
+    EXPECT_EQ(std::pair(w.window.leftAxis()->min(), w.window.leftAxis()->max()), leftRange);
 
     // The legend names the measured series only.
     int markers = 0;
-    for (QLegendMarker* marker : w.form.chart()->legend()->markers())
+    for (QLegendMarker* marker : w.window.chart()->legend()->markers())
         markers += marker->isVisible() ? 1 : 0;
     EXPECT_EQ(markers, 2);
 
     // No line for a hidden series or for a class without requirement.
-    w.form.cbShowRl()->setChecked(false);
+    namedChild<QCheckBox>(w.window, "showRlBox")->setChecked(false);
     QApplication::processEvents();
     EXPECT_FALSE(rlLine->isVisible());
-    EXPECT_TRUE(w.form.levelLine(Quantity::Qd)->isVisible());
-    w.form.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(0);
+    EXPECT_TRUE(w.window.levelLine(Quantity::Qd)->isVisible());
+    w.window.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(0);
     QApplication::processEvents();
-    EXPECT_FALSE(w.form.levelLine(Quantity::Qd)->isVisible());
+    EXPECT_FALSE(w.window.levelLine(Quantity::Qd)->isVisible());
 
     // Without the low-battery stop every record of run 2 counts.
-    w.form.cbValarm()->setChecked(false);
+    namedChild<QCheckBox>(w.window, "stopOnLowBatBox")->setChecked(false);
     QApplication::processEvents();
     EXPECT_EQ(w.row(2)[2], "39");
     EXPECT_EQ(w.row(2)[3], "1");
@@ -166,10 +167,10 @@ TEST_F(SectionsWindow, ALevelOutsideTheReadingsIsBroughtIntoView) {
     loadPk(rig.app);
     Window w(rig.app);
     // Qd readings reach 154: Q4 (160) lies above them, and every section fails it.
-    w.form.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(4);
+    w.window.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(4);
     w.build();
-    QValueAxis* qdAxis = w.form.rightAxis();
-    QLineSeries* qdLine = w.form.levelLine(Quantity::Qd);
+    QValueAxis* qdAxis = w.window.rightAxis();
+    QLineSeries* qdLine = w.window.levelLine(Quantity::Qd);
     EXPECT_LT(qdAxis->max(), 160);
     EXPECT_FALSE(qdLine->isVisible());
     EXPECT_EQ(w.row(5)[12], "fail");
@@ -181,13 +182,15 @@ TEST_F(SectionsWindow, ALevelOutsideTheReadingsIsBroughtIntoView) {
         bool levelInView;
     } const steps[] = {
         {"checked", [&] { w.showLevel(true); }, true, true},
-        {"Qd hidden", [&] { w.form.cbShowQd()->setChecked(false); }, false, false},
-        {"Qd shown again", [&] { w.form.cbShowQd()->setChecked(true); }, true, true},
+        {"Qd hidden", [&] { namedChild<QCheckBox>(w.window, "showQdBox")->setChecked(false); },
+         false, false},
+        {"Qd shown again", [&] { namedChild<QCheckBox>(w.window, "showQdBox")->setChecked(true); },
+         true, true},
         {"cleared", [&] { w.showLevel(false); }, false, false},
         {"checked, then the window opened again",
          [&] {
              w.showLevel(true);
-             w.form.hide();
+             w.window.hide();
              w.build();
          },
          false, false},
@@ -203,9 +206,9 @@ TEST_F(SectionsWindow, ALevelOutsideTheReadingsIsBroughtIntoView) {
             EXPECT_TRUE(qdLine->attachedAxes().contains(qdAxis));
         }
         // Rl's level (R2 = 100) lies within its readings: its axis never moves for it.
-        EXPECT_LE(w.form.leftAxis()->min(), 130);
+        EXPECT_LE(w.window.leftAxis()->min(), 130);
     }
-    EXPECT_FALSE(w.form.sections()->showLevelBox()->isChecked());
+    EXPECT_FALSE(w.window.sections()->showLevelBox()->isChecked());
 }
 
 TEST_F(SectionsWindow, ASectionWithoutReadingsHasNoVerdict) {
@@ -214,13 +217,13 @@ TEST_F(SectionsWindow, ASectionWithoutReadingsHasNoVerdict) {
     Window w(rig.app);
     w.build();
     // N8 lies wholly after the low-battery stop: both of its records are left out.
-    ASSERT_EQ(w.form.sections()->model()->rowCount(), 8);
+    ASSERT_EQ(w.window.sections()->model()->rowCount(), 8);
     for (int row : {2, 6}) {
         SCOPED_TRACE(row);
         EXPECT_EQ(w.row(row),
                   (std::vector<std::string>{row == 2 ? "Rl" : "Qd", "N8", "0", "2", "", "", "", "",
                                             "", "", "", row == 2 ? "R2" : "Q2", "no data"}));
-        EXPECT_EQ(w.form.sections()->model()->index(row, 12).data(Qt::ForegroundRole),
+        EXPECT_EQ(w.window.sections()->model()->index(row, 12).data(Qt::ForegroundRole),
                   QVariant(QColor(128, 128, 128)));
     }
     EXPECT_EQ(w.row(3)[12], "pass");
@@ -230,18 +233,18 @@ TEST_F(SectionsWindow, RequiredClassIsRememberedPerUser) {
     SimRig rig;
     {
         Window w(rig.app);
-        EXPECT_EQ(w.form.sections()->required(), (RequiredClasses{2, 2}));
-        w.form.sections()->requiredBox(Quantity::Rl)->setCurrentIndex(4);
-        w.form.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(3);
+        EXPECT_EQ(w.window.sections()->required(), (RequiredClasses{2, 2}));
+        w.window.sections()->requiredBox(Quantity::Rl)->setCurrentIndex(4);
+        w.window.sections()->requiredBox(Quantity::Qd)->setCurrentIndex(3);
     }
     Window again(rig.app);
-    EXPECT_EQ(again.form.sections()->required(), (RequiredClasses{4, 3}));
-    EXPECT_EQ(again.form.sections()->requiredBox(Quantity::Qd)->currentText(),
+    EXPECT_EQ(again.window.sections()->required(), (RequiredClasses{4, 3}));
+    EXPECT_EQ(again.window.sections()->requiredBox(Quantity::Qd)->currentText(),
               "Q3 (130 mcd/m\u00b2/lx)");
     // Each entry says what it asks for; files keep writing the class's name.
     QStringList entries;
     for (Quantity s : kQuantities) {
-        const QComboBox* box = again.form.sections()->requiredBox(s);
+        const QComboBox* box = again.window.sections()->requiredBox(s);
         for (int i = 0; i < box->count(); ++i)
             entries << box->itemText(i);
     }
@@ -265,42 +268,45 @@ TEST_F(SectionsWindow, EveryRowCanBeSeenOnTheScreenItOpensOn) {
     ASSERT_TRUE(hasGraphRecords(rig.app.table));
     Window w(rig.app);
     w.build();
-    const SectionsModel* model = w.form.sections()->model();
+    const SectionsModel* model = w.window.sections()->model();
     ASSERT_EQ(model->rowCount(), 62); // 30 sections and the whole log, for Rl and for Qd
 
     // The window opens within the screen's available area, its frame included.
-    const QScreen* screen = w.form.screen();
+    const QScreen* screen = w.window.screen();
     ASSERT_NE(screen, nullptr);
     const QRect available = screen->availableGeometry();
-    EXPECT_TRUE(available.contains(w.form.frameGeometry()))
-        << w.form.frameGeometry().height() << " in " << available.height();
-    const QSize frame = w.form.frameGeometry().size() - w.form.size();
-    QWidget* panel = w.form.sections();
+    EXPECT_TRUE(available.contains(w.window.frameGeometry()))
+        << w.window.frameGeometry().height() << " in " << available.height();
+    const QSize frame = w.window.frameGeometry().size() - w.window.size();
+    QWidget* panel = w.window.sections();
     // Where the screen has room, everything above the report is as designed; where it lacks
     // height, the chart gives it up and the report keeps its own.
     const bool tallEnough = available.height() >= 694 + std::max(frame.height(), 39);
     const bool wideEnough = available.width() >= 801 + std::max(frame.width(), 16);
     if (tallEnough) {
-        EXPECT_EQ(w.form.height(), 694);
-        EXPECT_EQ(w.form.chart1()->height(), 457);
+        EXPECT_EQ(w.window.height(), 694);
+        EXPECT_EQ(namedChild<QChartView>(w.window, "chartView")->height(), 457);
     } else {
-        EXPECT_LT(w.form.chart1()->height(), 457);
+        EXPECT_LT(namedChild<QChartView>(w.window, "chartView")->height(), 457);
         EXPECT_EQ(panel->height(), 166);
     }
     if (wideEnough) {
-        EXPECT_EQ(w.form.width(), 801);
-        EXPECT_EQ(w.form.chart1()->geometry().topLeft(), QPoint(16, 16));
-        EXPECT_EQ(w.form.chart1()->width(), 577);
+        EXPECT_EQ(w.window.width(), 801);
+        EXPECT_EQ(namedChild<QChartView>(w.window, "chartView")->geometry().topLeft(),
+                  QPoint(16, 16));
+        EXPECT_EQ(namedChild<QChartView>(w.window, "chartView")->width(), 577);
     }
     if (tallEnough && wideEnough) {
-        EXPECT_EQ(w.form.cbStat()->geometry().topLeft(), QPoint(608, 485));
+        EXPECT_EQ(namedChild<QCheckBox>(w.window, "showStatisticsBox")->geometry().topLeft(),
+                  QPoint(608, 485));
     }
-    EXPECT_EQ(w.form.btnGraph()->geometry().top(), w.form.chart1()->geometry().bottom() + 16);
+    EXPECT_EQ(namedChild<QPushButton>(w.window, "showGraphButton")->geometry().top(),
+              namedChild<QChartView>(w.window, "chartView")->geometry().bottom() + 16);
 
     // The table lies wholly inside its panel and the window, with rows to scroll.
-    QTableView* table = w.form.sections()->table();
+    QTableView* table = w.window.sections()->table();
     EXPECT_TRUE(panel->rect().contains(QRect(table->mapTo(panel, QPoint()), table->size())));
-    EXPECT_TRUE(w.form.rect().contains(QRect(panel->mapTo(&w.form, QPoint()), panel->size())));
+    EXPECT_TRUE(w.window.rect().contains(QRect(panel->mapTo(&w.window, QPoint()), panel->size())));
     const int rowHeight = table->verticalHeader()->defaultSectionSize();
     EXPECT_GE(table->viewport()->height() / rowHeight, 4);
     table->scrollToBottom();
@@ -320,15 +326,16 @@ TEST_F(SectionsWindow, EveryRowCanBeSeenOnTheScreenItOpensOn) {
                              .arg(qRound(scale * 100));
     QDir().mkpath(QStringLiteral("screenshots"));
     const QString path = QDir::current().filePath(name);
-    ASSERT_TRUE(w.form.grab().save(path)) << path.toStdString();
+    ASSERT_TRUE(w.window.grab().save(path)) << path.toStdString();
 
     // A taller window gives the chart and the report more height, not empty space.
-    const int chartHeight = w.form.chart1()->height();
+    const int chartHeight = namedChild<QChartView>(w.window, "chartView")->height();
     const int tableHeight = table->height();
-    w.form.resize(w.form.width(), w.form.height() + 200);
+    w.window.resize(w.window.width(), w.window.height() + 200);
     QApplication::processEvents();
-    EXPECT_GT(w.form.chart1()->height(), chartHeight);
+    EXPECT_GT(namedChild<QChartView>(w.window, "chartView")->height(), chartHeight);
     EXPECT_GT(table->height(), tableHeight);
-    EXPECT_EQ(w.form.btnGraph()->geometry().top(), w.form.chart1()->geometry().bottom() + 16);
-    EXPECT_TRUE(w.form.rect().contains(QRect(panel->mapTo(&w.form, QPoint()), panel->size())));
+    EXPECT_EQ(namedChild<QPushButton>(w.window, "showGraphButton")->geometry().top(),
+              namedChild<QChartView>(w.window, "chartView")->geometry().bottom() + 16);
+    EXPECT_TRUE(w.window.rect().contains(QRect(panel->mapTo(&w.window, QPoint()), panel->size())));
 }

@@ -66,7 +66,7 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
         std::string stream;
         std::vector<Lines> rows;
         const char* serialLine;
-        const char* dataRead;
+        const char* progressText;
     } const cases[] = {
         {"serial and titles first",
          "s/n: 4711\r\n" + kTitle + kRec1 + kRec2 + "*",
@@ -128,11 +128,11 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
             "Log incomplete: " + std::to_string(records) + " of 250 records read";
         EXPECT_EQ(run.end, ReadLogEnd::Incomplete);
         EXPECT_EQ(run.rig.dialogs.events, Lines{"message: " + incomplete});
-        ASSERT_FALSE(run.rig.view.memErr.empty());
-        EXPECT_EQ(run.rig.view.memErr.back(), incomplete);
+        ASSERT_FALSE(run.rig.view.messages.empty());
+        EXPECT_EQ(run.rig.view.messages.back(), incomplete);
         EXPECT_EQ(run.rows(), c.rows);
         EXPECT_EQ(run.rig.app.session.serialLine, c.serialLine);
-        EXPECT_EQ(run.rig.view.dataRead, c.dataRead);
+        EXPECT_EQ(run.rig.view.progressText, c.progressText);
         EXPECT_TRUE(run.rig.app.table.isEnabled());
         EXPECT_FALSE(run.rig.app.session.dataSaved);
     }
@@ -141,15 +141,15 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
 TEST(DownloadLog, SerialLineAndIdentificationGoToTheMemoAtTheFirstRecord) {
     StreamRun run("s/n: 4711\r\n" + kTitle + kRec1 + kRec2 + "*", "RVM600", 2);
     EXPECT_EQ(run.rig.app.session.serialNo, "4711");
-    EXPECT_EQ(run.rig.view.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", "s/n: 4711"}));
-    EXPECT_EQ(run.rig.view.gaugePosition, 2); // records read
+    EXPECT_EQ(run.rig.view.messages, (Lines{"Virelon RVM600 reflectometer\r\n", "s/n: 4711"}));
+    EXPECT_EQ(run.rig.view.progress, 2); // records read
     // Without a serial line the number of the previous instrument stays.
     StreamRun second(kRec1 + "*", "RVM600", 1);
     second.rig.app.session.serialNo = "old";
     second.rig.dialogs.yesNoAnswers = {true};
     runGuarded(second.rig.dialogs, [&] { readLog(second.rig.app); });
     EXPECT_EQ(second.rig.app.session.serialNo, "old");
-    EXPECT_EQ(second.rig.view.memErr, (Lines{"Virelon RVM600 reflectometer\r\n", ""}));
+    EXPECT_EQ(second.rig.view.messages, (Lines{"Virelon RVM600 reflectometer\r\n", ""}));
 }
 
 TEST(DownloadLog, EndsOnTheEndByteAtOnceAndOnSilenceAfterHalfASecond) {
@@ -167,8 +167,8 @@ TEST(DownloadLog, ShowsProgressEveryRecord) {
     for (int i = 0; i < 25; ++i)
         stream += kRec1 + (i == 12 ? "noise\r\n" : "");
     StreamRun run(stream + "*");
-    EXPECT_EQ(run.rig.view.gaugePosition, 25);
-    EXPECT_EQ(run.rig.view.dataRead, "25 of 250");
+    EXPECT_EQ(run.rig.view.progress, 25);
+    EXPECT_EQ(run.rig.view.progressText, "25 of 250");
     EXPECT_EQ(run.rig.app.table.cell(0, 25), "25");
     EXPECT_EQ(run.rig.app.table.rows(), 27); // header, 25 records, one empty row
 }
@@ -182,7 +182,7 @@ TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
         std::string model;
         std::string stream;
         long long records;
-        Lines memErr;
+        Lines messages;
         std::vector<std::pair<int, CellMark>> marks; // (row, mark of the value cell)
         int statusCol;
     };
@@ -224,7 +224,7 @@ TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
         const App& app = run.rig.app;
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
         EXPECT_TRUE(run.rig.dialogs.events.empty());
-        EXPECT_EQ(run.rig.view.memErr, c.memErr);
+        EXPECT_EQ(run.rig.view.messages, c.messages);
         EXPECT_EQ(app.table.rows(), c.records + 1);
         for (const auto& [row, mark] : c.marks) {
             EXPECT_EQ(app.table.cell(0, row), std::to_string(row));
@@ -299,13 +299,13 @@ TEST(DownloadLog, FewerRecordsThanAnnouncedAreReportedAfterTheDownload) {
         EXPECT_FALSE(rig.app.session.dataSaved);
         if (!c.message) {
             EXPECT_TRUE(rig.dialogs.events.empty());
-            for (const auto& line : rig.view.memErr)
+            for (const auto& line : rig.view.messages)
                 EXPECT_EQ(line.rfind(kIncomplete, 0), std::string::npos) << line;
             continue;
         }
         const std::string text = kIncomplete + c.message;
         EXPECT_EQ(rig.dialogs.events, Lines{"message: " + text});
-        EXPECT_EQ(rig.view.memErr.back(), text);
+        EXPECT_EQ(rig.view.messages.back(), text);
         EXPECT_FALSE(readLogEnabled);
         EXPECT_EQ(busy, 0);
         EXPECT_TRUE(tableEnabled);
@@ -367,8 +367,8 @@ TEST(DownloadLog, StopsADeviceThatNeverStopsSending) {
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
         EXPECT_EQ(rig.app.table.rows(), c.rows);
-        ASSERT_FALSE(rig.view.memErr.empty());
-        EXPECT_EQ(rig.view.memErr.back(), c.message);
+        ASSERT_FALSE(rig.view.messages.empty());
+        EXPECT_EQ(rig.view.messages.back(), c.message);
         EXPECT_TRUE(rig.app.table.isEnabled());
         EXPECT_FALSE(rig.app.session.dataSaved);
         EXPECT_TRUE(rig.view.readLogEnabled);
@@ -388,7 +388,7 @@ TEST(DownloadLog, StopsWhenTheTableIsFull) {
     EXPECT_EQ(rig.download(limits), DownloadEnd::Stopped);
     EXPECT_EQ(rig.app.table.rows(), 10);
     EXPECT_EQ(rig.app.table.cell(0, 9), "9");
-    EXPECT_EQ(rig.view.memErr.back(), "Log reading stopped: the table is full at 10 rows");
+    EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: the table is full at 10 rows");
     EXPECT_TRUE(rig.app.table.isEnabled());
 }
 
@@ -417,7 +417,7 @@ TEST(DownloadLog, StopsASlowTalkerAfterSixtySecondsWithoutARecord) {
         runGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
-        EXPECT_EQ(rig.view.memErr.back(), "Log reading stopped: no record for 60 s");
+        EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: no record for 60 s");
         EXPECT_EQ(rig.app.table.cell(0, 1), c.records ? "1" : "");
         EXPECT_TRUE(rig.app.table.isEnabled());
         // Stopped at the first byte more than 60 s after the last record.
@@ -459,10 +459,10 @@ TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
         limits.maxStreamBytes = c.maxBytes;
         EXPECT_EQ(rig.download(limits), c.end);
         EXPECT_EQ(rig.app.table.rows(), c.records + 1);
-        EXPECT_EQ(rig.view.gaugePosition, c.records);
+        EXPECT_EQ(rig.view.progress, c.records);
         if (c.end == DownloadEnd::Stopped) {
-            EXPECT_EQ(rig.view.memErr.back(), "Log reading stopped: more than " +
-                                                  std::to_string(c.maxBytes) + " bytes of log");
+            EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: more than " +
+                                                    std::to_string(c.maxBytes) + " bytes of log");
         }
         EXPECT_TRUE(rig.app.table.isEnabled());
     }

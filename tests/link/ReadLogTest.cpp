@@ -101,10 +101,10 @@ TEST(ReadLog, ReadsEveryModelIntoItsLayout) {
         EXPECT_EQ(app.session.logCount, 40);
         EXPECT_EQ(app.session.serialLine, "s/n: 4711");
         EXPECT_EQ(app.session.serialNo, "4711");
-        EXPECT_EQ(run.rig.view.memErr, (Lines{app.session.identLine, "s/n: 4711"}));
-        EXPECT_EQ(run.rig.view.dataRead, "40 of 40");
-        EXPECT_EQ(run.rig.view.gaugeMax, 40);
-        EXPECT_EQ(run.rig.view.gaugePosition, 40);
+        EXPECT_EQ(run.rig.view.messages, (Lines{app.session.identLine, "s/n: 4711"}));
+        EXPECT_EQ(run.rig.view.progressText, "40 of 40");
+        EXPECT_EQ(run.rig.view.progressMax, 40);
+        EXPECT_EQ(run.rig.view.progress, 40);
         EXPECT_TRUE(app.table.isEnabled());
         EXPECT_FALSE(app.session.dataSaved);
         EXPECT_FALSE(app.session.graphViewed);
@@ -180,7 +180,7 @@ TEST(ReadLog, OutcomesOfTheDialogue) {
         Lines events;
         ReadLogEnd end;
         int logCount;
-        Lines memErr;
+        Lines messages;
         const char* focus;
     };
     const Case cases[] = {
@@ -251,7 +251,7 @@ TEST(ReadLog, OutcomesOfTheDialogue) {
         EXPECT_EQ(run.rig.dialogs.events, c.events);
         EXPECT_EQ(run.end, c.end);
         EXPECT_EQ(app.session.logCount, c.logCount);
-        EXPECT_EQ(run.rig.view.memErr, c.memErr);
+        EXPECT_EQ(run.rig.view.messages, c.messages);
         EXPECT_EQ(run.headers(), kResetHeaders);
         EXPECT_EQ(app.table.rows(), 2);
         EXPECT_STREQ(app.session.model->name, "?");
@@ -384,7 +384,7 @@ TEST(ReadLog, NoAnswerToTheWakeUpLeavesTheLaidOutTableEmpty) {
     EXPECT_FALSE(app.session.graphViewed);
     EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 0);
     EXPECT_TRUE(run.rig.view.readLogEnabled);
-    EXPECT_EQ(run.rig.view.gaugeMax, 25);
+    EXPECT_EQ(run.rig.view.progressMax, 25);
 }
 
 TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
@@ -509,7 +509,7 @@ TEST(ReadLog, StopDuringTheDownloadKeepsTheRecordsRead) {
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(rowCells(run.app.table, i + 1, 6), rowOf(records[static_cast<size_t>(i)], i + 1))
             << i;
-    EXPECT_EQ(run.rig.view.memErr.back(), "Log reading stopped by the user");
+    EXPECT_EQ(run.rig.view.messages.back(), "Log reading stopped by the user");
     EXPECT_TRUE(run.app.table.isEnabled());
     EXPECT_FALSE(run.app.session.dataSaved);
     EXPECT_TRUE(run.rig.view.readLogEnabled);

@@ -157,7 +157,7 @@ TEST(RecordRow, AStatusThatIsNoNumberLeavesItsCellsUnmarkedWithAMemoLine) {
         const char* rStat; // the single value's status for the single-value models
         const char* qStat;
         std::vector<CellMark> marks;
-        Lines memErr;
+        Lines messages;
     } const cases[] = {
         {"RVM600", "abc", "", {N, N, N, N, N, N}, {"Record 1: status 'abc' is not a number"}},
         {"VX40", "", "", {N, N, N, N, N, N}, {"Record 1: status '' is not a number"}},
@@ -179,13 +179,13 @@ TEST(RecordRow, AStatusThatIsNoNumberLeavesItsCellsUnmarkedWithAMemoLine) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " / " + c.rStat + " / " + c.qStat);
         LaidOut t(c.model);
-        t.rig.view.memErr.clear();
+        t.rig.view.messages.clear();
         if (std::string(c.model) == "RVM600PK")
             writeCombined(t.rig, c.rStat, c.qStat);
         else
             writeSingle(t.rig, c.rStat);
         EXPECT_EQ(marks(t.rig.app.table, 1), c.marks);
-        EXPECT_EQ(t.rig.view.memErr, c.memErr);
+        EXPECT_EQ(t.rig.view.messages, c.messages);
         // Every text as received, up to the last cell.
         EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 4 : 3, 1), c.rStat);
         EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 7 : 5, 1),

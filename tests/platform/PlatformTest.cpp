@@ -28,6 +28,14 @@
 extern char** environ;
 #endif
 
+#ifdef _WIN32
+namespace platform {
+// The handler SaveSignalGuard installs (PlatformWin32.cpp), handed the events a console cannot
+// send to the program itself.
+BOOL WINAPI holdConsoleStop(DWORD event);
+} // namespace platform
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -269,7 +277,7 @@ void consoleEventDuringSave(DWORD event) {
     {
         const platform::SaveSignalGuard held;
         std::thread([event, &answer] {
-            answer = platform::handleConsoleEventForTest(event) ? 1 : 0;
+            answer = platform::holdConsoleStop(event) != FALSE ? 1 : 0;
         }).detach();
         Sleep(200);
         std::fprintf(stderr, "%s saved\n",

@@ -23,7 +23,7 @@ struct FakeView final : IStatusDumpView {
     void repaintNow() override {
         repaints.push_back({rig.instrument.received().size(), core.report.lines().size()});
     }
-    void focusCopyToClip() override {
+    void focusCopyButton() override {
         ++focused;
         focusMs = rig.elapsedMs();
         eventsAtFocus = rig.dialogs.events.size();

@@ -1,3 +1,4 @@
+#include "NamedChild.h"
 #include "SimRig.h"
 #include "widgets/status/StatusDumpDialog.h"
 
@@ -19,9 +20,9 @@ sim::Scenario withReport(const std::string& report) {
 }
 
 // Shows the window and waits (on events, not on time) for its activation to finish.
-bool showAndWaitForReport(SimRig& rig, StatusDumpDialog& form) {
+bool showAndWaitForReport(SimRig& rig, StatusDumpDialog& window) {
     const size_t before = rig.dialogs.events.size();
-    form.show();
+    window.show();
     return QTest::qWaitFor([&] { return rig.dialogs.events.size() > before; }, 5000);
 }
 
@@ -36,50 +37,53 @@ size_t dpsSent(const SimRig& rig) {
 
 TEST(StatusDumpWindow, ShowingFetchesTheReportIntoTheMemoAndFocusesCopy) {
     SimRig rig(withReport("Battery: 6.1 V\r\n\r\nSelf test: passed\r\n"));
-    StatusDumpDialog form(rig.app.line, rig.dialogs);
-    EXPECT_EQ(form.windowTitle(), "VELKOR - Virelon Instrument Status Dump");
-    EXPECT_EQ(form.memStat()->geometry(), QRect(24, 16, 305, 489));
-    EXPECT_EQ(form.btnCopyToClip()->text(), "Copy to clipboard");
-    EXPECT_EQ(form.button1()->text(), "Send as mail");
-    EXPECT_FALSE(form.memStat()->isReadOnly());
+    StatusDumpDialog window(rig.app.line, rig.dialogs);
+    EXPECT_EQ(window.windowTitle(), "VELKOR - Virelon Instrument Status Dump");
+    EXPECT_EQ(namedChild<QPlainTextEdit>(window, "reportEdit")->geometry(),
+              QRect(24, 16, 305, 489));
+    EXPECT_EQ(namedChild<QPushButton>(window, "copyButton")->text(), "Copy to clipboard");
+    EXPECT_EQ(namedChild<QPushButton>(window, "sendMailButton")->text(), "Send as mail");
+    EXPECT_FALSE(namedChild<QPlainTextEdit>(window, "reportEdit")->isReadOnly());
 
-    ASSERT_TRUE(showAndWaitForReport(rig, form));
-    EXPECT_EQ(form.memStat()->toPlainText(), "Battery: 6.1 V\n\nSelf test: passed");
-    EXPECT_EQ(form.focusWidget(), form.btnCopyToClip());
-    EXPECT_FALSE(form.button1()->isVisible());
+    ASSERT_TRUE(showAndWaitForReport(rig, window));
+    EXPECT_EQ(namedChild<QPlainTextEdit>(window, "reportEdit")->toPlainText(),
+              "Battery: 6.1 V\n\nSelf test: passed");
+    EXPECT_EQ(window.focusWidget(), namedChild<QPushButton>(window, "copyButton"));
+    EXPECT_FALSE(namedChild<QPushButton>(window, "sendMailButton")->isVisible());
     EXPECT_EQ(dpsSent(rig), 1u);
-    form.hide();
+    window.hide();
 }
 
 TEST(StatusDumpWindow, EachShowingRunsOneFreshExchange) {
     SimRig rig(withReport("report\r\n"));
-    StatusDumpDialog form(rig.app.line, rig.dialogs);
-    ASSERT_TRUE(showAndWaitForReport(rig, form));
-    form.memStat()->appendPlainText(QStringLiteral("note"));
-    form.hide();
-    ASSERT_TRUE(showAndWaitForReport(rig, form));
-    EXPECT_EQ(form.memStat()->toPlainText(), "report");
+    StatusDumpDialog window(rig.app.line, rig.dialogs);
+    ASSERT_TRUE(showAndWaitForReport(rig, window));
+    namedChild<QPlainTextEdit>(window, "reportEdit")->appendPlainText(QStringLiteral("note"));
+    window.hide();
+    ASSERT_TRUE(showAndWaitForReport(rig, window));
+    EXPECT_EQ(namedChild<QPlainTextEdit>(window, "reportEdit")->toPlainText(), "report");
     // Nothing more runs while the window simply stays open.
     QTest::qWait(50);
     EXPECT_EQ(dpsSent(rig), 2u);
     EXPECT_EQ(rig.dialogs.events.size(), 2u);
-    form.hide();
+    window.hide();
 }
 
 TEST(StatusDumpWindow, CopyPutsTheMemoAsEditedOnTheClipboardAsPlainText) {
     SimRig rig(withReport("line 1\r\nline 2\r\n"));
-    StatusDumpDialog form(rig.app.line, rig.dialogs);
-    ASSERT_TRUE(showAndWaitForReport(rig, form));
-    form.memStat()->appendPlainText(QStringLiteral("Customer: road 7 & more"));
+    StatusDumpDialog window(rig.app.line, rig.dialogs);
+    ASSERT_TRUE(showAndWaitForReport(rig, window));
+    namedChild<QPlainTextEdit>(window, "reportEdit")
+        ->appendPlainText(QStringLiteral("Customer: road 7 & more"));
     QGuiApplication::clipboard()->clear();
-    QTest::mouseClick(form.btnCopyToClip(), Qt::LeftButton);
+    QTest::mouseClick(namedChild<QPushButton>(window, "copyButton"), Qt::LeftButton);
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(mime, nullptr);
     EXPECT_EQ(mime->text(), "line 1\nline 2\nCustomer: road 7 & more");
     EXPECT_FALSE(mime->hasHtml());
     // The mail link reads the memo as the user left it too.
-    EXPECT_EQ(form.core().mailLink(), "mailto:service@virelon.example?Subject=Testmail&Body="
-                                      "line%201%0D%0Aline%202%0D%0ACustomer%3A%20road%207%20%26%"
-                                      "20more");
-    form.hide();
+    EXPECT_EQ(window.core().mailLink(), "mailto:service@virelon.example?Subject=Testmail&Body="
+                                        "line%201%0D%0Aline%202%0D%0ACustomer%3A%20road%207%20%26%"
+                                        "20more");
+    window.hide();
 }

@@ -51,20 +51,20 @@ public:
 // The main window's view as plain fields.
 class FakeView final : public IMainView {
 public:
-    void clearMessages() override { memErr.clear(); }
-    void addMessage(const std::string& line) override { memErr.push_back(line); }
-    void setProgressText(const std::string& text) override { dataRead = text; }
-    void setProgressRange(int max) override { gaugeMax = max; }
-    void setProgress(int position) override { gaugePosition = position; }
+    void clearMessages() override { messages.clear(); }
+    void addMessage(const std::string& line) override { messages.push_back(line); }
+    void setProgressText(const std::string& text) override { progressText = text; }
+    void setProgressRange(int max) override { progressMax = max; }
+    void setProgress(int position) override { progress = position; }
     void setReadLogEnabled(bool enabled) override { readLogEnabled = enabled; }
     void setGraphEnabled(bool enabled) override { graphEnabled = enabled; }
     void setGraphVisible(bool visible) override { graphVisible = visible; }
     void setSaveAsEnabled(bool enabled) override { saveAsEnabled = enabled; }
 
-    std::vector<std::string> memErr;
-    std::string dataRead = "0 / 0";
-    int gaugeMax = 0;
-    int gaugePosition = 0;
+    std::vector<std::string> messages;
+    std::string progressText = "0 / 0";
+    int progressMax = 0;
+    int progress = 0;
     bool readLogEnabled = true;
     bool graphEnabled = false;
     bool graphVisible = true;

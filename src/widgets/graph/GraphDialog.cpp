@@ -101,7 +101,7 @@ GraphDialog::GraphDialog(const LogTable& table, const Session& session, TextMemo
                          IDialogs& dialogs, QWidget* parent)
     : QDialog(parent), m_table(table), m_session(session), m_statistics(statistics),
       m_dialogs(dialogs) {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("graphDialog"));
     setWindowTitle(QStringLiteral("VELKOR - Virelon Log Graph"));
     // The controls sit at fixed places designed for an 8-point dialog font.
     QFont dialogFont = font();
@@ -111,12 +111,12 @@ GraphDialog::GraphDialog(const LogTable& table, const Session& session, TextMemo
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = new QSplitter(Qt::Vertical, this);
-    m_splitter->setObjectName(QStringLiteral("splSections"));
+    m_splitter->setObjectName(QStringLiteral("sectionsSplitter"));
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(kHandleHeight);
     layout->addWidget(m_splitter);
     m_upper = new QWidget(m_splitter);
-    m_upper->setObjectName(QStringLiteral("pnlGraph"));
+    m_upper->setObjectName(QStringLiteral("chartArea"));
     m_splitter->addWidget(m_upper);
     buildChart();
     buildControls();
@@ -127,7 +127,7 @@ GraphDialog::GraphDialog(const LogTable& table, const Session& session, TextMemo
     m_splitter->setStretchFactor(1, 1);
     resize(kDesigned.width(), kDesigned.height() + kHandleHeight + kPanelHeight);
     m_splitter->setSizes({kDesigned.height(), kPanelHeight});
-    // The memo is also cleared by the procedures that read a new log.
+    // The statistics are also cleared when a new log is read or opened.
     m_statistics.onChanged = [this] {
         if (m_statisticsDirty)
             return;
@@ -175,7 +175,7 @@ void GraphDialog::buildChart() {
     const char* titles[] = {"Rl", "Qd"};
     for (size_t s = 0; s < 2; ++s) {
         auto* series = new QLineSeries(m_chart);
-        series->setObjectName(QStringLiteral("Series%1").arg(s + 1));
+        series->setObjectName(QString::fromLatin1(s == 0 ? "rlSeries" : "qdSeries"));
         series->setName(QString::fromLatin1(titles[s]));
         series->setPen(QPen(colors[s], 1));
         m_chart->addSeries(series);
@@ -193,7 +193,7 @@ void GraphDialog::buildChart() {
     rangeAxes();
 
     m_chartView = new QChartView(m_chart, m_upper);
-    m_chartView->setObjectName(QStringLiteral("Chart1"));
+    m_chartView->setObjectName(QStringLiteral("chartView"));
     m_chartView->setGeometry(16, 16, 577, 457);
     m_chartView->setRenderHint(QPainter::Antialiasing, false);
     m_chartView->setMouseTracking(true);
@@ -233,20 +233,24 @@ QCheckBox* GraphDialog::addCheckBox(const char* name, const char* caption, QRect
 }
 
 void GraphDialog::buildControls() {
-    m_btnGraph = new QPushButton(QStringLiteral("Show Graph"), m_upper);
-    m_btnGraph->setObjectName(QStringLiteral("btnGraph"));
-    m_btnGraph->setGeometry(16, 488, 75, 25);
-    m_btnGraph->setAutoDefault(false);
-    connect(m_btnGraph, &QPushButton::clicked, this, [this] { guarded([&] { showGraph(); }); });
+    m_showGraphButton = new QPushButton(QStringLiteral("Show Graph"), m_upper);
+    m_showGraphButton->setObjectName(QStringLiteral("showGraphButton"));
+    m_showGraphButton->setGeometry(16, 488, 75, 25);
+    m_showGraphButton->setAutoDefault(false);
+    connect(m_showGraphButton, &QPushButton::clicked, this,
+            [this] { guarded([&] { showGraph(); }); });
 
-    m_cbValarm = addCheckBox("cbValarm", "Stop when low bat", {104, 493, 121, 17}, true);
-    m_cbValarm->setToolTip(QStringLiteral("Data is not shown if 3 low batt warnings occurs"));
-    connect(m_cbValarm, &QCheckBox::toggled, this,
+    m_stopOnLowBatBox =
+        addCheckBox("stopOnLowBatBox", "Stop when low bat", {104, 493, 121, 17}, true);
+    m_stopOnLowBatBox->setToolTip(
+        QStringLiteral("Data is not shown if 3 low batt warnings occurs"));
+    connect(m_stopOnLowBatBox, &QCheckBox::toggled, this,
             [this] { guarded([&] { stopOnLowBatToggled(); }); });
 
-    m_alarmCaption = {addLabel("Label1", "Rl V alarm:", 248, 488),
-                      addLabel("Label2", "Qd V alarm:", 248, 504)};
-    m_alarmLine = {addLabel("lblRVA", "---", 312, 488), addLabel("lblQVA", "---", 312, 504)};
+    m_alarmCaption = {addLabel("rlAlarmCaption", "Rl V alarm:", 248, 488),
+                      addLabel("qdAlarmCaption", "Qd V alarm:", 248, 504)};
+    m_alarmLine = {addLabel("rlAlarmLabel", "---", 312, 488),
+                   addLabel("qdAlarmLabel", "---", 312, 504)};
     // Plain text: a screen reader reads the hint as it stands, not as markup.
     const QString hint = QStringLiteral("Stops on the third following low bat alarm");
     for (size_t s = 0; s < 2; ++s) {
@@ -256,30 +260,31 @@ void GraphDialog::buildControls() {
         for (QLabel* label : {m_alarmCaption[s], line})
             label->setToolTip(hint);
     }
-    m_readout = {addLabel("lblSerie1", "--", 352, 488), addLabel("lblSerie2", "--", 352, 504)};
+    m_readout = {addLabel("rlReadout", "--", 352, 488), addLabel("qdReadout", "--", 352, 504)};
 
-    m_showBox = {addCheckBox("cbShowRl", "Show Rl graph", {480, 488, 97, 17}, true),
-                 addCheckBox("cbShowQd", "Show Qd graph", {480, 504, 105, 17}, true)};
+    m_showBox = {addCheckBox("showRlBox", "Show Rl graph", {480, 488, 97, 17}, true),
+                 addCheckBox("showQdBox", "Show Qd graph", {480, 504, 105, 17}, true)};
     for (Quantity s : kQuantities)
         connect(m_showBox[static_cast<size_t>(s)], &QCheckBox::toggled, this,
                 [this, s] { guarded([&] { showSeriesToggled(s); }); });
 
-    addLabel("Label4", "Statistics:", 608, 16);
-    m_memStat = new QPlainTextEdit(m_upper);
-    m_memStat->setObjectName(QStringLiteral("memStat"));
-    m_memStat->setGeometry(608, 32, 169, 305);
-    addLabel("Label3", "Warning / errors", 608, 344);
-    m_memWarn = new QPlainTextEdit(m_upper);
-    m_memWarn->setObjectName(QStringLiteral("memWarn"));
-    m_memWarn->setGeometry(608, 360, 169, 113);
-    for (QPlainTextEdit* memo : {m_memStat, m_memWarn}) {
+    addLabel("statisticsCaption", "Statistics:", 608, 16);
+    m_statisticsView = new QPlainTextEdit(m_upper);
+    m_statisticsView->setObjectName(QStringLiteral("statisticsView"));
+    m_statisticsView->setGeometry(608, 32, 169, 305);
+    addLabel("warningsCaption", "Warning / errors", 608, 344);
+    m_warningsView = new QPlainTextEdit(m_upper);
+    m_warningsView->setObjectName(QStringLiteral("warningsView"));
+    m_warningsView->setGeometry(608, 360, 169, 113);
+    for (QPlainTextEdit* view : {m_statisticsView, m_warningsView}) {
         // The report is saved with the log as written, so it is not edited here.
-        memo->setReadOnly(true);
-        memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        view->setReadOnly(true);
+        view->setLineWrapMode(QPlainTextEdit::NoWrap);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
 
-    m_cbStat = addCheckBox("cbStat", "Show Statistics", {608, 485, 97, 17}, true);
+    m_showStatisticsBox =
+        addCheckBox("showStatisticsBox", "Show Statistics", {608, 485, 97, 17}, true);
 }
 
 void GraphDialog::anchorControls() {
@@ -288,25 +293,26 @@ void GraphDialog::anchorControls() {
     };
     anchor(m_chartView, kGrowX | kGrowY);
     // The controls below the chart follow its bottom edge.
-    for (QWidget* below : {static_cast<QWidget*>(m_btnGraph), static_cast<QWidget*>(m_cbValarm)})
+    for (QWidget* below :
+         {static_cast<QWidget*>(m_showGraphButton), static_cast<QWidget*>(m_stopOnLowBatBox)})
         anchor(below, kMoveY);
     for (size_t s = 0; s < 2; ++s)
         for (QWidget* below :
              {static_cast<QWidget*>(m_alarmCaption[s]), static_cast<QWidget*>(m_alarmLine[s]),
               static_cast<QWidget*>(m_readout[s]), static_cast<QWidget*>(m_showBox[s])})
             anchor(below, kMoveY);
-    // The column of the statistics follows the right edge; its memo takes the height.
-    anchor(m_upper->findChild<QLabel*>(QStringLiteral("Label4")), kMoveX);
-    anchor(m_memStat, kMoveX | kGrowY);
-    anchor(m_upper->findChild<QLabel*>(QStringLiteral("Label3")), kMoveX | kMoveY);
-    anchor(m_memWarn, kMoveX | kMoveY);
-    anchor(m_cbStat, kMoveX | kMoveY);
+    // The column of the statistics follows the right edge; its view takes the height.
+    anchor(m_upper->findChild<QLabel*>(QStringLiteral("statisticsCaption")), kMoveX);
+    anchor(m_statisticsView, kMoveX | kGrowY);
+    anchor(m_upper->findChild<QLabel*>(QStringLiteral("warningsCaption")), kMoveX | kMoveY);
+    anchor(m_warningsView, kMoveX | kMoveY);
+    anchor(m_showStatisticsBox, kMoveX | kMoveY);
     // Narrower only by the room between the controls below the chart and the statistics.
     int rightmost = 0;
     for (const Anchored& a : m_anchored)
         if (a.anchor == kMoveY)
             rightmost = std::max(rightmost, a.designed.right());
-    const int slack = std::max(0, m_memStat->x() - kLeastGap - rightmost);
+    const int slack = std::max(0, m_statisticsView->x() - kLeastGap - rightmost);
     m_upper->setMinimumSize(kDesigned.width() - slack,
                             kDesigned.height() - m_chartView->height() + kLeastChartHeight);
 }
@@ -367,7 +373,7 @@ void GraphDialog::refreshStatistics() {
     lines.reserve(static_cast<qsizetype>(m_statistics.lines().size()));
     for (const std::string& line : m_statistics.lines())
         lines << fromCp1252(line);
-    m_memStat->setPlainText(lines.join(QLatin1Char('\n')));
+    m_statisticsView->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
 void GraphDialog::showEvent(QShowEvent* event) {
@@ -398,12 +404,12 @@ void GraphDialog::activate() {
     // Each opening shows the chart without the required levels; the user asks for them.
     m_sectionsPanel->setShowLevel(false);
     applyLayout();
-    m_btnGraph->setEnabled(true);
-    m_btnGraph->setFocus();
+    m_showGraphButton->setEnabled(true);
+    m_showGraphButton->setFocus();
 }
 
 void GraphDialog::showGraph() {
-    m_btnGraph->setEnabled(false);
+    m_showGraphButton->setEnabled(false);
     buildAndDraw();
 }
 
@@ -422,7 +428,7 @@ void GraphDialog::showSeriesToggled(Quantity series) {
 void GraphDialog::applyLayout() {
     m_layout = graphLayout(*m_session.model, m_session.serialLine);
     const GraphLayout& layout = m_layout;
-    m_memWarn->clear();
+    m_warningsView->clear();
     m_statistics.clear();
     m_build = GraphBuild();
     for (size_t s = 0; s < 2; ++s) {
@@ -467,13 +473,13 @@ void GraphDialog::buildAndDraw() {
         applyLayout();
     m_holdsBuild = true;
     GraphOptions options;
-    options.stopOnLowBat = m_cbValarm->isChecked();
+    options.stopOnLowBat = m_stopOnLowBatBox->isChecked();
     m_build = buildGraph(m_table, *m_session.model, options);
     // What a failed build got to stays on screen.
     drawBuild();
     if (!m_build.failure.empty())
         throw AppError(m_build.failure);
-    if (m_cbStat->isChecked())
+    if (m_showStatisticsBox->isChecked())
         writeStatistics(statisticsReport(m_build, m_locale), m_statistics);
 }
 
@@ -495,7 +501,7 @@ void GraphDialog::drawBuild() {
     QStringList warnings;
     for (const std::string& line : m_build.warnings)
         warnings << fromCp1252(line);
-    m_memWarn->setPlainText(warnings.join(QLatin1Char('\n')));
+    m_warningsView->setPlainText(warnings.join(QLatin1Char('\n')));
     rangeAxes();
     sectionsChanged(true);
 }

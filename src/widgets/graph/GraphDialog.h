@@ -43,21 +43,12 @@ public:
     // What each opening does: the chart set up for the session's model, nothing built yet.
     void activate();
 
-    // The controls, by their names, for tests and screenshots.
-    QChartView* chart1() const { return m_chartView; }
+    // The chart's parts, which have no widget to find by name, for tests and screenshots.
     QChart* chart() const { return m_chart; }
-    QLineSeries* series1() const { return m_series[0]; }
-    QLineSeries* series2() const { return m_series[1]; }
+    QLineSeries* series(Quantity series) const { return m_series[static_cast<size_t>(series)]; }
     QValueAxis* leftAxis() const { return m_leftAxis; }
     QValueAxis* rightAxis() const { return m_rightAxis; }
     QValueAxis* bottomAxis() const { return m_bottomAxis; }
-    QPushButton* btnGraph() const { return m_btnGraph; }
-    QCheckBox* cbValarm() const { return m_cbValarm; }
-    QCheckBox* cbShowRl() const { return m_showBox[0]; }
-    QCheckBox* cbShowQd() const { return m_showBox[1]; }
-    QCheckBox* cbStat() const { return m_cbStat; }
-    QPlainTextEdit* memStat() const { return m_memStat; }
-    QPlainTextEdit* memWarn() const { return m_memWarn; }
     bool crossShown() const;
     SectionsPanel* sections() const { return m_sectionsPanel; }
     // The chart with its controls above, the section report below.
@@ -141,17 +132,16 @@ private:
     QGraphicsLineItem* m_crossV = nullptr;
     QGraphicsLineItem* m_crossH = nullptr;
 
-    QPushButton* m_btnGraph = nullptr;
-    QCheckBox* m_cbValarm = nullptr;
-    QCheckBox* m_cbStat = nullptr;
-    // Per series (Rl, Qd): Label1 / Label2, lblRVA / lblQVA, lblSerie1 / lblSerie2 and
-    // cbShowRl / cbShowQd.
+    QPushButton* m_showGraphButton = nullptr;
+    QCheckBox* m_stopOnLowBatBox = nullptr;
+    QCheckBox* m_showStatisticsBox = nullptr;
+    // Per series (Rl, Qd): the alarm caption and line, the readout and the "Show" box.
     std::array<QLabel*, 2> m_alarmCaption{};
     std::array<QLabel*, 2> m_alarmLine{};
     std::array<QLabel*, 2> m_readout{};
     std::array<QCheckBox*, 2> m_showBox{};
-    QPlainTextEdit* m_memStat = nullptr;
-    QPlainTextEdit* m_memWarn = nullptr;
+    QPlainTextEdit* m_statisticsView = nullptr;
+    QPlainTextEdit* m_warningsView = nullptr;
     bool m_statisticsDirty = false;
 
     SectionsPanel* m_sectionsPanel = nullptr;

@@ -22,8 +22,8 @@ void GraphDialog::buildSections() {
 
     for (Quantity s : kQuantities) {
         auto* line = new QLineSeries(m_chart);
-        line->setObjectName(s == Quantity::Rl ? QStringLiteral("RequiredRl")
-                                              : QStringLiteral("RequiredQd"));
+        line->setObjectName(s == Quantity::Rl ? QStringLiteral("rlLevelLine")
+                                              : QStringLiteral("qdLevelLine"));
         m_chart->addSeries(line);
         line->setVisible(false);
         m_levelLines[static_cast<size_t>(s)] = line;

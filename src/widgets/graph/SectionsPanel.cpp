@@ -26,7 +26,7 @@ QString classCaption(const PerformanceClass& c) {
 } // namespace
 
 SectionsPanel::SectionsPanel(IRequiredClassMemory& memory, QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("pnlSections"));
+    setObjectName(QStringLiteral("sectionsPanel"));
     // The controls in a row above the table; the table takes what height the panel gets.
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(16, 0, 16, 16);
@@ -40,17 +40,17 @@ SectionsPanel::SectionsPanel(IRequiredClassMemory& memory, QWidget* parent) : QW
         label->setTextFormat(Qt::PlainText);
         controls->addWidget(label);
     };
-    addLabel("lblSections", "Sections");
+    addLabel("sectionsCaption", "Sections");
     controls->addSpacing(24);
-    addLabel("lblRequired", "Required class");
+    addLabel("requiredCaption", "Required class");
 
     const RequiredClasses stored = memory.load();
     for (Quantity s : kQuantities) {
         const bool rl = s == Quantity::Rl;
         controls->addSpacing(8);
-        addLabel(rl ? "lblRequiredRl" : "lblRequiredQd", rl ? "Rl:" : "Qd:");
+        addLabel(rl ? "rlRequiredCaption" : "qdRequiredCaption", rl ? "Rl:" : "Qd:");
         auto* box = new QComboBox(this);
-        box->setObjectName(QString::fromLatin1(rl ? "cbRequiredRl" : "cbRequiredQd"));
+        box->setObjectName(QString::fromLatin1(rl ? "rlRequiredBox" : "qdRequiredBox"));
         for (const PerformanceClass& c : performanceClasses(s))
             box->addItem(classCaption(c));
         box->setCurrentIndex(stored[static_cast<size_t>(s)]);
@@ -64,7 +64,7 @@ SectionsPanel::SectionsPanel(IRequiredClassMemory& memory, QWidget* parent) : QW
     }
     controls->addSpacing(16);
     m_showLevel = new QCheckBox(QStringLiteral("Show required level"), this);
-    m_showLevel->setObjectName(QStringLiteral("cbShowLevel"));
+    m_showLevel->setObjectName(QStringLiteral("showLevelBox"));
     controls->addWidget(m_showLevel);
     controls->addStretch(1);
     connect(m_showLevel, &QCheckBox::toggled, this, [this] {
@@ -74,7 +74,7 @@ SectionsPanel::SectionsPanel(IRequiredClassMemory& memory, QWidget* parent) : QW
 
     m_model = new SectionsModel(this);
     m_table = new QTableView(this);
-    m_table->setObjectName(QStringLiteral("grdSections"));
+    m_table->setObjectName(QStringLiteral("sectionsTable"));
     m_table->setModel(m_model);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();

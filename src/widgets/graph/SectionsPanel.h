@@ -10,7 +10,6 @@
 class IRequiredClassMemory;
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QTableView;
 class SectionsModel;
 

@@ -17,40 +17,40 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Fra
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(298, 190);
 
-    auto* panel1 = new QFrame(this);
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    panel1->setGeometry(8, 8, 281, 137);
-    panel1->setFrameShape(QFrame::Panel);
-    panel1->setFrameShadow(QFrame::Raised);
-    panel1->setLineWidth(2);
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("panel"));
+    panel->setGeometry(8, 8, 281, 137);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setLineWidth(2);
 
-    auto* programIcon = new QLabel(panel1);
-    programIcon->setObjectName(QStringLiteral("ProgramIcon"));
+    auto* programIcon = new QLabel(panel);
+    programIcon->setObjectName(QStringLiteral("programIcon"));
     programIcon->setGeometry(8, 8, 65, 57);
     programIcon->setPixmap(QPixmap(QStringLiteral(":/logdump.png")));
     programIcon->setScaledContents(true);
 
-    auto* productName = new QLabel(QStringLiteral("Virelon Log Dump"), panel1);
-    productName->setObjectName(QStringLiteral("ProductName"));
+    auto* productName = new QLabel(QStringLiteral("Virelon Log Dump"), panel);
+    productName->setObjectName(QStringLiteral("productName"));
     productName->move(88, 16);
 
-    m_lblVersion = new QLabel(QStringLiteral("Version: --"), panel1);
-    m_lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    m_lblVersion->setGeometry(88, 40, 180, 13);
+    m_versionLabel = new QLabel(QStringLiteral("Version: --"), panel);
+    m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
+    m_versionLabel->setGeometry(88, 40, 180, 13);
 
-    m_lblVerDate = new QLabel(panel1);
-    m_lblVerDate->setObjectName(QStringLiteral("lblVerDate"));
-    m_lblVerDate->setGeometry(88, 56, 180, 13);
+    m_dateLabel = new QLabel(panel);
+    m_dateLabel->setObjectName(QStringLiteral("dateLabel"));
+    m_dateLabel->setGeometry(88, 56, 180, 13);
 
     auto* okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setObjectName(QStringLiteral("OKButton"));
+    okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setGeometry(111, 156, 75, 25);
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void AboutDialog::showEvent(QShowEvent* event) {
-    m_lblVersion->setText(QStringLiteral("Version: 1.2"));
-    m_lblVerDate->setText(QStringLiteral("26. August 2005"));
+    m_versionLabel->setText(QStringLiteral("Version: 1.2"));
+    m_dateLabel->setText(QStringLiteral("26. August 2005"));
     QDialog::showEvent(event);
 }

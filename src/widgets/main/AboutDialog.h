@@ -14,13 +14,10 @@ class AboutDialog final : public QDialog {
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
 
-    QLabel* lblVersion() const { return m_lblVersion; }
-    QLabel* lblVerDate() const { return m_lblVerDate; }
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLabel* m_lblVersion = nullptr;
-    QLabel* m_lblVerDate = nullptr;
+    QLabel* m_versionLabel = nullptr;
+    QLabel* m_dateLabel = nullptr;
 };

@@ -5,18 +5,18 @@
 #include "app/HandlerGuard.h"
 #include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
-#include "widgets/main/AboutDialog.h"
-#include "widgets/main/DownloadsDialog.h"
-#include "widgets/main/QtDialogs.h"
 #include "archive/ArchiveWriter.h"
 #include "graph/GraphBuild.h"
 #include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
 #include "link/WorkerThreadRunner.h"
+#include "text/Cp1252.h"
+#include "widgets/main/AboutDialog.h"
+#include "widgets/main/DownloadsDialog.h"
+#include "widgets/main/QtDialogs.h"
 #include "widgets/report/ReportPrinting.h"
 #include "widgets/report/SurveyDetailsDialog.h"
-#include "text/Cp1252.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -95,14 +95,14 @@ void MainWindow::buildControls() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
 
-    auto* bevel1 = new QFrame(client);
-    bevel1->setObjectName(QStringLiteral("Bevel1"));
-    bevel1->setFrameShape(QFrame::HLine);
-    bevel1->setFrameShadow(QFrame::Sunken);
-    bevel1->setGeometry(0, 0, 701, 1);
+    auto* topLine = new QFrame(client);
+    topLine->setObjectName(QStringLiteral("topLine"));
+    topLine->setFrameShape(QFrame::HLine);
+    topLine->setFrameShadow(QFrame::Sunken);
+    topLine->setGeometry(0, 0, 701, 1);
 
     m_table = new QTableView(client);
-    m_table->setObjectName(QStringLiteral("grdData"));
+    m_table->setObjectName(QStringLiteral("logTable"));
     m_table->setGeometry(8, 16, 433, 409);
     m_table->setModel(&m_app->table);
     m_table->verticalHeader()->hide();
@@ -145,19 +145,19 @@ void MainWindow::buildControls() {
             [this](int col) { guarded([&] { explainStatus(*m_app, col, 0); }); });
 
     m_readLogButton = new QPushButton(QStringLiteral("Read log"), client);
-    m_readLogButton->setObjectName(QStringLiteral("btnEmpty"));
+    m_readLogButton->setObjectName(QStringLiteral("readLogButton"));
     m_readLogButton->setGeometry(456, 16, 73, 25);
     m_readLogButton->setToolTip(QStringLiteral("Click to read instrument log"));
     connect(m_readLogButton, &QPushButton::clicked, this, &MainWindow::readLog);
 
     m_graphButton = new QPushButton(QStringLiteral("Graph"), client);
-    m_graphButton->setObjectName(QStringLiteral("btnGraph"));
+    m_graphButton->setObjectName(QStringLiteral("graphButton"));
     m_graphButton->setGeometry(536, 16, 57, 25);
     connect(m_graphButton, &QPushButton::clicked, this,
             [this] { guarded([&] { openGraph(*m_app); }); });
 
     m_portSelector = new PortSelector(client);
-    m_portSelector->setObjectName(QStringLiteral("ComboBox1"));
+    m_portSelector->setObjectName(QStringLiteral("portSelector"));
     m_portSelector->setGeometry(624, 16, 57, 21);
     // 57 pixels hold "COM1" and the arrow only with a slim frame and a narrow arrow field.
     m_portSelector->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
@@ -172,12 +172,12 @@ void MainWindow::buildControls() {
     });
 
     m_progressLabel = new QLabel(QStringLiteral("0 / 0"), client);
-    m_progressLabel->setObjectName(QStringLiteral("lblDataRead"));
+    m_progressLabel->setObjectName(QStringLiteral("progressLabel"));
     m_progressLabel->setTextFormat(Qt::PlainText);
     m_progressLabel->setGeometry(456, 56, 225, 13);
 
     m_progressBar = new QProgressBar(client);
-    m_progressBar->setObjectName(QStringLiteral("LogGauge"));
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setGeometry(456, 72, 225, 25);
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(0);
@@ -186,7 +186,7 @@ void MainWindow::buildControls() {
     m_progressBar->setFormat(QStringLiteral("%p%"));
 
     m_stopButton = new QPushButton(QStringLiteral("Stop"), client);
-    m_stopButton->setObjectName(QStringLiteral("btnStop"));
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
     m_stopButton->setGeometry(kStopLeft, 72, 681 - kStopLeft, 25);
     m_stopButton->setToolTip(QStringLiteral("Stop reading the log (Esc)"));
     m_stopButton->setShortcut(QKeySequence(Qt::Key_Escape));
@@ -194,11 +194,11 @@ void MainWindow::buildControls() {
     connect(m_stopButton, &QPushButton::clicked, this, [this] { requestStop(*m_app); });
 
     m_messagesLabel = new QLabel(QStringLiteral("Message:"), client);
-    m_messagesLabel->setObjectName(QStringLiteral("Label1"));
+    m_messagesLabel->setObjectName(QStringLiteral("messagesLabel"));
     m_messagesLabel->move(456, 112);
 
     m_messages = new QPlainTextEdit(client);
-    m_messages->setObjectName(QStringLiteral("memErr"));
+    m_messages->setObjectName(QStringLiteral("messageList"));
     m_messages->setGeometry(458, 128, 224, 297);
     m_messages->setReadOnly(true);
     m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -213,68 +213,57 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::buildMenu() {
-    QMenu* file1 = menuBar()->addMenu(QStringLiteral("&File"));
-    file1->setObjectName(QStringLiteral("File1"));
-    m_openAction = file1->addAction(QStringLiteral("&Open..."));
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    m_openAction = fileMenu->addAction(QStringLiteral("&Open..."));
     m_openAction->setObjectName(QStringLiteral("openAction"));
     m_openAction->setShortcut(QKeySequence::Open);
     connect(m_openAction, &QAction::triggered, this, [this] { openSavedLog(); });
-    m_downloadsAction = file1->addAction(QStringLiteral("&Downloads..."));
+    m_downloadsAction = fileMenu->addAction(QStringLiteral("&Downloads..."));
     m_downloadsAction->setObjectName(QStringLiteral("downloadsAction"));
     m_downloadsAction->setEnabled(false); // until there is an archive
     connect(m_downloadsAction, &QAction::triggered, this, [this] { showDownloads(); });
-    m_saveAsAction = file1->addAction(QStringLiteral("Save As"));
-    m_saveAsAction->setObjectName(QStringLiteral("btnSaveAs"));
-    connect(m_saveAsAction, &QAction::triggered, this,
-            [this] { guarded([&] { saveLogAs(*m_app); }); });
+    m_saveAsAction = addCommand(fileMenu, "Save As", "saveAsAction", [this] { saveLogAs(*m_app); });
     // The report commands work on the log in the table, so they open and close with "Save As".
-    m_surveyAction = file1->addAction(QStringLiteral("Survey details..."));
-    m_surveyAction->setObjectName(QStringLiteral("btnSurvey"));
-    connect(m_surveyAction, &QAction::triggered, this,
-            [this] { guarded([&] { editSurveyDetails(); }); });
-    m_reportAction = file1->addAction(QStringLiteral("Report..."));
-    m_reportAction->setObjectName(QStringLiteral("btnReport"));
-    connect(m_reportAction, &QAction::triggered, this,
-            [this] { guarded([&] { saveReport(*m_app); }); });
-    m_printAction = file1->addAction(QStringLiteral("Print..."));
-    m_printAction->setObjectName(QStringLiteral("btnPrint"));
-    connect(m_printAction, &QAction::triggered, this, [this] {
-        guarded([&] { previewAndPrintReport(reportOf(*m_app), m_app->dialogs, this); });
+    m_surveyAction =
+        addCommand(fileMenu, "Survey details...", "surveyAction", [this] { editSurveyDetails(); });
+    m_reportAction =
+        addCommand(fileMenu, "Report...", "reportAction", [this] { saveReport(*m_app); });
+    m_printAction = addCommand(fileMenu, "Print...", "printAction", [this] {
+        previewAndPrintReport(reportOf(*m_app), m_app->dialogs, this);
     });
-    file1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    m_exitAction = file1->addAction(QStringLiteral("Exit"));
-    m_exitAction->setObjectName(QStringLiteral("Exit1"));
+    fileMenu->addSeparator()->setObjectName(QStringLiteral("exitSeparator"));
+    m_exitAction = fileMenu->addAction(QStringLiteral("Exit"));
+    m_exitAction->setObjectName(QStringLiteral("exitAction"));
     connect(m_exitAction, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* options1 = menuBar()->addMenu(QStringLiteral("&Options"));
-    options1->setObjectName(QStringLiteral("Options1"));
-    options1->setToolTipsVisible(true);
-    m_statusDumpAction = options1->addAction(QStringLiteral("&Status dump"));
-    m_statusDumpAction->setObjectName(QStringLiteral("btnStDump"));
+    QMenu* optionsMenu = menuBar()->addMenu(QStringLiteral("&Options"));
+    optionsMenu->setObjectName(QStringLiteral("optionsMenu"));
+    optionsMenu->setToolTipsVisible(true);
+    m_statusDumpAction = addCommand(optionsMenu, "&Status dump", "statusDumpAction",
+                                    [this] { requestStatusDump(*m_app); });
     m_statusDumpAction->setToolTip(
         QStringLiteral("In case of trouble you can generate an instrument repport"));
-    connect(m_statusDumpAction, &QAction::triggered, this,
-            [this] { guarded([&] { requestStatusDump(*m_app); }); });
-
     // The graph and its section report in every mode; the "Graph" button stays with
     // production mode.
-    m_graphAction = options1->addAction(QStringLiteral("&Graph and sections"));
-    m_graphAction->setObjectName(QStringLiteral("mnuGraph"));
-    connect(m_graphAction, &QAction::triggered, this,
-            [this] { guarded([&] { openGraph(*m_app); }); });
-
-    m_findAction = options1->addAction(QStringLiteral("Find instrument"));
-    m_findAction->setObjectName(QStringLiteral("btnFind"));
+    m_graphAction = addCommand(optionsMenu, "&Graph and sections", "graphAction",
+                               [this] { openGraph(*m_app); });
+    m_findAction =
+        addCommand(optionsMenu, "Find instrument", "findAction", [this] { findInstrument(); });
     m_makeSearchLine = [] { return std::make_unique<InstrumentPort>(); };
-    connect(m_findAction, &QAction::triggered, this,
-            [this] { guarded([&] { findInstrument(); }); });
 
-    QMenu* about1 = menuBar()->addMenu(QStringLiteral("Help"));
-    about1->setObjectName(QStringLiteral("About1"));
-    m_aboutAction = about1->addAction(QStringLiteral("About"));
-    m_aboutAction->setObjectName(QStringLiteral("btnAbout"));
-    connect(m_aboutAction, &QAction::triggered, this,
-            [this] { guarded([&] { m_app->dialogs.showModal(ModalWindow::About); }); });
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    m_aboutAction = addCommand(helpMenu, "About", "aboutAction",
+                               [this] { m_app->dialogs.showModal(ModalWindow::About); });
+}
+
+QAction* MainWindow::addCommand(QMenu* menu, const char* text, const char* name,
+                                std::function<void()> handler) {
+    QAction* action = menu->addAction(QString::fromLatin1(text));
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, [this, handler] { guarded(handler); });
+    return action;
 }
 
 void MainWindow::editSurveyDetails() {
@@ -436,14 +425,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
-        // The table keeps its left, top and bottom distances; the memo all four.
+        // The table keeps its left, top and bottom distances; the message list all four.
         const QSize size = centralWidget()->size();
         const int bottomGap = kClientHeight - (16 + 409);
         m_table->resize(m_table->width(), size.height() - 16 - bottomGap);
         m_messages->resize(size.width() - 458 - (kClientWidth - (458 + 224)),
                            size.height() - 128 - (kClientHeight - (128 + 297)));
-        if (auto* bevel = centralWidget()->findChild<QFrame*>(QStringLiteral("Bevel1")))
-            bevel->resize(size.width(), 1);
+        if (auto* line = centralWidget()->findChild<QFrame*>(QStringLiteral("topLine")))
+            line->resize(size.width(), 1);
     }
     if (watched == m_portSelector && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -7,8 +7,6 @@
 #include <QMainWindow>
 #include <memory>
 
-class WorkerThreadRunner;
-
 class App;
 class ArchiveWriter;
 class IClock;
@@ -16,14 +14,15 @@ class IDialogs;
 class IPortCatalogue;
 class IPortMemory;
 class ISerialLine;
-class QtDialogs;
 class QAction;
-class QComboBox;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTableView;
+class QtDialogs;
+class WorkerThreadRunner;
 
 // The main window: shows the log table, the progress and the messages, and hands every event to
 // the core's handlers.
@@ -65,7 +64,7 @@ public:
     void setGraphVisible(bool visible) override;
     void setSaveAsEnabled(bool enabled) override;
 
-    // The controls, by their names, for tests and screenshots.
+    // The controls, for tests and screenshots.
     QTableView* table() const { return m_table; }
     QPushButton* readLogButton() const { return m_readLogButton; }
     QPushButton* graphButton() const { return m_graphButton; }
@@ -97,6 +96,9 @@ private:
                QWidget* parent);
     void buildControls();
     void buildMenu();
+    // A menu command whose handler runs guarded.
+    QAction* addCommand(QMenu* menu, const char* text, const char* name,
+                        std::function<void()> handler);
     void applyColumnWidths();
     // The table's client area holds its columns; frame and vertical scroll bar come on top.
     void fitTableToColumns();

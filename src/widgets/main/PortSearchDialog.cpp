@@ -13,7 +13,7 @@
 PortSearchDialog::PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactory makeLine,
                                    IClock& clock, QWidget* parent)
     : QDialog(parent), m_ports(std::move(ports)), m_makeLine(std::move(makeLine)), m_clock(clock) {
-    setObjectName(QStringLiteral("PortSearch"));
+    setObjectName(QStringLiteral("portSearchDialog"));
     setWindowTitle(QStringLiteral("Find instrument"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -25,10 +25,10 @@ PortSearchDialog::PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactor
     m_bar->setRange(0, std::max<int>(1, static_cast<int>(m_ports.size())));
     m_bar->setValue(0);
     layout->addWidget(m_bar);
-    m_btnStop = new QPushButton(QStringLiteral("Stop"), this);
-    m_btnStop->setObjectName(QStringLiteral("btnStop"));
-    layout->addWidget(m_btnStop, 0, Qt::AlignRight);
-    connect(m_btnStop, &QPushButton::clicked, this, &PortSearchDialog::reject);
+    m_stopButton = new QPushButton(QStringLiteral("Stop"), this);
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
+    layout->addWidget(m_stopButton, 0, Qt::AlignRight);
+    connect(m_stopButton, &QPushButton::clicked, this, &PortSearchDialog::reject);
 }
 
 PortSearchDialog::~PortSearchDialog() {
@@ -43,11 +43,11 @@ std::optional<QString> PortSearchDialog::run() {
         // Every failure ends in "not found"; nothing may leave this thread as an exception.
         try {
             const std::unique_ptr<ISerialLine> line = m_makeLine();
-            m_found = findAnsweringPort(*line, m_clock, m_ports,
-                                     [this](int index, int count, const QString& port) {
-                                         m_handOff.post([=] { showProgress(index, count, port); });
-                                         return !m_stop.load();
-                                     });
+            m_found = findAnsweringPort(
+                *line, m_clock, m_ports, [this](int index, int count, const QString& port) {
+                    m_handOff.post([=] { showProgress(index, count, port); });
+                    return !m_stop.load();
+                });
             line->closePort();
         } catch (...) {
             m_found.reset();
@@ -63,7 +63,7 @@ std::optional<QString> PortSearchDialog::run() {
 
 void PortSearchDialog::reject() {
     m_stop = true;
-    m_btnStop->setEnabled(false);
+    m_stopButton->setEnabled(false);
     if (m_thread && m_thread->isFinished())
         QDialog::reject();
 }

@@ -50,5 +50,5 @@ private:
     QThread* m_thread = nullptr;
     QLabel* m_label = nullptr;
     QProgressBar* m_bar = nullptr;
-    QPushButton* m_btnStop = nullptr;
+    QPushButton* m_stopButton = nullptr;
 };

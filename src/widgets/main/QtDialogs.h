@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <map>
-class QFileDialog;
+
 class QWidget;
 
 // The boxes and dialogs of the program, shown with Qt widgets over the main window.

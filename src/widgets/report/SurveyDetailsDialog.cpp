@@ -12,11 +12,11 @@ SurveyDetailsDialog::SurveyDetailsDialog(const SurveyDetails& details, QWidget* 
       m_operator(new QLineEdit(details.operatorName, this)),
       m_notes(new QPlainTextEdit(details.notes, this)) {
     setWindowTitle(QStringLiteral("Survey details"));
-    m_project->setObjectName(QStringLiteral("edtProject"));
-    m_road->setObjectName(QStringLiteral("edtRoad"));
-    m_direction->setObjectName(QStringLiteral("edtDirection"));
-    m_operator->setObjectName(QStringLiteral("edtOperator"));
-    m_notes->setObjectName(QStringLiteral("memNotes"));
+    m_project->setObjectName(QStringLiteral("projectEdit"));
+    m_road->setObjectName(QStringLiteral("roadEdit"));
+    m_direction->setObjectName(QStringLiteral("directionEdit"));
+    m_operator->setObjectName(QStringLiteral("operatorEdit"));
+    m_notes->setObjectName(QStringLiteral("notesEdit"));
     m_notes->setTabChangesFocus(true);
 
     auto* form = new QFormLayout(this);

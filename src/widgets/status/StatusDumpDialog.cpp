@@ -29,36 +29,38 @@ constexpr int kExposeRetries = 50;
 StatusDumpDialog::StatusDumpDialog(InstrumentLine& line, IDialogs& dialogs, IExchangeRunner* runner,
                                    QWidget* parent)
     : QDialog(parent), m_line(line), m_dialogs(dialogs), m_runner(runner) {
-    setObjectName(QStringLiteral("Form3"));
+    setObjectName(QStringLiteral("statusDumpDialog"));
     setWindowTitle(QStringLiteral("VELKOR - Virelon Instrument Status Dump"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     move(192, 107);
     resize(kClientWidth, kClientHeight);
 
-    m_memStat = new QPlainTextEdit(this);
-    m_memStat->setObjectName(QStringLiteral("memStat"));
-    m_memStat->setGeometry(24, 16, 305, 489);
-    m_memStat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_memStat->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    m_memStat->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    connect(m_memStat, &QPlainTextEdit::textChanged, this, &StatusDumpDialog::takeEditedMemo);
+    m_report = new QPlainTextEdit(this);
+    m_report->setObjectName(QStringLiteral("reportEdit"));
+    m_report->setGeometry(24, 16, 305, 489);
+    m_report->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_report->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_report->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    connect(m_report, &QPlainTextEdit::textChanged, this, &StatusDumpDialog::takeEditedReport);
 
-    m_btnCopyToClip = new QPushButton(QStringLiteral("Copy to clipboard"), this);
-    m_btnCopyToClip->setObjectName(QStringLiteral("btnCopyToClip"));
-    m_btnCopyToClip->setGeometry(352, 24, 97, 25);
-    m_btnCopyToClip->setAutoDefault(false);
-    connect(m_btnCopyToClip, &QPushButton::clicked, this,
-            [this] { guarded([&] { copyToClipboard(); }); });
-
+    const auto addButton = [this](const char* caption, const char* name, int top,
+                                  void (StatusDumpDialog::*handler)()) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(352, top, 97, 25);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
+        return button;
+    };
+    m_copyButton =
+        addButton("Copy to clipboard", "copyButton", 24, &StatusDumpDialog::copyToClipboard);
     // Kept for the maker's own use; nothing in the program shows it.
-    m_button1 = new QPushButton(QStringLiteral("Send as mail"), this);
-    m_button1->setObjectName(QStringLiteral("Button1"));
-    m_button1->setGeometry(352, 72, 97, 25);
-    m_button1->setAutoDefault(false);
-    m_button1->hide();
-    connect(m_button1, &QPushButton::clicked, this, [this] { guarded([&] { sendAsMail(); }); });
+    m_sendMailButton =
+        addButton("Send as mail", "sendMailButton", 72, &StatusDumpDialog::sendAsMail);
+    m_sendMailButton->hide();
 
-    m_core.report.onChanged = [this] { showMemo(); };
+    m_core.report.onChanged = [this] { showReport(); };
 }
 
 void StatusDumpDialog::guarded(const std::function<void()>& handler) {
@@ -115,14 +117,14 @@ void StatusDumpDialog::reject() {
 
 void StatusDumpDialog::repaintNow() {
     repaint();
-    m_memStat->repaint();
+    m_report->repaint();
 }
 
-void StatusDumpDialog::focusCopyToClip() {
-    m_btnCopyToClip->setFocus(Qt::OtherFocusReason);
+void StatusDumpDialog::focusCopyButton() {
+    m_copyButton->setFocus(Qt::OtherFocusReason);
 }
 
-void StatusDumpDialog::showMemo() {
+void StatusDumpDialog::showReport() {
     if (m_syncing)
         return;
     QStringList lines;
@@ -130,16 +132,16 @@ void StatusDumpDialog::showMemo() {
     for (const std::string& line : m_core.report.lines())
         lines.append(fromCp1252(line));
     m_syncing = true;
-    m_memStat->setPlainText(lines.join(QLatin1Char('\n')));
+    m_report->setPlainText(lines.join(QLatin1Char('\n')));
     m_syncing = false;
 }
 
-void StatusDumpDialog::takeEditedMemo() {
+void StatusDumpDialog::takeEditedReport() {
     if (m_syncing)
         return;
     // The user's edits count: the mail link reads the memo as it stands.
     std::vector<std::string> lines;
-    const QString text = m_memStat->toPlainText();
+    const QString text = m_report->toPlainText();
     if (!text.isEmpty()) {
         for (const QString& line : text.split(QLatin1Char('\n')))
             lines.push_back(toCp1252(line));
@@ -150,7 +152,7 @@ void StatusDumpDialog::takeEditedMemo() {
 }
 
 void StatusDumpDialog::copyToClipboard() {
-    QGuiApplication::clipboard()->setText(m_memStat->toPlainText(), QClipboard::Clipboard);
+    QGuiApplication::clipboard()->setText(m_report->toPlainText(), QClipboard::Clipboard);
 }
 
 void StatusDumpDialog::sendAsMail() {

@@ -19,10 +19,6 @@ public:
                      QWidget* parent = nullptr);
 
     StatusReport& core() { return m_core; }
-    // The controls, by their names, for tests and screenshots.
-    QPlainTextEdit* memStat() const { return m_memStat; }
-    QPushButton* btnCopyToClip() const { return m_btnCopyToClip; }
-    QPushButton* button1() const { return m_button1; }
 
     // "Copy to clipboard" and the hidden "Send as mail".
     void copyToClipboard();
@@ -37,22 +33,22 @@ protected:
 private:
     void fetchReport();
     void activateWhenPainted(int showing, int attempt);
-    void showMemo();
-    void takeEditedMemo();
+    void showReport();
+    void takeEditedReport();
     void guarded(const std::function<void()>& handler);
 
     // IStatusDumpView
     void repaintNow() override;
-    void focusCopyToClip() override;
+    void focusCopyButton() override;
 
     InstrumentLine& m_line;
     IDialogs& m_dialogs;
     IExchangeRunner* m_runner;
     StatusReport m_core;
-    QPlainTextEdit* m_memStat = nullptr;
-    QPushButton* m_btnCopyToClip = nullptr;
-    QPushButton* m_button1 = nullptr;
-    int m_showing = 0; // counts the showings, so each runs its activation once
-    bool m_syncing = false;
-    bool m_fetching = false; // memo widget and core memo are being matched
+    QPlainTextEdit* m_report = nullptr;
+    QPushButton* m_copyButton = nullptr;
+    QPushButton* m_sendMailButton = nullptr;
+    int m_showing = 0;       // counts the showings, so each runs its activation once
+    bool m_syncing = false;  // the edit and the core's report are being matched
+    bool m_fetching = false; // the report is coming in
 };
