@@ -9,8 +9,8 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
+#include "app/Commands.h"
 #include "app/Console.h"
-#include "app/MainWindowLogic.h"
 #include "link/ReadLog.h"
 
 #include <QCoreApplication>

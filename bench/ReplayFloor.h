@@ -4,8 +4,8 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
+#include "app/Commands.h"
 #include "app/Console.h"
-#include "app/MainWindowLogic.h"
 
 #include <chrono>
 #include <cstdio>
@@ -41,7 +41,7 @@ inline Floor replayFloor(const std::string& model, int count) {
     f.seconds = std::chrono::duration<double>(clock.now() - start).count();
     f.bytes = line.bytesRead;
     f.lineSeconds = static_cast<double>(line.bytesRead) * 10.0 / 9600.0;
-    f.rows = app.table.rows();
+    f.rows = app.table().rows();
     std::fclose(null);
     return f;
 }

@@ -16,9 +16,9 @@
 namespace {
 
 void loadRecords(App& app, const std::string& model, const std::vector<std::string>& records) {
-    app.session.model = &modelNamed(model);
+    app.session().model = &modelNamed(model);
     const bool combined = model == "RVM600PK";
-    LogTable& t = app.table;
+    LogTable& t = app.table();
     t.setCols(combined ? 8 : 6);
     t.setRows(static_cast<int>(records.size()) + 1);
     for (size_t i = 0; i < records.size(); ++i) {
@@ -45,8 +45,8 @@ double timeMs(const std::function<void()>& work) {
 void bench(const std::string& model, int rows) {
     SimRig rig;
     loadRecords(rig.app, model, sim::generateRecords(model, rows, 7));
-    const LogTable& table = rig.app.table;
-    const InstrumentModel& instrument = *rig.app.session.model;
+    const LogTable& table = rig.app.table();
+    const InstrumentModel& instrument = *rig.app.session().model;
     const GraphBuild build = buildGraph(table, instrument, GraphOptions());
 
     SectionReport report;

@@ -11,7 +11,7 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentPort.h"
 #include "text/Clock.h"
 #include "widgets/main/MainWindow.h"
@@ -128,7 +128,7 @@ int main(int argc, char* argv[]) {
         cpu = cpuSeconds() - cpuBefore;
         ticker.stop();
         rows = window.table()->model()->rowCount();
-        window.app().session.dataSaved = true;
+        window.app().session().dataSaved = true;
     }
     port.closePort();
     kill(simPid, SIGTERM);

@@ -5,7 +5,7 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "app/SessionUpdater.h"
 #include "link/LogDownload.h"
 #include "log/LogLayout.h"
@@ -63,12 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     App app(line, clock, dialogs, view);
     line.openPort();
     resetLog(app);
-    app.session.model = &modelNamed(scenario.model);
-    SessionUpdater updater(app.session, app.table, app.view, app.port, nullptr);
-    updater.identified(*app.session.model, "");
+    app.session().model = &modelNamed(scenario.model);
+    SessionUpdater updater(app.session(), app.table(), app.view(), app.port(), nullptr);
+    updater.identified(*app.session().model, "");
     std::vector<std::string> headers;
-    for (int c = 0; c < app.table.cols(); ++c)
-        headers.push_back(app.table.cell(c, 0));
+    for (int c = 0; c < app.table().cols(); ++c)
+        headers.push_back(app.table().cell(c, 0));
 
     DownloadLimits limits;
     limits.maxLinesWithoutRecord = 64;
@@ -76,28 +76,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     limits.maxLineBytes = 512;
     // A status that is no number is a memo line, never the end of the download.
     DownloadContext context;
-    context.tableRows = app.table.rows();
-    const DownloadEnd end = downloadLog(app.line, dialogs, updater, context, limits);
+    context.tableRows = app.table().rows();
+    const DownloadEnd end = downloadLog(app.line(), dialogs, updater, context, limits);
 
     const Expected expected = expectedOf(*scenario.stream);
-    const int rowNo = view.gaugePosition; // records read
+    const int rowNo = view.progress; // records read
     CHECK(dialogs.busyDepth == 0);
-    CHECK(app.table.rows() >= 2);
-    CHECK(app.table.rows() <= limits.maxTableRows + 1);
-    for (int c = 0; c < app.table.cols(); ++c)
-        CHECK(app.table.cell(c, 0) == headers[static_cast<size_t>(c)]);
+    CHECK(app.table().rows() >= 2);
+    CHECK(app.table().rows() <= limits.maxTableRows + 1);
+    for (int c = 0; c < app.table().cols(); ++c)
+        CHECK(app.table().cell(c, 0) == headers[static_cast<size_t>(c)]);
     CHECK(rowNo >= 0 && rowNo <= expected.lines);
     CHECK(rowNo <= expected.records);
     for (int r = 1; r <= rowNo; ++r)
-        CHECK(app.table.cell(0, r) == std::to_string(r));
-    for (int r = rowNo + 1; r < app.table.rows(); ++r)
-        for (int c = 0; c < app.table.cols(); ++c)
-            CHECK(app.table.cell(c, r).empty());
+        CHECK(app.table().cell(0, r) == std::to_string(r));
+    for (int r = rowNo + 1; r < app.table().rows(); ++r)
+        for (int c = 0; c < app.table().cols(); ++c)
+            CHECK(app.table().cell(c, r).empty());
     if (end == DownloadEnd::Complete)
         CHECK(rowNo == expected.records);
     if (end != DownloadEnd::NoConnection) {
-        CHECK(app.table.isEnabled());
-        CHECK(!app.session.dataSaved);
+        CHECK(app.table().isEnabled());
+        CHECK(!app.session().dataSaved);
     }
     return 0;
 }

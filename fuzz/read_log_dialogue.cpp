@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentLine.h"
 #include "link/ReadLog.h"
 #include "text/AppError.h"
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         conversionError = e.what();
     }
 
-    const Session& s = app.session;
+    const Session& s = app.session();
     CHECK(view.readLogEnabled);
     CHECK(dialogs.busyDepth == 0);
     CHECK(s.logCount >= -1);
@@ -121,11 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         model = "RVM600";
     CHECK(s.model->name == model);
     CHECK(s.model->valueName == std::string(model == "VX40" ? "Qd" : "Rl"));
-    CHECK(app.table.rows() >= 2);
-    CHECK(app.table.cols() == 6 || app.table.cols() == 8);
+    CHECK(app.table().rows() >= 2);
+    CHECK(app.table().cols() == 6 || app.table().cols() == 8);
     if (model == "RVM600PK")
-        CHECK(app.table.cols() == 8);
+        CHECK(app.table().cols() == 8);
     else if (model != "?")
-        CHECK(app.table.cols() == 6);
+        CHECK(app.table().cols() == 6);
     return 0;
 }

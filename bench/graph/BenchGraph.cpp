@@ -40,10 +40,10 @@ struct Core {
 
 // Fills the table as the download does, from record lines of the simulated instrument.
 void loadRecords(App& app, const std::string& model, const std::vector<std::string>& records) {
-    app.session.model = &modelNamed(model);
-    app.session.serialLine = "s/n: 4711";
+    app.session().model = &modelNamed(model);
+    app.session().serialLine = "s/n: 4711";
     const bool combined = model == "RVM600PK";
-    LogTable& t = app.table;
+    LogTable& t = app.table();
     t.setCols(combined ? 8 : 6);
     t.setRows(static_cast<int>(records.size()) + 1);
     const char* headers8[] = {"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"};
@@ -88,12 +88,12 @@ void benchHeadless(const char* name, const std::string& model,
                    const std::vector<std::string>& records) {
     Core core;
     loadRecords(core.app, model, records);
-    const InstrumentModel& instrument = *core.app.session.model;
+    const InstrumentModel& instrument = *core.app.session().model;
     GraphBuild build;
     StatisticsReport report;
     const double built = timeMs(
         [&] {
-            build = buildGraph(core.app.table, instrument, GraphOptions());
+            build = buildGraph(core.app.table(), instrument, GraphOptions());
             report = statisticsReport(build, QLocale());
         },
         7);
@@ -106,7 +106,7 @@ void benchWindow(const char* name, const std::string& model,
                  const std::vector<std::string>& records) {
     Core core;
     loadRecords(core.app, model, records);
-    GraphDialog window(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
+    GraphDialog window(core.app.table(), core.app.session(), core.app.statistics(), core.app.dialogs());
     window.show();
     QApplication::processEvents();
     const double drawn = timeMs(
@@ -189,7 +189,7 @@ int runScreenshots(const QString& folder) {
     for (const char* model : {"RVM600PK", "VX40"}) {
         Core core;
         loadRecords(core.app, model, simRecords(model, 120));
-        GraphDialog window(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
+        GraphDialog window(core.app.table(), core.app.session(), core.app.statistics(), core.app.dialogs());
         showBuilt(window);
         const QString file = folder + "/graph-" + QString::fromLatin1(model) + ".png";
         if (!window.grab().save(file)) {
@@ -204,7 +204,7 @@ int runScreenshots(const QString& folder) {
 int runShow(const std::string& model, int seconds) {
     Core core;
     loadRecords(core.app, model, simRecords(model, 120));
-    GraphDialog window(core.app.table, core.app.session, core.app.statistics, core.app.dialogs);
+    GraphDialog window(core.app.table(), core.app.session(), core.app.statistics(), core.app.dialogs());
     showBuilt(window);
     QTimer::singleShot(seconds * 1000, &window, &QDialog::accept);
     return window.exec() == QDialog::Accepted ? 0 : 1;

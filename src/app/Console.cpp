@@ -89,10 +89,6 @@ void ConsoleOutput::finishProgress() {
     m_barOpen = false;
 }
 
-void ConsoleDialogs::message(const std::string& text) {
-    m_out.line(text);
-}
-
 bool ConsoleDialogs::confirmYesNo(const std::string& text) {
     m_out.line(text);
     return true;
@@ -101,14 +97,6 @@ bool ConsoleDialogs::confirmYesNo(const std::string& text) {
 bool ConsoleDialogs::confirmOkCancel(const std::string& text) {
     m_out.line(text);
     return true;
-}
-
-void ConsoleDialogs::error(const std::string& text) {
-    m_out.line(text);
-}
-
-std::optional<SaveDialogResult> ConsoleDialogs::saveFile(const SaveDialogSetup&) {
-    return saveAnswer;
 }
 
 bool writeTableText(const LogTable& table, std::FILE* stream) {

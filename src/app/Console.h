@@ -42,13 +42,15 @@ private:
 class ConsoleDialogs final : public IDialogs {
 public:
     explicit ConsoleDialogs(ConsoleOutput& out) : m_out(out) {}
-    void message(const std::string& text) override;
+    void message(const std::string& text) override { m_out.line(text); }
     void messageText(const QString& text) override { m_out.systemLine(displayLines(text)); }
     bool confirmYesNo(const std::string& text) override;
     bool confirmOkCancel(const std::string& text) override;
-    void error(const std::string& text) override;
-    std::optional<SaveDialogResult> saveFile(const SaveDialogSetup& setup) override;
-    // The command line names the file and the block; nothing is asked.
+    void error(const std::string& text) override { m_out.line(text); }
+    // The command line names the files and the block; nothing is asked.
+    std::optional<SaveDialogResult> saveFile(const SaveDialogSetup&) override {
+        return std::nullopt;
+    }
     std::optional<QString> openFile(const QStringList&) override { return std::nullopt; }
     std::optional<int> chooseItem(const std::string&, const std::vector<std::string>&,
                                   int) override {
@@ -58,15 +60,12 @@ public:
     void setBusyCursor(bool) override {}
     void showModal(ModalWindow) override {}
 
-    // The file a save writes to, chosen on the command line; none cancels the save.
-    std::optional<SaveDialogResult> saveAnswer;
-
 private:
     ConsoleOutput& m_out;
 };
 
-// The main window's view for a console: messages and progress to the stream; which commands
-// would be open is kept so the caller can read it.
+// The main window's view for a console: messages and progress to the stream; a console has no
+// commands to open or close.
 class ConsoleView final : public IMainView {
 public:
     explicit ConsoleView(ConsoleOutput& out) : m_out(out) {}
@@ -76,13 +75,10 @@ public:
     void setProgressText(const std::string&) override {}
     void setProgressRange(int max) override { m_progressMax = max; }
     void setProgress(int position) override { m_out.progress(position, m_progressMax); }
-    void setReadLogEnabled(bool enabled) override { readLogEnabled = enabled; }
+    void setReadLogEnabled(bool) override {}
     void setGraphEnabled(bool) override {}
     void setGraphVisible(bool) override {}
-    void setSaveAsEnabled(bool enabled) override { saveAsEnabled = enabled; }
-
-    bool readLogEnabled = true;
-    bool saveAsEnabled = false; // the window would let the user save what is in the table
+    void setSaveAsEnabled(bool) override {}
 
 private:
     ConsoleOutput& m_out;

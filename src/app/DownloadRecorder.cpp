@@ -59,18 +59,18 @@ void DownloadRecorder::downloadStarting(int32_t announced) {
 
 void DownloadRecorder::streamOpened() {
     m_session.streamOpened();
-    const Session& session = m_app.session;
+    const Session& session = m_app.session();
     const QDateTime now = QDateTime::currentDateTime();
     DownloadStart start;
     start.started = isoLocalTime(now);
     start.startedMs = now.toMSecsSinceEpoch();
-    start.port = m_app.port.port();
+    start.port = m_app.port().port();
     start.model = session.model->name;
     start.identLine = session.identLine;
     start.serialLine = session.serialLine;
     start.announced = session.logCount;
     m_entry = std::make_shared<ArchiveEntry>();
-    m_app.archived = m_entry;
+    m_app.setArchived(m_entry);
     m_writer.restart();
     m_writer.post(
         [entry = m_entry, start](Archive& archive) { entry->id = archive.addDownload(start); });
@@ -164,7 +164,7 @@ void DownloadRecorder::afterCall() {
 }
 
 void DownloadRecorder::passRow(int row) {
-    std::vector<std::vector<std::string>> rows{rowCells(m_app.table, row)};
+    std::vector<std::vector<std::string>> rows{rowCells(m_app.table(), row)};
     m_writer.post([entry = m_entry, row, rows = std::move(rows)](Archive& archive) {
         if (entry->id)
             archive.putRows(entry->id, row, rows);
@@ -173,7 +173,7 @@ void DownloadRecorder::passRow(int row) {
 
 void DownloadRecorder::passCounts() {
     const int records = m_records;
-    const int tableRows = m_app.table.rows();
+    const int tableRows = m_app.table().rows();
     m_writer.post([entry = m_entry, records, tableRows](Archive& archive) {
         if (entry->id)
             archive.setCounts(entry->id, records, tableRows);

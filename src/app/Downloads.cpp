@@ -12,14 +12,13 @@
 #include <QFileInfo>
 
 void recordSave(App& app, const QString& path) {
-    if (!app.archive || !app.archived)
+    if (!app.archive() || !app.archived())
         return;
-    const bool textLog = isTextLogName(path);
-    const QDateTime now = QDateTime::currentDateTime();
+    const bool textLog = tableFormatOf(path) == TableFormat::TextLog;
     const ArchivedSave save{QFileInfo(path).absoluteFilePath(),
                             textLog ? QStringLiteral("text log") : QStringLiteral("workbook"),
-                            isoLocalTime(now)};
-    app.archive->post([entry = app.archived, save](Archive& archive) {
+                            isoLocalTime(QDateTime::currentDateTime())};
+    app.archive()->post([entry = app.archived(), save](Archive& archive) {
         if (entry->id)
             archive.addSave(entry->id, save);
     });
@@ -34,15 +33,15 @@ void showArchivedDownload(App& app, const ArchivedDownload& download) {
                  "Download " + download.summary.ended.toStdString() + ", read on " +
                      downloadTime(download.summary).toStdString());
     // The memo as the download left it, the notes of its records among them.
-    app.view.clearMessages();
+    app.view().clearMessages();
     for (const std::string& line : download.memo)
-        app.view.addMessage(line);
-    app.session.identLine = download.identLine;
-    app.session.logCount = download.summary.announced;
-    app.session.dataSaved = !download.saves.empty();
+        app.view().addMessage(line);
+    app.session().identLine = download.identLine;
+    app.session().logCount = download.summary.announced;
+    app.session().dataSaved = !download.saves.empty();
     auto entry = std::make_shared<ArchiveEntry>();
     entry->id = download.summary.id;
-    app.archived = entry;
+    app.setArchived(entry);
 }
 
 std::string downloadListHeader() {
@@ -75,7 +74,7 @@ std::optional<DownloadSummary> offerUnsavedDownload(App& app, const QString& arc
     try {
         Archive archive(archivePath, QStringLiteral("logdump-archive-offer"));
         const std::optional<DownloadSummary> lost = archive.takeUnsavedInterrupted();
-        if (!lost || !app.dialogs.confirmYesNo(unsavedDownloadQuestion(*lost)))
+        if (!lost || !app.dialogs().confirmYesNo(unsavedDownloadQuestion(*lost)))
             return std::nullopt;
         const std::optional<ArchivedDownload> download = archive.load(lost->id);
         if (!download)
@@ -83,13 +82,13 @@ std::optional<DownloadSummary> offerUnsavedDownload(App& app, const QString& arc
         showArchivedDownload(app, *download);
         return lost;
     } catch (const ArchiveError& e) {
-        app.view.addMessage(e.what());
+        app.view().addMessage(e.what());
         return std::nullopt;
     }
 }
 
 bool openArchivedDownload(App& app, Archive& archive, qint64 id) {
-    if (!app.session.dataSaved && !app.dialogs.confirmYesNo("Data not saved - continue?"))
+    if (!app.session().dataSaved && !app.dialogs().confirmYesNo("Data not saved - continue?"))
         return false;
     const std::optional<ArchivedDownload> download = archive.load(id);
     if (!download)

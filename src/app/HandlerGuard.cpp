@@ -10,10 +10,11 @@ std::string withFullStop(const std::string& text) {
     return text;
 }
 
-void runGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept {
+bool runGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept {
     try {
         try {
             handler();
+            return true;
         } catch (const std::bad_alloc&) {
             dialogs.error(withFullStop("Out of memory"));
         } catch (const std::exception& e) {
@@ -24,4 +25,5 @@ void runGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcep
     } catch (...) {
         // The error box itself failed; there is nobody left to tell.
     }
+    return false;
 }

@@ -10,5 +10,5 @@ class IDialogs;
 std::string withFullStop(const std::string& text);
 
 // Runs one event handler; any exception ends it and is shown in the general error box, so
-// nothing crosses the event loop.
-void runGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept;
+// nothing crosses the event loop. True when the handler ran through.
+bool runGuarded(IDialogs& dialogs, const std::function<void()>& handler) noexcept;

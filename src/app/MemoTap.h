@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
-// The main view with every memo line kept as well, for the archive.
+// The main view with every memo line kept as well, for the archive and a command's result, and
+// whether "Save As" was left open.
 class MemoTap final : public IMainView {
 public:
     explicit MemoTap(IMainView& view) : m_view(view) {}
 
     IMainView& view() const { return m_view; }
     const std::vector<std::string>& lines() const { return m_lines; }
+    bool saveAsEnabled() const { return m_saveAsEnabled; }
 
     void clearMessages() override {
         m_lines.clear();
@@ -27,9 +29,13 @@ public:
     void setReadLogEnabled(bool enabled) override { m_view.setReadLogEnabled(enabled); }
     void setGraphEnabled(bool enabled) override { m_view.setGraphEnabled(enabled); }
     void setGraphVisible(bool visible) override { m_view.setGraphVisible(visible); }
-    void setSaveAsEnabled(bool enabled) override { m_view.setSaveAsEnabled(enabled); }
+    void setSaveAsEnabled(bool enabled) override {
+        m_saveAsEnabled = enabled;
+        m_view.setSaveAsEnabled(enabled);
+    }
 
 private:
     IMainView& m_view;
     std::vector<std::string> m_lines;
+    bool m_saveAsEnabled = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <cstdlib>
+#include <iterator>
 
 QString isoLocalTime(const QDateTime& time) {
     const QDateTime local = time.toLocalTime();
@@ -16,21 +17,11 @@ QString isoLocalTime(const QDateTime& time) {
 }
 
 const char* endingName(DownloadEnding ending) {
-    switch (ending) {
-    case DownloadEnding::Interrupted:
-        return "interrupted";
-    case DownloadEnding::Complete:
-        return "complete";
-    case DownloadEnding::Incomplete:
-        return "incomplete";
-    case DownloadEnding::Stopped:
-        return "stopped";
-    case DownloadEnding::Bound:
-        return "bound";
-    case DownloadEnding::Error:
-        return "error";
-    }
-    return "interrupted";
+    // In the order of DownloadEnding.
+    static const char* const kNames[] = {"interrupted", "complete", "incomplete",
+                                         "stopped",     "bound",    "error"};
+    const auto i = static_cast<size_t>(ending);
+    return i < std::size(kNames) ? kNames[i] : kNames[0];
 }
 
 std::string joinCells(const std::vector<std::string>& cells) {

@@ -32,18 +32,6 @@ bool hasExtension(const QString& path) {
     return QFileInfo(path).fileName().contains(QLatin1Char('.'));
 }
 
-// The entry a typed ending names, 0 for none, in any case: the name the user typed wins over
-// the entry left selected, or a workbook would replace a text log of many downloads, or a text
-// block break a workbook.
-int entryOfEnding(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix();
-    const auto endings = normalSetup().filterSuffixes;
-    for (int entry = kWorkbookEntry; entry <= kXlsxEntry; ++entry)
-        if (suffix.compare(endings[entry - 1], Qt::CaseInsensitive) == 0)
-            return entry;
-    return 0;
-}
-
 void writeTextLog(const SaveSource& source, IFileLayer& files, const QString& path) {
     const TitledTable titled(source.table, logTitle(source.session));
     appendTextLog(files, path, buildTextLogBlock(titled, source.statistics));
@@ -89,9 +77,12 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
     std::string openError;
     {
         BusyCursor busy(dialogs);
-        const int ending = entryOfEnding(chosen->fileName);
-        const int entry = ending != 0 ? ending : chosen->filterIndex;
-        if (entry == kWorkbookEntry || entry == kXlsxEntry) {
+        // The name the user typed wins over the entry left selected, or a workbook would replace
+        // a text log of many downloads, or a text block break a workbook.
+        const TableFormat typed = tableFormatOf(chosen->fileName);
+        const int entry = chosen->filterIndex;
+        if (typed == TableFormat::None ? entry == kWorkbookEntry || entry == kXlsxEntry
+                                       : typed == TableFormat::Workbook) {
             writeWorkbook(source, files, chosen->fileName, storedClasses(source));
             s.dataSaved = true;
             return;
@@ -112,20 +103,25 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
 
 void saveTableToFile(const SaveSource& source, const QString& path, IFileLayer& files,
                      const RequiredClasses* required) {
-    const int entry = entryOfEnding(path);
-    if (entry == kTextLogEntry)
+    switch (tableFormatOf(path)) {
+    case TableFormat::TextLog:
         writeTextLog(source, files, path);
-    else if (entry != 0)
+        break;
+    case TableFormat::Workbook:
         writeWorkbook(source, files, path, required ? *required : storedClasses(source));
-    else
-        throw AppError(kTableFileNameRule + toCp1252(path));
+        break;
+    case TableFormat::None:
+        throw AppError(kTableNameRule + toCp1252(path));
+    }
     source.session.dataSaved = true;
 }
 
-bool isTableFileName(const QString& path) {
-    return entryOfEnding(path) != 0;
-}
-
-bool isTextLogName(const QString& path) {
-    return entryOfEnding(path) == kTextLogEntry;
+TableFormat tableFormatOf(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(QLatin1String("log"), Qt::CaseInsensitive) == 0)
+        return TableFormat::TextLog;
+    if (suffix.compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0 ||
+        suffix.compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0)
+        return TableFormat::Workbook;
+    return TableFormat::None;
 }

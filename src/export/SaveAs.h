@@ -41,9 +41,9 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
 void saveTableToFile(const SaveSource& source, const QString& path,
                      IFileLayer& files = systemFileLayer(),
                      const RequiredClasses* required = nullptr);
-// True for the names saveTableToFile takes: ending in ".Log", ".xls" or ".xlsx", in any case.
-bool isTableFileName(const QString& path);
-// What a name saveTableToFile does not take is told with, before the name.
-inline constexpr const char* kTableFileNameRule = "Save file must end in .Log, .xls or .xlsx: ";
-// True for a name ending in ".Log", in any case: a save to it appends a text log block.
-bool isTextLogName(const QString& path);
+// The format a name saves in, by its extension in any case: ".Log" a text log block, ".xls" or
+// ".xlsx" a workbook; None for any other, which saveTableToFile refuses with kTableNameRule.
+enum class TableFormat { None, TextLog, Workbook };
+TableFormat tableFormatOf(const QString& path);
+// How a name of no table format is refused; the name follows.
+inline constexpr const char* kTableNameRule = "Save file must end in .Log, .xls or .xlsx: ";

@@ -1,10 +1,10 @@
 // logdump-cli: the "Read log" procedure without windows. Boxes and progress go to stderr, the
 // table to stdout.
 #include "app/App.h"
+#include "app/Commands.h"
 #include "app/Console.h"
 #include "app/Downloads.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveError.h"
@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -139,25 +140,20 @@ std::optional<QString> exactName(const char* argument) {
     return name;
 }
 
+// A text on stdout; a failed write is a failed run.
+int printText(const std::string& text, bool stdoutClosed) {
+    const bool written = !stdoutClosed &&
+                         std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                         std::fflush(stdout) == 0;
+    return written ? kExitComplete : kExitFailed;
+}
+
 // The table on stdout; a failed write is a failed run.
 bool printTable(const LogTable& table, bool stdoutClosed) {
     errno = EBADF;
     if (!stdoutClosed && writeTableText(table, stdout))
         return true;
     std::fprintf(stderr, "Cannot write the table to standard output: %s\n", std::strerror(errno));
-    return false;
-}
-
-// The section report as the graph window starts ("Stop when low bat" checked) into a CSV file,
-// through the file layer every save goes through: the earlier file is replaced only by a whole
-// new one.
-bool writeSectionsCsv(const App& app, const QString& path, const RequiredClasses& required) {
-    const std::string csv =
-        sectionReportCsv(sectionReport(app.table, *app.session.model, true, required));
-    const std::string failure = replaceWholeFile(systemFileLayer(), path, csv);
-    if (failure.empty())
-        return true;
-    std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(), failure.c_str());
     return false;
 }
 
@@ -174,18 +170,29 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
-// The survey report of what was read into a PDF file; the earlier file stays when it fails.
-bool writeReport(const App& app, const QString& path, const RequiredClasses& required) {
+// An output file written while a stop signal waits; one that cannot be written is told and fails
+// the run. Every write goes through the file layer: the earlier file stays when it fails.
+bool writeFile(const QString& path, const std::function<void()>& write) {
+    const platform::SaveSignalGuard held;
     try {
-        const ReportContent report =
-            reportContent(app.table, app.session, required, QDateTime::currentDateTime());
-        writeReportFile(reportPdf(report, reportPageSize(QLocale())), path);
+        write();
         return true;
     } catch (const AppError& e) {
         std::fprintf(stderr, "Cannot write %s: %s\n", path.toLocal8Bit().constData(), e.what());
         return false;
     }
 }
+
+// The console's boxes and view on stderr, and the App they serve. A log from a file or the
+// archive never opens the port.
+struct ConsoleApp {
+    ConsoleOutput out{stderr, platform::isTerminal(stderr)};
+    ConsoleDialogs dialogs{out};
+    ConsoleView view{out};
+    InstrumentPort port;
+    SystemClock clock;
+    App app{port, clock, dialogs, view};
+};
 
 // What a run writes once its table is there: the log saved, the section report, the table.
 struct Outputs {
@@ -257,8 +264,8 @@ bool outputsValid(const Outputs& outputs) {
         usage("--class requires --sections or --report");
         return false;
     }
-    if (!outputs.savePath.isEmpty() && !isTableFileName(outputs.savePath)) {
-        usage(kTableFileNameRule + std::string(outputs.savePath.toLocal8Bit().constData()));
+    if (!outputs.savePath.isEmpty() && tableFormatOf(outputs.savePath) == TableFormat::None) {
+        usage(kTableNameRule + std::string(outputs.savePath.toLocal8Bit().constData()));
         return false;
     }
     return true;
@@ -266,23 +273,19 @@ bool outputsValid(const Outputs& outputs) {
 
 // The log saved and the section report written; the status, turned to a failure by either.
 int writeOutputs(App& app, ConsoleDialogs& dialogs, const Outputs& outputs, int status) {
-    const QString& savePath = outputs.savePath;
-    const bool statistics = outputs.statistics;
-    const QString& sectionsPath = outputs.sectionsPath;
     const RequiredClasses& required = outputs.required;
     // What was read is saved through the same export as "Save As", however the reading ended.
-    if (!savePath.isEmpty()) {
+    if (!outputs.savePath.isEmpty()) {
         // The report the graph window writes with its check boxes as they start; like the
         // window's button it needs two records.
-        if (statistics && hasGraphRecords(app.table)) {
-            bool reported = false;
-            runGuarded(dialogs, [&] {
-                app.statistics.clear();
-                const GraphBuild build = buildGraph(app.table, *app.session.model, GraphOptions());
+        if (outputs.statistics && hasGraphRecords(app.table())) {
+            const bool reported = runGuarded(dialogs, [&] {
+                app.statistics().clear();
+                const GraphBuild build =
+                    buildGraph(app.table(), *app.session().model, GraphOptions());
                 if (!build.failure.empty())
                     throw AppError(build.failure);
-                writeStatistics(statisticsReport(build, QLocale()), app.statistics);
-                reported = true;
+                writeStatistics(statisticsReport(build, QLocale()), app.statistics());
             });
             if (!reported)
                 status = kExitFailed; // the log is still saved, with what the report got to
@@ -290,30 +293,54 @@ int writeOutputs(App& app, ConsoleDialogs& dialogs, const Outputs& outputs, int 
         bool saved = false;
         {
             const platform::SaveSignalGuard held;
-            runGuarded(dialogs, [&] {
-                saveTableToFile(saveSourceOf(app), savePath, systemFileLayer(), &required);
-                saved = true;
+            saved = runGuarded(dialogs, [&] {
+                saveTableToFile(saveSourceOf(app), outputs.savePath, systemFileLayer(), &required);
             });
         }
         if (!saved)
             status = kExitFailed;
         else
-            recordSave(app, savePath);
+            recordSave(app, outputs.savePath);
     }
-    // The section report of what was read; one that cannot be written fails the run, and the
-    // table is printed all the same.
-    if (!sectionsPath.isEmpty()) {
-        const platform::SaveSignalGuard held;
-        if (!writeSectionsCsv(app, sectionsPath, required))
-            status = kExitFailed;
-    }
+    // The section report as the graph window starts ("Stop when low bat" checked) and the
+    // survey report of what was read; the table is printed all the same.
+    const QString& sections = outputs.sectionsPath;
+    if (!sections.isEmpty() && !writeFile(sections, [&] {
+            const std::string failure = replaceWholeFile(
+                systemFileLayer(), sections,
+                sectionReportCsv(sectionReport(app.table(), *app.session().model, true, required)));
+            if (!failure.empty())
+                throw AppError(failure);
+        }))
+        status = kExitFailed;
     if (!outputs.reportPath.isEmpty()) {
-        app.session.survey = outputs.survey; // a new log in the table comes without details
-        const platform::SaveSignalGuard held;
-        if (!writeReport(app, outputs.reportPath, required))
+        app.session().survey = outputs.survey; // a new log in the table comes without details
+        if (!writeFile(outputs.reportPath, [&] {
+                const ReportContent report = reportContent(app.table(), app.session(), required,
+                                                           QDateTime::currentDateTime());
+                writeReportFile(reportPdf(report, reportPageSize(QLocale())), outputs.reportPath);
+            }))
             status = kExitFailed;
     }
     return status;
+}
+
+// The status "Read log" ended with, or none when it left nothing to print and save. An error
+// after the download's wake-up leaves records the window would let the user save: they are
+// printed and saved all the same, and the status stays a failure.
+std::optional<int> readStatus(const CommandResult& result) {
+    if (result.failed)
+        return result.tableToSave ? std::optional<int>(kExitFailed) : std::nullopt;
+    switch (result.end) {
+    case ReadLogEnd::Complete:
+        return kExitComplete;
+    case ReadLogEnd::Stopped:
+        return kExitStopped;
+    case ReadLogEnd::Incomplete:
+        return kExitIncomplete;
+    default:
+        return std::nullopt;
+    }
 }
 
 // `logdump-cli open FILE`: a saved log into the table as a download of it would put it, then
@@ -345,12 +372,12 @@ int openSavedFile(int argc, char* argv[], bool stdoutClosed) {
     }
     if (!outputsValid(outputs))
         return kExitUsage;
-    ConsoleOutput out(stderr, platform::isTerminal(stderr));
+    ConsoleApp console;
     std::vector<SavedLog> logs;
     try {
         logs = readSavedLogs(*path);
     } catch (const AppError& e) {
-        out.line(e.what());
+        console.out.line(e.what());
         return kExitFailed;
     }
     if (list) {
@@ -358,25 +385,17 @@ int openSavedFile(int argc, char* argv[], bool stdoutClosed) {
         for (size_t i = 0; i < logs.size(); ++i)
             text += std::to_string(i + 1) + '\t' + std::to_string(logs[i].records()) + '\t' +
                     logs[i].title + '\n';
-        const bool written = !stdoutClosed &&
-                             std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-                             std::fflush(stdout) == 0;
-        return written ? kExitComplete : kExitFailed;
+        return printText(text, stdoutClosed);
     }
     if (block > static_cast<int>(logs.size())) {
-        out.line(toCp1252(*path) + ": no block " + std::to_string(block) + " (the file holds " +
-                 std::to_string(logs.size()) + ")");
+        console.out.line(toCp1252(*path) + ": no block " + std::to_string(block) +
+                         " (the file holds " + std::to_string(logs.size()) + ")");
         return kExitFailed;
     }
     const SavedLog& log = logs[static_cast<size_t>(block ? block - 1 : logs.size() - 1)];
-    InstrumentPort port; // never opened: the log comes from the file
-    SystemClock clock;
-    ConsoleDialogs dialogs(out);
-    ConsoleView view(out);
-    App app(port, clock, dialogs, view);
-    showSavedLog(app, log, openedFrom(*path));
-    const int status = writeOutputs(app, dialogs, outputs, kExitComplete);
-    return printTable(app.table, stdoutClosed) ? status : kExitFailed;
+    showSavedLog(console.app, log, openedFrom(*path));
+    const int status = writeOutputs(console.app, console.dialogs, outputs, kExitComplete);
+    return printTable(console.app.table(), stdoutClosed) ? status : kExitFailed;
 }
 
 // The archive a run uses: --archive PATH, else LOGDUMP_ARCHIVE, else the user's own.
@@ -432,7 +451,7 @@ int archiveCommand(int argc, char* argv[], bool stdoutClosed) {
     }
     if (!outputsValid(outputs))
         return kExitUsage;
-    ConsoleOutput out(stderr, platform::isTerminal(stderr));
+    ConsoleApp console;
     if (list) {
         std::string text = downloadListHeader();
         // No archive yet is an empty one: listing creates nothing.
@@ -442,14 +461,11 @@ int archiveCommand(int argc, char* argv[], bool stdoutClosed) {
                 for (const DownloadSummary& download : archive.list())
                     text += downloadListLine(download);
             } catch (const ArchiveError& e) {
-                out.line(e.what());
+                console.out.line(e.what());
                 return kExitFailed;
             }
         }
-        const bool written = !stdoutClosed &&
-                             std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-                             std::fflush(stdout) == 0;
-        return written ? kExitComplete : kExitFailed;
+        return printText(text, stdoutClosed);
     }
     std::optional<ArchivedDownload> download;
     try {
@@ -458,27 +474,22 @@ int archiveCommand(int argc, char* argv[], bool stdoutClosed) {
             download = archive.load(id);
         }
     } catch (const ArchiveError& e) {
-        out.line(e.what());
+        console.out.line(e.what());
         return kExitFailed;
     }
     if (!download) {
-        out.line("No download " + std::to_string(id) + " in the archive " +
-                 choice.path.toLocal8Bit().toStdString());
+        console.out.line("No download " + std::to_string(id) + " in the archive " +
+                         choice.path.toLocal8Bit().toStdString());
         return kExitFailed;
     }
-    InstrumentPort port; // never opened: the log comes from the archive
-    SystemClock clock;
-    ConsoleDialogs dialogs(out);
-    ConsoleView view(out);
-    App app(port, clock, dialogs, view);
     ArchiveWriter writer(choice.path); // records the saves made from it
-    app.archive = &writer;
-    showArchivedDownload(app, *download);
-    int status = writeOutputs(app, dialogs, outputs, kExitComplete);
+    console.app.setArchive(&writer);
+    showArchivedDownload(console.app, *download);
+    int status = writeOutputs(console.app, console.dialogs, outputs, kExitComplete);
     writer.flush(std::chrono::seconds(10));
     if (const std::optional<std::string> failure = writer.takeFailure())
-        out.line(*failure);
-    return printTable(app.table, stdoutClosed) ? status : kExitFailed;
+        console.out.line(*failure);
+    return printTable(console.app.table(), stdoutClosed) ? status : kExitFailed;
 }
 
 } // namespace
@@ -529,7 +540,7 @@ int main(int argc, char* argv[]) {
     if (!outputsValid(outputs))
         return kExitUsage;
 
-    InstrumentPort port;
+    ConsoleApp console;
     // COMn goes through the same mapping as the window's selector, and a name that `ports`
     // lists ("ttyUSB0") opens that port; anything else is a device, a relative path taken from
     // the working directory (the serial library would look it up under /dev). Messages name the
@@ -540,81 +551,59 @@ int main(int argc, char* argv[]) {
              .hasMatch() &&
         portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0) {
         const std::optional<QString> listed = listedDevice(portName);
-        port.setDevicePath(listed ? *listed : QFileInfo(portName).absoluteFilePath());
+        console.port.setDevicePath(listed ? *listed : QFileInfo(portName).absoluteFilePath());
     }
-    port.setPort(portName);
+    console.port.setPort(portName);
 
-    SystemClock clock;
-    ConsoleOutput out(stderr, platform::isTerminal(stderr));
-    ConsoleDialogs dialogs(out);
-    ConsoleView view(out);
-    App app(port, clock, dialogs, view);
     // Every download is kept, on the archive's own thread; it is left before the program ends.
     std::optional<ArchiveWriter> archive;
     if (!archiveChoice.off) {
         archive.emplace(archiveChoice.path);
-        app.archive = &*archive;
+        console.app.setArchive(&*archive);
     }
     // A first Ctrl+C stops the reading as the window's "Stop" does: what was read is printed
     // and saved, and the status tells it.
-    const platform::StopSignalWatch stopWatch(app.stopRequested);
+    const platform::StopSignalWatch stopWatch(console.app.stopRequested());
     if (portName.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 &&
-        !findInstrument(port, clock, out, app.stopRequested))
+        !findInstrument(console.port, console.clock, console.out, console.app.stopRequested()))
         return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
 
     // A device that is not there is told as the port tells it ("Unable to open com port" and
     // the system's number); the start's own text would blame another program. Any other
     // failure is left to the start.
     try {
-        port.openPort();
+        console.port.openPort();
     } catch (const PortError& e) {
         if (e.systemError == platform::portErrorNumber(platform::PortFailure::Missing, 0)) {
-            out.line(e.what());
+            console.out.line(e.what());
             return kExitFailed;
         }
     }
-    runGuarded(dialogs, [&] {
-        startMainWindow(app, {});
-        activateMainWindow(app);
+    bool opened = false;
+    runGuarded(console.dialogs, [&] {
+        opened = openPortAtStart(console.app);
+        resetLog(console.app); // an empty table, with nothing unsaved to ask about
+        noteUnusableSettings(console.app);
     });
-    if (!view.readLogEnabled)
+    if (!opened)
         return kExitFailed;
 
     // With --repeat the same "Read log" runs again and again in this one process, as a user
     // clicking it all day would; the soak bench watches the process from outside meanwhile.
-    ReadLogEnd end = ReadLogEnd::Refused;
-    bool failed = true;
+    CommandResult result;
     for (int run = 1; run <= repeat && !stopWatch.signalled(); ++run) {
-        end = ReadLogEnd::Refused;
-        failed = true;
-        runGuarded(dialogs, [&] {
-            end = readLog(app);
-            failed = false;
-        });
-        out.finishProgress();
-        if (failed || (end != ReadLogEnd::Complete && end != ReadLogEnd::Stopped &&
-                       end != ReadLogEnd::Incomplete))
+        result = readLog(console.app);
+        console.out.finishProgress();
+        if (result.failed || !readStatus(result))
             break;
     }
-    port.closePort();
-    int status = kExitFailed;
-    if (failed) {
-        // An error after the download's wake-up leaves records the window would let the user
-        // save: they are printed and saved all the same, and the status stays a failure.
-        if (!view.saveAsEnabled)
-            return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
-    } else if (end == ReadLogEnd::Complete) {
-        status = kExitComplete;
-    } else if (end == ReadLogEnd::Stopped) {
-        status = kExitStopped;
-    } else if (end == ReadLogEnd::Incomplete) {
-        status = kExitIncomplete;
-    } else {
-        // Nothing was read: stdout stays empty.
+    console.port.closePort();
+    // Nothing was read: stdout stays empty.
+    const std::optional<int> status = readStatus(result);
+    if (!status)
         return stopWatch.signalled() ? kExitInterrupted : kExitFailed;
-    }
-    status = writeOutputs(app, dialogs, outputs, status);
-    if (!printTable(app.table, stdoutClosed))
+    const int written = writeOutputs(console.app, console.dialogs, outputs, *status);
+    if (!printTable(console.app.table(), stdoutClosed))
         return kExitFailed;
-    return stopWatch.signalled() ? kExitInterrupted : status;
+    return stopWatch.signalled() ? kExitInterrupted : written;
 }

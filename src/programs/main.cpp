@@ -1,5 +1,5 @@
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 #include "link/InstrumentPort.h"
@@ -50,8 +50,8 @@ int main(int argc, char* argv[]) {
     mainWindow.usePorts(*catalogue, &memory, [] { return std::make_unique<InstrumentPort>(); });
     AboutDialog aboutBox(&mainWindow);
     App& app = mainWindow.app();
-    GraphDialog graphDialog(app.table, app.session, app.statistics, app.dialogs, &mainWindow);
-    StatusDumpDialog statusDumpDialog(app.line, app.dialogs, app.runner, &mainWindow);
+    GraphDialog graphDialog(app.table(), app.session(), app.statistics(), app.dialogs(), &mainWindow);
+    StatusDumpDialog statusDumpDialog(app.line(), app.dialogs(), app.runner(), &mainWindow);
     mainWindow.dialogs().setWindow(ModalWindow::About, &aboutBox);
     mainWindow.dialogs().setWindow(ModalWindow::Graph, &graphDialog);
     mainWindow.dialogs().setWindow(ModalWindow::StatusDump, &statusDumpDialog);

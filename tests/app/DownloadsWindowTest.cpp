@@ -1,9 +1,10 @@
 // Downloads recorded in the process as the window records them, listed, opened and deleted in
 // the Downloads window.
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/Console.h"
 #include "app/Downloads.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 #include "widgets/main/DownloadsDialog.h"
@@ -58,10 +59,10 @@ TEST(DownloadsWindow, RecordsListsOpensAndDeletes) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.model);
             SimRig rig(scenario(c.model, c.count, c.announced));
-            rig.app.archive = &writer;
+            rig.app.setArchive(&writer);
             activateMainWindow(rig.app);
             readLog(rig.app);
-            tables.push_back(tableDump(rig.app.table));
+            tables.push_back(tableDump(rig.app.table()));
             memos.push_back(rig.view.messages);
             for (const std::string& event : rig.view.messages)
                 EXPECT_EQ(event.find("Archive:"), std::string::npos) << event;
@@ -79,7 +80,7 @@ TEST(DownloadsWindow, RecordsListsOpensAndDeletes) {
 
     SimRig viewer;
     activateMainWindow(viewer.app);
-    viewer.app.archive = nullptr;
+    viewer.app.setArchive(nullptr);
     DownloadsDialog dialog(viewer.app, path);
     ASSERT_EQ(dialog.list()->rowCount(), 3);
     EXPECT_EQ(dialog.list()->item(0, 1)->text(), QStringLiteral("VX40"));
@@ -97,19 +98,19 @@ TEST(DownloadsWindow, RecordsListsOpensAndDeletes) {
         chooser.list()->selectRow(row);
         chooser.openSelected();
         ASSERT_TRUE(chooser.opened());
-        EXPECT_EQ(tableDump(viewer.app.table), tables[static_cast<size_t>(2 - row)]);
+        EXPECT_EQ(tableDump(viewer.app.table()), tables[static_cast<size_t>(2 - row)]);
         EXPECT_EQ(viewer.view.messages, memos[static_cast<size_t>(2 - row)]);
-        EXPECT_FALSE(viewer.app.session.dataSaved);
+        EXPECT_FALSE(viewer.app.session().dataSaved);
     }
 
     // A save of the download opened is kept with it and shown as its last.
     {
         ArchiveWriter writer(path);
-        viewer.app.archive = &writer;
+        viewer.app.setArchive(&writer);
         const QString saved = dir.filePath(QStringLiteral("road.Log"));
         viewer.dialogs.saveAnswer = SaveDialogResult{saved, 2};
         saveLogAs(viewer.app);
-        viewer.app.archive = nullptr;
+        viewer.app.setArchive(nullptr);
     }
     dialog.filter()->clear();
     ASSERT_EQ(dialog.list()->rowCount(), 3);
@@ -138,10 +139,10 @@ TEST(DownloadsWindow, ALostUnsavedDownloadIsOfferedOnceAtStart) {
     {
         ArchiveWriter writer(path);
         SimRig rig(scenario("RVM600", 8));
-        rig.app.archive = &writer;
+        rig.app.setArchive(&writer);
         activateMainWindow(rig.app);
         readLog(rig.app);
-        lost = tableDump(rig.app.table);
+        lost = tableDump(rig.app.table());
     }
     {
         // As a program killed before the end leaves it.
@@ -159,8 +160,8 @@ TEST(DownloadsWindow, ALostUnsavedDownloadIsOfferedOnceAtStart) {
     EXPECT_EQ(first.dialogs.events[0], "yesno: The log read on " +
                                            downloadTime(*opened).toStdString() +
                                            " (8 records) was not saved. Open it now?");
-    EXPECT_EQ(tableDump(first.app.table), lost);
-    EXPECT_FALSE(first.app.session.dataSaved);
+    EXPECT_EQ(tableDump(first.app.table()), lost);
+    EXPECT_FALSE(first.app.session().dataSaved);
 
     SimRig second;
     activateMainWindow(second.app);
@@ -194,7 +195,7 @@ TEST(DownloadsWindow, EveryEndingIsKeptWithTheRowsRead) {
             sim::Scenario s = scenario("RVM600P", 20);
             c.change(s);
             SimRig rig(s);
-            rig.app.archive = &writer;
+            rig.app.setArchive(&writer);
             activateMainWindow(rig.app);
             DownloadLimits limits;
             limits.maxLinesWithoutRecord = 50;
@@ -203,7 +204,7 @@ TEST(DownloadsWindow, EveryEndingIsKeptWithTheRowsRead) {
             } catch (const std::exception&) {
                 // the port error the window's handler would show
             }
-            table = tableDump(rig.app.table);
+            table = tableDump(rig.app.table());
             memo = rig.view.messages;
         }
         Archive archive(path, QStringLiteral("check"));
@@ -212,7 +213,7 @@ TEST(DownloadsWindow, EveryEndingIsKeptWithTheRowsRead) {
         SimRig viewer;
         activateMainWindow(viewer.app);
         showArchivedDownload(viewer.app, *archive.load(archive.list().front().id));
-        EXPECT_EQ(tableDump(viewer.app.table), table);
+        EXPECT_EQ(tableDump(viewer.app.table()), table);
         EXPECT_EQ(viewer.view.messages, memo);
     }
 }

@@ -6,7 +6,7 @@
 #include "SimSerialLine.h"
 #include "VirtualClock.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "widgets/main/AboutDialog.h"
 #include "widgets/main/MainWindow.h"
 #include "widgets/main/QtDialogs.h"
@@ -164,6 +164,6 @@ TEST(HostileWindows, ProductionModeLooksAtTheFirstArgumentAsGiven) {
         SCOPED_TRACE(c.argv.back());
         SimRig rig;
         startMainWindow(rig.app, argumentsAsGiven(static_cast<int>(c.argv.size()), c.argv.data()));
-        EXPECT_EQ(rig.app.session.productionMode, c.production);
+        EXPECT_EQ(rig.app.session().productionMode, c.production);
     }
 }

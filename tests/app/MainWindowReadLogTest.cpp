@@ -105,9 +105,9 @@ TEST(MainWindow, ReadLogShowsTheMarkedLogAsAUserSeesIt) {
     // Outside production mode the graph and its sections open from the menu.
     ASSERT_TRUE(w.window.graphAction()->isEnabled());
     EXPECT_EQ(w.window.graphAction()->text(), "&Graph and sections");
-    EXPECT_FALSE(w.window.app().session.graphViewed);
+    EXPECT_FALSE(w.window.app().session().graphViewed);
     w.window.graphAction()->trigger();
-    EXPECT_TRUE(w.window.app().session.graphViewed);
+    EXPECT_TRUE(w.window.app().session().graphViewed);
     EXPECT_TRUE(w.window.messages()->toPlainText().contains("s/n: 4711"));
     EXPECT_TRUE(w.window.messages()->toPlainText().contains("Virelon RVM600PK reflectometer"));
     // The newest rows are in view.
@@ -153,7 +153,7 @@ TEST(MainWindow, GraphMenuEntryOpensWithTwoRecords) {
         ASSERT_EQ(w.window.table()->model()->rowCount(), c.records + c.linesAfter);
         EXPECT_EQ(w.window.graphAction()->isEnabled(), c.opens);
         w.window.graphAction()->trigger();
-        EXPECT_EQ(w.window.app().session.graphViewed, c.opens);
+        EXPECT_EQ(w.window.app().session().graphViewed, c.opens);
     }
 }
 

@@ -73,11 +73,11 @@ TEST(MainWindow, ActivationGivesTheResetLayout) {
     EXPECT_EQ(w.window->windowTitle(), QStringLiteral("VELKOR - Virelon Log Dump"));
 
     // A modal window closing again does not reset the table.
-    w.window->app().table.setCell(1, 1, "kept");
+    w.window->app().table().setCell(1, 1, "kept");
     w.window->aboutAction()->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(w.dialogs.events, std::vector<std::string>{"modal: About"});
-    EXPECT_EQ(w.window->app().table.cell(1, 1), "kept");
+    EXPECT_EQ(w.window->app().table().cell(1, 1), "kept");
 }
 
 TEST(MainWindow, GraphButtonOnlyInProductionMode) {
@@ -97,7 +97,7 @@ TEST(MainWindow, GraphButtonOnlyInProductionMode) {
         // The menu entry is there in every mode, closed while the log is empty.
         EXPECT_TRUE(w.window->graphAction()->isVisible());
         EXPECT_FALSE(w.window->graphAction()->isEnabled());
-        EXPECT_EQ(w.window->app().session.productionMode, c.production);
+        EXPECT_EQ(w.window->app().session().productionMode, c.production);
     }
 }
 
@@ -110,13 +110,13 @@ TEST(MainWindow, ClosingAsksOnlyWithUnsavedData) {
     }
     Window w;
     w.show();
-    w.window->app().session.dataSaved = false;
-    w.window->app().table.setCell(1, 1, "unsaved");
+    w.window->app().session().dataSaved = false;
+    w.window->app().table().setCell(1, 1, "unsaved");
     w.dialogs.yesNoAnswers = {false, true};
     w.window->exitAction()->trigger();
     EXPECT_TRUE(w.window->isVisible());
     EXPECT_TRUE(w.line.connected());
-    EXPECT_EQ(w.window->app().table.cell(1, 1), "unsaved");
+    EXPECT_EQ(w.window->app().table().cell(1, 1), "unsaved");
     EXPECT_TRUE(w.window->close());
     EXPECT_FALSE(w.window->isVisible());
     EXPECT_FALSE(w.line.connected());

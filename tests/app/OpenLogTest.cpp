@@ -1,7 +1,7 @@
 #include "app/OpenLog.h"
 
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "export/LogFileReader.h"
 #include "export/SaveAs.h"
 #include "text/AppError.h"
@@ -92,28 +92,28 @@ TEST(OpenLog, ASavedDownloadOpensAsItWasRead) {
         QTemporaryDir dir;
         SimRig read(c.scenario);
         readLog(read.app);
-        const TableSnapshot downloaded = snapshot(read.app.table);
+        const TableSnapshot downloaded = snapshot(read.app.table());
         const std::vector<std::string> notes = read.view.messages;
         for (const char* file : {"log.Log", "log.xls"}) {
             SCOPED_TRACE(file);
             const QString path = dir.filePath(QString::fromLatin1(file));
             saveTableToFile(saveSourceOf(read.app), path);
-            read.app.session.dataSaved = false;
+            read.app.session().dataSaved = false;
 
             SimRig opened;
             opened.dialogs.openAnswer = path;
             const std::optional<QString> name = openLog(opened.app);
             EXPECT_EQ(name, QString::fromLatin1(file));
-            EXPECT_EQ(opened.app.session.model, read.app.session.model);
-            EXPECT_EQ(opened.app.session.serialLine, read.app.session.serialLine);
-            EXPECT_EQ(opened.app.session.serialNo, read.app.session.serialNo);
-            EXPECT_TRUE(opened.app.session.dataSaved);
-            EXPECT_EQ(opened.app.session.logOrigin,
+            EXPECT_EQ(opened.app.session().model, read.app.session().model);
+            EXPECT_EQ(opened.app.session().serialLine, read.app.session().serialLine);
+            EXPECT_EQ(opened.app.session().serialNo, read.app.session().serialNo);
+            EXPECT_TRUE(opened.app.session().dataSaved);
+            EXPECT_EQ(opened.app.session().logOrigin,
                       "Opened from " + QDir::toNativeSeparators(path).toStdString());
-            EXPECT_TRUE(opened.app.table.isEnabled());
+            EXPECT_TRUE(opened.app.table().isEnabled());
             EXPECT_TRUE(opened.view.saveAsEnabled);
             EXPECT_TRUE(opened.view.graphEnabled);
-            const TableSnapshot got = snapshot(opened.app.table);
+            const TableSnapshot got = snapshot(opened.app.table());
             TableSnapshot expected = downloaded;
             if (path.endsWith(QLatin1String(".xls"))) {
                 // The workbook keeps no CR bytes and no empty cells: the rows that noise left
@@ -156,12 +156,12 @@ TEST(OpenLog, ChoosesTheBlockAndLeavesTheTableWhenNothingOpens) {
     EXPECT_EQ(rig.dialogs.lastChoiceItems,
               (std::vector<std::string>{"*Log dump from: RVM600PK - s/n: 4711 (40 records)",
                                         "*Log dump from: RVM600 - s/n: 4711 (40 records)"}));
-    EXPECT_STREQ(rig.app.session.model->name, "RVM600");
+    EXPECT_STREQ(rig.app.session().model->name, "RVM600");
 
     rig.dialogs.chooseAnswer = 0;
     ASSERT_TRUE(openLog(rig.app));
-    EXPECT_STREQ(rig.app.session.model->name, "RVM600PK");
-    const TableSnapshot before = snapshot(rig.app.table);
+    EXPECT_STREQ(rig.app.session().model->name, "RVM600PK");
+    const TableSnapshot before = snapshot(rig.app.table());
 
     rig.dialogs.chooseAnswer = -1;
     EXPECT_FALSE(openLog(rig.app));
@@ -171,13 +171,13 @@ TEST(OpenLog, ChoosesTheBlockAndLeavesTheTableWhenNothingOpens) {
     writeFile(junk, "hello\r\n");
     rig.dialogs.openAnswer = junk;
     EXPECT_THROW(openLog(rig.app), AppError);
-    EXPECT_EQ(snapshot(rig.app.table).cells, before.cells);
-    EXPECT_STREQ(rig.app.session.model->name, "RVM600PK");
+    EXPECT_EQ(snapshot(rig.app.table()).cells, before.cells);
+    EXPECT_STREQ(rig.app.session().model->name, "RVM600PK");
 
-    rig.app.session.dataSaved = false;
+    rig.app.session().dataSaved = false;
     rig.dialogs.yesNoAnswers = {false};
     rig.dialogs.openAnswer = path;
     EXPECT_FALSE(openLog(rig.app));
     EXPECT_EQ(rig.dialogs.events.back(), "yesno: Data not saved - continue?");
-    EXPECT_EQ(snapshot(rig.app.table).cells, before.cells);
+    EXPECT_EQ(snapshot(rig.app.table()).cells, before.cells);
 }

@@ -4,8 +4,8 @@
 #include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "app/App.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "link/InstrumentPort.h"
 #include "link/ReadLog.h"
 #include "service/StatusReport.h"
@@ -42,7 +42,7 @@ struct PortRig {
     // "Read log" as the button runs it; Declined also stands for an error that passed through.
     ReadLogEnd readLog() {
         ReadLogEnd end = ReadLogEnd::Declined;
-        runGuarded(dialogs, [&] { end = ::readLog(app); });
+        runGuarded(dialogs, [&] { end = ::readLog(app).end; });
         return end;
     }
     QByteArray json;
@@ -107,9 +107,9 @@ Lines withEmptyRows(Lines rows, size_t empty) {
 // What the user has after a run that kept records: boxes, memo, label and the buttons.
 void expectKept(PortRig& rig, const Lines& rows, const Lines& events, bool tableEnabled) {
     EXPECT_EQ(rig.dialogs.events, events);
-    EXPECT_EQ(rowTexts(rig.app.table), rows);
-    EXPECT_EQ(rig.app.table.isEnabled(), tableEnabled);
-    EXPECT_FALSE(rig.app.session.dataSaved);
+    EXPECT_EQ(rowTexts(rig.app.table()), rows);
+    EXPECT_EQ(rig.app.table().isEnabled(), tableEnabled);
+    EXPECT_FALSE(rig.app.session().dataSaved);
     EXPECT_TRUE(rig.view.readLogEnabled);
     EXPECT_TRUE(rig.view.graphEnabled);
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
@@ -157,7 +157,7 @@ Cases lineCutMidStream() {
             rig.readLog();
             runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
             EXPECT_EQ(rig.dialogs.events, (Lines{gone, missing, missing}));
-            EXPECT_EQ(rowTexts(rig.app.table), recordRows(records, 39));
+            EXPECT_EQ(rowTexts(rig.app.table()), recordRows(records, 39));
             EXPECT_TRUE(rig.view.readLogEnabled);
             // Plugged in again, the next run reads the log whole, without the port chosen again.
             rig.sim.reset();
@@ -166,8 +166,8 @@ Cases lineCutMidStream() {
                             writeScenario(rig.dir, R"({"count": 100, "paced": false})")});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             EXPECT_EQ(rig.dialogs.events, (Lines{gone, missing, missing, kNotSaved}));
-            EXPECT_EQ(rowTexts(rig.app.table), recordRows(records, 100));
-            EXPECT_TRUE(rig.app.table.isEnabled());
+            EXPECT_EQ(rowTexts(rig.app.table()), recordRows(records, 100));
+            EXPECT_TRUE(rig.app.table().isEnabled());
         },
     };
 }
@@ -235,7 +235,7 @@ Cases deviceThatNeverStopsSending() {
             ASSERT_EQ(rig.view.messages.size(), 3u);
             EXPECT_EQ(rig.view.messages[0], "Instrument reply cut at 65535 bytes");
             EXPECT_EQ(rig.view.messages[1], kIdent + noise(65535 - kIdent.size()));
-            EXPECT_STREQ(rig.app.session.model->name, "RVM600");
+            EXPECT_STREQ(rig.app.session().model->name, "RVM600");
         },
         [=] {
             SCOPED_TRACE("status report without end");
@@ -251,7 +251,7 @@ Cases deviceThatNeverStopsSending() {
                 int focused = 0;
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
-                runGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
+                runGuarded(rig.dialogs, [&] { core.fetch(rig.app.line(), rig.dialogs, view); });
             };
             runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
             EXPECT_EQ(rig.dialogs.events,
@@ -332,7 +332,7 @@ Cases noiseAndDisagreeingReplies() {
                 void focusCopyButton() override {}
             } view;
             rig.dialogs.onModal = [&](ModalWindow) {
-                runGuarded(rig.dialogs, [&] { core.fetch(rig.app.line, rig.dialogs, view); });
+                runGuarded(rig.dialogs, [&] { core.fetch(rig.app.line(), rig.dialogs, view); });
             };
             runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
             // The terminal's flow control takes them out of what the program receives.
@@ -345,12 +345,12 @@ Cases noiseAndDisagreeingReplies() {
                          {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             expectKept(rig, recordRows(records, 100), {}, true);
-            EXPECT_STREQ(rig.app.session.model->name, "?");
-            EXPECT_EQ(rig.app.table.cell(2, 0), "Rl");
+            EXPECT_STREQ(rig.app.session().model->name, "?");
+            EXPECT_EQ(rig.app.table().cell(2, 0), "Rl");
             // No marking rule applies: warnings and errors stay unmarked.
-            for (int r = 1; r < rig.app.table.rows(); ++r)
-                for (int c = 0; c < rig.app.table.cols(); ++c)
-                    ASSERT_EQ(rig.app.table.mark(c, r), CellMark::Normal) << r << " " << c;
+            for (int r = 1; r < rig.app.table().rows(); ++r)
+                for (int c = 0; c < rig.app.table().cols(); ++c)
+                    ASSERT_EQ(rig.app.table().mark(c, r), CellMark::Normal) << r << " " << c;
         },
         [=] {
             SCOPED_TRACE("combined records from an instrument naming a single-value model");
@@ -360,7 +360,7 @@ Cases noiseAndDisagreeingReplies() {
                          {"paced", false}});
             EXPECT_EQ(rig.readLog(), ReadLogEnd::Complete);
             // The named model's six columns: the fields beyond them are not shown.
-            EXPECT_EQ(rig.app.table.cols(), 6);
+            EXPECT_EQ(rig.app.table().cols(), 6);
             expectKept(rig, combinedIn6, {}, true);
         },
         [=] {
@@ -390,8 +390,8 @@ Cases noiseAndDisagreeingReplies() {
             Lines all = recordRows(records, 100);
             all[4] = "5\t" + lettered[4].toString().toStdString();
             expectKept(rig, all, {}, true);
-            EXPECT_EQ(rig.app.table.mark(2, 5), CellMark::Normal);
-            EXPECT_EQ(rig.app.table.mark(3, 5), CellMark::Normal);
+            EXPECT_EQ(rig.app.table().mark(2, 5), CellMark::Normal);
+            EXPECT_EQ(rig.app.table().mark(3, 5), CellMark::Normal);
             EXPECT_EQ(rig.view.progressText, "100 of 100");
             EXPECT_EQ(rig.view.messages,
                       (Lines{kIdent, "s/n: 4711", "Record 5: status 'OK' is not a number"}));

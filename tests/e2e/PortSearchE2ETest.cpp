@@ -141,7 +141,7 @@ TEST(PortSearchE2E, FindInstrumentInTheWindowOpensThePortThatAnswered) {
         EXPECT_EQ(memory.stored, std::vector<QString>{instrument});
         // Only the box of the start, when COM1 could not be opened.
         EXPECT_EQ(dialogs.events.size(), 2u);
-        window.app().session.dataSaved = true;
+        window.app().session().dataSaved = true;
     }
     port.closePort();
     for (int n = 1; n <= 4; ++n)

@@ -2,7 +2,7 @@
 #include "InstrumentSim.h"
 #include "SimProcess.h"
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentPort.h"
 #include "link/ReadLog.h"
 #include "text/Clock.h"
@@ -114,19 +114,19 @@ TEST(EndToEnd, ReadLogThroughTheRealPortInProcess) {
     App app(port, clock, dialogs, view);
     startMainWindow(app, {});
     activateMainWindow(app);
-    EXPECT_EQ(readLog(app), ReadLogEnd::Complete);
+    EXPECT_EQ(readLog(app).end, ReadLogEnd::Complete);
     qunsetenv("LOGDUMP_COM2");
     EXPECT_TRUE(dialogs.events.empty());
-    EXPECT_STREQ(app.session.model->name, "RVM600P");
-    ASSERT_EQ(app.table.rows(), 201);
+    EXPECT_STREQ(app.session().model->name, "RVM600P");
+    ASSERT_EQ(app.table().rows(), 201);
     const auto records = sim::generateRecords("RVM600P", 200, 1);
     for (int r = 1; r <= 200; ++r) {
         std::string row;
         for (int c = 0; c < 6; ++c)
-            row += app.table.cell(c, r) + (c < 5 ? "\t" : "");
+            row += app.table().cell(c, r) + (c < 5 ? "\t" : "");
         ASSERT_EQ(row, std::to_string(r) + "\t" + records[static_cast<size_t>(r - 1)]) << r;
     }
     EXPECT_EQ(view.progressText, "200 of 200");
-    EXPECT_TRUE(app.table.isEnabled());
-    EXPECT_FALSE(app.session.dataSaved);
+    EXPECT_TRUE(app.table().isEnabled());
+    EXPECT_FALSE(app.session().dataSaved);
 }

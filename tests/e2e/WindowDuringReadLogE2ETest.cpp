@@ -40,7 +40,7 @@ struct LiveWindow {
         window->activateOnce();
     }
     ~LiveWindow() {
-        window->app().session.dataSaved = true;
+        window->app().session().dataSaved = true;
         window.reset();
         port.closePort();
         qunsetenv("LOGDUMP_COM1");
@@ -170,7 +170,7 @@ TEST(WindowDuringReadLog, StopKeepsTheRecordsRead) {
         EXPECT_TRUE(w.window->messages()->toPlainText().endsWith("Log reading stopped by the user"))
             << w.window->messages()->toPlainText().toStdString();
         EXPECT_TRUE(w.window->table()->isEnabled());
-        EXPECT_FALSE(w.window->app().session.dataSaved);
+        EXPECT_FALSE(w.window->app().session().dataSaved);
         EXPECT_TRUE(w.dialogs.events.empty());
         w.expectIdle();
         EXPECT_TRUE(w.window->saveAsAction()->isEnabled());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/App.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "export/FileLayer.h"
 
 #include <QDir>
@@ -24,7 +24,7 @@ inline void fillTable(LogTable& table, const std::vector<std::vector<std::string
 
 // "Save As" on what the App holds, as the main window's handler runs it.
 inline void saveAs(App& app, IFileLayer& files, const QString& workFolder) {
-    ::saveAs(saveSourceOf(app), app.dialogs, files, workFolder);
+    ::saveAs(saveSourceOf(app), app.dialogs(), files, workFolder);
 }
 
 // The command line's save of what the App holds.
@@ -35,13 +35,13 @@ inline void saveTableToFile(App& app, const QString& path, IFileLayer& files = s
 
 // An RVM600 download of two records, as "Read log" leaves it.
 inline void fillRvm600(App& app) {
-    app.session.model = &modelNamed("RVM600");
-    app.session.serialLine = "s/n: 4711";
-    app.session.serialNo = "4711";
-    fillTable(app.table, {{"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"},
-                          {"1", "12.05.26 10:15:02", "250", "0", "A1", "1"},
-                          {"2", "12.05.26 10:15:40", "252", "16", "A1", "2"}});
-    app.table.setMark(2, 2, CellMark::Orange);
+    app.session().model = &modelNamed("RVM600");
+    app.session().serialLine = "s/n: 4711";
+    app.session().serialNo = "4711";
+    fillTable(app.table(), {{"#", "Date / Time", "Rl", "Stat", "Seq-Id", "Seq#"},
+                            {"1", "12.05.26 10:15:02", "250", "0", "A1", "1"},
+                            {"2", "12.05.26 10:15:40", "252", "16", "A1", "2"}});
+    app.table().setMark(2, 2, CellMark::Orange);
 }
 
 inline const std::string kRvm600Block = "*Log dump from: RVM600 - s/n: 4711\r\n"

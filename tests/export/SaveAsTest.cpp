@@ -2,7 +2,7 @@
 
 #include "ExportFixtures.h"
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentLine.h"
 
 #include <QTemporaryDir>
@@ -77,9 +77,9 @@ TEST(SaveAsDialog, SetUpInNormalAndProductionMode) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.productionMode = c.production;
-        rig.app.session.graphViewed = c.graphViewed;
-        rig.app.session.saveFolder = "/last/";
+        rig.app.session().productionMode = c.production;
+        rig.app.session().graphViewed = c.graphViewed;
+        rig.app.session().saveFolder = "/last/";
         rig.dialogs.yesNoAnswers = c.answers;
         saveAs(rig.app, systemFileLayer(), c.workFolder);
         EXPECT_EQ(rig.dialogs.events, c.events);
@@ -107,15 +107,15 @@ TEST(SaveAsDialog, NoToGraphNotViewedOrCancelChangesNothing) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.productionMode = c.production;
-        rig.app.session.dataSaved = false;
-        rig.app.session.saveFolder = "/last/";
+        rig.app.session().productionMode = c.production;
+        rig.app.session().dataSaved = false;
+        rig.app.session().saveFolder = "/last/";
         rig.dialogs.yesNoAnswers = {false};
         rig.dialogs.saveAnswer = std::nullopt;
         saveAs(rig.app, systemFileLayer(), QString());
         EXPECT_EQ(rig.dialogs.events, c.events);
-        EXPECT_FALSE(rig.app.session.dataSaved);
-        EXPECT_EQ(rig.app.session.saveFolder, "/last/");
+        EXPECT_FALSE(rig.app.session().dataSaved);
+        EXPECT_EQ(rig.app.session().saveFolder, "/last/");
         EXPECT_EQ(rig.dialogs.busyMaxDepth, 0);
     }
 }
@@ -126,13 +126,13 @@ TEST(SaveAsDialog, ProductionSaveAppendsToTheSerialNumberFileWithoutAsking) {
     writeFile(path, kRvm600Block);
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.session.productionMode = true;
-    rig.app.session.graphViewed = true;
+    rig.app.session().productionMode = true;
+    rig.app.session().graphViewed = true;
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
     saveAs(rig.app, systemFileLayer(), dir.path());
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save"}));
     EXPECT_EQ(readFile(path), kRvm600Block + kRvm600Block);
-    EXPECT_EQ(rig.app.session.saveFolder, dir.path() + "/");
+    EXPECT_EQ(rig.app.session().saveFolder, dir.path() + "/");
 }
 
 TEST(SaveAsDialog, ATypedEndingDecidesTheFormatElseTheEntry) {
@@ -157,7 +157,7 @@ TEST(SaveAsDialog, ATypedEndingDecidesTheFormatElseTheEntry) {
         writeFile(path, earlier);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, c.entry};
         saveAs(rig.app, systemFileLayer(), QString());
         const std::string saved = readFile(path);
@@ -165,16 +165,16 @@ TEST(SaveAsDialog, ATypedEndingDecidesTheFormatElseTheEntry) {
             EXPECT_EQ(saved.substr(0, 2), "PK");
         else
             EXPECT_EQ(saved, earlier + kRvm600Block);
-        EXPECT_TRUE(rig.app.session.dataSaved);
+        EXPECT_TRUE(rig.app.session().dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
     }
 }
 
 TEST(SaveAsDialog, ReadLogForgetsTheStatisticsOfTheEarlierLog) {
     SimRig rig;
-    rig.app.statistics.setLines({"Rl statistics:", "  Rl Dev: 0.8%"});
+    rig.app.statistics().setLines({"Rl statistics:", "  Rl Dev: 0.8%"});
     resetLog(rig.app);
-    EXPECT_TRUE(rig.app.statistics.empty());
+    EXPECT_TRUE(rig.app.statistics().empty());
 }
 
 TEST(SaveAsDialog, SavesFromTheTableSessionAndMemoAlone) {

@@ -72,9 +72,9 @@ std::string outcome(const SimRig& rig) {
     std::string result;
     for (const std::string& event : rig.dialogs.events)
         result += event + '\n';
-    result += rig.app.session.dataSaved ? "saved\n" : "not saved\n";
+    result += rig.app.session().dataSaved ? "saved\n" : "not saved\n";
     result += "busy cursors left: " + std::to_string(rig.dialogs.busyDepth) + '\n';
-    return result + "table " + digest(tableState(rig.app.table));
+    return result + "table " + digest(tableState(rig.app.table()));
 }
 
 std::string expectedOutcome(const std::vector<std::string>& events, bool saved,
@@ -162,24 +162,24 @@ bool giveUpRoot() {
 
 // A download of `records` RVM600PK records.
 void fillRecords(App& app, int records) {
-    app.session.model = &modelNamed("RVM600PK");
-    app.session.serialLine = "s/n: 4711";
-    app.table.setCols(8);
-    app.table.setRows(records + 1);
+    app.session().model = &modelNamed("RVM600PK");
+    app.session().serialLine = "s/n: 4711";
+    app.table().setCols(8);
+    app.table().setRows(records + 1);
     const char* headers[] = {"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"};
     for (int c = 0; c < 8; ++c)
-        app.table.setCell(c, 0, headers[c]);
+        app.table().setCell(c, 0, headers[c]);
     for (int r = 1; r <= records; ++r) {
-        app.table.setCell(0, r, std::to_string(r));
-        app.table.setCell(1, r, "12.05.26 10:" + std::to_string(10 + r % 50) + ":02");
-        app.table.setCell(2, r, std::to_string(200 + r % 97));
-        app.table.setCell(3, r, std::to_string(100 + r % 13));
-        app.table.setCell(4, r, "0");
-        app.table.setCell(5, r, r % 50 ? "0" : "16");
-        app.table.setCell(6, r, "A" + std::to_string(r % 7));
-        app.table.setCell(7, r, std::to_string(r % 30));
+        app.table().setCell(0, r, std::to_string(r));
+        app.table().setCell(1, r, "12.05.26 10:" + std::to_string(10 + r % 50) + ":02");
+        app.table().setCell(2, r, std::to_string(200 + r % 97));
+        app.table().setCell(3, r, std::to_string(100 + r % 13));
+        app.table().setCell(4, r, "0");
+        app.table().setCell(5, r, r % 50 ? "0" : "16");
+        app.table().setCell(6, r, "A" + std::to_string(r % 7));
+        app.table().setCell(7, r, std::to_string(r % 30));
     }
-    app.table.setMark(5, 50, CellMark::Red);
+    app.table().setMark(5, 50, CellMark::Red);
 }
 
 } // namespace
@@ -204,7 +204,7 @@ TEST(SaveFaults, FullDiskKeepsTheEarlierBlocksOfTheTextLog) {
         writeFile(path, kEarlierBlocks);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kTextLogEntry};
 
         const std::string seen = inChild([&] {
@@ -215,10 +215,11 @@ TEST(SaveFaults, FullDiskKeepsTheEarlierBlocksOfTheTextLog) {
         });
 
         if (c.written) {
-            EXPECT_EQ(seen, expectedOutcome({"save"}, true, rig.app.table));
+            EXPECT_EQ(seen, expectedOutcome({"save"}, true, rig.app.table()));
             EXPECT_EQ(readFile(path), kEarlierBlocks + block);
         } else {
-            EXPECT_EQ(seen, expectedOutcome({"save", writeErrorBox(EFBIG)}, false, rig.app.table));
+            EXPECT_EQ(seen,
+                      expectedOutcome({"save", writeErrorBox(EFBIG)}, false, rig.app.table()));
             EXPECT_EQ(readFile(path), kEarlierBlocks);
         }
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.Log"});
@@ -230,13 +231,13 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
     const QString path = dir.filePath("RVM4711.xls");
     SimRig rig;
     fillRecords(rig.app, 5);
-    saveToWorkbook(TitledTable(rig.app.table, "old"), path);
+    saveToWorkbook(TitledTable(rig.app.table(), "old"), path);
     const std::string old = readFile(path);
     fillRecords(rig.app, 2000);
     // The complete new workbook, for its size; the sheet the writer spills to a scratch file
     // before packing it is several times larger.
     QTemporaryDir elsewhere;
-    saveToWorkbook(TitledTable(rig.app.table, logTitle(rig.app.session)),
+    saveToWorkbook(TitledTable(rig.app.table(), logTitle(rig.app.session())),
                    elsewhere.filePath("full.xls"));
     const std::string complete = readFile(elsewhere.filePath("full.xls"));
     const size_t full = complete.size();
@@ -260,7 +261,7 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         rig.dialogs.events.clear();
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kWorkbookEntry};
 
         const std::string seen = inChild([&] {
@@ -271,10 +272,10 @@ TEST(SaveFaults, FullDiskKeepsTheOldWorkbook) {
         });
 
         if (c.shown.empty()) {
-            EXPECT_EQ(seen, expectedOutcome({"save"}, true, rig.app.table));
+            EXPECT_EQ(seen, expectedOutcome({"save"}, true, rig.app.table()));
             EXPECT_EQ(sheetSize(readFile(path)), sheetSize(complete));
         } else {
-            EXPECT_EQ(seen, expectedOutcome({"save", c.shown}, false, rig.app.table));
+            EXPECT_EQ(seen, expectedOutcome({"save", c.shown}, false, rig.app.table()));
             EXPECT_EQ(digest(readFile(path)), digest(old));
             EXPECT_EQ(sheetSize(readFile(path)), sheetSize(old));
         }
@@ -313,12 +314,12 @@ TEST(SaveFaults, FailingFileCallsKeepTheEarlierBlocksOfTheTextLog) {
         writeFile(path, kEarlierBlocks);
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kTextLogEntry};
 
         runGuarded(rig.dialogs, [&] { saveAs(rig.app, c.files, QString()); });
 
-        EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
+        EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table()));
         EXPECT_EQ(readFile(path), kEarlierBlocks + c.left);
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.Log"});
     }
@@ -347,19 +348,19 @@ TEST(SaveFaults, FailingFileCallsKeepTheOldWorkbook) {
         const QString path = dir.filePath("RVM4711.xls");
         SimRig rig;
         fillRvm600(rig.app);
-        saveToWorkbook(TitledTable(rig.app.table, "old"), path);
+        saveToWorkbook(TitledTable(rig.app.table(), "old"), path);
         const std::string old = readFile(path);
         FailingFiles files;
         files.openError = c.openError;
         files.replaceError = c.replaceError;
         files.writeError = c.writeError;
         files.flushError = c.flushError;
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, kWorkbookEntry};
 
         runGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
-        EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
+        EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table()));
         EXPECT_EQ(digest(readFile(path)), digest(old));
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});
     }
@@ -380,7 +381,7 @@ TEST(SaveFaults, PermissionsHoldForAnOrdinaryUser) {
     const QString readOnlyLog = openFolder + "/RVM4711.Log";
     const QString readOnlyWorkbook = openFolder + "/RVM4711.xls";
     writeFile(readOnlyLog, kEarlierBlocks);
-    saveToWorkbook(TitledTable(rig.app.table, "old"), readOnlyWorkbook);
+    saveToWorkbook(TitledTable(rig.app.table(), "old"), readOnlyWorkbook);
     const std::string oldWorkbook = readFile(readOnlyWorkbook);
     const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     QFile::setPermissions(readOnlyLog, readOnly);
@@ -404,7 +405,7 @@ TEST(SaveFaults, PermissionsHoldForAnOrdinaryUser) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         rig.dialogs.events.clear();
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{c.path, c.filterEntry};
 
         const std::string seen = inChild([&] {
@@ -414,7 +415,7 @@ TEST(SaveFaults, PermissionsHoldForAnOrdinaryUser) {
             return outcome(rig);
         });
 
-        EXPECT_EQ(seen, expectedOutcome({"save", c.shown}, false, rig.app.table));
+        EXPECT_EQ(seen, expectedOutcome({"save", c.shown}, false, rig.app.table()));
         EXPECT_TRUE(filesIn(readOnlyFolder).isEmpty());
         EXPECT_EQ(filesIn(openFolder), (QStringList{"RVM4711.Log", "RVM4711.xls"}));
         EXPECT_EQ(readFile(readOnlyLog), kEarlierBlocks);
@@ -447,14 +448,14 @@ TEST(SaveFaults, PathsThatCannotTakeTheFile) {
                                                : "WorkData/" + QString(c.fileName));
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{folder + "/" + c.fileName, c.filterEntry};
         if (c.folderRemovedAfterChoice)
             rig.dialogs.onSave = [&] { QDir(folder).removeRecursively(); };
 
         runGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
 
-        EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table));
+        EXPECT_EQ(outcome(rig), expectedOutcome({"save", c.shown}, false, rig.app.table()));
         const QStringList left = QDir(folder).entryList(
             QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         EXPECT_EQ(left, c.folderRemovedAfterChoice ? QStringList() : QStringList{c.fileName});
@@ -471,9 +472,9 @@ TEST(SaveFaults, TheSameWorkbookSavedTwiceIsReplacedByAnEqualOne) {
     std::vector<std::string> saved;
     for (int save = 0; save < 2; ++save) {
         SCOPED_TRACE(save);
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         runGuarded(rig.dialogs, [&] { saveAs(rig.app, systemFileLayer(), QString()); });
-        EXPECT_TRUE(rig.app.session.dataSaved);
+        EXPECT_TRUE(rig.app.session().dataSaved);
         saved.push_back(readFile(path));
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});
     }

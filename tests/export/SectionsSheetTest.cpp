@@ -124,12 +124,12 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
            "n:0", "s:R4", "s:R2", "s:yes"}}},
         {"VX40 by the third entry",
          [](App& app) {
-             app.session.model = &modelNamed("VX40");
-             app.session.serialLine = "s/n: 12";
-             fillTable(app.table, {{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"},
-                                   {"1", "d", "95", "0", "7", "1"},
-                                   {"2", "d", "96", "1", "7", "2"},
-                                   {"", "", "", "", "", ""}});
+             app.session().model = &modelNamed("VX40");
+             app.session().serialLine = "s/n: 12";
+             fillTable(app.table(), {{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"},
+                                     {"1", "d", "95", "0", "7", "1"},
+                                     {"2", "d", "96", "1", "7", "2"},
+                                     {"", "", "", "", "", ""}});
          },
          "VX12.xlsx",
          3,
@@ -140,12 +140,12 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
            "s:no"}}},
         {"a section without readings",
          [](App& app) {
-             app.session.model = &modelNamed("VX40");
-             app.session.serialLine = "s/n: 12";
-             fillTable(app.table, {{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"},
-                                   {"1", "d", "120", "0", "7", "1"},
-                                   {"2", "d", "90", "0", "7", "2"},
-                                   {"3", "d", "abc", "0", "8", "1"}});
+             app.session().model = &modelNamed("VX40");
+             app.session().serialLine = "s/n: 12";
+             fillTable(app.table(), {{"#", "Date / Time", "Qd", "Stat", "Seq-Id", "Seq#"},
+                                     {"1", "d", "120", "0", "7", "1"},
+                                     {"2", "d", "90", "0", "7", "2"},
+                                     {"3", "d", "abc", "0", "8", "1"}});
          },
          "VX12.xlsx",
          3,
@@ -157,7 +157,7 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
            "n:0.5", "s:Q2", "s:Q2", "s:yes"}}},
         {"a table without model",
          [](App& app) {
-             fillTable(app.table,
+             fillTable(app.table(),
                        {{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"}});
          },
          "empty.xlsx",
@@ -172,11 +172,11 @@ TEST_F(SectionsSheet, SecondSheetBesideAnUnchangedFirstOne) {
         const QString path = dir.filePath(c.file);
         rig.dialogs.saveAnswer = SaveDialogResult{path, c.filterEntry};
         saveAs(rig.app, systemFileLayer(), QString());
-        EXPECT_TRUE(rig.app.session.dataSaved);
+        EXPECT_TRUE(rig.app.session().dataSaved);
 
         // The first sheet holds cell for cell what the workbook without sections holds.
         const QString plain = dir.filePath("plain.xls");
-        saveToWorkbook(TitledTable(rig.app.table, logTitle(rig.app.session)), plain);
+        saveToWorkbook(TitledTable(rig.app.table(), logTitle(rig.app.session())), plain);
         std::vector<std::string> names;
         std::vector<std::string> plainNames;
         auto sheets = readSheets(path, names);

@@ -60,10 +60,10 @@ TEST(TextLogBlock, IsExactToTheByte) {
         SCOPED_TRACE(c.name);
         SimRig rig;
         fillRvm600(rig.app);
-        fillTable(rig.app.table, c.rows);
-        rig.app.statistics.setLines(c.statistics);
-        const TitledTable titled(rig.app.table, logTitle(rig.app.session));
-        EXPECT_EQ(buildTextLogBlock(titled, rig.app.statistics), c.expected);
+        fillTable(rig.app.table(), c.rows);
+        rig.app.statistics().setLines(c.statistics);
+        const TitledTable titled(rig.app.table(), logTitle(rig.app.session()));
+        EXPECT_EQ(buildTextLogBlock(titled, rig.app.statistics()), c.expected);
     }
 }
 
@@ -73,23 +73,23 @@ TEST(TextLogFile, SaveAsAppendsOneBlockPerSaveAndKeepsTheTable) {
     writeFile(path, "earlier block\r\n\r\n");
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.session.dataSaved = false;
+    rig.app.session().dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
     saveAs(rig.app, systemFileLayer(), dir.filePath("no-such-folder"));
     saveAs(rig.app, systemFileLayer(), dir.filePath("no-such-folder"));
 
     EXPECT_EQ(readFile(path), "earlier block\r\n\r\n" + kRvm600Block + kRvm600Block);
-    EXPECT_TRUE(rig.app.session.dataSaved);
-    EXPECT_EQ(rig.app.session.saveFolder, dir.path() + "/");
+    EXPECT_TRUE(rig.app.session().dataSaved);
+    EXPECT_EQ(rig.app.session().saveFolder, dir.path() + "/");
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", "save"}));
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
     EXPECT_EQ(rig.dialogs.busyMaxDepth, 1);
     // The title rows never reach the table on screen.
-    EXPECT_EQ(rig.app.table.rows(), 3);
-    EXPECT_EQ(rig.app.table.cell(0, 0), "#");
-    EXPECT_EQ(rig.app.table.cell(2, 2), "252");
-    EXPECT_EQ(rig.app.table.mark(2, 2), CellMark::Orange);
+    EXPECT_EQ(rig.app.table().rows(), 3);
+    EXPECT_EQ(rig.app.table().cell(0, 0), "#");
+    EXPECT_EQ(rig.app.table().cell(2, 2), "252");
+    EXPECT_EQ(rig.app.table().mark(2, 2), CellMark::Orange);
 }
 
 TEST(TextLogFile, OpenFailuresShowTheErrorNumberAndSaveNothing) {
@@ -113,17 +113,17 @@ TEST(TextLogFile, OpenFailuresShowTheErrorNumberAndSaveNothing) {
         files.openError = c.injectedOpenError;
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
         runGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expected}));
-        EXPECT_FALSE(rig.app.session.dataSaved);
+        EXPECT_FALSE(rig.app.session().dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
-        EXPECT_EQ(rig.app.table.rows(), 3);
-        EXPECT_EQ(rig.app.table.cell(0, 0), "#");
-        EXPECT_EQ(rig.app.table.cell(1, 0), "Date / Time");
+        EXPECT_EQ(rig.app.table().rows(), 3);
+        EXPECT_EQ(rig.app.table().cell(0, 0), "#");
+        EXPECT_EQ(rig.app.table().cell(1, 0), "Date / Time");
     }
 }
 
@@ -151,14 +151,14 @@ TEST(TextLogFile, FailedWriteLeavesEarlierBlocksIntact) {
         files.flushError = c.flushError;
         SimRig rig;
         fillRvm600(rig.app);
-        rig.app.session.dataSaved = false;
+        rig.app.session().dataSaved = false;
         rig.dialogs.saveAnswer = SaveDialogResult{path, 2};
 
         runGuarded(rig.dialogs, [&] { saveAs(rig.app, files, QString()); });
 
         EXPECT_EQ(readFile(path), earlier);
         EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save", c.expectedError}));
-        EXPECT_FALSE(rig.app.session.dataSaved);
+        EXPECT_FALSE(rig.app.session().dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
     }
 }
@@ -167,11 +167,11 @@ TEST(TextLogFile, NameWithoutExtensionWritesNothingAndIsNotSaved) {
     QTemporaryDir dir;
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.session.dataSaved = false;
+    rig.app.session().dataSaved = false;
     rig.dialogs.saveAnswer = SaveDialogResult{dir.filePath("RVM4711"), 2};
     saveAs(rig.app, systemFileLayer(), QString());
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
-    EXPECT_FALSE(rig.app.session.dataSaved);
+    EXPECT_FALSE(rig.app.session().dataSaved);
     EXPECT_EQ(rig.dialogs.events, (std::vector<std::string>{"save"}));
     EXPECT_EQ(rig.dialogs.busyDepth, 0);
 }
@@ -180,13 +180,13 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     QTemporaryDir dir;
     SimRig rig;
     fillRvm600(rig.app);
-    rig.app.statistics.setLines({"Rl statistics:"});
-    rig.app.session.dataSaved = false;
+    rig.app.statistics().setLines({"Rl statistics:"});
+    rig.app.session().dataSaved = false;
 
     saveTableToFile(rig.app, dir.filePath("a.Log"));
     saveTableToFile(rig.app, dir.filePath("b.LOG"));
     saveTableToFile(rig.app, dir.filePath("c.xls"));
-    EXPECT_TRUE(rig.app.session.dataSaved);
+    EXPECT_TRUE(rig.app.session().dataSaved);
 
     const std::string withStats = "*Log dump from: RVM600 - s/n: 4711\r\nRl statistics:\r\n\r\n" +
                                   kRvm600Block.substr(kRvm600Block.find("#\t"));
@@ -194,7 +194,7 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     EXPECT_EQ(readFile(dir.filePath("b.LOG")), withStats);
     EXPECT_EQ(readFile(dir.filePath("c.xls")).substr(0, 2), "PK");
 
-    rig.app.session.dataSaved = false;
+    rig.app.session().dataSaved = false;
     try {
         saveTableToFile(rig.app, dir.filePath("d.txt"));
         ADD_FAILURE() << "no error for an unknown extension";
@@ -208,5 +208,5 @@ TEST(SaveTableToFile, ChoosesTheFormatByExtension) {
     } catch (const OpenFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Error opening file: " + std::to_string(ENOENT));
     }
-    EXPECT_FALSE(rig.app.session.dataSaved);
+    EXPECT_FALSE(rig.app.session().dataSaved);
 }

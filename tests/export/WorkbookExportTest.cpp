@@ -66,12 +66,13 @@ print(json.dumps({'sheets': len(wb.worksheets), 'rows': rows, 'strings': strings
 }
 
 void fillMixedTable(App& app) {
-    app.session.model = &modelNamed("RVM600PK");
-    app.session.serialLine = "s/n: 4711";
-    fillTable(app.table, {{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"},
-                          {"1", "12.05.26 10:15:02", "250", "-3.25", "0", "007", "1e3", "+5"},
-                          {"2", " 12", "1.50", "0.5", "-0", "<b>12</b>", "a\r\nb", "\xB5m \x80 `"},
-                          {"3", "", "0", "_x0041_", "12345678901234567", "&amp;", "1.", "-12"}});
+    app.session().model = &modelNamed("RVM600PK");
+    app.session().serialLine = "s/n: 4711";
+    fillTable(app.table(),
+              {{"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"},
+               {"1", "12.05.26 10:15:02", "250", "-3.25", "0", "007", "1e3", "+5"},
+               {"2", " 12", "1.50", "0.5", "-0", "<b>12</b>", "a\r\nb", "\xB5m \x80 `"},
+               {"3", "", "0", "_x0041_", "12345678901234567", "&amp;", "1.", "-12"}});
 }
 
 } // namespace
@@ -133,7 +134,7 @@ TEST(Workbook, ReadBackHoldsTheTableFromA1) {
     fillMixedTable(rig.app);
 
     const std::string range =
-        saveToWorkbook(TitledTable(rig.app.table, logTitle(rig.app.session)), path);
+        saveToWorkbook(TitledTable(rig.app.table(), logTitle(rig.app.session())), path);
     EXPECT_EQ(range, "A1:H6");
 
     const ReadBack wb = readWorkbook(path);
@@ -157,16 +158,17 @@ TEST(Workbook, ReadBackHoldsTheTableFromA1) {
     EXPECT_NE(wb.sharedStrings.find("<t>_x005F_x0041_</t>"), std::string::npos);
     EXPECT_EQ(filesIn(dir.path()), QStringList{"log.xls"});
     // The on-screen table is as before.
-    EXPECT_EQ(rig.app.table.rows(), 4);
-    EXPECT_EQ(rig.app.table.cell(0, 0), "#");
+    EXPECT_EQ(rig.app.table().rows(), 4);
+    EXPECT_EQ(rig.app.table().cell(0, 0), "#");
 }
 
 TEST(Workbook, LongCellsAreCutAtTheSheetLimit) {
     QTemporaryDir dir;
     const QString path = dir.filePath("long.xls");
     SimRig rig;
-    fillTable(rig.app.table, {{"#", "Rl"}, {std::string(40000, 'x'), std::string(32767, '\xE9')}});
-    saveToWorkbook(TitledTable(rig.app.table, "t"), path);
+    fillTable(rig.app.table(),
+              {{"#", "Rl"}, {std::string(40000, 'x'), std::string(32767, '\xE9')}});
+    saveToWorkbook(TitledTable(rig.app.table(), "t"), path);
     const ReadBack wb = readWorkbook(path);
     ASSERT_EQ(wb.error, "");
     ASSERT_EQ(wb.rows.size(), 4u);
@@ -179,7 +181,7 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
     const QString path = dir.filePath("RVM4711.xls");
     SimRig rig;
     fillMixedTable(rig.app);
-    saveToWorkbook(TitledTable(rig.app.table, "old"), path);
+    saveToWorkbook(TitledTable(rig.app.table(), "old"), path);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     const std::string old = readFile(path);
 
@@ -197,21 +199,21 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
     for (const Case& c : failures) {
         SCOPED_TRACE(c.name);
         SimRig wide;
-        fillTable(wide.app.table, {{"#"}});
-        wide.app.table.setCols(c.cols);
-        wide.app.table.setCell(c.cols - 1, 0, "x");
+        fillTable(wide.app.table(), {{"#"}});
+        wide.app.table().setCols(c.cols);
+        wide.app.table().setCell(c.cols - 1, 0, "x");
         wide.dialogs.saveAnswer = SaveDialogResult{c.target, 1};
-        wide.app.session.dataSaved = false;
+        wide.app.session().dataSaved = false;
         runGuarded(wide.dialogs, [&] { saveAs(wide.app, systemFileLayer(), QString()); });
         EXPECT_EQ(wide.dialogs.events, (std::vector<std::string>{"save", "error: " + c.expected}));
-        EXPECT_FALSE(wide.app.session.dataSaved);
+        EXPECT_FALSE(wide.app.session().dataSaved);
         EXPECT_EQ(wide.dialogs.busyDepth, 0);
         EXPECT_EQ(readFile(path), old);
         EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});
     }
 
-    rig.app.table.setCell(2, 1, "999");
-    saveToWorkbook(TitledTable(rig.app.table, "new"), path);
+    rig.app.table().setCell(2, 1, "999");
+    saveToWorkbook(TitledTable(rig.app.table(), "new"), path);
     const ReadBack wb = readWorkbook(path);
     ASSERT_EQ(wb.error, "");
     EXPECT_EQ(wb.rows[0][0], "s:new");

@@ -3,7 +3,7 @@
 #include "GraphTestSupport.h"
 #include "NamedChild.h"
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,7 +52,7 @@ struct WindowRig {
     }
     bool shown(const char* name) const { return control(name)->isVisibleTo(&window); }
     QString label(const char* name) const { return static_cast<QLabel*>(control(name))->text(); }
-    std::vector<std::string> statistics() const { return rig.app.statistics.lines(); }
+    std::vector<std::string> statistics() { return rig.app.statistics().lines(); }
     // Moves the mouse to a point of the chart.
     void moveTo(QPointF chartPos) {
         QChartView* view = namedChild<QChartView>(window, "chartView");
@@ -63,7 +63,7 @@ struct WindowRig {
     }
 
     SimRig rig;
-    GraphDialog window{rig.app.table, rig.app.session, rig.app.statistics, rig.dialogs};
+    GraphDialog window{rig.app.table(), rig.app.session(), rig.app.statistics(), rig.dialogs};
 };
 
 std::vector<Rec> records(int n) {
@@ -87,7 +87,7 @@ TEST(GraphWindow, OpensFromTheMainWindowWithTwoRecordsOrMore) {
         WindowRig w;
         loadTable(w.rig.app, "RVM600", records(c.records), c.emptyRows);
         openGraph(w.rig.app);
-        EXPECT_EQ(w.rig.app.session.graphViewed, c.opens);
+        EXPECT_EQ(w.rig.app.session().graphViewed, c.opens);
         EXPECT_EQ(w.rig.dialogs.events,
                   c.opens ? std::vector<std::string>{"modal: Graph"} : std::vector<std::string>{});
         EXPECT_EQ(w.window.isVisible(), c.opens);
@@ -116,7 +116,7 @@ TEST(GraphWindow, SetUpPerModel) {
         SCOPED_TRACE(c.model);
         WindowRig w;
         loadTable(w.rig.app, c.model, records(20));
-        w.rig.app.statistics.addLine("old report");
+        w.rig.app.statistics().addLine("old report");
         w.open();
         EXPECT_EQ(w.window.chart()->title(), QString::fromLatin1(c.model) + " s/n 4711");
         EXPECT_TRUE(w.statistics().empty());
@@ -166,9 +166,9 @@ TEST(GraphWindow, ShowGraphBuildsOnceUntilReopened) {
     EXPECT_GE(w.window.leftAxis()->max(), 259);
     EXPECT_LE(w.window.rightAxis()->min(), 150);
     EXPECT_GE(w.window.rightAxis()->max(), 159);
-    ASSERT_FALSE(w.rig.app.statistics.empty());
+    ASSERT_FALSE(w.rig.app.statistics().empty());
     EXPECT_EQ(w.statisticsShown().split('\n').size(),
-              static_cast<qsizetype>(w.rig.app.statistics.lines().size()));
+              static_cast<qsizetype>(w.rig.app.statistics().lines().size()));
     EXPECT_EQ(w.statisticsShown().split('\n').first(), "Rl statistics:");
 
     // Hiding Rl leaves the points and the axis; the right axis goes with Qd.

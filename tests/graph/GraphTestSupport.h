@@ -52,7 +52,7 @@ inline void loadTable(LogTable& t, Session& session, const std::string& model,
 
 inline void loadTable(App& app, const std::string& model, const std::vector<Rec>& recs,
                       int emptyRowsAfter = 0) {
-    loadTable(app.table, app.session, model, recs, emptyRowsAfter);
+    loadTable(app.table(), app.session(), model, recs, emptyRowsAfter);
 }
 
 // A log table with the model it was read from, for the graph's functions.

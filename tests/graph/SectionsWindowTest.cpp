@@ -1,7 +1,7 @@
 #include "NamedChild.h"
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "graph/SectionsModel.h"
 #include "widgets/graph/GraphDialog.h"
 #include "widgets/graph/SectionsPanel.h"
@@ -42,9 +42,9 @@ protected:
 // An RVM600PK log of two runs; the second ends in three low-battery records. With
 // lateSection, two more records after the stop make a section without readings.
 void loadPk(App& app, bool lateSection = false) {
-    app.session.model = &modelNamed("RVM600PK");
-    app.session.serialLine = "s/n: 4711";
-    LogTable& t = app.table;
+    app.session().model = &modelNamed("RVM600PK");
+    app.session().serialLine = "s/n: 4711";
+    LogTable& t = app.table();
     t.setCols(8);
     const int records = 40;
     t.setRows(records + 1 + (lateSection ? 2 : 0));
@@ -77,7 +77,7 @@ void loadPk(App& app, bool lateSection = false) {
 }
 
 struct Window {
-    explicit Window(App& app) : window(app.table, app.session, app.statistics, app.dialogs) {
+    explicit Window(App& app) : window(app.table(), app.session(), app.statistics(), app.dialogs()) {
         window.setLocale(QLocale::c());
     }
     void build() {
@@ -264,8 +264,8 @@ TEST_F(SectionsWindow, EveryRowCanBeSeenOnTheScreenItOpensOn) {
     scenario.count = 300;
     SimRig rig(scenario);
     activateMainWindow(rig.app);
-    runGuarded(rig.app.dialogs, [&] { readLog(rig.app); });
-    ASSERT_TRUE(hasGraphRecords(rig.app.table));
+    runGuarded(rig.app.dialogs(), [&] { readLog(rig.app); });
+    ASSERT_TRUE(hasGraphRecords(rig.app.table()));
     Window w(rig.app);
     w.build();
     const SectionsModel* model = w.window.sections()->model();

@@ -20,7 +20,7 @@ struct Asked {
         return s;
     }
     std::string readLine(InstrumentLine::Duration silence = 500ms) {
-        return rig.app.line.readLine(silence).text;
+        return rig.app.line().readLine(silence).text;
     }
     SimRig rig;
 };
@@ -91,7 +91,7 @@ TEST(LineIo, AReplyStopsGrowingAtTheLimitAndSaysSo) {
         SCOPED_TRACE(c.name);
         Asked asked(c.reply);
         const Reply reply =
-            c.raw ? asked.rig.app.line.readUntilSilence() : asked.rig.app.line.readLine();
+            c.raw ? asked.rig.app.line().readUntilSilence() : asked.rig.app.line().readLine();
         EXPECT_EQ(reply.text, c.text);
         EXPECT_EQ(reply.cut, c.cut);
     }
@@ -100,20 +100,20 @@ TEST(LineIo, AReplyStopsGrowingAtTheLimitAndSaysSo) {
 
 TEST(ReadUntilSilence, CollectsEverythingUntilSilence) {
     Asked reply("abcde\r\nfghij\r\n");
-    EXPECT_EQ(reply.rig.app.line.readUntilSilence().text, "abcde\r\nfghij\r\n");
+    EXPECT_EQ(reply.rig.app.line().readUntilSilence().text, "abcde\r\nfghij\r\n");
     // The 14 bytes arrive within the first poll step; then about 500 ms of silence.
     EXPECT_NEAR(reply.rig.elapsedMs(), 50.0 + 500.0, 1.0);
 
     Asked silent("");
-    EXPECT_EQ(silent.rig.app.line.readUntilSilence(5000ms).text, "");
+    EXPECT_EQ(silent.rig.app.line().readUntilSilence(5000ms).text, "");
     EXPECT_NEAR(silent.rig.elapsedMs(), 5000.0, 1.0);
 }
 
 TEST(LineIo, AStopRequestEndsTheWaitAtOnce) {
     Asked silent("");
     std::atomic<bool> stop{true};
-    silent.rig.app.line.setStopFlag(&stop);
-    const Reply reply = silent.rig.app.line.readLine();
+    silent.rig.app.line().setStopFlag(&stop);
+    const Reply reply = silent.rig.app.line().readLine();
     EXPECT_TRUE(reply.stopped);
     EXPECT_EQ(reply.text, "$timeout");
     EXPECT_EQ(silent.rig.elapsedMs(), 0.0);
@@ -121,8 +121,8 @@ TEST(LineIo, AStopRequestEndsTheWaitAtOnce) {
 
 TEST(Send, AppendsCrLf) {
     SimRig rig;
-    rig.app.line.send("");
-    rig.app.line.send("LS");
+    rig.app.line().send("");
+    rig.app.line().send("LS");
     EXPECT_EQ(rig.line.written, "\r\nLS\r\n");
 }
 

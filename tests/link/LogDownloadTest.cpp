@@ -1,8 +1,8 @@
 #include "link/LogDownload.h"
 
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "link/InstrumentLine.h"
 #include "link/ReadLog.h"
 #include "log/LogLayout.h"
@@ -26,8 +26,8 @@ struct StreamRun {
                        long long announced = 250)
         : rig(scenario(stream, model, announced)) {
         activateMainWindow(rig.app);
-        rig.app.session.graphViewed = true;
-        runGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
+        rig.app.session().graphViewed = true;
+        runGuarded(rig.app.dialogs(), [&] { end = readLog(rig.app).end; });
     }
     static sim::Scenario scenario(const std::string& stream, const std::string& model,
                                   long long announced) {
@@ -39,10 +39,10 @@ struct StreamRun {
     }
     std::vector<Lines> rows() const {
         std::vector<Lines> all;
-        for (int r = 1; r < rig.app.table.rows(); ++r) {
+        for (int r = 1; r < rig.app.table().rows(); ++r) {
             Lines cells;
-            for (int c = 0; c < rig.app.table.cols(); ++c)
-                cells.push_back(rig.app.table.cell(c, r));
+            for (int c = 0; c < rig.app.table().cols(); ++c)
+                cells.push_back(rig.app.table().cell(c, r));
             all.push_back(cells);
         }
         return all;
@@ -131,24 +131,24 @@ TEST(DownloadLog, TellsRecordsFromTheOtherLines) {
         ASSERT_FALSE(run.rig.view.messages.empty());
         EXPECT_EQ(run.rig.view.messages.back(), incomplete);
         EXPECT_EQ(run.rows(), c.rows);
-        EXPECT_EQ(run.rig.app.session.serialLine, c.serialLine);
+        EXPECT_EQ(run.rig.app.session().serialLine, c.serialLine);
         EXPECT_EQ(run.rig.view.progressText, c.progressText);
-        EXPECT_TRUE(run.rig.app.table.isEnabled());
-        EXPECT_FALSE(run.rig.app.session.dataSaved);
+        EXPECT_TRUE(run.rig.app.table().isEnabled());
+        EXPECT_FALSE(run.rig.app.session().dataSaved);
     }
 }
 
 TEST(DownloadLog, SerialLineAndIdentificationGoToTheMemoAtTheFirstRecord) {
     StreamRun run("s/n: 4711\r\n" + kTitle + kRec1 + kRec2 + "*", "RVM600", 2);
-    EXPECT_EQ(run.rig.app.session.serialNo, "4711");
+    EXPECT_EQ(run.rig.app.session().serialNo, "4711");
     EXPECT_EQ(run.rig.view.messages, (Lines{"Virelon RVM600 reflectometer\r\n", "s/n: 4711"}));
     EXPECT_EQ(run.rig.view.progress, 2); // records read
     // Without a serial line the number of the previous instrument stays.
     StreamRun second(kRec1 + "*", "RVM600", 1);
-    second.rig.app.session.serialNo = "old";
+    second.rig.app.session().serialNo = "old";
     second.rig.dialogs.yesNoAnswers = {true};
     runGuarded(second.rig.dialogs, [&] { readLog(second.rig.app); });
-    EXPECT_EQ(second.rig.app.session.serialNo, "old");
+    EXPECT_EQ(second.rig.app.session().serialNo, "old");
     EXPECT_EQ(second.rig.view.messages, (Lines{"Virelon RVM600 reflectometer\r\n", ""}));
 }
 
@@ -169,8 +169,8 @@ TEST(DownloadLog, ShowsProgressEveryRecord) {
     StreamRun run(stream + "*");
     EXPECT_EQ(run.rig.view.progress, 25);
     EXPECT_EQ(run.rig.view.progressText, "25 of 250");
-    EXPECT_EQ(run.rig.app.table.cell(0, 25), "25");
-    EXPECT_EQ(run.rig.app.table.rows(), 27); // header, 25 records, one empty row
+    EXPECT_EQ(run.rig.app.table().cell(0, 25), "25");
+    EXPECT_EQ(run.rig.app.table().rows(), 27); // header, 25 records, one empty row
 }
 
 TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
@@ -225,23 +225,23 @@ TEST(DownloadLog, AStatusThatIsNoNumberIsKeptUnmarkedAndTheDownloadGoesOn) {
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
         EXPECT_TRUE(run.rig.dialogs.events.empty());
         EXPECT_EQ(run.rig.view.messages, c.messages);
-        EXPECT_EQ(app.table.rows(), c.records + 1);
+        EXPECT_EQ(app.table().rows(), c.records + 1);
         for (const auto& [row, mark] : c.marks) {
-            EXPECT_EQ(app.table.cell(0, row), std::to_string(row));
-            EXPECT_EQ(app.table.mark(2, row), mark) << row;
-            EXPECT_EQ(app.table.mark(c.statusCol, row), mark) << row;
+            EXPECT_EQ(app.table().cell(0, row), std::to_string(row));
+            EXPECT_EQ(app.table().mark(2, row), mark) << row;
+            EXPECT_EQ(app.table().mark(c.statusCol, row), mark) << row;
         }
-        EXPECT_TRUE(app.table.isEnabled());
-        EXPECT_FALSE(app.session.dataSaved);
-        EXPECT_FALSE(app.session.graphViewed);
+        EXPECT_TRUE(app.table().isEnabled());
+        EXPECT_FALSE(app.session().dataSaved);
+        EXPECT_FALSE(app.session().graphViewed);
         EXPECT_EQ(run.rig.dialogs.busyDepth, 0);
         EXPECT_TRUE(run.rig.view.readLogEnabled);
     }
     // The combined record with one bad status: the other pair is marked as usual.
     StreamRun pk(cases[2].stream, "RVM600PK", 1);
-    EXPECT_EQ(pk.rig.app.table.cell(4, 1), "2 x");
-    EXPECT_EQ(pk.rig.app.table.mark(3, 1), CellMark::Red);
-    EXPECT_EQ(pk.rig.app.table.mark(5, 1), CellMark::Red);
+    EXPECT_EQ(pk.rig.app.table().cell(4, 1), "2 x");
+    EXPECT_EQ(pk.rig.app.table().mark(3, 1), CellMark::Red);
+    EXPECT_EQ(pk.rig.app.table().mark(5, 1), CellMark::Red);
 }
 
 TEST(DownloadLog, FewerRecordsThanAnnouncedAreReportedAfterTheDownload) {
@@ -290,13 +290,13 @@ TEST(DownloadLog, FewerRecordsThanAnnouncedAreReportedAfterTheDownload) {
         rig.dialogs.onMessage = [&] {
             readLogEnabled = rig.view.readLogEnabled;
             busy = rig.dialogs.busyDepth;
-            tableEnabled = rig.app.table.isEnabled();
+            tableEnabled = rig.app.table().isEnabled();
         };
         ReadLogEnd end = ReadLogEnd::Declined;
-        runGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.dialogs, [&] { end = readLog(rig.app).end; });
         EXPECT_EQ(end, c.end);
         EXPECT_TRUE(rig.view.readLogEnabled);
-        EXPECT_FALSE(rig.app.session.dataSaved);
+        EXPECT_FALSE(rig.app.session().dataSaved);
         if (!c.message) {
             EXPECT_TRUE(rig.dialogs.events.empty());
             for (const auto& line : rig.view.messages)
@@ -328,8 +328,8 @@ TEST(DownloadLog, APortErrorEndsTheRunAndKeepsRecordsAsUnsaved) {
         runGuarded(rig.dialogs, [&] { readLog(rig.app); });
         EXPECT_EQ(rig.dialogs.events,
                   Lines{"error: ClearCommError function failed (win error code: 5)"});
-        EXPECT_EQ(rig.app.table.rows(), c.rows);
-        EXPECT_EQ(rig.app.session.dataSaved, c.dataSaved);
+        EXPECT_EQ(rig.app.table().rows(), c.rows);
+        EXPECT_EQ(rig.app.session().dataSaved, c.dataSaved);
         EXPECT_EQ(rig.dialogs.busyDepth, 0);
         EXPECT_TRUE(rig.view.readLogEnabled);
     }
@@ -363,14 +363,14 @@ TEST(DownloadLog, StopsADeviceThatNeverStopsSending) {
         SimRig rig(c.scenario);
         activateMainWindow(rig.app);
         ReadLogEnd end = ReadLogEnd::Declined;
-        runGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.dialogs, [&] { end = readLog(rig.app).end; });
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
-        EXPECT_EQ(rig.app.table.rows(), c.rows);
+        EXPECT_EQ(rig.app.table().rows(), c.rows);
         ASSERT_FALSE(rig.view.messages.empty());
         EXPECT_EQ(rig.view.messages.back(), c.message);
-        EXPECT_TRUE(rig.app.table.isEnabled());
-        EXPECT_FALSE(rig.app.session.dataSaved);
+        EXPECT_TRUE(rig.app.table().isEnabled());
+        EXPECT_FALSE(rig.app.session().dataSaved);
         EXPECT_TRUE(rig.view.readLogEnabled);
     }
 }
@@ -380,16 +380,16 @@ TEST(DownloadLog, StopsWhenTheTableIsFull) {
     s.count = 20;
     SimRig rig(s);
     activateMainWindow(rig.app);
-    rig.app.session.model = &modelNamed("RVM600");
-    rig.app.session.logCount = 20;
+    rig.app.session().model = &modelNamed("RVM600");
+    rig.app.session().logCount = 20;
     rig.layoutTable();
     DownloadLimits limits;
     limits.maxTableRows = 10;
     EXPECT_EQ(rig.download(limits), DownloadEnd::Stopped);
-    EXPECT_EQ(rig.app.table.rows(), 10);
-    EXPECT_EQ(rig.app.table.cell(0, 9), "9");
+    EXPECT_EQ(rig.app.table().rows(), 10);
+    EXPECT_EQ(rig.app.table().cell(0, 9), "9");
     EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: the table is full at 10 rows");
-    EXPECT_TRUE(rig.app.table.isEnabled());
+    EXPECT_TRUE(rig.app.table().isEnabled());
 }
 
 TEST(DownloadLog, StopsASlowTalkerAfterSixtySecondsWithoutARecord) {
@@ -414,12 +414,12 @@ TEST(DownloadLog, StopsASlowTalkerAfterSixtySecondsWithoutARecord) {
         SimRig rig(s);
         activateMainWindow(rig.app);
         ReadLogEnd end = ReadLogEnd::Declined;
-        runGuarded(rig.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.dialogs, [&] { end = readLog(rig.app).end; });
         EXPECT_EQ(end, ReadLogEnd::Stopped);
         EXPECT_TRUE(rig.dialogs.events.empty());
         EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: no record for 60 s");
-        EXPECT_EQ(rig.app.table.cell(0, 1), c.records ? "1" : "");
-        EXPECT_TRUE(rig.app.table.isEnabled());
+        EXPECT_EQ(rig.app.table().cell(0, 1), c.records ? "1" : "");
+        EXPECT_TRUE(rig.app.table().isEnabled());
         // Stopped at the first byte more than 60 s after the last record.
         double leMs = 0;
         for (const auto& r : rig.instrument.received())
@@ -452,19 +452,19 @@ TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
         s.stream = stream;
         SimRig rig(s);
         activateMainWindow(rig.app);
-        rig.app.session.model = &modelNamed("RVM600");
-        rig.app.session.logCount = 10;
+        rig.app.session().model = &modelNamed("RVM600");
+        rig.app.session().logCount = 10;
         rig.layoutTable();
         DownloadLimits limits;
         limits.maxStreamBytes = c.maxBytes;
         EXPECT_EQ(rig.download(limits), c.end);
-        EXPECT_EQ(rig.app.table.rows(), c.records + 1);
+        EXPECT_EQ(rig.app.table().rows(), c.records + 1);
         EXPECT_EQ(rig.view.progress, c.records);
         if (c.end == DownloadEnd::Stopped) {
             EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: more than " +
                                                     std::to_string(c.maxBytes) + " bytes of log");
         }
-        EXPECT_TRUE(rig.app.table.isEnabled());
+        EXPECT_TRUE(rig.app.table().isEnabled());
     }
     // The bounds a download has unless told otherwise.
     EXPECT_EQ(DownloadLimits{}.maxStreamBytes, size_t{256} * 1024 * 1024);

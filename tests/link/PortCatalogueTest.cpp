@@ -2,8 +2,8 @@
 #include "FakePorts.h"
 #include "SimRig.h"
 #include "VirtualClock.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "link/InstrumentLine.h"
 #include "link/PortSearch.h"
 #include "link/ReadLog.h"
@@ -135,9 +135,9 @@ TEST(PortMemory, AnAnsweredHandshakeIsRememberedARefusedOneIsNot) {
     {
         SimRig rig;
         FakePortMemory memory;
-        rig.app.portMemory = &memory;
+        rig.app.setPortMemory(&memory);
         rig.line.setPort(QStringLiteral("COM3"));
-        EXPECT_EQ(readLog(rig.app), ReadLogEnd::Complete);
+        EXPECT_EQ(readLog(rig.app).end, ReadLogEnd::Complete);
         EXPECT_EQ(memory.stored, std::vector<QString>{"COM3"});
         requestStatusDump(rig.app);
         EXPECT_EQ(memory.stored, (std::vector<QString>{"COM3", "COM3"}));
@@ -146,8 +146,8 @@ TEST(PortMemory, AnAnsweredHandshakeIsRememberedARefusedOneIsNot) {
     silent.handshake = "silent";
     SimRig rig(silent);
     FakePortMemory memory;
-    rig.app.portMemory = &memory;
-    EXPECT_EQ(readLog(rig.app), ReadLogEnd::Refused);
+    rig.app.setPortMemory(&memory);
+    EXPECT_EQ(readLog(rig.app).end, ReadLogEnd::Refused);
     runGuarded(rig.dialogs, [&] { requestStatusDump(rig.app); });
     EXPECT_TRUE(memory.stored.empty());
 }
@@ -216,10 +216,11 @@ TEST(FindInstrument, TheWindowTakesUpTheFoundPortOrTellsThatThereIsNone) {
     {
         SimRig rig;
         FakePortMemory memory;
-        rig.app.portMemory = &memory;
+        rig.app.setPortMemory(&memory);
         EXPECT_TRUE(beginPortSearch(rig.app));
         EXPECT_FALSE(rig.line.connected());
-        endPortSearch(rig.app, QStringLiteral("COM7"), false, true);
+        EXPECT_EQ(endPortSearch(rig.app, QStringLiteral("COM7"), false, true).end,
+                  ReadLogEnd::Complete);
         EXPECT_TRUE(rig.line.connected());
         EXPECT_EQ(rig.line.port(), QStringLiteral("COM7"));
         EXPECT_EQ(memory.stored, std::vector<QString>{"COM7"});
@@ -249,13 +250,15 @@ TEST(FindInstrument, TheWindowTakesUpTheFoundPortOrTellsThatThereIsNone) {
         SCOPED_TRACE(c.what);
         SimRig rig;
         FakePortMemory memory;
-        rig.app.portMemory = &memory;
+        rig.app.setPortMemory(&memory);
         if (!c.wasOpen)
             rig.line.closePort();
         beginPortSearch(rig.app);
         if (c.busyNow)
             rig.line.busyPorts.insert(QStringLiteral("COM1"));
-        endPortSearch(rig.app, std::nullopt, c.stopped, c.wasOpen);
+        const CommandResult result = endPortSearch(rig.app, std::nullopt, c.stopped, c.wasOpen);
+        EXPECT_EQ(result.end, c.stopped ? ReadLogEnd::Stopped : ReadLogEnd::NoConnection);
+        EXPECT_FALSE(result.failed);
         EXPECT_EQ(rig.dialogs.events, c.events);
         EXPECT_EQ(rig.line.connected(), c.connected);
         EXPECT_EQ(rig.view.readLogEnabled, c.readLogEnabled);

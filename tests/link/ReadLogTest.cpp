@@ -1,8 +1,8 @@
 #include "link/ReadLog.h"
 
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "link/InstrumentLine.h"
 
 #include <QAbstractItemModelTester>
@@ -23,12 +23,12 @@ sim::Scenario scenario(const std::string& model = "RVM600", int count = 25) {
 struct ReadRun {
     explicit ReadRun(sim::Scenario s, bool run = true) : rig(std::move(s)) {
         activateMainWindow(rig.app);
-        rig.app.session.graphViewed = true;
+        rig.app.session().graphViewed = true;
         if (run)
             click();
     }
     void click() {
-        runGuarded(rig.app.dialogs, [&] { end = readLog(rig.app); });
+        runGuarded(rig.app.dialogs(), [&] { end = readLog(rig.app).end; });
     }
     Lines commands() const {
         Lines c;
@@ -38,8 +38,8 @@ struct ReadRun {
     }
     std::vector<std::string> headers() const {
         std::vector<std::string> h;
-        for (int c = 0; c < rig.app.table.cols(); ++c)
-            h.push_back(rig.app.table.cell(c, 0));
+        for (int c = 0; c < rig.app.table().cols(); ++c)
+            h.push_back(rig.app.table().cell(c, 0));
         return h;
     }
     SimRig rig;
@@ -91,27 +91,27 @@ TEST(ReadLog, ReadsEveryModelIntoItsLayout) {
         const auto& records = run.rig.instrument.scenario().records;
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
         EXPECT_TRUE(run.rig.dialogs.events.empty());
-        EXPECT_STREQ(app.session.model->name, c.model);
+        EXPECT_STREQ(app.session().model->name, c.model);
         EXPECT_EQ(run.headers(), c.headers);
-        ASSERT_EQ(app.table.rows(), 41);
+        ASSERT_EQ(app.table().rows(), 41);
         for (int i = 0; i < 40; ++i)
-            ASSERT_EQ(rowCells(app.table, i + 1, c.cols),
+            ASSERT_EQ(rowCells(app.table(), i + 1, c.cols),
                       rowOf(records[static_cast<size_t>(i)], i + 1))
                 << i;
-        EXPECT_EQ(app.session.logCount, 40);
-        EXPECT_EQ(app.session.serialLine, "s/n: 4711");
-        EXPECT_EQ(app.session.serialNo, "4711");
-        EXPECT_EQ(run.rig.view.messages, (Lines{app.session.identLine, "s/n: 4711"}));
+        EXPECT_EQ(app.session().logCount, 40);
+        EXPECT_EQ(app.session().serialLine, "s/n: 4711");
+        EXPECT_EQ(app.session().serialNo, "4711");
+        EXPECT_EQ(run.rig.view.messages, (Lines{app.session().identLine, "s/n: 4711"}));
         EXPECT_EQ(run.rig.view.progressText, "40 of 40");
         EXPECT_EQ(run.rig.view.progressMax, 40);
         EXPECT_EQ(run.rig.view.progress, 40);
-        EXPECT_TRUE(app.table.isEnabled());
-        EXPECT_FALSE(app.session.dataSaved);
-        EXPECT_FALSE(app.session.graphViewed);
+        EXPECT_TRUE(app.table().isEnabled());
+        EXPECT_FALSE(app.session().dataSaved);
+        EXPECT_FALSE(app.session().graphViewed);
         EXPECT_TRUE(run.rig.view.readLogEnabled);
         EXPECT_TRUE(run.rig.view.graphEnabled);
         EXPECT_TRUE(run.rig.view.saveAsEnabled);
-        EXPECT_EQ(app.table.widthSum(), c.cols == 8 ? 404 : 319);
+        EXPECT_EQ(app.table().widthSum(), c.cols == 8 ? 404 : 319);
         EXPECT_EQ(run.rig.dialogs.busyDepth, 0);
         EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 1);
     }
@@ -250,15 +250,15 @@ TEST(ReadLog, OutcomesOfTheDialogue) {
         const App& app = run.rig.app;
         EXPECT_EQ(run.rig.dialogs.events, c.events);
         EXPECT_EQ(run.end, c.end);
-        EXPECT_EQ(app.session.logCount, c.logCount);
+        EXPECT_EQ(app.session().logCount, c.logCount);
         EXPECT_EQ(run.rig.view.messages, c.messages);
         EXPECT_EQ(run.headers(), kResetHeaders);
-        EXPECT_EQ(app.table.rows(), 2);
-        EXPECT_STREQ(app.session.model->name, "?");
-        EXPECT_STREQ(app.session.model->valueName, "Rl");
-        EXPECT_TRUE(app.session.dataSaved);
-        EXPECT_TRUE(app.session.graphViewed);
-        EXPECT_FALSE(app.table.isEnabled());
+        EXPECT_EQ(app.table().rows(), 2);
+        EXPECT_STREQ(app.session().model->name, "?");
+        EXPECT_STREQ(app.session().model->valueName, "Rl");
+        EXPECT_TRUE(app.session().dataSaved);
+        EXPECT_TRUE(app.session().graphViewed);
+        EXPECT_FALSE(app.table().isEnabled());
         EXPECT_TRUE(run.rig.view.readLogEnabled);
         EXPECT_FALSE(run.rig.view.graphEnabled);
         EXPECT_FALSE(run.rig.view.saveAsEnabled);
@@ -280,10 +280,10 @@ TEST(ReadLog, AcceptsTheLogStatusForms) {
         sim::Scenario s = scenario("RVM600", 17);
         s.lsForm = c.form;
         ReadRun run(s);
-        EXPECT_EQ(run.rig.app.session.logCount, 17);
+        EXPECT_EQ(run.rig.app.session().logCount, 17);
         EXPECT_EQ(run.commands(), c.sent);
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
-        EXPECT_EQ(run.rig.app.table.rows(), 18);
+        EXPECT_EQ(run.rig.app.table().rows(), 18);
     }
 }
 
@@ -321,13 +321,13 @@ TEST(ReadLog, DetectsTheModelFromTheTextAfterTheAcceptedLine) {
         s.identText = c.ident;
         ReadRun run(s);
         const App& app = run.rig.app;
-        EXPECT_STREQ(app.session.model->name, c.model);
-        EXPECT_STREQ(app.session.model->valueName, c.valueName);
-        EXPECT_EQ(app.session.identLine, c.ident);
-        EXPECT_EQ(app.table.cols(), c.cols);
-        EXPECT_EQ(app.table.cell(2, 0), c.valueName);
+        EXPECT_STREQ(app.session().model->name, c.model);
+        EXPECT_STREQ(app.session().model->valueName, c.valueName);
+        EXPECT_EQ(app.session().identLine, c.ident);
+        EXPECT_EQ(app.table().cols(), c.cols);
+        EXPECT_EQ(app.table().cell(2, 0), c.valueName);
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
-        EXPECT_EQ(app.table.rows(), 4);
+        EXPECT_EQ(app.table().rows(), 4);
     }
 }
 
@@ -352,19 +352,19 @@ TEST(ReadLog, WithoutIdentificationKeepsTheResetLayoutAndStillDownloads) {
         const Lines sent = run.commands();
         EXPECT_EQ(std::count(sent.begin(), sent.end(), "FV"), c.fvSent);
         EXPECT_EQ(run.headers(), kResetHeaders);
-        EXPECT_STREQ(app.session.model->name, "?");
-        EXPECT_EQ(app.session.identLine, "");
-        EXPECT_EQ(app.table.widthSum(), 404);
-        ASSERT_EQ(app.table.rows(), 6);
+        EXPECT_STREQ(app.session().model->name, "?");
+        EXPECT_EQ(app.session().identLine, "");
+        EXPECT_EQ(app.table().widthSum(), 404);
+        ASSERT_EQ(app.table().rows(), 6);
         // Single-value records in the eight-column table: placed by their kind, never marked.
         const auto& records = run.rig.instrument.scenario().records;
         Lines expected = rowOf(records[0], 1);
         expected.push_back("");
         expected.push_back("");
-        EXPECT_EQ(rowCells(app.table, 1, 8), expected);
+        EXPECT_EQ(rowCells(app.table(), 1, 8), expected);
         for (int r = 1; r < 6; ++r)
             for (int col = 0; col < 8; ++col)
-                EXPECT_EQ(app.table.mark(col, r), CellMark::Normal);
+                EXPECT_EQ(app.table().mark(col, r), CellMark::Normal);
         EXPECT_EQ(run.end, ReadLogEnd::Complete);
     }
 }
@@ -376,12 +376,12 @@ TEST(ReadLog, NoAnswerToTheWakeUpLeavesTheLaidOutTableEmpty) {
     const App& app = run.rig.app;
     EXPECT_EQ(run.rig.dialogs.events, Lines{"message: No connection with RVM600"});
     EXPECT_EQ(run.end, ReadLogEnd::NoConnection);
-    EXPECT_EQ(app.table.cols(), 6);
-    EXPECT_EQ(app.table.rows(), 2);
+    EXPECT_EQ(app.table().cols(), 6);
+    EXPECT_EQ(app.table().rows(), 2);
     EXPECT_FALSE(run.rig.view.saveAsEnabled);
-    EXPECT_FALSE(app.table.isEnabled());
-    EXPECT_TRUE(app.session.dataSaved);
-    EXPECT_FALSE(app.session.graphViewed);
+    EXPECT_FALSE(app.table().isEnabled());
+    EXPECT_TRUE(app.session().dataSaved);
+    EXPECT_FALSE(app.session().graphViewed);
     EXPECT_EQ(run.rig.dialogs.busyMaxDepth, 0);
     EXPECT_TRUE(run.rig.view.readLogEnabled);
     EXPECT_EQ(run.rig.view.progressMax, 25);
@@ -389,9 +389,9 @@ TEST(ReadLog, NoAnswerToTheWakeUpLeavesTheLaidOutTableEmpty) {
 
 TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
     ReadRun run(scenario("RVM600", 5));
-    run.rig.app.statistics.addLine("Mean Rl: 200");
-    ASSERT_FALSE(run.rig.app.session.dataSaved);
-    const std::string firstRow = run.rig.app.table.cell(1, 1);
+    run.rig.app.statistics().addLine("Mean Rl: 200");
+    ASSERT_FALSE(run.rig.app.session().dataSaved);
+    const std::string firstRow = run.rig.app.table().cell(1, 1);
     const size_t sent = run.rig.instrument.received().size();
 
     // No, and a box closed without an answer, keep everything and send nothing.
@@ -401,10 +401,10 @@ TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
     EXPECT_EQ(run.end, ReadLogEnd::Declined);
     EXPECT_EQ(run.rig.dialogs.events, Lines{"yesno: Data not saved - continue?"});
     EXPECT_EQ(run.rig.instrument.received().size(), sent);
-    EXPECT_EQ(run.rig.app.table.rows(), 6);
-    EXPECT_EQ(run.rig.app.table.cell(1, 1), firstRow);
-    EXPECT_FALSE(run.rig.app.session.dataSaved);
-    EXPECT_EQ(run.rig.app.statistics.lines().size(), 1u);
+    EXPECT_EQ(run.rig.app.table().rows(), 6);
+    EXPECT_EQ(run.rig.app.table().cell(1, 1), firstRow);
+    EXPECT_FALSE(run.rig.app.session().dataSaved);
+    EXPECT_EQ(run.rig.app.statistics().lines().size(), 1u);
 
     // Yes reads again and drops the statistics of the old log.
     run.rig.dialogs.yesNoAnswers = {true};
@@ -412,8 +412,8 @@ TEST(ReadLog, AsksBeforeDroppingUnsavedRecords) {
     EXPECT_EQ(run.end, ReadLogEnd::Complete);
     EXPECT_EQ(run.rig.dialogs.events,
               (Lines{"yesno: Data not saved - continue?", "yesno: Data not saved - continue?"}));
-    EXPECT_TRUE(run.rig.app.statistics.empty());
-    EXPECT_EQ(run.rig.app.table.rows(), 6);
+    EXPECT_TRUE(run.rig.app.statistics().empty());
+    EXPECT_EQ(run.rig.app.table().rows(), 6);
 }
 
 TEST(ReadLog, GraphOnlyWithMoreThanOneRecordRow) {
@@ -430,13 +430,13 @@ TEST(ReadLog, GraphOnlyWithMoreThanOneRecordRow) {
 
 TEST(ReadLog, KeepsTheTableModelConsistent) {
     ReadRun run(scenario("RVM600PK", 30), false);
-    QAbstractItemModelTester tester(&run.rig.app.table,
+    QAbstractItemModelTester tester(&run.rig.app.table(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     run.click();
     EXPECT_EQ(run.end, ReadLogEnd::Complete);
     run.rig.dialogs.yesNoAnswers = {true};
     run.click();
-    EXPECT_EQ(run.rig.app.table.rows(), 31);
+    EXPECT_EQ(run.rig.app.table().rows(), 31);
 }
 
 namespace {
@@ -484,11 +484,11 @@ struct StoppedRun {
     StoppedRun(const std::string& command, int streamLines)
         : rig(scenario("RVM600", 40)), line(rig, command, streamLines),
           app(line, rig.clock, rig.dialogs, rig.view), runner(line) {
-        line.stop = &app.stopRequested;
-        if (rig.app.runner)
-            app.runner = &runner;
+        line.stop = &app.stopRequested();
+        if (rig.app.runner())
+            app.setRunner(&runner);
         activateMainWindow(app);
-        runGuarded(app.dialogs, [&] { end = readLog(app); });
+        runGuarded(app.dialogs(), [&] { end = readLog(app).end; });
     }
     SimRig rig;
     StoppingLine line;
@@ -504,18 +504,19 @@ TEST(ReadLog, StopDuringTheDownloadKeepsTheRecordsRead) {
     StoppedRun run("(no command)", 12);
     EXPECT_EQ(run.end, ReadLogEnd::Stopped);
     EXPECT_TRUE(run.rig.dialogs.events.empty());
-    ASSERT_EQ(run.app.table.rows(), 11);
+    ASSERT_EQ(run.app.table().rows(), 11);
     const auto& records = run.rig.instrument.scenario().records;
     for (int i = 0; i < 10; ++i)
-        ASSERT_EQ(rowCells(run.app.table, i + 1, 6), rowOf(records[static_cast<size_t>(i)], i + 1))
+        ASSERT_EQ(rowCells(run.app.table(), i + 1, 6),
+                  rowOf(records[static_cast<size_t>(i)], i + 1))
             << i;
     EXPECT_EQ(run.rig.view.messages.back(), "Log reading stopped by the user");
-    EXPECT_TRUE(run.app.table.isEnabled());
-    EXPECT_FALSE(run.app.session.dataSaved);
+    EXPECT_TRUE(run.app.table().isEnabled());
+    EXPECT_FALSE(run.app.session().dataSaved);
     EXPECT_TRUE(run.rig.view.readLogEnabled);
     EXPECT_TRUE(run.rig.view.saveAsEnabled);
     // The stop was for this run only.
-    EXPECT_FALSE(run.app.stopRequested);
+    EXPECT_FALSE(run.app.stopRequested());
 }
 
 TEST(ReadLog, StopBeforeTheDownloadEndsItWithoutABox) {
@@ -525,8 +526,8 @@ TEST(ReadLog, StopBeforeTheDownloadEndsItWithoutABox) {
         EXPECT_EQ(run.end, ReadLogEnd::Refused);
         EXPECT_TRUE(run.rig.dialogs.events.empty());
         EXPECT_EQ(run.rig.instrument.received().back().line, command);
-        EXPECT_EQ(run.app.table.rows(), 2); // the header and one empty row
+        EXPECT_EQ(run.app.table().rows(), 2); // the header and one empty row
         EXPECT_TRUE(run.rig.view.readLogEnabled);
-        EXPECT_FALSE(run.app.stopRequested);
+        EXPECT_FALSE(run.app.stopRequested());
     }
 }

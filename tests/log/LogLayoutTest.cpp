@@ -1,7 +1,7 @@
 #include "log/LogLayout.h"
 
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 #include "link/InstrumentLine.h"
 #include "log/LogRecord.h"
 #include "log/StatusDecoding.h"
@@ -13,7 +13,7 @@ namespace {
 struct LaidOut {
     explicit LaidOut(const std::string& model) {
         resetLog(rig.app);
-        rig.app.session.model = &modelNamed(model);
+        rig.app.session().model = &modelNamed(model);
         rig.layoutTable();
     }
     SimRig rig;
@@ -87,13 +87,13 @@ TEST(TableLayout, FitsColumnsAndWidthToTheModel) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.model);
         LaidOut t(c.model);
-        EXPECT_EQ(headers(t.rig.app.table), c.headers);
-        EXPECT_EQ(widths(t.rig.app.table), c.widths);
-        EXPECT_EQ(t.rig.app.table.widthSum(), c.width);
+        EXPECT_EQ(headers(t.rig.app.table()), c.headers);
+        EXPECT_EQ(widths(t.rig.app.table()), c.widths);
+        EXPECT_EQ(t.rig.app.table().widthSum(), c.width);
         // A reset after a six-column layout gives the full reset layout back.
         resetLog(t.rig.app);
-        EXPECT_EQ(t.rig.app.table.widthSum(), 404);
-        EXPECT_EQ(widths(t.rig.app.table), (std::vector<int>{30, 112, 35, 35, 37, 37, 68, 50}));
+        EXPECT_EQ(t.rig.app.table().widthSum(), 404);
+        EXPECT_EQ(widths(t.rig.app.table()), (std::vector<int>{30, 112, 35, 35, 37, 37, 68, 50}));
     }
 }
 
@@ -114,7 +114,7 @@ TEST(RecordRow, MarksSingleValueRecordsByModel) {
         SCOPED_TRACE(std::string(c.model) + " / " + c.stat);
         LaidOut t(c.model);
         writeSingle(t.rig, c.stat);
-        const LogTable& table = t.rig.app.table;
+        const LogTable& table = t.rig.app.table();
         EXPECT_EQ(table.cell(0, 1), "1");
         EXPECT_EQ(table.cell(1, 1), "12.03.2005 10:15:00");
         EXPECT_EQ(table.cell(2, 1), "512");
@@ -141,7 +141,7 @@ TEST(RecordRow, MarksTheTwoValuesOfACombinedRecordApart) {
         SCOPED_TRACE(std::string(c.rStat) + " / " + c.qStat);
         LaidOut t("RVM600PK");
         writeCombined(t.rig, c.rStat, c.qStat);
-        const LogTable& table = t.rig.app.table;
+        const LogTable& table = t.rig.app.table();
         const std::vector<std::string> row = {
             "1", "12.03.2005 10:15:00", "300", "150", c.rStat, c.qStat, "S1", "2"};
         for (int col = 0; col < 8; ++col)
@@ -184,11 +184,11 @@ TEST(RecordRow, AStatusThatIsNoNumberLeavesItsCellsUnmarkedWithAMemoLine) {
             writeCombined(t.rig, c.rStat, c.qStat);
         else
             writeSingle(t.rig, c.rStat);
-        EXPECT_EQ(marks(t.rig.app.table, 1), c.marks);
+        EXPECT_EQ(marks(t.rig.app.table(), 1), c.marks);
         EXPECT_EQ(t.rig.view.messages, c.messages);
         // Every text as received, up to the last cell.
-        EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 4 : 3, 1), c.rStat);
-        EXPECT_EQ(t.rig.app.table.cell(c.marks.size() == 8 ? 7 : 5, 1),
+        EXPECT_EQ(t.rig.app.table().cell(c.marks.size() == 8 ? 4 : 3, 1), c.rStat);
+        EXPECT_EQ(t.rig.app.table().cell(c.marks.size() == 8 ? 7 : 5, 1),
                   c.marks.size() == 8 ? "2" : "31");
     }
 }
@@ -209,14 +209,14 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
         SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.col) + "," +
                      std::to_string(c.row));
         LaidOut t(c.model);
-        t.rig.app.table.setCell(c.col, c.row == 0 ? 1 : c.row, "18");
+        t.rig.app.table().setCell(c.col, c.row == 0 ? 1 : c.row, "18");
         explainStatus(t.rig.app, c.col, c.row);
         const auto hint = cellHint(t.rig.app, c.col, c.row);
         if (c.status) {
             ASSERT_EQ(t.rig.dialogs.events.size(), 1u);
             EXPECT_EQ(t.rig.dialogs.events[0],
                       "message: " +
-                          decodeStatus(modelNamed(c.model), t.rig.app.table.cell(c.col, c.row)));
+                          decodeStatus(modelNamed(c.model), t.rig.app.table().cell(c.col, c.row)));
             EXPECT_EQ(hint, std::optional<std::string>("Click to see warning/error"));
         } else {
             EXPECT_TRUE(t.rig.dialogs.events.empty());
@@ -229,7 +229,7 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
     EXPECT_EQ(t.rig.dialogs.events,
               std::vector<std::string>{"message: Status Code Breakdown: \r\rNo errors"});
     // A status that is no number is told as such, as the message list tells it.
-    t.rig.app.table.setCell(3, 1, "E9");
+    t.rig.app.table().setCell(3, 1, "E9");
     t.rig.dialogs.events.clear();
     explainStatus(t.rig.app, 3, 1);
     EXPECT_EQ(t.rig.dialogs.events,

@@ -1,11 +1,11 @@
 // The report from the window's commands: after a download, through the file dialog, on a printer.
 #include "ReportTestSupport.h"
 #include "SimRig.h"
-#include "app/MainWindowLogic.h"
-#include "widgets/main/MainWindow.h"
+#include "app/Commands.h"
 #include "report/ReportContent.h"
 #include "report/ReportPainter.h"
 #include "report/ReportPdf.h"
+#include "widgets/main/MainWindow.h"
 #include "widgets/report/ReportPrinting.h"
 #include "widgets/report/SurveyDetailsDialog.h"
 
@@ -24,9 +24,9 @@ using namespace reportfix;
 
 TEST(ReportCommand, WritesTheDownloadWithItsDetailsWhereTheUserChose) {
     SimRig rig;
-    ASSERT_EQ(readLog(rig.app), ReadLogEnd::Complete);
-    rig.app.session.survey.project = QStringLiteral("Harbour access");
-    rig.app.session.survey.direction = QStringLiteral("both");
+    ASSERT_EQ(readLog(rig.app).end, ReadLogEnd::Complete);
+    rig.app.session().survey.project = QStringLiteral("Harbour access");
+    rig.app.session().survey.direction = QStringLiteral("both");
     QTemporaryDir dir;
     const QString path = dir.filePath("survey.pdf");
     struct Case {
@@ -58,12 +58,12 @@ TEST(ReportCommand, WritesTheDownloadWithItsDetailsWhereTheUserChose) {
     // The line ends of the instrument's replies are no characters on the page.
     EXPECT_FALSE(text.contains(QChar(0xFFFD)));
     // Saving the report saves no log: the question about unsaved data still comes.
-    EXPECT_FALSE(rig.app.session.dataSaved);
+    EXPECT_FALSE(rig.app.session().dataSaved);
 
     // The details belong to the log they were given for; the next download starts without.
-    ASSERT_EQ(readLog(rig.app), ReadLogEnd::Complete);
-    EXPECT_TRUE(rig.app.session.survey.project.isEmpty());
-    EXPECT_EQ(rig.app.session.logOrigin, "Download complete");
+    ASSERT_EQ(readLog(rig.app).end, ReadLogEnd::Complete);
+    EXPECT_TRUE(rig.app.session().survey.project.isEmpty());
+    EXPECT_EQ(rig.app.session().logOrigin, "Download complete");
 }
 
 TEST(ReportCommand, ThePrinterGetsTheSamePagesAsThePdf) {

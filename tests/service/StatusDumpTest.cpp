@@ -1,6 +1,6 @@
 #include "SimRig.h"
+#include "app/Commands.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "link/InstrumentPort.h"
 #include "service/StatusReport.h"
 
@@ -46,8 +46,9 @@ struct DumpRig {
     explicit DumpRig(sim::Scenario scenario = {}) : rig(std::move(scenario)), view(rig, core) {
         rig.dialogs.onModal = [this](ModalWindow w) {
             if (w == ModalWindow::StatusDump)
-                runGuarded(rig.dialogs,
-                           [&] { core.fetch(rig.app.line, rig.dialogs, view, rig.app.runner); });
+                runGuarded(rig.dialogs, [&] {
+                    core.fetch(rig.app.line(), rig.dialogs, view, rig.app.runner());
+                });
         };
     }
     void click() {
@@ -55,7 +56,7 @@ struct DumpRig {
     }
     void activate() {
         runGuarded(rig.dialogs,
-                   [&] { core.fetch(rig.app.line, rig.dialogs, view, rig.app.runner); });
+                   [&] { core.fetch(rig.app.line(), rig.dialogs, view, rig.app.runner()); });
     }
     std::vector<std::string> commands() const {
         std::vector<std::string> out;

@@ -37,7 +37,7 @@ size_t dpsSent(const SimRig& rig) {
 
 TEST(StatusDumpWindow, ShowingFetchesTheReportIntoTheMemoAndFocusesCopy) {
     SimRig rig(withReport("Battery: 6.1 V\r\n\r\nSelf test: passed\r\n"));
-    StatusDumpDialog window(rig.app.line, rig.dialogs);
+    StatusDumpDialog window(rig.app.line(), rig.dialogs);
     EXPECT_EQ(window.windowTitle(), "VELKOR - Virelon Instrument Status Dump");
     EXPECT_EQ(namedChild<QPlainTextEdit>(window, "reportEdit")->geometry(),
               QRect(24, 16, 305, 489));
@@ -56,7 +56,7 @@ TEST(StatusDumpWindow, ShowingFetchesTheReportIntoTheMemoAndFocusesCopy) {
 
 TEST(StatusDumpWindow, EachShowingRunsOneFreshExchange) {
     SimRig rig(withReport("report\r\n"));
-    StatusDumpDialog window(rig.app.line, rig.dialogs);
+    StatusDumpDialog window(rig.app.line(), rig.dialogs);
     ASSERT_TRUE(showAndWaitForReport(rig, window));
     namedChild<QPlainTextEdit>(window, "reportEdit")->appendPlainText(QStringLiteral("note"));
     window.hide();
@@ -71,7 +71,7 @@ TEST(StatusDumpWindow, EachShowingRunsOneFreshExchange) {
 
 TEST(StatusDumpWindow, CopyPutsTheMemoAsEditedOnTheClipboardAsPlainText) {
     SimRig rig(withReport("line 1\r\nline 2\r\n"));
-    StatusDumpDialog window(rig.app.line, rig.dialogs);
+    StatusDumpDialog window(rig.app.line(), rig.dialogs);
     ASSERT_TRUE(showAndWaitForReport(rig, window));
     namedChild<QPlainTextEdit>(window, "reportEdit")
         ->appendPlainText(QStringLiteral("Customer: road 7 & more"));

@@ -3,12 +3,12 @@
 #include "Fakes.h"
 #include "InstrumentSim.h"
 #include "SimSerialLine.h"
+#include "VirtualClock.h"
 #include "app/App.h"
 #include "app/SessionUpdater.h"
 #include "link/LogDownload.h"
 #include "link/WorkerThreadRunner.h"
 #include "log/InstrumentModel.h"
-#include "VirtualClock.h"
 
 #include <memory>
 
@@ -17,13 +17,13 @@
 struct SimRig {
     explicit SimRig(sim::Scenario scenario = {})
         : instrument(std::move(scenario)), line(instrument, clock), app(line, clock, dialogs, view),
-          updater(app.session, app.table, app.view, app.port, nullptr) {
+          updater(app.session(), app.table(), app.view(), app.port(), nullptr) {
         line.openPort();
         // The same cases once more with every exchange on a worker thread, as the window runs
         // them: what a user sees must not change in the hand-off.
         if (qEnvironmentVariableIsSet("LOGDUMP_TEST_WORKER_THREAD")) {
             runner = std::make_unique<WorkerThreadRunner>(line);
-            app.runner = runner.get();
+            app.setRunner(runner.get());
         }
     }
     // Milliseconds on the virtual clock since the rig was made.
@@ -31,14 +31,14 @@ struct SimRig {
         return std::chrono::duration<double, std::milli>(clock.now()).count();
     }
     // The table laid out for the session's model, as an identification does.
-    void layoutTable() { updater.identified(*app.session.model, app.session.identLine); }
+    void layoutTable() { updater.identified(*app.session().model, app.session().identLine); }
     // The download alone, after a dialogue that left the session as it stands.
     DownloadEnd download(const DownloadLimits& limits = {}) {
         DownloadContext context;
-        context.announced = app.session.logCount;
-        context.identLine = app.session.identLine;
-        context.tableRows = app.table.rows();
-        return downloadLog(app.line, app.dialogs, updater, context, limits);
+        context.announced = app.session().logCount;
+        context.identLine = app.session().identLine;
+        context.tableRows = app.table().rows();
+        return downloadLog(app.line(), app.dialogs(), updater, context, limits);
     }
 
     VirtualClock clock;

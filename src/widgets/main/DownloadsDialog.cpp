@@ -122,7 +122,8 @@ void DownloadsDialog::openSelected() {
         return;
     const DownloadSummary chosen = *download;
     bool opened = false;
-    runGuarded(m_app.dialogs, [&] { opened = openArchivedDownload(m_app, *m_archive, chosen.id); });
+    runGuarded(m_app.dialogs(),
+               [&] { opened = openArchivedDownload(m_app, *m_archive, chosen.id); });
     if (!opened)
         return;
     m_opened = chosen;
@@ -134,10 +135,11 @@ void DownloadsDialog::deleteSelected() {
     if (!download || !m_archive)
         return;
     const DownloadSummary chosen = *download;
-    if (!m_app.dialogs.confirmYesNo("Delete the log read on " + downloadTime(chosen).toStdString() +
-                                    " (" + std::to_string(chosen.records) +
-                                    " records) from the archive? It cannot be brought back."))
+    if (!m_app.dialogs().confirmYesNo("Delete the log read on " +
+                                      downloadTime(chosen).toStdString() + " (" +
+                                      std::to_string(chosen.records) +
+                                      " records) from the archive? It cannot be brought back."))
         return;
-    runGuarded(m_app.dialogs, [&] { m_archive->remove(chosen.id); });
+    runGuarded(m_app.dialogs(), [&] { m_archive->remove(chosen.id); });
     reload();
 }

@@ -1,9 +1,9 @@
 #include "widgets/main/MainWindow.h"
 
 #include "app/App.h"
+#include "app/Commands.h"
 #include "app/Downloads.h"
 #include "app/HandlerGuard.h"
-#include "app/MainWindowLogic.h"
 #include "app/OpenLog.h"
 #include "archive/ArchiveWriter.h"
 #include "graph/GraphBuild.h"
@@ -61,7 +61,7 @@ MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& argu
     // The exchanges run on a worker thread: the window repaints and reacts meanwhile.
     m_runner = std::make_unique<WorkerThreadRunner>(port);
     m_runner->onRunning = [this](bool running) { setRunning(running); };
-    m_app->runner = m_runner.get();
+    m_app->setRunner(m_runner.get());
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     loadProgramResources();
     setWindowIcon(QIcon(QStringLiteral(":/logdump.png")));
@@ -83,7 +83,7 @@ MainWindow::MainWindow(ISerialLine& port, IClock& clock, const QStringList& argu
 MainWindow::~MainWindow() = default;
 
 void MainWindow::guarded(const std::function<void()>& handler) {
-    runGuarded(m_app->dialogs, handler);
+    runGuarded(m_app->dialogs(), handler);
     if (m_closeAfterRun && !running()) {
         // The window was closed during a run: now the close rule applies.
         m_closeAfterRun = false;
@@ -104,7 +104,7 @@ void MainWindow::buildControls() {
     m_table = new QTableView(client);
     m_table->setObjectName(QStringLiteral("logTable"));
     m_table->setGeometry(8, 16, 433, 409);
-    m_table->setModel(&m_app->table);
+    m_table->setModel(&m_app->table());
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(LogTable::kDefaultRowHeight);
     m_table->verticalHeader()->setMinimumSectionSize(LogTable::kDefaultRowHeight);
@@ -133,11 +133,11 @@ void MainWindow::buildControls() {
     m_table->setPalette(readable);
     m_table->horizontalHeader()->setPalette(readable);
     m_table->viewport()->installEventFilter(this);
-    connect(&m_app->table, &LogTable::columnWidthsChanged, this, &MainWindow::applyColumnWidths);
-    connect(&m_app->table, &QAbstractItemModel::modelReset, this, &MainWindow::applyColumnWidths);
-    connect(&m_app->table, &QAbstractItemModel::rowsInserted, this,
+    connect(&m_app->table(), &LogTable::columnWidthsChanged, this, &MainWindow::applyColumnWidths);
+    connect(&m_app->table(), &QAbstractItemModel::modelReset, this, &MainWindow::applyColumnWidths);
+    connect(&m_app->table(), &QAbstractItemModel::rowsInserted, this,
             &MainWindow::keepNewestRowsInView);
-    connect(&m_app->table, &LogTable::enabledChanged, m_table, &QWidget::setEnabled);
+    connect(&m_app->table(), &LogTable::enabledChanged, m_table, &QWidget::setEnabled);
     connect(m_table, &QTableView::clicked, this, [this](const QModelIndex& index) {
         guarded([&] { explainStatus(*m_app, index.column(), index.row() + 1); });
     });
@@ -161,7 +161,7 @@ void MainWindow::buildControls() {
     m_portSelector->setGeometry(624, 16, 57, 21);
     // 57 pixels hold "COM1" and the arrow only with a slim frame and a narrow arrow field.
     m_portSelector->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
-    m_portSelector->setCurrentPort(m_app->port.port());
+    m_portSelector->setCurrentPort(m_app->port().port());
     // Only choosing an entry changes the port: typed characters are dropped.
     m_portSelector->installEventFilter(this);
     connect(m_portSelector, qOverload<int>(&QComboBox::activated), this, [this](int) {
@@ -230,7 +230,7 @@ void MainWindow::buildMenu() {
     m_reportAction =
         addCommand(fileMenu, "Report...", "reportAction", [this] { saveReport(*m_app); });
     m_printAction = addCommand(fileMenu, "Print...", "printAction", [this] {
-        previewAndPrintReport(reportOf(*m_app), m_app->dialogs, this);
+        previewAndPrintReport(reportOf(*m_app), m_app->dialogs(), this);
     });
     fileMenu->addSeparator()->setObjectName(QStringLiteral("exitSeparator"));
     m_exitAction = fileMenu->addAction(QStringLiteral("Exit"));
@@ -255,7 +255,7 @@ void MainWindow::buildMenu() {
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
     m_aboutAction = addCommand(helpMenu, "About", "aboutAction",
-                               [this] { m_app->dialogs.showModal(ModalWindow::About); });
+                               [this] { m_app->dialogs().showModal(ModalWindow::About); });
 }
 
 QAction* MainWindow::addCommand(QMenu* menu, const char* text, const char* name,
@@ -267,14 +267,14 @@ QAction* MainWindow::addCommand(QMenu* menu, const char* text, const char* name,
 }
 
 void MainWindow::editSurveyDetails() {
-    SurveyDetailsDialog dialog(m_app->session.survey, this);
+    SurveyDetailsDialog dialog(m_app->session().survey, this);
     if (dialog.exec() == QDialog::Accepted)
-        m_app->session.survey = dialog.details();
+        m_app->session().survey = dialog.details();
 }
 
 void MainWindow::usePorts(IPortCatalogue& catalogue, IPortMemory* memory,
                           SearchLineFactory makeLine) {
-    m_app->portMemory = memory;
+    m_app->setPortMemory(memory);
     m_makeSearchLine = std::move(makeLine);
     m_portSelector->setCatalogue(&catalogue);
     m_portSelector->refresh();
@@ -283,17 +283,16 @@ void MainWindow::usePorts(IPortCatalogue& catalogue, IPortMemory* memory,
 void MainWindow::findInstrument() {
     m_portSelector->refresh();
     const bool wasOpen = beginPortSearch(*m_app);
-    PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock, this);
+    PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock(), this);
     const std::optional<QString> found = search.run();
     if (found)
         m_portSelector->setCurrentPort(*found);
-    endPortSearch(*m_app, found, search.stopped(), wasOpen);
-    if (found && m_app->port.connected())
+    if (endPortSearch(*m_app, found, search.stopped(), wasOpen).end == ReadLogEnd::Complete)
         m_readLogButton->setFocus();
 }
 
 void MainWindow::applyColumnWidths() {
-    const LogTable& table = m_app->table;
+    const LogTable& table = m_app->table();
     for (int c = 0; c < table.cols(); ++c)
         m_table->setColumnWidth(c, table.colWidth(c));
     fitTableToColumns();
@@ -302,14 +301,14 @@ void MainWindow::applyColumnWidths() {
 void MainWindow::fitTableToColumns() {
     const int scrollBar = m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
                                                         m_table->verticalScrollBar());
-    const int outer = m_app->table.widthSum() + 2 * m_table->frameWidth() + scrollBar;
+    const int outer = m_app->table().widthSum() + 2 * m_table->frameWidth() + scrollBar;
     m_table->resize(outer, m_table->height());
 }
 
 void MainWindow::keepNewestRowsInView() {
     // Every row has the default height, the header row included.
     const long long rowsHeight =
-        static_cast<long long>(m_app->table.rows()) * LogTable::kDefaultRowHeight;
+        static_cast<long long>(m_app->table().rows()) * LogTable::kDefaultRowHeight;
     if (rowsHeight > m_table->viewport()->height() + m_table->horizontalHeader()->height())
         m_table->scrollToBottom();
 }
@@ -322,24 +321,24 @@ void MainWindow::openSavedLog() {
 }
 
 void MainWindow::useArchive(ArchiveWriter* writer) {
-    m_app->archive = writer;
+    m_app->setArchive(writer);
     applyCommandStates();
 }
 
 void MainWindow::offerUnsavedDownload() {
-    if (!m_app->archive || running())
+    if (!m_app->archive() || running())
         return;
     std::optional<DownloadSummary> opened;
-    guarded([&] { opened = ::offerUnsavedDownload(*m_app, m_app->archive->path()); });
+    guarded([&] { opened = ::offerUnsavedDownload(*m_app, m_app->archive()->path()); });
     if (opened)
         setWindowTitle(QStringLiteral("Download of ") + downloadTime(*opened) +
                        QStringLiteral(" - ") + QString::fromLatin1(kApplicationTitle));
 }
 
 void MainWindow::showDownloads() {
-    if (!m_app->archive || running())
+    if (!m_app->archive() || running())
         return;
-    DownloadsDialog dialog(*m_app, m_app->archive->path(), this);
+    DownloadsDialog dialog(*m_app, m_app->archive()->path(), this);
     dialog.exec();
     if (dialog.opened())
         setWindowTitle(QStringLiteral("Download of ") + downloadTime(*dialog.opened()) +
@@ -347,16 +346,12 @@ void MainWindow::showDownloads() {
 }
 
 void MainWindow::readLog() {
-    ReadLogEnd end = ReadLogEnd::Declined;
-    bool kept = false;
-    guarded([&] {
-        end = ::readLog(*m_app);
-        kept = end == ReadLogEnd::Declined;
-    });
+    CommandResult result;
+    guarded([&] { result = ::readLog(*m_app); });
     // Unless the user kept the table, it no longer holds an opened file (also after an error).
-    if (!kept)
+    if (result.failed || result.end != ReadLogEnd::Declined)
         setWindowTitle(QString::fromLatin1(kApplicationTitle));
-    if (end == ReadLogEnd::Refused)
+    if (result.end == ReadLogEnd::Refused)
         m_readLogButton->setFocus();
 }
 
@@ -369,7 +364,7 @@ void MainWindow::setRunning(bool running) {
                           m_progressBar->height());
     m_stopButton->setVisible(running);
     if (!running)
-        m_app->stopRequested = false; // a stop pressed as the run ended must not end the next
+        m_app->stopRequested() = false; // a stop pressed as the run ended must not end the next
     applyCommandStates();
 }
 
@@ -378,7 +373,7 @@ void MainWindow::applyCommandStates() {
     m_readLogButton->setEnabled(m_readLogWanted && idle);
     m_graphButton->setEnabled(m_graphWanted && idle);
     // Only what the graph window can draw: rows left by lines that were no records do not count.
-    m_graphAction->setEnabled(m_graphWanted && idle && hasGraphRecords(m_app->table));
+    m_graphAction->setEnabled(m_graphWanted && idle && hasGraphRecords(m_app->table()));
     m_saveAsAction->setEnabled(m_saveAsWanted && idle);
     m_surveyAction->setEnabled(m_saveAsWanted && idle);
     m_reportAction->setEnabled(m_saveAsWanted && idle);
@@ -386,7 +381,7 @@ void MainWindow::applyCommandStates() {
     m_statusDumpAction->setEnabled(idle);
     m_findAction->setEnabled(idle);
     m_openAction->setEnabled(idle);
-    m_downloadsAction->setEnabled(idle && m_app->archive);
+    m_downloadsAction->setEnabled(idle && m_app->archive());
     m_portSelector->setEnabled(idle);
 }
 
@@ -395,7 +390,7 @@ void MainWindow::activateOnce() {
         return;
     m_activated = true;
     guarded([&] { activateMainWindow(*m_app); });
-    if (m_app->port.connected())
+    if (m_app->port().connected())
         m_readLogButton->setFocus();
     else
         m_portSelector->setFocus();

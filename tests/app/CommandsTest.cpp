@@ -1,4 +1,4 @@
-#include "app/MainWindowLogic.h"
+#include "app/Commands.h"
 
 #include "SimRig.h"
 #include "app/HandlerGuard.h"
@@ -11,19 +11,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 TEST(ResetTable, GivesTheResetLayoutAndState) {
     SimRig rig;
-    rig.app.session.serialNo = "4711";
-    rig.app.session.dataSaved = false;
-    rig.app.table.setCols(6);
-    rig.app.table.setRows(40);
-    rig.app.table.setCell(3, 5, "x");
-    rig.app.table.setMark(3, 5, CellMark::Red);
+    rig.app.session().serialNo = "4711";
+    rig.app.session().dataSaved = false;
+    rig.app.table().setCols(6);
+    rig.app.table().setRows(40);
+    rig.app.table().setCell(3, 5, "x");
+    rig.app.table().setMark(3, 5, CellMark::Red);
     resetLog(rig.app);
-    const LogTable& t = rig.app.table;
+    const LogTable& t = rig.app.table();
     ASSERT_EQ(t.cols(), 8);
     ASSERT_EQ(t.rows(), 2);
     const char* headers[] = {"#", "Date / Time", "Rl", "Qd", "RStat", "QStat", "Seq-Id", "Seq#"};
@@ -33,14 +35,14 @@ TEST(ResetTable, GivesTheResetLayoutAndState) {
         EXPECT_EQ(t.colWidth(c), widths[c]);
         EXPECT_EQ(t.cell(c, 1), "");
     }
-    EXPECT_EQ(rig.app.table.widthSum(), 404);
+    EXPECT_EQ(rig.app.table().widthSum(), 404);
     EXPECT_FALSE(t.isEnabled());
     EXPECT_FALSE(rig.view.saveAsEnabled);
-    EXPECT_STREQ(rig.app.session.model->name, "?");
-    EXPECT_STREQ(rig.app.session.model->valueName, "Rl");
-    EXPECT_EQ(rig.app.session.logCount, 0);
-    EXPECT_TRUE(rig.app.session.dataSaved);
-    EXPECT_EQ(rig.app.session.serialNo, "4711");
+    EXPECT_STREQ(rig.app.session().model->name, "?");
+    EXPECT_STREQ(rig.app.session().model->valueName, "Rl");
+    EXPECT_EQ(rig.app.session().logCount, 0);
+    EXPECT_TRUE(rig.app.session().dataSaved);
+    EXPECT_EQ(rig.app.session().serialNo, "4711");
     EXPECT_EQ(rig.view.progressText, "");
 }
 
@@ -57,7 +59,7 @@ TEST(FormCreate, ProductionModeOnlyFromTheFirstArgument) {
         SimRig rig;
         rig.line.closePort();
         startMainWindow(rig.app, c.args);
-        EXPECT_EQ(rig.app.session.productionMode, c.production);
+        EXPECT_EQ(rig.app.session().productionMode, c.production);
         EXPECT_EQ(rig.view.graphVisible, c.production);
         EXPECT_FALSE(rig.view.graphEnabled);
     }
@@ -90,7 +92,7 @@ TEST(FormCloseQuery, AsksOnlyWithUnsavedData) {
     EXPECT_TRUE(mayCloseMainWindow(rig.app));
     EXPECT_TRUE(rig.dialogs.events.empty());
 
-    rig.app.session.dataSaved = false;
+    rig.app.session().dataSaved = false;
     rig.dialogs.yesNoAnswers = {false, true};
     EXPECT_FALSE(mayCloseMainWindow(rig.app));
     EXPECT_TRUE(rig.line.connected());
@@ -182,4 +184,85 @@ TEST(PortNames, MessagesNameAPortAsTheSystemNamesIt) {
                                         "message: Unable to open comport: " + name.toStdString() +
                                             "\n\rPort may be opened by another application",
                                         "message: Error opning: " + name.toStdString()}));
+}
+
+TEST(CommandResult, ReadLogTellsHowItEndedWhatItLeftAndWhatItSaid) {
+    struct Case {
+        const char* what;
+        sim::Scenario scenario;
+        bool keepUnsaved; // the table holds unsaved data and the user keeps it
+        ReadLogEnd end;
+        bool failed;
+        bool tableToSave;
+    };
+    const auto scenario = [](const std::function<void(sim::Scenario&)>& change) {
+        sim::Scenario s;
+        s.count = 5;
+        s.paced = false;
+        change(s);
+        return s;
+    };
+    const Case cases[] = {
+        {"complete", scenario([](sim::Scenario&) {}), false, ReadLogEnd::Complete, false, true},
+        {"fewer than announced", scenario([](sim::Scenario& s) { s.lsCount = 9; }), false,
+         ReadLogEnd::Incomplete, false, true},
+        {"no instrument", scenario([](sim::Scenario& s) { s.handshake = "silent"; }), false,
+         ReadLogEnd::Refused, false, false},
+        {"adapter pulled in the stream", scenario([](sim::Scenario& s) {
+             s.count = 40;
+             s.disconnectAtByte = 400;
+         }),
+         false, ReadLogEnd::Declined, true, true},
+        {"unsaved table kept", scenario([](sim::Scenario&) {}), true, ReadLogEnd::Declined, false,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimRig rig(c.scenario);
+        activateMainWindow(rig.app);
+        rig.app.session().dataSaved = !c.keepUnsaved;
+        rig.dialogs.yesNoAnswers = {false};
+        const CommandResult result = readLog(rig.app);
+        EXPECT_EQ(result.end, c.end);
+        EXPECT_EQ(result.failed, c.failed);
+        EXPECT_EQ(result.tableToSave, c.tableToSave);
+        EXPECT_EQ(result.tableToSave, rig.view.saveAsEnabled && !c.keepUnsaved);
+        // The lines of the message list, as the run left it.
+        EXPECT_EQ(result.messages, c.keepUnsaved ? std::vector<std::string>{} : rig.view.messages);
+        EXPECT_EQ(result.messages.empty(), !c.tableToSave);
+        // An error was told in the general box, and only then.
+        const bool boxed =
+            !rig.dialogs.events.empty() && rig.dialogs.events.back().rfind("error: ", 0) == 0;
+        EXPECT_EQ(boxed, c.failed);
+    }
+}
+
+TEST(CommandResult, StatusDumpTellsHowTheHandshakeEnded) {
+    struct Case {
+        const char* what;
+        const char* handshake;
+        bool ok; // the answer to the question
+        ReadLogEnd end;
+        bool failed;
+    } const cases[] = {
+        {"shown", "normal", true, ReadLogEnd::Complete, false},
+        {"question cancelled", "normal", false, ReadLogEnd::Declined, false},
+        {"no answer", "silent", true, ReadLogEnd::NoConnection, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Scenario s;
+        s.handshake = c.handshake;
+        s.paced = false;
+        SimRig rig(s);
+        rig.dialogs.okCancelAnswers = {c.ok};
+        const CommandResult result = requestStatusDump(rig.app);
+        EXPECT_EQ(result.end, c.end);
+        EXPECT_EQ(result.failed, c.failed);
+        EXPECT_FALSE(result.tableToSave);
+        EXPECT_TRUE(result.messages.empty());
+        EXPECT_EQ(
+            std::count(rig.dialogs.events.begin(), rig.dialogs.events.end(), "modal: StatusDump"),
+            c.end == ReadLogEnd::Complete ? 1 : 0);
+    }
 }
