@@ -228,7 +228,7 @@ TEST(ZipWalk, VisitsThePartsInOrderAndTellsADamagedDirectory) {
     const QString path = dir.filePath("log.xlsx");
     SimRig rig;
     fillMixedTable(rig.app);
-    saveToWorkbook(TitledTable(rig.app.table, logTitle(rig.app.session)), path);
+    saveToWorkbook(TitledTable(rig.app.table(), logTitle(rig.app.session())), path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray zip = file.readAll();
