@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     line.openPort();
     resetLog(app);
     app.session().model = &modelNamed(scenario.model);
-    SessionUpdater updater(app.session(), app.table(), app.view(), app.port(), nullptr);
+    SessionUpdater updater(app.session(), app.table(), app.view(), dialogs, app.port(), nullptr);
     updater.identified(*app.session().model, "");
     std::vector<std::string> headers;
     for (int c = 0; c < app.table().cols(); ++c)
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A status that is no number is a memo line, never the end of the download.
     DownloadContext context;
     context.tableRows = app.table().rows();
-    const DownloadEnd end = downloadLog(app.line(), dialogs, updater, context, limits);
+    const ReadLogEnd end = downloadLog(app.line(), updater, context, limits);
 
     const Expected expected = expectedOf(*scenario.stream);
     const int rowNo = view.progress; // records read
@@ -93,9 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int r = rowNo + 1; r < app.table().rows(); ++r)
         for (int c = 0; c < app.table().cols(); ++c)
             CHECK(app.table().cell(c, r).empty());
-    if (end == DownloadEnd::Complete)
+    if (end == ReadLogEnd::Complete)
         CHECK(rowNo == expected.records);
-    if (end != DownloadEnd::NoConnection) {
+    if (end != ReadLogEnd::NoConnection) {
         CHECK(app.table().isEnabled());
         CHECK(!app.session().dataSaved);
     }

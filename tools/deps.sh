@@ -2,7 +2,7 @@
 LOGDUMP_PACKAGES=(
     cmake g++ ninja-build pkg-config
     qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
-    libqt6sql6-sqlite libxlsxwriter-dev zlib1g-dev libgtest-dev libgmock-dev
+    libqt6sql6-sqlite libqt6sql6-psql postgresql libxlsxwriter-dev zlib1g-dev libgtest-dev libgmock-dev
     python3 python3-openpyxl xvfb xauth x11-utils imagemagick
     fonts-dejavu-core poppler-utils
     clang libclang-rt-14-dev

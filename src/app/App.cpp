@@ -9,9 +9,9 @@ void App::runExchange(ReadLogListener* listener, const IExchangeRunner::Exchange
     } clearStop{m_stopRequested};
     try {
         if (m_runner)
-            m_runner->run(m_dialogs, listener, exchange);
+            m_runner->run(listener, exchange);
         else
-            exchange(m_dialogs, listener);
+            exchange(listener);
     } catch (const PortError&) {
         m_portFailed = true;
         throw;

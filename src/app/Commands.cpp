@@ -178,7 +178,8 @@ ReadLogEnd download(App& app, MemoTap& memo, const DownloadLimits& limits) {
     app.reopenAfterPortError();
     if (!beginReadLog(app))
         return ReadLogEnd::Declined;
-    SessionUpdater updater(app.session(), app.table(), memo, app.port(), app.portMemory());
+    SessionUpdater updater(app.session(), app.table(), memo, app.dialogs(), app.port(),
+                           app.portMemory());
     std::optional<DownloadRecorder> recorder;
     if (app.archive())
         recorder.emplace(app, *app.archive(), updater, memo);
@@ -191,8 +192,8 @@ ReadLogEnd download(App& app, MemoTap& memo, const DownloadLimits& limits) {
         app.setLogStoppedByUser(false);
         // Records an error leaves in the table are kept; their report says how they came.
         app.session().logOrigin = "Download ended by an error";
-        app.runExchange(&listener, [&](IDialogs& dialogs, ReadLogListener* listener) {
-            end = runReadLog(app.line(), dialogs, *listener, limits, afterUserStop);
+        app.runExchange(&listener, [&](ReadLogListener* listener) {
+            end = runReadLog(app.line(), *listener, limits, afterUserStop);
             stoppedByUser = end == ReadLogEnd::Stopped && app.stopRequested();
         });
         app.setLogStoppedByUser(stoppedByUser);
@@ -221,7 +222,7 @@ CommandResult requestStatusDump(App& app) {
         app.reopenAfterPortError();
         Handshake check;
         app.runExchange(nullptr,
-                        [&](IDialogs&, ReadLogListener*) { check = checkConnection(app.line()); });
+                        [&](ReadLogListener*) { check = checkConnection(app.line()); });
         for (int i = 0; i < check.cutReplies; ++i)
             memo.addMessage(cutReplyNote());
         if (check.stopped) {

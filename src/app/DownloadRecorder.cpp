@@ -32,28 +32,8 @@ DownloadRecorder::DownloadRecorder(App& app, ArchiveWriter& writer, ReadLogListe
                                    MemoTap& memo)
     : m_app(app), m_writer(writer), m_session(session), m_memo(memo) {}
 
-void DownloadRecorder::note(const std::string& line) {
-    m_session.note(line);
-    afterCall();
-}
-
-void DownloadRecorder::portAnswered() {
-    m_session.portAnswered();
-    afterCall();
-}
-
-void DownloadRecorder::logStatus(int32_t announced) {
-    m_session.logStatus(announced);
-    afterCall();
-}
-
-void DownloadRecorder::identified(const InstrumentModel& model, const std::string& identLine) {
-    m_session.identified(model, identLine);
-    afterCall();
-}
-
-void DownloadRecorder::downloadStarting(int32_t announced) {
-    m_session.downloadStarting(announced);
+void DownloadRecorder::relay(Event event, bool) {
+    event(m_session);
     afterCall();
 }
 
@@ -88,11 +68,6 @@ void DownloadRecorder::streamBytes(const std::string& bytes) {
         passStream();
 }
 
-void DownloadRecorder::lineEnded(int row) {
-    m_session.lineEnded(row);
-    afterCall();
-}
-
 void DownloadRecorder::serialLine(const std::string& line) {
     m_session.serialLine(line);
     if (m_entry)
@@ -121,16 +96,6 @@ void DownloadRecorder::streamEnded(int records) {
         passRow(0);
         passCounts();
     }
-    afterCall();
-}
-
-void DownloadRecorder::recordsUnsaved() {
-    m_session.recordsUnsaved();
-    afterCall();
-}
-
-void DownloadRecorder::downloadEnded() {
-    m_session.downloadEnded();
     afterCall();
 }
 

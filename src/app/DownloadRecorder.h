@@ -17,31 +17,25 @@ struct ArchiveEntry;
 // instrument's answer to its wake-up on: the entry, the rows and memo lines as they come, the
 // stream's bytes and at last how it ended. Everything goes to the archive's own thread; a
 // failure there is told once as a memo line and the download goes on as without an archive.
-class DownloadRecorder final : public ReadLogListener {
+class DownloadRecorder final : public ListenerRelay {
 public:
     // session: the listener that keeps the session and the table (it runs first); memo: the view
     // it reports to, which keeps the memo lines.
     DownloadRecorder(App& app, ArchiveWriter& writer, ReadLogListener& session, MemoTap& memo);
 
-    void note(const std::string& line) override;
-    void portAnswered() override;
-    void logStatus(int32_t announced) override;
-    void identified(const InstrumentModel& model, const std::string& identLine) override;
-    void downloadStarting(int32_t announced) override;
     void streamOpened() override;
     void streamBytes(const std::string& bytes) override;
-    void lineEnded(int row) override;
     void serialLine(const std::string& line) override;
     void record(int row, const LogRecord& record) override;
     void streamEnded(int records) override;
-    void recordsUnsaved() override;
-    void downloadEnded() override;
 
     // The run is over: how the download ended goes into the archive, which is given a while to
     // write it all, and a failure is told.
     void finish(DownloadEnding ending);
 
 private:
+    // The other events: the session hears them, then what they left in the memo is recorded.
+    void relay(Event event, bool waits) override;
     void afterCall();
     void passRow(int row);
     void passCounts();

@@ -55,6 +55,19 @@ std::string downloadListLine(const DownloadSummary& d) {
            d.ended.toStdString() + '\t' + d.savedPath.toLocal8Bit().toStdString() + '\n';
 }
 
+std::string teamDownloadListHeader() {
+    std::string header = downloadListHeader();
+    header.insert(header.size() - 1, "\tcomputer\tuser");
+    return header;
+}
+
+std::string teamDownloadListLine(const TeamDownloadSummary& line) {
+    std::string text = downloadListLine(line.download);
+    text.insert(text.size() - 1, '\t' + line.computer.toLocal8Bit().toStdString() + '\t' +
+                                     line.user.toLocal8Bit().toStdString());
+    return text;
+}
+
 QString downloadTime(const DownloadSummary& download) {
     const QDateTime started = QDateTime::fromString(download.started, Qt::ISODate);
     if (!started.isValid())

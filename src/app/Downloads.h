@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/ArchivedDownload.h"
+#include "archive/TeamArchive.h"
 
 #include <QString>
 #include <memory>
@@ -26,6 +27,9 @@ void showArchivedDownload(App& app, const ArchivedDownload& download);
 // The header and the lines of `logdump-cli archive list`.
 std::string downloadListHeader();
 std::string downloadListLine(const DownloadSummary& download);
+// Those of `logdump-cli archive list --team`: the same, then the computer and the user.
+std::string teamDownloadListHeader();
+std::string teamDownloadListLine(const TeamDownloadSummary& line);
 
 // The date and time a download started, as the window shows it ("2026-12-10 05:12:44").
 QString downloadTime(const DownloadSummary& download);

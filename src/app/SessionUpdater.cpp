@@ -7,6 +7,15 @@
 #include "log/LogRecord.h"
 #include "log/LogTable.h"
 #include "log/Session.h"
+#include "text/Dialogs.h"
+
+void SessionUpdater::tell(const std::string& message) {
+    m_dialogs.message(message);
+}
+
+void SessionUpdater::busy(bool on) {
+    m_dialogs.setBusyCursor(on);
+}
 
 void SessionUpdater::note(const std::string& line) {
     m_view.addMessage(line);

@@ -3,6 +3,7 @@
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveSchema.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -370,4 +371,35 @@ std::optional<DownloadSummary> Archive::takeUnsavedInterrupted() {
         exec(mark);
     }
     return found;
+}
+
+std::vector<qint64> Archive::waitingForTeam(qint64 inProgress) {
+    // Every download has ended or was left interrupted: all but the one being written now. One
+    // sent as interrupted that has ended since was still being written by the other program
+    // then: its whole content goes out too.
+    QSqlQuery query =
+        prepared("SELECT d.id FROM downloads d WHERE d.id <> ?"
+                 " AND NOT EXISTS (SELECT 1 FROM team_sent t WHERE t.download_id = d.id"
+                 " AND (t.ending = d.ended OR t.ending <> 'interrupted'))"
+                 " ORDER BY d.started_ms, d.id");
+    query.setForwardOnly(true);
+    query.addBindValue(inProgress);
+    if (!query.exec())
+        fail(QStringLiteral("cannot read"), query.lastError().databaseText());
+    std::vector<qint64> ids;
+    while (query.next())
+        ids.push_back(query.value(0).toLongLong());
+    return ids;
+}
+
+void Archive::markSentToTeam(qint64 id, const QString& contentHash, const QString& ending) {
+    // A download deleted in the meantime needs no mark.
+    QSqlQuery query =
+        prepared("INSERT OR REPLACE INTO team_sent (download_id, content_hash, ending, sent_at)"
+                 " SELECT id, ?, ?, ? FROM downloads WHERE id = ?");
+    query.addBindValue(contentHash);
+    query.addBindValue(ending);
+    query.addBindValue(isoLocalTime(QDateTime::currentDateTime()));
+    query.addBindValue(id);
+    exec(query);
 }

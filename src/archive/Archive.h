@@ -52,6 +52,12 @@ public:
     // The newest interrupted download never saved nor offered before, marked offered.
     std::optional<DownloadSummary> takeUnsavedInterrupted();
 
+    // The downloads not yet sent to a team archive, oldest first, except `inProgress` (0: none).
+    std::vector<qint64> waitingForTeam(qint64 inProgress = 0);
+    // Remembers that the download is in a team archive under this content hash, as it was when
+    // it had this ending.
+    void markSentToTeam(qint64 id, const QString& contentHash, const QString& ending);
+
 private:
     // The journal mode and the schema.
     void setUp(QSqlDatabase& db);

@@ -46,7 +46,9 @@ void ArchiveSchema::update(QSqlDatabase& db, const QString& path) {
                                std::to_string(kVersion) + "); it is left untouched");
         if (version < 1)
             createTables(db);
-        // Later steps go here, one function each: if (version < 2) updateV1toV2(db);
+        // Later steps go here, one function each.
+        if (version < 2)
+            addTeamSent(db);
         if (version < kVersion)
             run(db, ("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
         run(db, "COMMIT");
@@ -98,4 +100,14 @@ void ArchiveSchema::createTables(QSqlDatabase& db) {
             " format TEXT NOT NULL,"
             " saved_at TEXT NOT NULL)");
     run(db, "CREATE INDEX saves_by_download ON saves (download_id)");
+}
+
+void ArchiveSchema::addTeamSent(QSqlDatabase& db) {
+    // A table of its own rather than a column: the downloads' table stays as earlier programs
+    // wrote it, and the hash and the ending tell which content went out.
+    run(db, "CREATE TABLE team_sent ("
+            " download_id INTEGER PRIMARY KEY REFERENCES downloads (id) ON DELETE CASCADE,"
+            " content_hash TEXT NOT NULL,"
+            " ending TEXT NOT NULL,"
+            " sent_at TEXT NOT NULL)");
 }

@@ -9,7 +9,7 @@ class QSqlDatabase;
 // (written by a newer program) is refused untouched.
 class ArchiveSchema {
 public:
-    static constexpr int kVersion = 1;
+    static constexpr int kVersion = 2;
 
     // Brings the database to kVersion. Throws ArchiveError (naming the file) when it is newer or
     // a step fails; a failed step leaves the database as it was.
@@ -19,4 +19,6 @@ public:
 
 private:
     static void createTables(QSqlDatabase& db);
+    // What was sent to a team archive.
+    static void addTeamSent(QSqlDatabase& db);
 };

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -16,9 +17,10 @@
 class Archive;
 
 // The archive's id of a download, known on the writer's thread once the download is entered;
-// 0 until then, and for good when entering it failed.
+// 0 until then, and for good when entering it failed. The team archive's pusher reads it from its
+// own thread, to leave the download being written alone.
 struct ArchiveEntry {
-    qint64 id = 0;
+    std::atomic<qint64> id{0};
 };
 
 // Writes into the archive on a thread of its own, so the thread that reads the port and the

@@ -39,8 +39,7 @@ Reply InstrumentLine::readLine(Duration silence) {
         return !reply.cut && !(cr && lf);
     });
     reply.stopped = end == PollEnd::Stopped;
-    if (!(cr && lf))
-        reply.text += kTimeoutMark;
+    reply.timedOut = !(cr && lf);
     return reply;
 }
 
@@ -73,15 +72,15 @@ Handshake checkConnection(InstrumentLine& line) {
         const Reply reply = line.readLine();
         result.cutReplies += reply.cut ? 1 : 0;
         result.stopped = result.stopped || reply.stopped;
-        return reply.text;
+        return reply;
     };
     line.discard();
     line.send("");
-    std::string reply = read();
+    Reply reply = read();
     // Some instruments answer the empty command with an empty line before the "?".
-    if (reply.empty() && !result.stopped)
+    if (reply.text.empty() && !reply.timedOut && !result.stopped)
         reply = read();
-    result.answered = reply == "?" && !result.stopped;
+    result.answered = reply.text == "?" && !reply.timedOut && !result.stopped;
     return result;
 }
 

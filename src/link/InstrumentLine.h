@@ -17,14 +17,11 @@ public:
 
 // What a reply line or a raw reply brought.
 struct Reply {
-    // The bytes; a line without its CR LF ends in kTimeoutMark.
-    std::string text;
-    bool cut = false;     // stopped growing at InstrumentLine::kMaxReplyBytes
-    bool stopped = false; // the user stopped the exchange
+    std::string text;      // the bytes; a line without its CR and LF
+    bool timedOut = false; // a line that did not end with CR and LF in time
+    bool cut = false;      // stopped growing at InstrumentLine::kMaxReplyBytes
+    bool stopped = false;  // the user stopped the exchange
 };
-
-// The mark a reply line gets when it did not end with CR and LF in time.
-inline constexpr const char* kTimeoutMark = "$timeout";
 
 // The line to the instrument: commands out, replies in, by polling the port on the clock. Every
 // wait of the dialogue goes through here, so a stop request ends it at the next byte.

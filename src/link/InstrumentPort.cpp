@@ -18,34 +18,6 @@ constexpr int kWriteLimitPerByteMs = 100;
 // Error number reported for an operation on a closed port (the platform's "bad handle").
 const int kClosedPortError = platform::badHandleError();
 
-// Only the messages of the operations this program uses; the other numbers of the table
-// belong to facilities it does not have.
-const char* const kPortErrorMessages[23] = {
-    "Unable to open com port",
-    "WriteFile function failed",
-    "ReadFile function failed",
-    nullptr,
-    "PurgeComm function failed",
-    nullptr,
-    "SetCommState function failed",
-    "SetCommTimeouts failed",
-    "SetupComm function failed",
-    "ClearCommError function failed",
-    "GetCommModemStatus function failed",
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-};
-
 // The platform's number for the failure just seen, or the library's own code.
 int systemErrorOf(const QSerialPort& serial, int savedError) {
     auto failure = platform::PortFailure::Other;
@@ -56,6 +28,13 @@ int systemErrorOf(const QSerialPort& serial, int savedError) {
     if (const int code = platform::portErrorNumber(failure, savedError))
         return code;
     return static_cast<int>(serial.error());
+}
+
+// The operation failed on the device: its error is cleared for the next operation and thrown.
+[[noreturn]] void failed(QSerialPort& serial, PortOperation operation) {
+    const int code = systemErrorOf(serial, platform::lastError());
+    serial.clearError();
+    throw PortError(operation, code);
 }
 
 // A failure of the device itself, as opposed to a wait that found nothing to do.
@@ -72,15 +51,27 @@ void resumeOutput(QSerialPort& serial) {
 
 } // namespace
 
-const char* portErrorMessage(int messageNo) {
-    if (messageNo < 1 || messageNo > 23 || !kPortErrorMessages[messageNo - 1])
-        return "Serial port error";
-    return kPortErrorMessages[messageNo - 1];
+const char* portErrorMessage(PortOperation operation) {
+    static const struct {
+        PortOperation operation;
+        const char* message;
+    } kMessages[] = {
+        {PortOperation::Open, "Unable to open com port"},
+        {PortOperation::Write, "WriteFile function failed"},
+        {PortOperation::Read, "ReadFile function failed"},
+        {PortOperation::Purge, "PurgeComm function failed"},
+        {PortOperation::Settings, "SetCommState function failed"},
+        {PortOperation::Status, "ClearCommError function failed"},
+    };
+    for (const auto& entry : kMessages)
+        if (entry.operation == operation)
+            return entry.message;
+    return "Serial port error";
 }
 
-PortError::PortError(int messageNo, int systemError)
-    : AppError(platform::portErrorText(portErrorMessage(messageNo), systemError)),
-      messageNo(messageNo), systemError(systemError) {}
+PortError::PortError(PortOperation operation, int systemError)
+    : AppError(platform::portErrorText(portErrorMessage(operation), systemError)),
+      operation(operation), systemError(systemError) {}
 
 namespace {
 
@@ -135,13 +126,13 @@ void InstrumentPort::openPort() {
     const int busy = platform::portErrorNumber(platform::PortFailure::Refused, 0);
     const int claimed = claim->claim(location.constData());
     if (claimed == busy)
-        throw PortError(1, busy);
+        throw PortError(PortOperation::Open, busy);
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(device);
     serial->setReadBufferSize(kInputQueueBytes);
     platform::clearLastError();
     if (!serial->open(QIODevice::ReadWrite))
-        throw PortError(1, systemErrorOf(*serial, platform::lastError()));
+        throw PortError(PortOperation::Open, systemErrorOf(*serial, platform::lastError()));
     platform::clearLastError();
     const bool applied =
         serial->setBaudRate(QSerialPort::Baud9600) && serial->setDataBits(QSerialPort::Data8) &&
@@ -150,7 +141,7 @@ void InstrumentPort::openPort() {
     if (!applied) {
         const int code = systemErrorOf(*serial, platform::lastError());
         serial->close();
-        throw PortError(7, code);
+        throw PortError(PortOperation::Settings, code);
     }
     // A program that takes no lock must not open the device behind our back either.
     claim->makeExclusive();
@@ -188,25 +179,22 @@ void InstrumentPort::setPort(const QString& name) {
 
 void InstrumentPort::discardBuffers(bool input, bool output) {
     if (!m_connected)
-        throw PortError(5, kClosedPortError);
+        throw PortError(PortOperation::Purge, kClosedPortError);
     QSerialPort::Directions directions;
     if (input)
         directions |= QSerialPort::Input;
     if (output)
         directions |= QSerialPort::Output;
     platform::clearLastError();
-    if (directions && !m_serial->clear(directions)) {
-        const int code = systemErrorOf(*m_serial, platform::lastError());
-        m_serial->clearError();
-        throw PortError(5, code);
-    }
+    if (directions && !m_serial->clear(directions))
+        failed(*m_serial, PortOperation::Purge);
     if (output)
         resumeOutput(*m_serial);
 }
 
 int InstrumentPort::bytesWaiting() {
     if (!m_connected)
-        throw PortError(10, kClosedPortError);
+        throw PortError(PortOperation::Status, kClosedPortError);
     // Line errors (framing, parity, break) never surface here: the library drops them, as
     // the device's latch would be cleared.
     platform::clearLastError();
@@ -220,22 +208,19 @@ int InstrumentPort::bytesWaiting() {
     // Bytes that came before the device failed (a pulled adapter) are the user's data: they
     // are handed out first, and the failure shows on the poll that finds none left.
     if (isDeviceFailure(error) && received <= 0)
-        throw PortError(10, code);
+        throw PortError(PortOperation::Status, code);
     return static_cast<int>(received);
 }
 
 int InstrumentPort::readBytes(char* buffer, int count) {
     if (!m_connected)
-        throw PortError(3, kClosedPortError);
+        throw PortError(PortOperation::Read, kClosedPortError);
     if (count <= 0)
         return 0;
     platform::clearLastError();
     const qint64 n = m_serial->read(buffer, count);
-    if (n < 0) {
-        const int code = systemErrorOf(*m_serial, platform::lastError());
-        m_serial->clearError();
-        throw PortError(3, code);
-    }
+    if (n < 0)
+        failed(*m_serial, PortOperation::Read);
     return static_cast<int>(n);
 }
 
@@ -243,14 +228,11 @@ int InstrumentPort::writeText(const std::string& text) {
     if (text.empty())
         return 0;
     if (!m_connected)
-        throw PortError(2, kClosedPortError);
+        throw PortError(PortOperation::Write, kClosedPortError);
     platform::clearLastError();
     const qint64 queued = m_serial->write(text.data(), static_cast<qint64>(text.size()));
-    if (queued < 0) {
-        const int code = systemErrorOf(*m_serial, platform::lastError());
-        m_serial->clearError();
-        throw PortError(2, code);
-    }
+    if (queued < 0)
+        failed(*m_serial, PortOperation::Write);
     // Without an event loop, write() only queues: push the bytes out within the time limit.
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(
@@ -267,11 +249,8 @@ int InstrumentPort::writeText(const std::string& text) {
                 m_serial->clearError();
                 break;
             }
-            if (error != QSerialPort::NoError) {
-                const int code = systemErrorOf(*m_serial, platform::lastError());
-                m_serial->clearError();
-                throw PortError(2, code);
-            }
+            if (error != QSerialPort::NoError)
+                failed(*m_serial, PortOperation::Write);
         }
     }
     return static_cast<int>(queued - m_serial->bytesToWrite());

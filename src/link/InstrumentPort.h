@@ -11,23 +11,27 @@ namespace platform {
 class DeviceClaim;
 }
 
-// Failure of the serial port: the message of PortErrorMessages and the platform's error number.
+// The port operation that failed; each has its own message.
+enum class PortOperation { Open, Write, Read, Purge, Settings, Status };
+
+// Failure of the serial port: the operation's message and the platform's error number.
 class PortError : public AppError {
 public:
-    PortError(int messageNo, int systemError);
-    int messageNo;
+    PortError(PortOperation operation, int systemError);
+    PortOperation operation;
     int systemError;
 };
 
-// Text of PortErrorMessages entry n (1 to 23).
-const char* portErrorMessage(int messageNo);
+// The message of a failed operation, as the error box shows it.
+const char* portErrorMessage(PortOperation operation);
 
 // The device a selector name opens: $LOGDUMP_COMn when set, otherwise COMn on Windows and
 // /dev/ttyS<n-1> elsewhere. Other names are taken as device names.
 QString deviceForPortName(const QString& name);
 
 // The serial port to the instrument, with the fixed line settings: 9600 8N1, XON/XOFF both ways,
-// DTR and RTS inactive. Polled synchronously from the one program thread; no event loop needed.
+// DTR and RTS inactive. Polled synchronously, without an event loop, by the thread that owns it
+// (the window's, or a worker's while an exchange runs there: see setOwnerThread).
 class InstrumentPort final : public ISerialLine {
 public:
     InstrumentPort();

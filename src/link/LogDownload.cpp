@@ -3,7 +3,6 @@
 #include "link/InstrumentPort.h"
 #include "link/ReadLogListener.h"
 #include "log/LogRecord.h"
-#include "text/Dialogs.h"
 #include "text/TextFieldHelpers.h"
 
 namespace {
@@ -23,7 +22,7 @@ public:
           m_tableRows(context.tableRows) {}
 
     // Reads until the end byte, silence, a bound or a stop request.
-    DownloadEnd run() {
+    ReadLogEnd run() {
         IClock& clock = m_line.clock();
         m_lastRecordAt = clock.now();
         const auto full = [&] {
@@ -46,7 +45,7 @@ public:
             InstrumentLine::PollEnd::Stopped)
             stop("Log reading stopped by the user");
         passRawBytes();
-        return m_stopReason.empty() ? DownloadEnd::Complete : DownloadEnd::Stopped;
+        return m_stopReason.empty() ? ReadLogEnd::Complete : ReadLogEnd::Stopped;
     }
 
     const std::string& stopReason() const { return m_stopReason; }
@@ -145,6 +144,15 @@ private:
 
 namespace {
 
+// The busy cursor while the log streams in, however that ends.
+struct Hourglass {
+    explicit Hourglass(ReadLogListener& listener) : listener(listener) { listener.busy(true); }
+    ~Hourglass() { listener.busy(false); }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+    ReadLogListener& listener;
+};
+
 std::string incompleteNote(int records, int announced) {
     return "Log incomplete: " + std::to_string(records) + " of " + std::to_string(announced) +
            " records read";
@@ -152,26 +160,26 @@ std::string incompleteNote(int records, int announced) {
 
 } // namespace
 
-DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
-                        const DownloadContext& context, const DownloadLimits& limits) {
+ReadLogEnd downloadLog(InstrumentLine& line, ReadLogListener& listener,
+                       const DownloadContext& context, const DownloadLimits& limits) {
     line.discard();
     line.send("");
     const Reply wake = line.readLine();
     if (wake.cut)
         listener.note(cutReplyNote());
-    if (wake.text == kTimeoutMark) {
+    if (wake.timedOut && wake.text.empty()) {
         if (!wake.stopped)
-            dialogs.message("No connection with RVM600");
-        return DownloadEnd::NoConnection;
+            listener.tell("No connection with RVM600");
+        return ReadLogEnd::NoConnection;
     }
     listener.streamOpened();
 
-    DownloadEnd end = DownloadEnd::Complete;
+    ReadLogEnd end = ReadLogEnd::Complete;
     StreamReader reader(line, listener, context, limits);
     {
         line.discard();
         line.send("LE");
-        BusyCursor hourglass(dialogs);
+        const Hourglass hourglass(listener);
         line.wait(kStreamStart);
         try {
             end = reader.run();
@@ -190,17 +198,17 @@ DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener
                 listener.recordsUnsaved();
             throw;
         }
-        if (end == DownloadEnd::Stopped)
+        if (end == ReadLogEnd::Stopped)
             listener.note(reader.stopReason());
         listener.streamEnded(reader.records());
     }
     // A cut-short log must not pass for the whole log: the user may clear the instrument next.
     // A bound that stopped the reading has said so already.
-    if (end == DownloadEnd::Complete && context.announced > reader.records()) {
+    if (end == ReadLogEnd::Complete && context.announced > reader.records()) {
         const std::string incomplete = incompleteNote(reader.records(), context.announced);
         listener.note(incomplete);
-        dialogs.message(incomplete);
-        end = DownloadEnd::Incomplete;
+        listener.tell(incomplete);
+        end = ReadLogEnd::Incomplete;
     }
     return end;
 }

@@ -6,15 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 
-class IDialogs;
 class ReadLogListener;
 
-// How a download ended.
-enum class DownloadEnd {
-    NoConnection, // no answer to the wake-up; nothing was read
+// How a "Read log" run or its download ended, for front-ends that report it (the window shows it
+// all already).
+enum class ReadLogEnd {
+    Declined,     // the user kept the unsaved data
+    Refused,      // the instrument refused the dialogue; its message was shown
+    NoConnection, // no answer to the download's wake-up; nothing was read
     Complete,     // the stream ended by its end byte or by silence
     Incomplete,   // as Complete, with fewer records than "LS" announced; the user was told
-    Stopped,      // a bound or the user stopped it; the records read are kept
+    Stopped,      // a bound or the user stopped the reading; the records read are kept
 };
 
 // Bounds against an instrument that never stops sending.
@@ -37,5 +39,5 @@ struct DownloadContext {
 
 // Wakes the instrument, sends "LE" and reads the log stream record by record into the listener.
 // Port errors pass through, after the listener heard about records that would be lost.
-DownloadEnd downloadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
-                        const DownloadContext& context, const DownloadLimits& limits = {});
+ReadLogEnd downloadLog(InstrumentLine& line, ReadLogListener& listener,
+                       const DownloadContext& context, const DownloadLimits& limits = {});

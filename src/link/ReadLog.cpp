@@ -3,7 +3,6 @@
 #include "link/InstrumentLine.h"
 #include "link/ReadLogListener.h"
 #include "log/InstrumentModel.h"
-#include "text/Dialogs.h"
 #include "text/TextFieldHelpers.h"
 
 #include <optional>
@@ -19,8 +18,8 @@ bool contains(const std::string& text, const char* needle) {
 // The dialogue before the download; a refusal ends it with its message.
 class Dialogue {
 public:
-    Dialogue(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener)
-        : m_line(line), m_dialogs(dialogs), m_listener(listener) {}
+    Dialogue(InstrumentLine& line, ReadLogListener& listener)
+        : m_line(line), m_listener(listener) {}
 
     void handshake(bool drainFirst) {
         if (drainFirst)
@@ -36,26 +35,22 @@ public:
     // "LS": the records announced, -1 for a reply not understood.
     int32_t logStatus() {
         m_line.send("LS");
-        std::string reply = readLine();
-        std::string text = reply;
-        const size_t markLength = std::char_traits<char>::length(kTimeoutMark);
-        if (text.size() >= markLength &&
-            text.compare(text.size() - markLength, markLength, kTimeoutMark) == 0)
-            text.erase(text.size() - markLength);
-        const std::string up = upper(text);
+        Reply reply = readLine();
+        const std::string up = upper(reply.text);
         const bool logStatus = contains(up, "LOG STATUS");
-        if (!contains(text, "LS") && !contains(up, "QD DATA") && !logStatus) {
-            m_listener.note(reply);
+        if (!contains(reply.text, "LS") && !contains(up, "QD DATA") && !logStatus) {
+            // The memo marks a line that never ended.
+            m_listener.note(reply.timedOut ? reply.text + "$timeout" : reply.text);
             m_listener.logStatus(-1);
-            m_dialogs.message("Incorrect data recieved from \"Log Status\"");
+            m_listener.tell("Incorrect data recieved from \"Log Status\"");
             return -1;
         }
-        if (reply.size() == 2 || logStatus)
+        if ((reply.text.size() == 2 && !reply.timedOut) || logStatus)
             reply = readLine();
-        const int32_t count = firstNumber(reply);
+        const int32_t count = firstNumber(reply.text);
         m_listener.logStatus(count);
         if (count == -1)
-            m_dialogs.message("Incorrect data recieved from \"Log Status\"");
+            m_listener.tell("Incorrect data recieved from \"Log Status\"");
         return count;
     }
 
@@ -63,7 +58,7 @@ public:
     std::optional<std::string> identification() {
         for (int attempt = 0; attempt < kIdentAttempts; ++attempt) {
             m_line.send("FV");
-            const std::string reply = readLine();
+            const std::string reply = readLine().text;
             if (contains(reply, "FV") || contains(reply, "meter") ||
                 contains(upper(reply), "FIRMWARE")) {
                 const Reply rest = m_line.readUntilSilence();
@@ -99,11 +94,11 @@ private:
     }
     static constexpr std::chrono::minutes kDrainLimit{5}; // a whole log at the line's rate
 
-    std::string readLine() {
+    Reply readLine() {
         Reply reply = m_line.readLine();
         noteCut(reply.cut);
         stopCheck();
-        return std::move(reply.text);
+        return reply;
     }
     void noteCut(bool cut) {
         if (cut)
@@ -116,16 +111,14 @@ private:
     }
 
     InstrumentLine& m_line;
-    IDialogs& m_dialogs;
     ReadLogListener& m_listener;
 };
 
 } // namespace
 
-ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& listener,
-                      const DownloadLimits& limits, bool afterUserStop) {
-    Dialogue dialogue(line, dialogs, listener);
-    DownloadEnd end = DownloadEnd::NoConnection;
+ReadLogEnd runReadLog(InstrumentLine& line, ReadLogListener& listener, const DownloadLimits& limits,
+                      bool afterUserStop) {
+    Dialogue dialogue(line, listener);
     try {
         dialogue.handshake(afterUserStop);
         DownloadContext context;
@@ -140,24 +133,14 @@ ReadLogEnd runReadLog(InstrumentLine& line, IDialogs& dialogs, ReadLogListener& 
         }
         listener.downloadStarting(context.announced);
         line.wait(InstrumentLine::kSettle);
-        end = downloadLog(line, dialogs, listener, context, limits);
+        const ReadLogEnd end = downloadLog(line, listener, context, limits);
         listener.downloadEnded();
+        return end;
     } catch (const Dialogue::Refusal& refusal) {
         if (!refusal.stopped)
-            dialogs.message(refusal.message);
+            listener.tell(refusal.message);
         return ReadLogEnd::Refused;
     }
-    switch (end) {
-    case DownloadEnd::NoConnection:
-        return ReadLogEnd::NoConnection;
-    case DownloadEnd::Stopped:
-        return ReadLogEnd::Stopped;
-    case DownloadEnd::Incomplete:
-        return ReadLogEnd::Incomplete;
-    case DownloadEnd::Complete:
-        break;
-    }
-    return ReadLogEnd::Complete;
 }
 
 int32_t firstNumber(const std::string& text) {

@@ -9,6 +9,7 @@
 #include "archive/Archive.h"
 #include "archive/ArchiveError.h"
 #include "archive/ArchiveWriter.h"
+#include "archive/TeamArchive.h"
 #include "export/LogFileReader.h"
 #include "export/SaveAs.h"
 #include "graph/GraphBuild.h"
@@ -59,10 +60,12 @@ void printUsage(std::FILE* stream) {
                "       logdump-cli open FILE [--block N] [--save ...] [--stats]\n"
                "                        [--sections ...] [--report ...] [--class ...]\n"
                "       logdump-cli open FILE.Log --list\n"
-               "       logdump-cli archive list [--archive PATH]\n"
-               "       logdump-cli archive show ID [--archive PATH] [--save ...] [--stats]\n"
-               "                        [--sections ...] [--report ...] [--class ...]\n"
-               "       (read takes --archive PATH or --no-archive too)\n"
+               "       logdump-cli archive list [--archive PATH | --team [URI]]\n"
+               "       logdump-cli archive show ID [--archive PATH | --team [URI]] [--save ...]\n"
+               "                        [--stats] [--sections ...] [--report ...] [--class ...]\n"
+               "       logdump-cli archive push [--archive PATH] [--team URI]\n"
+               "       (read takes --archive PATH or --no-archive too; --team alone, or push\n"
+               "        without it, takes the team archive LOGDUMP_TEAM_ARCHIVE names)\n"
                "       logdump-cli ports\n"
                "       logdump-cli --help\n",
                stream);
@@ -420,10 +423,118 @@ Option takeArchiveOption(int& i, int argc, char* argv[], ArchiveChoice& choice, 
     return Option::Other;
 }
 
+// --team [URI]: the team archive a run uses. A URI follows when the next argument has a "://";
+// without one, LOGDUMP_TEAM_ARCHIVE names it.
+struct TeamChoice {
+    bool given = false;
+    QString uri;
+};
+
+Option takeTeamOption(int& i, int argc, char* argv[], TeamChoice& choice) {
+    if (std::strcmp(argv[i], "--team") != 0)
+        return Option::Other;
+    choice.given = true;
+    if (i + 1 < argc && std::strstr(argv[i + 1], "://"))
+        choice.uri = QString::fromLocal8Bit(argv[++i]);
+    return Option::Taken;
+}
+
+// The address of the team archive: the one given, else LOGDUMP_TEAM_ARCHIVE. Nothing when none
+// is set or it cannot be used; the reason is told.
+std::optional<QString> teamAddress(const TeamChoice& choice) {
+    const QString uri =
+        choice.uri.isEmpty() ? qEnvironmentVariable("LOGDUMP_TEAM_ARCHIVE") : choice.uri;
+    if (uri.isEmpty()) {
+        usage("No team archive: give --team URI or set LOGDUMP_TEAM_ARCHIVE");
+        return std::nullopt;
+    }
+    if (const std::optional<QString> problem = teamAddressProblem(uri)) {
+        std::fprintf(stderr, "%s\n", problem->toLocal8Bit().constData());
+        return std::nullopt;
+    }
+    return uri;
+}
+
+// `logdump-cli archive push`: what the local archive holds and the team archive does not yet.
+int pushCommand(int argc, char* argv[]) {
+    ArchiveChoice choice;
+    TeamChoice team;
+    for (int i = 3; i < argc; ++i) {
+        Option option = takeArchiveOption(i, argc, argv, choice, false);
+        if (option == Option::Other)
+            option = takeTeamOption(i, argc, argv, team);
+        if (option == Option::Refused)
+            return kExitUsage;
+        if (option == Option::Other)
+            return usage();
+    }
+    const std::optional<QString> uri = teamAddress(team);
+    if (!uri)
+        return kExitUsage;
+    try {
+        TeamArchive teamArchive(*uri, QStringLiteral("logdump-cli-team"));
+        PushOutcome outcome;
+        // No local archive yet: nothing is waiting, and none is made just to look.
+        if (QFileInfo::exists(choice.path)) {
+            Archive local(choice.path, QStringLiteral("logdump-cli"));
+            outcome = teamArchive.push(local, teamComputerName(), teamUserName());
+        }
+        std::fprintf(stderr, "Sent %d, already there %d\n", outcome.sent, outcome.alreadyThere);
+        return kExitComplete;
+    } catch (const ArchiveError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return kExitFailed;
+    }
+}
+
+// `logdump-cli archive list --team` and `archive show ID --team`: as for the local archive, the
+// list with the computer and the user that sent each download.
+int teamBrowseCommand(const TeamChoice& team, bool list, qint64 id, const Outputs& outputs,
+                      bool stdoutClosed) {
+    const std::optional<QString> uri = teamAddress(team);
+    if (!uri)
+        return kExitUsage;
+    ConsoleOutput out(stderr, platform::isTerminal(stderr));
+    std::optional<ArchivedDownload> download;
+    std::string text = teamDownloadListHeader();
+    try {
+        TeamArchive teamArchive(*uri, QStringLiteral("logdump-cli-team"));
+        if (list)
+            for (const TeamDownloadSummary& line : teamArchive.list())
+                text += teamDownloadListLine(line);
+        else
+            download = teamArchive.load(id);
+    } catch (const ArchiveError& e) {
+        out.line(e.what());
+        return kExitFailed;
+    }
+    if (list) {
+        const bool written = !stdoutClosed &&
+                             std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                             std::fflush(stdout) == 0;
+        return written ? kExitComplete : kExitFailed;
+    }
+    if (!download) {
+        out.line("No download " + std::to_string(id) + " in the team archive");
+        return kExitFailed;
+    }
+    InstrumentPort port; // never opened: the log comes from the team archive
+    SystemClock clock;
+    ConsoleDialogs dialogs(out);
+    ConsoleView view(out);
+    App app(port, clock, dialogs, view);
+    // Its saves are recorded nowhere: its id is the team archive's, no local download's.
+    showArchivedDownload(app, *download);
+    const int status = writeOutputs(app, dialogs, outputs, kExitComplete);
+    return printTable(app.table(), stdoutClosed) ? status : kExitFailed;
+}
+
 // `logdump-cli archive list` and `logdump-cli archive show ID`.
 int archiveCommand(int argc, char* argv[], bool stdoutClosed) {
     if (argc < 3)
         return usage();
+    if (std::strcmp(argv[2], "push") == 0)
+        return pushCommand(argc, argv);
     const bool list = std::strcmp(argv[2], "list") == 0;
     if (!list && std::strcmp(argv[2], "show") != 0)
         return usage();
@@ -439,9 +550,12 @@ int archiveCommand(int argc, char* argv[], bool stdoutClosed) {
         first = 4;
     }
     ArchiveChoice choice;
+    TeamChoice team;
     Outputs outputs;
     for (int i = first; i < argc; ++i) {
         Option option = takeArchiveOption(i, argc, argv, choice, false);
+        if (option == Option::Other)
+            option = takeTeamOption(i, argc, argv, team);
         if (option == Option::Other && !list)
             option = takeOutputOption(i, argc, argv, outputs);
         if (option == Option::Refused)
@@ -451,6 +565,8 @@ int archiveCommand(int argc, char* argv[], bool stdoutClosed) {
     }
     if (!outputsValid(outputs))
         return kExitUsage;
+    if (team.given)
+        return teamBrowseCommand(team, list, id, outputs, stdoutClosed);
     ConsoleApp console;
     if (list) {
         std::string text = downloadListHeader();

@@ -1,5 +1,6 @@
 #include "app/App.h"
 #include "app/Commands.h"
+#include "app/TeamArchiveSetting.h"
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 #include "link/InstrumentPort.h"
@@ -58,9 +59,13 @@ int main(int argc, char* argv[]) {
     // Every download is kept in the user's archive, written on a thread of its own.
     ArchiveWriter archive(Archive::defaultPath());
     mainWindow.useArchive(&archive);
+    // And sent to the team archive, when one is set, in the background.
+    SettingsTeamArchiveSetting teamSetting;
+    mainWindow.useTeamArchive(&teamSetting);
     mainWindow.show();
     QTimer::singleShot(0, &mainWindow, [&mainWindow] { mainWindow.offerUnsavedDownload(); });
     const int result = QApplication::exec();
+    mainWindow.useTeamArchive(nullptr); // its pusher asks the writer, which goes first
     port.closePort();
     return result;
 }

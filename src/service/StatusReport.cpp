@@ -62,13 +62,13 @@ void StatusReport::fetch(InstrumentLine& line, IDialogs& dialogs, IStatusDumpVie
     // collection: line by line would redraw the whole memo for every line.
     std::vector<std::string> lines;
     try {
-        const IExchangeRunner::Exchange exchange = [&](IDialogs&, ReadLogListener*) {
+        const IExchangeRunner::Exchange exchange = [&](ReadLogListener*) {
             readReport(line, lines);
         };
         if (runner)
-            runner->run(dialogs, nullptr, exchange);
+            runner->run(nullptr, exchange);
         else
-            exchange(dialogs, nullptr);
+            exchange(nullptr);
     } catch (...) {
         report.setLines(std::move(lines));
         throw;

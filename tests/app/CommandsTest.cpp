@@ -124,7 +124,7 @@ TEST(HandlerGuard, ShowsEveryErrorWithTheFullStopRule) {
         EXPECT_EQ(dialogs.events, std::vector<std::string>{"error: " + c.shown});
     }
     FakeDialogs dialogs;
-    runGuarded(dialogs, [] { throw PortError(3, 9); });
+    runGuarded(dialogs, [] { throw PortError(PortOperation::Read, 9); });
     EXPECT_EQ(dialogs.events,
               std::vector<std::string>{"error: ReadFile function failed (win error code: 9)"});
 }

@@ -3,6 +3,7 @@
 #include "archive/Archive.h"
 
 #include "archive/ArchiveError.h"
+#include "archive/ArchiveSchema.h"
 #include "archive/ArchiveWriter.h"
 
 #include <QFile>
@@ -135,7 +136,7 @@ TEST(Archive, ANewFileGetsTheSchemaAndTheWriteAheadLog) {
         Archive again(path, QStringLiteral("test")); // opening again changes nothing
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("test")));
         ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version")) && query.next());
-        EXPECT_EQ(query.value(0).toInt(), 1);
+        EXPECT_EQ(query.value(0).toInt(), ArchiveSchema::kVersion);
         ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA journal_mode")) && query.next());
         EXPECT_EQ(query.value(0).toString(), QStringLiteral("wal"));
     }
@@ -196,4 +197,34 @@ TEST(Archive, ManyMakingANewArchiveAtOnceShareIt) {
             EXPECT_EQ(failure, "");
         EXPECT_EQ(Archive(path, QStringLiteral("check")).list().size(), failures.size());
     }
+}
+
+// An archive of the first version (no record of what went to a team archive) is brought up to
+// date in place: its downloads stay, and each waits to be sent.
+TEST(Archive, AnArchiveOfTheFirstVersionIsUpgradedInPlace) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
+    qint64 first = 0;
+    {
+        Archive archive(path, QStringLiteral("test"));
+        first = archive.addDownload(startAt(1000, "SN = 1"));
+        archive.endDownload(first, DownloadEnding::Complete);
+        archive.addDownload(startAt(2000, "SN = 2")); // left interrupted
+        QSqlQuery query(QSqlDatabase::database(QStringLiteral("test")));
+        ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE team_sent")));
+        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version = 1")));
+    }
+    Archive archive(path, QStringLiteral("test"));
+    QSqlQuery query(QSqlDatabase::database(QStringLiteral("test")));
+    ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version")) && query.next());
+    EXPECT_EQ(query.value(0).toInt(), ArchiveSchema::kVersion);
+    EXPECT_EQ(archive.list().size(), 2u);
+    EXPECT_EQ(archive.waitingForTeam().size(), 2u);
+    archive.markSentToTeam(first, QStringLiteral("hash"), QStringLiteral("complete"));
+    EXPECT_EQ(archive.waitingForTeam(), std::vector<qint64>{first + 1});
+    EXPECT_TRUE(archive.waitingForTeam(first + 1).empty()); // the one being written now
+    // A deleted download takes its mark with it.
+    EXPECT_TRUE(archive.remove(first));
+    ASSERT_TRUE(query.exec(QStringLiteral("SELECT count(*) FROM team_sent")) && query.next());
+    EXPECT_EQ(query.value(0).toInt(), 0);
 }

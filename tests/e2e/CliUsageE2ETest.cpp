@@ -17,10 +17,12 @@ const std::string kUsage =
     "       logdump-cli open FILE [--block N] [--save ...] [--stats]\n"
     "                        [--sections ...] [--report ...] [--class ...]\n"
     "       logdump-cli open FILE.Log --list\n"
-    "       logdump-cli archive list [--archive PATH]\n"
-    "       logdump-cli archive show ID [--archive PATH] [--save ...] [--stats]\n"
-    "                        [--sections ...] [--report ...] [--class ...]\n"
-    "       (read takes --archive PATH or --no-archive too)\n"
+    "       logdump-cli archive list [--archive PATH | --team [URI]]\n"
+    "       logdump-cli archive show ID [--archive PATH | --team [URI]] [--save ...]\n"
+    "                        [--stats] [--sections ...] [--report ...] [--class ...]\n"
+    "       logdump-cli archive push [--archive PATH] [--team URI]\n"
+    "       (read takes --archive PATH or --no-archive too; --team alone, or push\n"
+    "        without it, takes the team archive LOGDUMP_TEAM_ARCHIVE names)\n"
     "       logdump-cli ports\n"
     "       logdump-cli --help\n";
 

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
@@ -42,7 +43,7 @@ std::string openFailure(InstrumentPort& port) {
     try {
         port.openPort();
     } catch (const PortError& e) {
-        EXPECT_EQ(e.messageNo, 1);
+        EXPECT_EQ(e.operation, PortOperation::Open);
         return e.what();
     }
     return "opened";
@@ -276,11 +277,11 @@ TEST(PortEndToEnd, PulledCableFailsTheNextPoll) {
     port.setDevicePath(link);
     port.openPort();
     port.writeText("LE\r\n");
-    int messageNo = 0;
+    std::optional<PortOperation> failed;
     std::string text;
     int received = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (messageNo == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (!failed && std::chrono::steady_clock::now() < deadline) {
         try {
             if (port.bytesWaiting() > 0) {
                 char byte = 0;
@@ -289,11 +290,11 @@ TEST(PortEndToEnd, PulledCableFailsTheNextPoll) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         } catch (const PortError& e) {
-            messageNo = e.messageNo;
+            failed = e.operation;
             text = e.what();
         }
     }
-    EXPECT_EQ(messageNo, 10) << "no error after " << received << " bytes";
+    EXPECT_EQ(failed, PortOperation::Status) << "no error after " << received << " bytes";
     EXPECT_LE(received, 200);
     EXPECT_EQ(text.rfind("ClearCommError function failed (win error code: ", 0), 0u) << text;
 }

@@ -10,14 +10,17 @@ TEST(InstrumentPort, EveryOperationOnAClosedPortGivesItsMessage) {
     struct Case {
         const char* operation;
         std::function<void()> call;
-        int messageNo;
+        PortOperation failed;
         const char* text;
     } const cases[] = {
-        {"DiscardBuffers", [&] { port.discardBuffers(true, true); }, 5,
+        {"DiscardBuffers", [&] { port.discardBuffers(true, true); }, PortOperation::Purge,
          "PurgeComm function failed"},
-        {"BytesWaiting", [&] { port.bytesWaiting(); }, 10, "ClearCommError function failed"},
-        {"ReadBytes", [&] { port.readBytes(&byte, 1); }, 3, "ReadFile function failed"},
-        {"WriteText", [&] { port.writeText("\r\n"); }, 2, "WriteFile function failed"},
+        {"BytesWaiting", [&] { port.bytesWaiting(); }, PortOperation::Status,
+         "ClearCommError function failed"},
+        {"ReadBytes", [&] { port.readBytes(&byte, 1); }, PortOperation::Read,
+         "ReadFile function failed"},
+        {"WriteText", [&] { port.writeText("\r\n"); }, PortOperation::Write,
+         "WriteFile function failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.operation);
@@ -25,7 +28,7 @@ TEST(InstrumentPort, EveryOperationOnAClosedPortGivesItsMessage) {
             c.call();
             ADD_FAILURE() << "no error";
         } catch (const PortError& e) {
-            EXPECT_EQ(e.messageNo, c.messageNo);
+            EXPECT_EQ(e.operation, c.failed);
             EXPECT_EQ(e.systemError, EBADF);
             EXPECT_EQ(std::string(e.what()),
                       std::string(c.text) + " (win error code: " + std::to_string(EBADF) + ")");
@@ -47,23 +50,20 @@ TEST(InstrumentPort, SettingTheNameWhileClosedOnlyStoresIt) {
 
 TEST(InstrumentPort, MessagesOfTheTable) {
     struct Case {
-        int messageNo;
+        PortOperation operation;
         const char* text;
     } const cases[] = {
-        {1, "Unable to open com port"},
-        {2, "WriteFile function failed"},
-        {3, "ReadFile function failed"},
-        {5, "PurgeComm function failed"},
-        {7, "SetCommState function failed"},
-        {8, "SetCommTimeouts failed"},
-        {9, "SetupComm function failed"},
-        {10, "ClearCommError function failed"},
-        {11, "GetCommModemStatus function failed"},
+        {PortOperation::Open, "Unable to open com port"},
+        {PortOperation::Write, "WriteFile function failed"},
+        {PortOperation::Read, "ReadFile function failed"},
+        {PortOperation::Purge, "PurgeComm function failed"},
+        {PortOperation::Settings, "SetCommState function failed"},
+        {PortOperation::Status, "ClearCommError function failed"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.messageNo);
-        EXPECT_STREQ(portErrorMessage(c.messageNo), c.text);
-        const PortError e(c.messageNo, 1234);
+        SCOPED_TRACE(c.text);
+        EXPECT_STREQ(portErrorMessage(c.operation), c.text);
+        const PortError e(c.operation, 1234);
         EXPECT_EQ(std::string(e.what()), std::string(c.text) + " (win error code: 1234)");
         EXPECT_EQ(e.systemError, 1234);
     }

@@ -327,7 +327,7 @@ TEST(SimFaults, SilenceAndDisconnectCutTheStream) {
             EXPECT_FALSE(c.disconnect) << "the cable was never pulled";
         } catch (const PortError& e) {
             EXPECT_TRUE(c.disconnect) << e.what();
-            EXPECT_EQ(e.messageNo, 10);
+            EXPECT_EQ(e.operation, PortOperation::Status);
         }
         EXPECT_EQ(got, rig.instrument.logStream().substr(0, 30));
         EXPECT_EQ(rig.instrument.disconnected(rig.clock.now()), c.disconnect);

@@ -19,8 +19,10 @@ struct Asked {
         s.dumpReport = bytes;
         return s;
     }
+    // The line's text; one that timed out is marked so.
     std::string readLine(InstrumentLine::Duration silence = 500ms) {
-        return rig.app.line().readLine(silence).text;
+        const Reply reply = rig.app.line().readLine(silence);
+        return reply.timedOut ? reply.text + " [timed out]" : reply.text;
     }
     SimRig rig;
 };
@@ -51,18 +53,18 @@ TEST(ReadLine, KeepsNulAndEveryOtherByte) {
 
 TEST(ReadLine, TimesOutAfterTheSilenceLimit) {
     Asked reply("abc\n");
-    EXPECT_EQ(reply.readLine(500ms), "abc$timeout");
+    EXPECT_EQ(reply.readLine(500ms), "abc [timed out]");
     // One empty poll before the reply arrives, then ten empty polls after its last byte.
     EXPECT_NEAR(reply.rig.elapsedMs(), 50.0 + 500.0, 1.0);
 
     Asked silent("");
-    EXPECT_EQ(silent.readLine(500ms), "$timeout");
+    EXPECT_EQ(silent.readLine(500ms), " [timed out]");
     EXPECT_NEAR(silent.rig.elapsedMs(), 500.0, 1.0);
 }
 
 TEST(ReadLine, WaitsTheSilenceItIsGiven) {
     Asked silent("");
-    EXPECT_EQ(silent.readLine(5000ms), "$timeout");
+    EXPECT_EQ(silent.readLine(5000ms), " [timed out]");
     EXPECT_NEAR(silent.rig.elapsedMs(), 5000.0, 1.0);
 }
 
@@ -70,7 +72,7 @@ TEST(ReadLine, LeavesTheNextLineForTheNextRead) {
     Asked reply("abc\r\ndef\r\n");
     EXPECT_EQ(reply.readLine(), "abc");
     EXPECT_EQ(reply.readLine(), "def");
-    EXPECT_EQ(reply.readLine(), "$timeout");
+    EXPECT_EQ(reply.readLine(), " [timed out]");
 }
 
 TEST(LineIo, AReplyStopsGrowingAtTheLimitAndSaysSo) {
@@ -82,7 +84,7 @@ TEST(LineIo, AReplyStopsGrowingAtTheLimitAndSaysSo) {
         std::string text;
         bool cut;
     } const cases[] = {
-        {"line beyond the limit", false, full + "yz\r\n", full + "$timeout", true},
+        {"line beyond the limit", false, full + "yz\r\n", full, true},
         {"line of the limit", false, full + "\r\n", full, false},
         {"raw reply beyond the limit", true, full + "yz", full, true},
         {"raw reply below it", true, "abc\r\n", "abc\r\n", false},
@@ -94,6 +96,8 @@ TEST(LineIo, AReplyStopsGrowingAtTheLimitAndSaysSo) {
             c.raw ? asked.rig.app.line().readUntilSilence() : asked.rig.app.line().readLine();
         EXPECT_EQ(reply.text, c.text);
         EXPECT_EQ(reply.cut, c.cut);
+        // A line cut short never saw its CR and LF.
+        EXPECT_EQ(reply.timedOut, c.cut && !c.raw);
     }
     EXPECT_EQ(cutReplyNote(), "Instrument reply cut at 65535 bytes");
 }
@@ -115,7 +119,8 @@ TEST(LineIo, AStopRequestEndsTheWaitAtOnce) {
     silent.rig.app.line().setStopFlag(&stop);
     const Reply reply = silent.rig.app.line().readLine();
     EXPECT_TRUE(reply.stopped);
-    EXPECT_EQ(reply.text, "$timeout");
+    EXPECT_EQ(reply.text, "");
+    EXPECT_TRUE(reply.timedOut);
     EXPECT_EQ(silent.rig.elapsedMs(), 0.0);
 }
 

@@ -385,7 +385,7 @@ TEST(DownloadLog, StopsWhenTheTableIsFull) {
     rig.layoutTable();
     DownloadLimits limits;
     limits.maxTableRows = 10;
-    EXPECT_EQ(rig.download(limits), DownloadEnd::Stopped);
+    EXPECT_EQ(rig.download(limits), ReadLogEnd::Stopped);
     EXPECT_EQ(rig.app.table().rows(), 10);
     EXPECT_EQ(rig.app.table().cell(0, 9), "9");
     EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: the table is full at 10 rows");
@@ -439,12 +439,12 @@ TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
     stream += "*";
     struct Case {
         size_t maxBytes;
-        DownloadEnd end;
+        ReadLogEnd end;
         int records;
     } const cases[] = {
-        {100, DownloadEnd::Stopped, 3},
-        {320, DownloadEnd::Stopped, 10},
-        {321, DownloadEnd::Complete, 10},
+        {100, ReadLogEnd::Stopped, 3},
+        {320, ReadLogEnd::Stopped, 10},
+        {321, ReadLogEnd::Complete, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.maxBytes);
@@ -460,7 +460,7 @@ TEST(DownloadLog, StopsAfterSoManyBytesOfLogStream) {
         EXPECT_EQ(rig.download(limits), c.end);
         EXPECT_EQ(rig.app.table().rows(), c.records + 1);
         EXPECT_EQ(rig.view.progress, c.records);
-        if (c.end == DownloadEnd::Stopped) {
+        if (c.end == ReadLogEnd::Stopped) {
             EXPECT_EQ(rig.view.messages.back(), "Log reading stopped: more than " +
                                                     std::to_string(c.maxBytes) + " bytes of log");
         }

@@ -122,7 +122,7 @@ TEST(StatusDumpRequest, SilentInstrumentIsReportedAfterOneReadLimit) {
     s.handshake = "silent";
     DumpRig d(s);
     d.click();
-    // "$timeout" is not empty, so there is no second read.
+    // A line that timed out is no empty line, so there is no second read.
     EXPECT_NEAR(d.rig.elapsedMs(), 500.0, 1.0);
 }
 
@@ -247,7 +247,7 @@ TEST(StatusDumpReport, PortErrorKeepsTheLinesReadSoFar) {
         int bytesWaiting() override { return inner.bytesWaiting(); }
         int readBytes(char* buffer, int count) override {
             if (++reads == 12)
-                throw PortError(3, 5);
+                throw PortError(PortOperation::Read, 5);
             return inner.readBytes(buffer, count);
         }
         int writeText(const std::string& text) override { return inner.writeText(text); }

@@ -43,9 +43,9 @@ public:
             return;
         const auto it = kinds.find(m_port);
         if (it == kinds.end())
-            throw PortError(1, ENOENT);
+            throw PortError(PortOperation::Open, ENOENT);
         if (it->second == Kind::Busy)
-            throw PortError(1, EBUSY);
+            throw PortError(PortOperation::Open, EBUSY);
         m_connected = true;
         opened.push_back(m_port);
     }
@@ -65,23 +65,23 @@ public:
             openPort();
     }
     void discardBuffers(bool input, bool) override {
-        check(5);
+        check(PortOperation::Purge);
         if (input)
             m_pending.clear();
     }
     int bytesWaiting() override {
-        check(10);
+        check(PortOperation::Status);
         return static_cast<int>(m_pending.size());
     }
     int readBytes(char* buffer, int count) override {
-        check(3);
+        check(PortOperation::Read);
         const int n = std::min(count, static_cast<int>(m_pending.size()));
         m_pending.copy(buffer, static_cast<size_t>(n));
         m_pending.erase(0, static_cast<size_t>(n));
         return n;
     }
     int writeText(const std::string& text) override {
-        check(2);
+        check(PortOperation::Write);
         written[m_port] += text;
         if (kinds[m_port] == Kind::Answers)
             m_pending += text == "\r\n" ? "?\r\n" : "ERR\r\n";
@@ -93,9 +93,9 @@ public:
     std::map<QString, std::string> written;
 
 private:
-    void check(int messageNo) const {
+    void check(PortOperation operation) const {
         if (!m_connected)
-            throw PortError(messageNo, EBADF);
+            throw PortError(operation, EBADF);
     }
 
     QString m_port = QStringLiteral("COM1");

@@ -17,7 +17,7 @@
 struct SimRig {
     explicit SimRig(sim::Scenario scenario = {})
         : instrument(std::move(scenario)), line(instrument, clock), app(line, clock, dialogs, view),
-          updater(app.session(), app.table(), app.view(), app.port(), nullptr) {
+          updater(app.session(), app.table(), app.view(), app.dialogs(), app.port(), nullptr) {
         line.openPort();
         // The same cases once more with every exchange on a worker thread, as the window runs
         // them: what a user sees must not change in the hand-off.
@@ -33,12 +33,12 @@ struct SimRig {
     // The table laid out for the session's model, as an identification does.
     void layoutTable() { updater.identified(*app.session().model, app.session().identLine); }
     // The download alone, after a dialogue that left the session as it stands.
-    DownloadEnd download(const DownloadLimits& limits = {}) {
+    ReadLogEnd download(const DownloadLimits& limits = {}) {
         DownloadContext context;
         context.announced = app.session().logCount;
         context.identLine = app.session().identLine;
         context.tableRows = app.table().rows();
-        return downloadLog(app.line(), app.dialogs(), updater, context, limits);
+        return downloadLog(app.line(), updater, context, limits);
     }
 
     VirtualClock clock;

@@ -20,7 +20,7 @@ void SimSerialLine::openPort() {
     if (m_connected)
         return;
     if (busyPorts.contains(m_port))
-        throw PortError(1, kAccessDenied);
+        throw PortError(PortOperation::Open, kAccessDenied);
     m_connected = true;
 }
 
@@ -38,26 +38,26 @@ void SimSerialLine::setPort(const QString& name) {
     }
 }
 
-void SimSerialLine::checkLine(int messageNo) {
+void SimSerialLine::checkLine(PortOperation operation) {
     if (!m_connected)
-        throw PortError(messageNo, kBadHandle);
+        throw PortError(operation, kBadHandle);
     if (m_instrument.disconnected(m_clock.now()))
-        throw PortError(messageNo, kDeviceGone);
+        throw PortError(operation, kDeviceGone);
 }
 
 void SimSerialLine::discardBuffers(bool input, bool) {
-    checkLine(5);
+    checkLine(PortOperation::Purge);
     if (input)
         m_instrument.discardArrived(m_clock.now());
 }
 
 int SimSerialLine::bytesWaiting() {
-    checkLine(10);
+    checkLine(PortOperation::Status);
     return static_cast<int>(m_instrument.available(m_clock.now()));
 }
 
 int SimSerialLine::readBytes(char* buffer, int count) {
-    checkLine(3);
+    checkLine(PortOperation::Read);
     if (count <= 0)
         return 0;
     const std::string bytes = m_instrument.take(static_cast<size_t>(count), m_clock.now());
@@ -69,7 +69,7 @@ int SimSerialLine::readBytes(char* buffer, int count) {
 int SimSerialLine::writeText(const std::string& text) {
     if (text.empty())
         return 0;
-    checkLine(2);
+    checkLine(PortOperation::Write);
     written += text;
     m_instrument.receive(text, m_clock.now());
     return static_cast<int>(text.size());

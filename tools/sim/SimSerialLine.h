@@ -6,6 +6,7 @@
 #include <QSet>
 
 class IClock;
+enum class PortOperation;
 
 // The simulated instrument behind the serial-line interface, on the caller's clock: the real
 // line I/O and procedures run against it in-process.
@@ -31,7 +32,7 @@ public:
     size_t bytesRead = 0;
 
 private:
-    void checkLine(int messageNo);
+    void checkLine(PortOperation operation);
 
     sim::InstrumentSim& m_instrument;
     IClock& m_clock;

@@ -6,6 +6,7 @@
 #include "archive/Archive.h"
 #include "archive/ArchiveError.h"
 #include "text/Cp1252.h"
+#include "widgets/main/TeamDownloadsPanel.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -26,7 +28,8 @@ DownloadsDialog::DownloadsDialog(App& app, const QString& archivePath, QWidget* 
     : QDialog(parent), m_app(app), m_filter(new QLineEdit(this)),
       m_list(new QTableWidget(0, static_cast<int>(kColumns.size()), this)),
       m_problem(new QLabel(this)), m_openButton(new QPushButton(QStringLiteral("&Open"), this)),
-      m_deleteButton(new QPushButton(QStringLiteral("&Delete"), this)) {
+      m_deleteButton(new QPushButton(QStringLiteral("&Delete"), this)),
+      m_tabs(new QTabWidget(this)), m_team(new TeamDownloadsPanel(app, this)) {
     setWindowTitle(QStringLiteral("Downloads"));
     resize(760, 420);
     auto* filterRow = new QHBoxLayout;
@@ -45,11 +48,27 @@ DownloadsDialog::DownloadsDialog(App& app, const QString& archivePath, QWidget* 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->addButton(m_openButton, QDialogButtonBox::ActionRole);
     buttons->addButton(m_deleteButton, QDialogButtonBox::ActionRole);
+    auto* local = new QWidget(this);
+    auto* localLayout = new QVBoxLayout(local);
+    localLayout->addLayout(filterRow);
+    localLayout->addWidget(m_list, 1);
+    localLayout->addWidget(m_problem);
+    m_tabs->setObjectName(QStringLiteral("downloadsTabs"));
+    m_tabs->addTab(local, QStringLiteral("This computer"));
+    m_tabs->addTab(m_team, QStringLiteral("Team"));
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(filterRow);
-    layout->addWidget(m_list, 1);
-    layout->addWidget(m_problem);
+    layout->addWidget(m_tabs, 1);
     layout->addWidget(buttons);
+    m_team->onStateChanged = [this] { selectionChanged(); };
+    m_team->onOpened = [this](const DownloadSummary& download) {
+        m_opened = download;
+        accept();
+    };
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
+        if (m_tabs->currentWidget() == m_team)
+            m_team->ensureLoaded();
+        selectionChanged();
+    });
 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_filter, &QLineEdit::textChanged, this, [this] { reload(); });
@@ -71,6 +90,12 @@ DownloadsDialog::DownloadsDialog(App& app, const QString& archivePath, QWidget* 
 }
 
 DownloadsDialog::~DownloadsDialog() = default;
+
+void DownloadsDialog::useTeamArchive(const QString& uri) {
+    m_team->setAddress(uri);
+    if (m_tabs->currentWidget() == m_team)
+        m_team->ensureLoaded();
+}
 
 void DownloadsDialog::reload() {
     m_downloads.clear();
@@ -111,12 +136,21 @@ const DownloadSummary* DownloadsDialog::selected() const {
 }
 
 void DownloadsDialog::selectionChanged() {
+    if (m_tabs->currentWidget() == m_team) {
+        m_openButton->setEnabled(m_team->hasSelection() && !m_team->busy());
+        m_deleteButton->setEnabled(false); // the team archive keeps every download
+        return;
+    }
     const bool any = selected() != nullptr;
     m_openButton->setEnabled(any);
     m_deleteButton->setEnabled(any);
 }
 
 void DownloadsDialog::openSelected() {
+    if (m_tabs->currentWidget() == m_team) {
+        m_team->openSelected();
+        return;
+    }
     const DownloadSummary* download = selected();
     if (!download || !m_archive)
         return;

@@ -13,9 +13,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTabWidget;
+class TeamDownloadsPanel;
 
 // "File / Downloads...": the archive's downloads, newest first, filtered by serial number; Open
-// puts the one chosen into the table, Delete removes it for good after a question.
+// puts the one chosen into the table, Delete removes it for good after a question. The Team tab
+// lists the team archive's downloads, which open the same way and are never deleted from here.
 class DownloadsDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -30,6 +33,11 @@ public:
     QPushButton* openButton() const { return m_openButton; }
     QPushButton* deleteButton() const { return m_deleteButton; }
     QLabel* problem() const { return m_problem; }
+    QTabWidget* tabs() const { return m_tabs; }
+    TeamDownloadsPanel* teamPanel() const { return m_team; }
+
+    // The team archive's address for the Team tab; empty: the tab says how to set one up.
+    void useTeamArchive(const QString& uri);
 
     void reload();
     void openSelected();
@@ -48,4 +56,6 @@ private:
     QLabel* m_problem;
     QPushButton* m_openButton;
     QPushButton* m_deleteButton;
+    QTabWidget* m_tabs;
+    TeamDownloadsPanel* m_team;
 };

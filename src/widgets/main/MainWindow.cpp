@@ -5,16 +5,20 @@
 #include "app/Downloads.h"
 #include "app/HandlerGuard.h"
 #include "app/OpenLog.h"
+#include "app/TeamArchiveSetting.h"
+#include "app/TeamPusher.h"
 #include "archive/ArchiveWriter.h"
 #include "graph/GraphBuild.h"
 #include "link/InstrumentPort.h"
 #include "link/PortMemory.h"
 #include "link/PortSearch.h"
+#include "link/ThreadHandOff.h"
 #include "link/WorkerThreadRunner.h"
 #include "text/Cp1252.h"
 #include "widgets/main/AboutDialog.h"
 #include "widgets/main/DownloadsDialog.h"
 #include "widgets/main/QtDialogs.h"
+#include "widgets/main/TeamArchiveDialog.h"
 #include "widgets/report/ReportPrinting.h"
 #include "widgets/report/SurveyDetailsDialog.h"
 
@@ -252,6 +256,11 @@ void MainWindow::buildMenu() {
         addCommand(optionsMenu, "Find instrument", "findAction", [this] { findInstrument(); });
     m_makeSearchLine = [] { return std::make_unique<InstrumentPort>(); };
 
+    m_teamArchiveAction = optionsMenu->addAction(QStringLiteral("&Team archive..."));
+    m_teamArchiveAction->setObjectName(QStringLiteral("teamArchiveAction"));
+    m_teamArchiveAction->setEnabled(false); // until there is a place to keep its address
+    connect(m_teamArchiveAction, &QAction::triggered, this, [this] { showTeamArchiveSettings(); });
+
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
     m_aboutAction = addCommand(helpMenu, "About", "aboutAction",
@@ -283,7 +292,8 @@ void MainWindow::usePorts(IPortCatalogue& catalogue, IPortMemory* memory,
 void MainWindow::findInstrument() {
     m_portSelector->refresh();
     const bool wasOpen = beginPortSearch(*m_app);
-    PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock(), this);
+    PortSearchDialog search(m_portSelector->ports(), m_makeSearchLine, m_app->clock(), *m_runner,
+                            this);
     const std::optional<QString> found = search.run();
     if (found)
         m_portSelector->setCurrentPort(*found);
@@ -335,10 +345,37 @@ void MainWindow::offerUnsavedDownload() {
                        QStringLiteral(" - ") + QString::fromLatin1(kApplicationTitle));
 }
 
+void MainWindow::useTeamArchive(ITeamArchiveSetting* setting) {
+    m_teamSetting = setting;
+    m_teamArchiveAction->setEnabled(setting != nullptr);
+    m_teamPusher.reset();
+    if (!setting || !m_app->archive())
+        return;
+    m_teamHandOff = std::make_unique<ThreadHandOff>();
+    ArchiveWriter* writer = m_app->archive();
+    m_teamPusher = std::make_unique<TeamPusher>(
+        [path = writer->path()](const QString& uri) { return makeTeamPushTarget(path, uri); },
+        [this, handOff = m_teamHandOff.get()](const std::string& line) {
+            handOff->postNow([this, line] { addMessage(line); });
+        },
+        [writer] { return writer->flush(std::chrono::milliseconds(0)); });
+    m_teamPusher->setAddress(teamArchiveAddress(*setting));
+}
+
+void MainWindow::showTeamArchiveSettings() {
+    if (!m_teamSetting)
+        return;
+    TeamArchiveDialog dialog(*m_teamSetting, this);
+    if (dialog.exec() == QDialog::Accepted && m_teamPusher)
+        m_teamPusher->setAddress(teamArchiveAddress(*m_teamSetting));
+}
+
 void MainWindow::showDownloads() {
     if (!m_app->archive() || running())
         return;
     DownloadsDialog dialog(*m_app, m_app->archive()->path(), this);
+    if (m_teamSetting)
+        dialog.useTeamArchive(teamArchiveAddress(*m_teamSetting));
     dialog.exec();
     if (dialog.opened())
         setWindowTitle(QStringLiteral("Download of ") + downloadTime(*dialog.opened()) +
@@ -347,7 +384,11 @@ void MainWindow::showDownloads() {
 
 void MainWindow::readLog() {
     CommandResult result;
+    if (m_teamPusher)
+        m_teamPusher->downloadStarting();
     guarded([&] { result = ::readLog(*m_app); });
+    if (m_teamPusher)
+        m_teamPusher->downloadEnded(m_app->archived());
     // Unless the user kept the table, it no longer holds an opened file (also after an error).
     if (result.failed || result.end != ReadLogEnd::Declined)
         setWindowTitle(QString::fromLatin1(kApplicationTitle));

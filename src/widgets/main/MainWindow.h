@@ -14,6 +14,7 @@ class IDialogs;
 class IPortCatalogue;
 class IPortMemory;
 class ISerialLine;
+class ITeamArchiveSetting;
 class QAction;
 class QLabel;
 class QMenu;
@@ -22,6 +23,8 @@ class QProgressBar;
 class QPushButton;
 class QTableView;
 class QtDialogs;
+class TeamPusher;
+class ThreadHandOff;
 class WorkerThreadRunner;
 
 // The main window: shows the log table, the progress and the messages, and hands every event to
@@ -52,6 +55,13 @@ public:
     void offerUnsavedDownload();
     // "File / Downloads...".
     void showDownloads();
+    // The team archive's address is kept in setting; with an archive of downloads the window
+    // sends them there in the background, at once and after each download.
+    void useTeamArchive(ITeamArchiveSetting* setting);
+    // "Options / Team archive...".
+    void showTeamArchiveSettings();
+    // The one that sends downloads to the team archive; none without an archive of downloads.
+    TeamPusher* teamPusher() const { return m_teamPusher.get(); }
 
     // IMainView
     void clearMessages() override;
@@ -79,6 +89,7 @@ public:
     QAction* downloadsAction() const { return m_downloadsAction; }
     QAction* statusDumpAction() const { return m_statusDumpAction; }
     QAction* findAction() const { return m_findAction; }
+    QAction* teamArchiveAction() const { return m_teamArchiveAction; }
     QAction* graphAction() const { return m_graphAction; }
     QAction* aboutAction() const { return m_aboutAction; }
     QAction* exitAction() const { return m_exitAction; }
@@ -143,5 +154,10 @@ private:
     QAction* m_aboutAction = nullptr;
     QAction* m_findAction = nullptr;
     QAction* m_graphAction = nullptr;
+    QAction* m_teamArchiveAction = nullptr;
     SearchLineFactory m_makeSearchLine;
+    ITeamArchiveSetting* m_teamSetting = nullptr;
+    // The pusher's lines reach the message list through the hand-off; it goes after the pusher.
+    std::unique_ptr<ThreadHandOff> m_teamHandOff;
+    std::unique_ptr<TeamPusher> m_teamPusher;
 };

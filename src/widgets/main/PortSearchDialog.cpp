@@ -1,18 +1,19 @@
 #include "widgets/main/PortSearchDialog.h"
 
+#include "link/ExchangeRunner.h"
 #include "link/PortSearch.h"
 #include "link/SerialLine.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 
 PortSearchDialog::PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactory makeLine,
-                                   IClock& clock, QWidget* parent)
-    : QDialog(parent), m_ports(std::move(ports)), m_makeLine(std::move(makeLine)), m_clock(clock) {
+                                   IClock& clock, IExchangeRunner& runner, QWidget* parent)
+    : QDialog(parent), m_ports(std::move(ports)), m_makeLine(std::move(makeLine)), m_clock(clock),
+      m_runner(runner) {
     setObjectName(QStringLiteral("portSearchDialog"));
     setWindowTitle(QStringLiteral("Find instrument"));
     setModal(true);
@@ -31,44 +32,37 @@ PortSearchDialog::PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactor
     connect(m_stopButton, &QPushButton::clicked, this, &PortSearchDialog::reject);
 }
 
-PortSearchDialog::~PortSearchDialog() {
-    if (m_thread) {
-        m_stop = true;
-        m_thread->wait();
-    }
-}
-
 std::optional<QString> PortSearchDialog::run() {
-    m_thread = QThread::create([this] {
-        // Every failure ends in "not found"; nothing may leave this thread as an exception.
+    std::optional<QString> found;
+    m_searching = true;
+    show();
+    m_runner.run(this, [&](ReadLogListener* listener) {
+        // Every failure ends in "not found"; the line is made and used on the search's thread.
         try {
             const std::unique_ptr<ISerialLine> line = m_makeLine();
-            m_found = findAnsweringPort(
-                *line, m_clock, m_ports, [this](int index, int count, const QString& port) {
-                    m_handOff.post([=] { showProgress(index, count, port); });
-                    return !m_stop.load();
-                });
+            found = findAnsweringPort(*line, m_clock, m_ports,
+                                      [&](int index, int count, const QString& port) {
+                                          listener->portTried(index, count, port);
+                                          return !m_stop.load();
+                                      });
             line->closePort();
         } catch (...) {
-            m_found.reset();
+            found.reset();
         }
     });
-    m_thread->setParent(this);
-    connect(m_thread, &QThread::finished, this, &QDialog::accept);
-    m_thread->start();
-    exec();
-    m_thread->wait();
-    return m_found;
+    m_searching = false;
+    accept();
+    return found;
 }
 
 void PortSearchDialog::reject() {
     m_stop = true;
     m_stopButton->setEnabled(false);
-    if (m_thread && m_thread->isFinished())
+    if (!m_searching)
         QDialog::reject();
 }
 
-void PortSearchDialog::showProgress(int index, int count, const QString& port) {
+void PortSearchDialog::portTried(int index, int count, const QString& port) {
     m_label->setText(QStringLiteral("Trying %1 (%2 of %3)").arg(port).arg(index + 1).arg(count));
     m_bar->setValue(index);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/PortCatalogue.h"
-#include "link/WorkerThreadRunner.h"
+#include "link/ReadLogListener.h"
 
 #include <QDialog>
 #include <atomic>
@@ -11,23 +11,23 @@
 #include <vector>
 
 class IClock;
+class IExchangeRunner;
 class ISerialLine;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QThread;
 
 // A fresh line for a port search, used on the search's own thread only.
 using SearchLineFactory = std::function<std::unique_ptr<ISerialLine>()>;
 
-// "Find instrument": tries the ports on a thread of its own behind a progress box with a Stop
-// button, so the window keeps painting while a silent port is waited for.
-class PortSearchDialog final : public QDialog {
+// "Find instrument": tries the ports as an exchange on the runner (a worker thread) behind a
+// progress box with a Stop button, so the window keeps painting while a silent port is waited
+// for. The app's own port must be let go meanwhile.
+class PortSearchDialog final : public QDialog, private ReadLogListener {
     Q_OBJECT
 public:
     PortSearchDialog(std::vector<PortInfo> ports, SearchLineFactory makeLine, IClock& clock,
-                     QWidget* parent = nullptr);
-    ~PortSearchDialog() override;
+                     IExchangeRunner& runner, QWidget* parent = nullptr);
 
     // Runs the search until a port answers, none is left or the user stops it.
     std::optional<QString> run();
@@ -38,16 +38,14 @@ public:
     void reject() override;
 
 private:
-    void showProgress(int index, int count, const QString& port);
+    void portTried(int index, int count, const QString& port) override;
 
     std::vector<PortInfo> m_ports;
     SearchLineFactory m_makeLine;
     IClock& m_clock;
+    IExchangeRunner& m_runner;
     std::atomic<bool> m_stop{false};
-    std::optional<QString> m_found;
-    // The progress reaches the box under a lock a race checker sees, like a run's events.
-    ThreadHandOff m_handOff;
-    QThread* m_thread = nullptr;
+    bool m_searching = false;
     QLabel* m_label = nullptr;
     QProgressBar* m_bar = nullptr;
     QPushButton* m_stopButton = nullptr;
