@@ -254,9 +254,11 @@ void requestStop(App& app) {
 }
 
 SaveSource saveSourceOf(App& app) {
-    return {app.table(), app.session(), app.statistics(), [&app](const RequiredClasses& required) {
+    return {app.table(), app.session(), app.statistics(),
+            [&app](const RequiredClasses& required) {
                 return sectionReport(app.table(), *app.session().model, true, required);
-            }};
+            },
+            &userRequiredClasses()};
 }
 
 namespace {
@@ -288,7 +290,7 @@ void saveLogAs(App& app) {
 }
 
 ReportContent reportOf(const App& app) {
-    return reportContent(app.table(), app.session(), loadRequiredClasses(),
+    return reportContent(app.table(), app.session(), userRequiredClasses().load(),
                          QDateTime::currentDateTime());
 }
 

@@ -12,32 +12,6 @@
 
 namespace {
 
-// The record a saved row holds, as the download took it apart.
-LogRecord savedRecord(const std::vector<std::string>& cells, bool combined) {
-    const auto cell = [&cells](size_t col) {
-        return col < cells.size() ? cells[col] : std::string();
-    };
-    LogRecord record;
-    record.combined = combined;
-    const std::string dateTime = cell(1);
-    const size_t blank = dateTime.find(' ');
-    record.date = dateTime.substr(0, blank);
-    record.time = blank == std::string::npos ? std::string() : dateTime.substr(blank + 1);
-    record.value = cell(2);
-    if (combined) {
-        record.qd = cell(3);
-        record.status = cell(4);
-        record.qdStatus = cell(5);
-        record.seqId = cell(6);
-        record.seqNo = cell(7);
-    } else {
-        record.status = cell(3);
-        record.seqId = cell(4);
-        record.seqNo = cell(5);
-    }
-    return record;
-}
-
 bool emptyRow(const std::vector<std::string>& cells) {
     for (const std::string& cell : cells)
         if (!cell.empty())
@@ -67,12 +41,12 @@ void showSavedLog(App& app, const SavedLog& log, const std::string& origin) {
     applyLayout(table, savedLogLayout(log), model.valueName);
     const int rows = std::max(2, static_cast<int>(log.rows.size()));
     table.setRows(rows);
-    const bool combined = table.cols() == kCombinedLayout.cols;
+    const bool combined = table.layout() == &kCombinedLayout;
     for (int row = 1; row < static_cast<int>(log.rows.size()); ++row) {
         const std::vector<std::string>& cells = log.rows[static_cast<size_t>(row)];
         if (emptyRow(cells))
             continue;
-        for (const std::string& note : writeRecord(table, row, savedRecord(cells, combined), model))
+        for (const std::string& note : writeRecord(table, row, readRecord(cells, combined), model))
             app.view().addMessage(note);
         // The cells as saved, byte for byte; the record gave their colours.
         for (int col = 0; col < table.cols(); ++col)

@@ -1,5 +1,6 @@
 #include "export/LogFileReader.h"
 
+#include "export/WorkbookExport.h"
 #include "log/InstrumentModel.h"
 #include "text/AppError.h"
 #include "text/Cp1252.h"
@@ -28,25 +29,9 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
 
-// The model the title names: "*Log dump from: " + name + " - " + serial line.
-const InstrumentModel& titleModel(const std::string& title) {
-    const std::string rest = title.substr(std::char_traits<char>::length(kSavedLogTitle));
-    return modelNamed(rest.substr(0, rest.find(" - ")));
-}
-
-// The column titles a table of this layout has; the saved ones must be these.
-std::vector<std::string> layoutTitles(const TableLayout& layout, const InstrumentModel& model) {
-    std::vector<std::string> titles;
-    for (int col = 0; col < layout.cols; ++col) {
-        const char* title = layout.titles[static_cast<size_t>(col)];
-        titles.emplace_back(title ? title : model.valueName);
-    }
-    return titles;
-}
-
 void checkColumnTitles(const SavedLog& log, const std::string& name, const std::string& where) {
-    const InstrumentModel& model = titleModel(log.title);
-    if (log.rows.empty() || log.rows.front() != layoutTitles(savedLogLayout(log), model))
+    const InstrumentModel& model = savedLogModel(log);
+    if (log.rows.empty() || log.rows.front() != layoutTitles(savedLogLayout(log), model.valueName))
         refuse(name, where,
                std::string("the column titles are not those of a log from ") + model.name);
 }
@@ -66,63 +51,43 @@ std::vector<std::string> textRow(const std::string& line, bool& finished) {
     return cells;
 }
 
-uint32_t littleEndian(const QByteArray& bytes, qsizetype at, int count) {
-    uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i)
-        value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-    return value;
-}
-
 // One part of a zip, unpacked; nothing when the zip has no such part. Throws for a damaged one.
 std::optional<QByteArray> zipPart(const QByteArray& zip, const QByteArray& part,
                                   const std::string& name) {
     constexpr qsizetype kEndRecord = 22;
-    constexpr qsizetype kDirEntry = 46;
-    constexpr qsizetype kLocalHeader = 30;
     const qsizetype end = zip.lastIndexOf("PK\x05\x06");
     if (end < 0 || end + kEndRecord > zip.size())
         refuse(name, {}, "not a workbook (its zip directory is missing)");
     const auto damaged = [&] { refuse(name, {}, "the workbook is damaged"); };
-    uint32_t entries = littleEndian(zip, end + 10, 2);
-    qsizetype at = littleEndian(zip, end + 16, 4);
-    for (; entries > 0; --entries) {
-        if (at + kDirEntry > end || zip.mid(at, 4) != "PK\x01\x02")
+    std::optional<QByteArray> found;
+    const bool whole = walkZip(zip, end, [&](const ZipEntry& entry) {
+        if (entry.name != part)
+            return true;
+        if (entry.data < 0 || entry.size > kMaxSavedLogBytes)
             damaged();
-        const int method = static_cast<int>(littleEndian(zip, at + 10, 2));
-        const uint32_t packedSize = littleEndian(zip, at + 20, 4);
-        const uint32_t size = littleEndian(zip, at + 24, 4);
-        const qsizetype nameLength = littleEndian(zip, at + 28, 2);
-        const QByteArray entry = zip.mid(at + kDirEntry, nameLength);
-        const qsizetype local = littleEndian(zip, at + 42, 4);
-        at +=
-            kDirEntry + nameLength + littleEndian(zip, at + 30, 2) + littleEndian(zip, at + 32, 2);
-        if (entry != part)
-            continue;
-        if (local + kLocalHeader > end || zip.mid(local, 4) != "PK\x03\x04" ||
-            size > kMaxSavedLogBytes)
-            damaged();
-        const qsizetype data = local + kLocalHeader + littleEndian(zip, local + 26, 2) +
-                               littleEndian(zip, local + 28, 2);
-        if (data + packedSize > end)
-            damaged();
-        if (method == 0)
-            return zip.mid(data, packedSize);
-        QByteArray out(static_cast<qsizetype>(size), '\0');
+        if (entry.method == 0) {
+            found = zip.mid(entry.data, entry.packedSize);
+            return false;
+        }
+        QByteArray out(static_cast<qsizetype>(entry.size), '\0');
         z_stream stream{};
-        if (method != 8 || inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        if (entry.method != 8 || inflateInit2(&stream, -MAX_WBITS) != Z_OK)
             damaged();
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.constData() + data));
-        stream.avail_in = packedSize;
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.constData() + entry.data));
+        stream.avail_in = entry.packedSize;
         stream.next_out = reinterpret_cast<Bytef*>(out.data());
-        stream.avail_out = size;
+        stream.avail_out = entry.size;
         const int result = inflate(&stream, Z_FINISH);
-        const bool whole = result == Z_STREAM_END && stream.total_out == size;
+        const bool inflated = result == Z_STREAM_END && stream.total_out == entry.size;
         inflateEnd(&stream);
-        if (!whole)
+        if (!inflated)
             damaged();
-        return out;
-    }
-    return std::nullopt;
+        found = out;
+        return false;
+    });
+    if (!whole)
+        damaged();
+    return found;
 }
 
 // A stored text: "_xHHHH_" is the character HHHH, as the workbook writer escapes it.
@@ -186,7 +151,9 @@ std::string numberText(const QString& stored) {
 } // namespace
 
 const InstrumentModel& savedLogModel(const SavedLog& log) {
-    return titleModel(log.title);
+    // The title is "*Log dump from: " + name + " - " + serial line.
+    const std::string rest = log.title.substr(std::char_traits<char>::length(kSavedLogTitle));
+    return modelNamed(rest.substr(0, rest.find(" - ")));
 }
 
 const TableLayout& savedLogLayout(const SavedLog& log) {

@@ -3,7 +3,6 @@
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 #include "export/WorkbookExport.h"
-#include "graph/RequiredClassSettings.h"
 #include "log/Session.h"
 #include "text/Cp1252.h"
 #include "text/Dialogs.h"
@@ -36,6 +35,10 @@ bool hasExtension(const QString& path) {
 void writeTextLog(const SaveSource& source, IFileLayer& files, const QString& path) {
     const TitledTable titled(source.table, logTitle(source.session));
     appendTextLog(files, path, buildTextLogBlock(titled, source.statistics));
+}
+
+RequiredClasses storedClasses(const SaveSource& source) {
+    return source.requiredClasses ? source.requiredClasses->load() : defaultRequiredClasses();
 }
 
 void writeWorkbook(const SaveSource& source, IFileLayer& files, const QString& path,
@@ -80,7 +83,7 @@ void saveAs(const SaveSource& source, IDialogs& dialogs, IFileLayer& files,
         const int entry = chosen->filterIndex;
         if (typed == TableFormat::None ? entry == kWorkbookEntry || entry == kXlsxEntry
                                        : typed == TableFormat::Workbook) {
-            writeWorkbook(source, files, chosen->fileName, loadRequiredClasses());
+            writeWorkbook(source, files, chosen->fileName, storedClasses(source));
             s.dataSaved = true;
             return;
         }
@@ -105,7 +108,7 @@ void saveTableToFile(const SaveSource& source, const QString& path, IFileLayer& 
         writeTextLog(source, files, path);
         break;
     case TableFormat::Workbook:
-        writeWorkbook(source, files, path, required ? *required : loadRequiredClasses());
+        writeWorkbook(source, files, path, required ? *required : storedClasses(source));
         break;
     case TableFormat::None:
         throw AppError(kTableNameRule + toCp1252(path));

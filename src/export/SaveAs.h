@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/FileLayer.h"
-#include "graph/SectionReport.h"
+#include "graph/RequiredClassSettings.h"
 
 #include <QString>
 #include <functional>
@@ -24,6 +24,8 @@ struct SaveSource {
     // The section report of the table for the required classes, for a workbook's "Sections"
     // sheet; asked for only when a workbook is written.
     std::function<SectionReport(const RequiredClasses&)> sections;
+    // Where the required classes for that sheet are kept; none: the defaults.
+    const IRequiredClassMemory* requiredClasses = nullptr;
 };
 
 // "Save As": asks through the boxes for the file and format, then writes through the file layer;

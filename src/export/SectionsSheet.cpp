@@ -72,7 +72,7 @@ lxw_error addSectionsSheet(lxw_workbook* workbook, const SectionReport& report) 
     for (const SeriesSections& series : report) {
         const std::vector<PerformanceClass>& classes = performanceClasses(series.series);
         for (const SectionStats& s : series.rows) {
-            out.text(row, 0, series.series == Quantity::Rl ? "Rl" : "Qd");
+            out.text(row, 0, describe(series.series).name);
             out.text(row, 1, s.section);
             out.number(row, 2, static_cast<double>(s.used));
             out.number(row, 3, static_cast<double>(s.leftOut));

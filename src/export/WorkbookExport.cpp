@@ -127,38 +127,19 @@ bool partComplete(const char* packed, uint32_t packedSize, int method, uint32_t 
 // Tells whether every part of a workbook read back is whole.
 bool workbookComplete(const QByteArray& zip) {
     constexpr qsizetype kEndRecord = 22; // the writer adds no zip comment
-    constexpr qsizetype kDirEntry = 46;
-    constexpr qsizetype kLocalHeader = 30;
     const qsizetype end = zip.size() - kEndRecord;
     if (end < 0 || zip.mid(end, 4) != "PK\x05\x06")
         return false;
-    uint32_t parts = littleEndian(zip, end + 10, 2);
-    qsizetype at = littleEndian(zip, end + 16, 4);
-    if (parts == 0)
-        return false;
-    for (; parts > 0; --parts) {
-        if (at + kDirEntry > end || zip.mid(at, 4) != "PK\x01\x02")
-            return false;
-        const int method = static_cast<int>(littleEndian(zip, at + 10, 2));
-        const uint32_t crc = littleEndian(zip, at + 16, 4);
-        const uint32_t packedSize = littleEndian(zip, at + 20, 4);
-        const uint32_t size = littleEndian(zip, at + 24, 4);
-        const qsizetype nameLength = littleEndian(zip, at + 28, 2);
-        const QByteArray part = zip.mid(at + kDirEntry, nameLength);
-        const qsizetype local = littleEndian(zip, at + 42, 4);
-        at +=
-            kDirEntry + nameLength + littleEndian(zip, at + 30, 2) + littleEndian(zip, at + 32, 2);
-        if (local + kLocalHeader > end || zip.mid(local, 4) != "PK\x03\x04")
-            return false;
-        const qsizetype data = local + kLocalHeader + littleEndian(zip, local + 26, 2) +
-                               littleEndian(zip, local + 28, 2);
-        if (data + packedSize > end)
-            return false;
-        const bool xml = part.endsWith(".xml") || part.endsWith(".rels");
-        if (!partComplete(zip.constData() + data, packedSize, method, size, crc, xml))
-            return false;
-    }
-    return true;
+    bool any = false;
+    bool complete = true;
+    const bool whole = walkZip(zip, end, [&](const ZipEntry& part) {
+        any = true;
+        const bool xml = part.name.endsWith(".xml") || part.name.endsWith(".rels");
+        complete = part.data >= 0 && partComplete(zip.constData() + part.data, part.packedSize,
+                                                  part.method, part.size, part.crc, xml);
+        return complete;
+    });
+    return whole && any && complete;
 }
 
 [[noreturn]] void throwLibraryError(lxw_error error) {
@@ -170,6 +151,37 @@ bool workbookComplete(const QByteArray& zip) {
 }
 
 } // namespace
+
+bool walkZip(const QByteArray& zip, qsizetype end,
+             const std::function<bool(const ZipEntry&)>& visit) {
+    constexpr qsizetype kDirEntry = 46;
+    constexpr qsizetype kLocalHeader = 30;
+    uint32_t entries = littleEndian(zip, end + 10, 2);
+    qsizetype at = littleEndian(zip, end + 16, 4);
+    for (; entries > 0; --entries) {
+        if (at + kDirEntry > end || zip.mid(at, 4) != "PK\x01\x02")
+            return false;
+        ZipEntry entry;
+        entry.method = static_cast<int>(littleEndian(zip, at + 10, 2));
+        entry.crc = littleEndian(zip, at + 16, 4);
+        entry.packedSize = littleEndian(zip, at + 20, 4);
+        entry.size = littleEndian(zip, at + 24, 4);
+        const qsizetype nameLength = littleEndian(zip, at + 28, 2);
+        entry.name = zip.mid(at + kDirEntry, nameLength);
+        const qsizetype local = littleEndian(zip, at + 42, 4);
+        at +=
+            kDirEntry + nameLength + littleEndian(zip, at + 30, 2) + littleEndian(zip, at + 32, 2);
+        if (local + kLocalHeader <= end && zip.mid(local, 4) == "PK\x03\x04") {
+            const qsizetype data = local + kLocalHeader + littleEndian(zip, local + 26, 2) +
+                                   littleEndian(zip, local + 28, 2);
+            if (data + entry.packedSize <= end)
+                entry.data = data;
+        }
+        if (!visit(entry))
+            break;
+    }
+    return true;
+}
 
 std::string columnName(int n) {
     std::string name;

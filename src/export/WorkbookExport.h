@@ -3,10 +3,28 @@
 #include "export/FileLayer.h"
 #include "graph/SectionReport.h"
 
+#include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 class TitledTable;
+
+// A part of a zip as its directory entry and its local header tell it.
+struct ZipEntry {
+    QByteArray name;
+    int method = 0; // 0 stored, 8 deflated
+    uint32_t crc = 0;
+    uint32_t packedSize = 0;
+    uint32_t size = 0;
+    qsizetype data = -1; // where the packed bytes start; -1 for a damaged local header
+};
+
+// Visits the parts of the zip whose end record starts at end, in the directory's order, until
+// visit returns false. False when the directory itself is damaged.
+bool walkZip(const QByteArray& zip, qsizetype end,
+             const std::function<bool(const ZipEntry&)>& visit);
 
 // The spreadsheet name of the n-th column, counted from 1: "A".."Z", "AA".."AZ", "BA"...
 std::string columnName(int n);

@@ -1,5 +1,6 @@
 #include "graph/GraphBuild.h"
 
+#include "graph/PerformanceClasses.h"
 #include "log/LogTable.h"
 #include "text/AppError.h"
 #include "text/TextFieldHelpers.h"
@@ -12,13 +13,14 @@ constexpr int32_t kErrorBit = 1;
 constexpr int32_t kLowBatBit = 16;
 constexpr int kLowBatStopCount = 3;
 
-const char* warnPrefix(Quantity s) {
-    return s == Quantity::Rl ? "Rl warn / error in line: " : "Qd warn / error in line: ";
+std::string warnLine(Quantity s, int row) {
+    return describe(s).name + (" warn / error in line: " + std::to_string(row));
 }
 
 // One series while the rows are read.
 struct SeriesRun {
-    const SeriesRule* rule = nullptr;
+    int statusColumn = -1; // -1 for a series the model does not have
+    int valueColumn = -1;
     int32_t value = 0;       // in the row being read; -1 for a record without one
     int32_t lowBatCount = 0; // low-battery records since the last status 0 or 1
 };
@@ -29,14 +31,14 @@ void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, Gra
     for (Quantity s : kQuantities) {
         const auto i = static_cast<size_t>(s);
         SeriesRun& run = runs[i];
-        if (!run.rule)
+        if (run.statusColumn < 0)
             continue;
         SeriesBuild& series = build.series[i];
         int32_t status = 0;
-        if (!tryStrToInt(table.cell(run.rule->statusColumn, row), status)) {
+        if (!tryStrToInt(table.cell(run.statusColumn, row), status)) {
             // A status that is no number tells nothing good: shown as an error, OFF in the
             // report; it neither counts towards the low-battery stop nor resets the count.
-            build.warnings.push_back(warnPrefix(s) + std::to_string(row));
+            build.warnings.push_back(warnLine(s, row));
             run.value = -1;
             continue;
         }
@@ -48,16 +50,16 @@ void readRow(const LogTable& table, int row, std::array<SeriesRun, 2>& runs, Gra
                 ++run.lowBatCount;
                 if (run.lowBatCount == kLowBatStopCount) {
                     series.stopped = true;
-                    series.stopLine = strToInt(table.cell(0, row));
+                    series.stopLine = strToInt(recordNumberCell(table, row));
                 }
             }
             if (status != kLowBatBit)
-                build.warnings.push_back(warnPrefix(s) + std::to_string(row));
+                build.warnings.push_back(warnLine(s, row));
         }
         if ((status & kErrorBit) != 0) {
             run.value = -1;
         } else {
-            const std::string& text = table.cell(run.rule->valueColumn, row);
+            const std::string& text = table.cell(run.valueColumn, row);
             run.value = isNumeric(text) ? strToInt(text) : -1;
         }
     }
@@ -71,7 +73,7 @@ void plot(SeriesBuild& series, int row, int32_t value) {
         series.minValue = std::min(series.minValue, value);
         series.maxValue = std::max(series.maxValue, value);
     }
-    series.values[static_cast<size_t>(row - 1)] = value;
+    series.values[static_cast<size_t>(LogTable::recordIndex(row))] = value;
 }
 
 } // namespace
@@ -79,13 +81,14 @@ void plot(SeriesBuild& series, int row, int32_t value) {
 GraphLayout graphLayout(const InstrumentModel& model, const std::string& serialLine) {
     GraphLayout layout;
     layout.titleLines.push_back(model.name + (" " + serialLine));
-    layout.seriesToggles = model.seriesToggles;
+    layout.seriesToggles = model.graphs(Quantity::Rl) && model.graphs(Quantity::Qd);
     for (Quantity s : kQuantities) {
-        const SeriesRule& rule = model.seriesOf(s);
         SeriesLayout& series = layout.series[static_cast<size_t>(s)];
-        series.shown = rule.shown;
-        series.axis = rule.axis;
-        series.axisTitle = s == Quantity::Rl ? "Rl" : "Qd";
+        series.shown = model.graphs(s);
+        // The second of two series takes the right axis.
+        series.axis =
+            layout.seriesToggles && s != kQuantities[0] ? SeriesAxis::Right : SeriesAxis::Left;
+        series.axisTitle = describe(s).name;
     }
     return layout;
 }
@@ -93,29 +96,29 @@ GraphLayout graphLayout(const InstrumentModel& model, const std::string& serialL
 GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
                       const GraphOptions& options) {
     GraphBuild build;
-    const int dataRows = std::max(table.rows() - 1, 0);
     std::array<SeriesRun, 2> runs;
     for (Quantity s : kQuantities) {
-        const SeriesRule& rule = model.seriesOf(s);
-        if (!rule.shown)
+        if (!model.graphs(s))
             continue;
         const auto i = static_cast<size_t>(s);
-        runs[i].rule = &rule;
+        SeriesRun& run = runs[i];
+        run.statusColumn = model.layout->column(describe(s).statusColumn);
+        run.valueColumn = model.layout->column(describe(s).valueColumn);
         SeriesBuild& series = build.series[i];
         series.shown = true;
-        series.values.assign(static_cast<size_t>(dataRows), SeriesBuild::kNotPlotted);
-        series.firstValueText = table.cell(rule.valueColumn, 1);
+        series.values.assign(static_cast<size_t>(table.records()), SeriesBuild::kNotPlotted);
+        series.firstValueText = table.cell(run.valueColumn, LogTable::recordRow(0));
     }
 
     try {
-        for (int row = 1; row <= dataRows; ++row) {
+        for (int row = LogTable::recordRow(0); row <= table.records(); ++row) {
             // Lines of the log that were no records leave empty rows behind the records.
-            if (table.cell(0, row).empty())
+            if (recordNumberCell(table, row).empty())
                 continue;
             readRow(table, row, runs, build);
             for (Quantity s : kQuantities) {
                 const auto i = static_cast<size_t>(s);
-                if (!runs[i].rule)
+                if (runs[i].statusColumn < 0)
                     continue;
                 SeriesBuild& series = build.series[i];
                 if (series.stopped && options.stopOnLowBat) {
@@ -134,9 +137,7 @@ GraphBuild buildGraph(const LogTable& table, const InstrumentModel& model,
 bool hasGraphRecords(const LogTable& table) {
     constexpr int kNeeded = 2;
     int found = 0;
-    int32_t number = 0;
     for (int row = 1; row < table.rows() && found < kNeeded; ++row)
-        if (tryStrToInt(table.cell(0, row), number))
-            ++found;
+        found += isRecordRow(table, row);
     return found >= kNeeded;
 }

@@ -7,19 +7,30 @@ namespace {
 constexpr double kNoRequirement = -std::numeric_limits<double>::infinity();
 
 // Retroreflection Rl and daylight luminance Qd, both in mcd/m^2/lx, by EN 1436. Another edition
-// or a national table is another pair of lists here.
-const std::vector<PerformanceClass> kRlClasses = {
-    {"R0", kNoRequirement}, {"R1", 80}, {"R2", 100}, {"R3", 150}, {"R4", 200}, {"R5", 300}};
-const std::vector<PerformanceClass> kQdClasses = {
-    {"Q0", kNoRequirement}, {"Q1", 80}, {"Q2", 100}, {"Q3", 130}, {"Q4", 160}};
-
-const char* const kDefaultRl = "R2";
-const char* const kDefaultQd = "Q2";
+// or a national table is another pair of lists here. Stored by name, so a class table that grows
+// keeps what the user chose.
+const QuantityDescription kQuantityDescriptions[] = {
+    {"Rl",
+     ColumnRole::Rl,
+     ColumnRole::RlStatus,
+     {{"R0", kNoRequirement}, {"R1", 80}, {"R2", 100}, {"R3", 150}, {"R4", 200}, {"R5", 300}},
+     "R2",
+     "sections/requiredRl"},
+    {"Qd",
+     ColumnRole::Qd,
+     ColumnRole::QdStatus,
+     {{"Q0", kNoRequirement}, {"Q1", 80}, {"Q2", 100}, {"Q3", 130}, {"Q4", 160}},
+     "Q2",
+     "sections/requiredQd"}};
 
 } // namespace
 
+const QuantityDescription& describe(Quantity series) {
+    return kQuantityDescriptions[static_cast<size_t>(series)];
+}
+
 const std::vector<PerformanceClass>& performanceClasses(Quantity series) {
-    return series == Quantity::Rl ? kRlClasses : kQdClasses;
+    return describe(series).classes;
 }
 
 int classReached(Quantity series, double value) {
@@ -40,5 +51,5 @@ int findClass(Quantity series, const std::string& name) {
 }
 
 int defaultRequiredClass(Quantity series) {
-    return findClass(series, series == Quantity::Rl ? kDefaultRl : kDefaultQd);
+    return findClass(series, describe(series).defaultClass);
 }

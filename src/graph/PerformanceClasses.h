@@ -11,8 +11,18 @@ struct PerformanceClass {
     double minimum; // -infinity for the class that sets no requirement
 };
 
+// Everything that tells Rl from Qd, in one table.
+struct QuantityDescription {
+    const char* name;        // "Rl": the axis title, the series in reports and files
+    ColumnRole valueColumn;  // where the table holds the value
+    ColumnRole statusColumn; // and its status
+    std::vector<PerformanceClass> classes;
+    const char* defaultClass; // required where the user chose none
+    const char* settingsKey;  // where the user's choice is kept, by name
+};
+const QuantityDescription& describe(Quantity series);
+
 // The classes of a series in ascending order; the first one ("R0", "Q0") sets no requirement.
-// Everything the program knows about classes comes from this one table.
 const std::vector<PerformanceClass>& performanceClasses(Quantity series);
 
 // The index of the highest class a value reaches (0 for a value below every level).

@@ -92,17 +92,6 @@ std::string csvField(const std::string& cell, bool fromInstrument = false) {
     return quoted + '"';
 }
 
-// Where the table of a model's layout keeps the Seq-Id.
-int seqIdColumn(const InstrumentModel& model) {
-    const TableLayout& layout = *model.layout;
-    for (int col = 0; col < layout.cols; ++col) {
-        const char* title = layout.titles[static_cast<size_t>(col)];
-        if (title && std::string(title) == "Seq-Id")
-            return col;
-    }
-    return -1;
-}
-
 int clampedClass(Quantity series, int index) {
     const int count = static_cast<int>(performanceClasses(series).size());
     return index >= 0 && index < count ? index : defaultRequiredClass(series);
@@ -131,7 +120,7 @@ SectionReport sectionReport(const LogTable& table, const InstrumentModel& model,
     if (report.empty())
         return report;
 
-    const int seqCol = seqIdColumn(model);
+    const int seqCol = model.layout->column(ColumnRole::SeqId);
     std::vector<std::string> names;
     std::unordered_map<std::string, size_t> indexOf;
     // Per series: one accumulator per section, the whole log last (added at the end).
@@ -139,9 +128,8 @@ SectionReport sectionReport(const LogTable& table, const InstrumentModel& model,
     std::array<Accumulator, 2> whole;
     const std::string* lastName = nullptr;
     size_t lastIndex = 0;
-    const int dataRows = std::max(table.rows() - 1, 0);
-    for (int row = 1; row <= dataRows; ++row) {
-        if (table.cell(0, row).empty())
+    for (int row = LogTable::recordRow(0); row <= table.records(); ++row) {
+        if (recordNumberCell(table, row).empty())
             continue;
         // Readings of a run follow each other, so the previous row's section is the usual hit.
         const std::string& name = table.cell(seqCol, row);
@@ -158,7 +146,7 @@ SectionReport sectionReport(const LogTable& table, const InstrumentModel& model,
         for (const SeriesSections& series : report) {
             const auto i = static_cast<size_t>(series.series);
             const std::vector<int32_t>& values = build.series[i].values;
-            const auto k = static_cast<size_t>(row - 1);
+            const auto k = static_cast<size_t>(LogTable::recordIndex(row));
             const int32_t value = k < values.size() ? values[k] : SeriesBuild::kNotPlotted;
             Accumulator& section = sections[i][lastIndex];
             if (value == SeriesBuild::kNotPlotted || value == kOff) {
@@ -205,7 +193,7 @@ std::vector<std::string> sectionRowTexts(const SeriesSections& series, const Sec
                                          const std::string& decimalSeparator) {
     const std::vector<PerformanceClass>& classes = performanceClasses(series.series);
     const bool any = row.used > 0;
-    return {series.series == Quantity::Rl ? "Rl" : "Qd", row.section, std::to_string(row.used),
+    return {describe(series.series).name, row.section, std::to_string(row.used),
             std::to_string(row.leftOut), any ? fixed1(row.mean, decimalSeparator) : "",
             row.used > 1 ? fixed1(row.sd, decimalSeparator) : "",
             any ? std::to_string(row.min) : "", any ? std::to_string(row.max) : "",

@@ -1,6 +1,7 @@
 #include "graph/StatisticsReport.h"
 
 #include "graph/GraphFormat.h"
+#include "graph/PerformanceClasses.h"
 #include "text/AppError.h"
 #include "text/Cp1252.h"
 #include "text/TextFieldHelpers.h"
@@ -48,8 +49,8 @@ std::vector<std::pair<int32_t, int32_t>> countValues(const std::vector<int32_t>&
 
 void addBlock(std::vector<std::string>& report, Quantity s, const SeriesBuild& series,
               const std::string& separator) {
-    const bool rl = s == Quantity::Rl;
-    report.push_back(rl ? "Rl statistics:" : "Qd statistics:");
+    const std::string name = describe(s).name;
+    report.push_back(name + " statistics:");
 
     const int32_t first = strToInt(series.firstValueText);
     // Max - Min spans up to 2^32 - 1.
@@ -77,8 +78,8 @@ void addBlock(std::vector<std::string>& report, Quantity s, const SeriesBuild& s
                                  " Count: " + std::to_string(count));
         }
     }
-    report.push_back((rl ? "  Rl Dev: " : "  Qd Dev: ") + spreadText);
-    report.push_back((rl ? "Rl V alarm: " : "Qd V alarm: ") + series.alarmText);
+    report.push_back("  " + name + " Dev: " + spreadText);
+    report.push_back(name + " V alarm: " + series.alarmText);
 }
 
 } // namespace

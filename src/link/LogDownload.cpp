@@ -3,6 +3,7 @@
 #include "link/InstrumentPort.h"
 #include "link/ReadLogListener.h"
 #include "log/LogRecord.h"
+#include "text/TextFieldHelpers.h"
 
 namespace {
 
@@ -11,21 +12,6 @@ using namespace std::chrono_literals;
 constexpr InstrumentLine::Duration kStreamPoll = 5ms;
 constexpr int kStreamIdlePolls = 100; // empty polls in a row that end the stream
 constexpr InstrumentLine::Duration kStreamStart = 1000ms; // for the instrument to start its log
-
-size_t findNoCase(const std::string& text, const std::string& upperNeedle) {
-    for (size_t i = 0; i + upperNeedle.size() <= text.size(); ++i) {
-        bool match = true;
-        for (size_t k = 0; k < upperNeedle.size() && match; ++k) {
-            char c = text[i + k];
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-            match = c == upperNeedle[k];
-        }
-        if (match)
-            return i;
-    }
-    return std::string::npos;
-}
 
 // Reads the stream after "LE", line by line; the result says whether a bound stopped it.
 class StreamReader {
@@ -122,7 +108,7 @@ private:
             }
             m_listener.record(row, parsed.record);
         } else if (parsed.kind == LogLine::Other) {
-            const size_t at = findNoCase(m_text, "S/N");
+            const size_t at = upper(m_text).find("S/N");
             if (at != std::string::npos) {
                 m_serialLine = m_text.substr(at);
                 m_listener.serialLine(m_serialLine);

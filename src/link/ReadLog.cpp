@@ -5,19 +5,11 @@
 #include "log/InstrumentModel.h"
 #include "text/TextFieldHelpers.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace {
 
 constexpr int kIdentAttempts = 3;
-
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    return text;
-}
 
 bool contains(const std::string& text, const char* needle) {
     return text.find(needle) != std::string::npos;

@@ -1,6 +1,7 @@
 #include "log/InstrumentModel.h"
 
-#include <algorithm>
+#include "text/TextFieldHelpers.h"
+
 #include <limits>
 
 namespace {
@@ -37,36 +38,14 @@ constexpr StatusBitTexts kRvm600PKBits = {"Error In Qd or Rl Result (Error)",
                                           "",
                                           "High Signal With Lamp On (Error)"};
 
-constexpr SeriesRule kNoSeries = {false, -1, -1, SeriesAxis::Left};
-
-const InstrumentModel kRvm600PK = {
-    "RVM600PK",
-    "RVM600PK",
-    true,
-    "Rl",
-    &kCombinedLayout,
-    std::nullopt,
-    &kRvm600PKBits,
-    {{{true, 4, 2, SeriesAxis::Left}, {true, 5, 3, SeriesAxis::Right}}},
-    true};
-const InstrumentModel kVx40 = {"VX40",
-                               "QD",
-                               false,
-                               "Qd",
-                               &kSingleValueLayout,
-                               StatusMarking{{1, 1}, {2, 255}},
-                               &kVx40Bits,
-                               {{kNoSeries, {true, 3, 2, SeriesAxis::Left}}},
-                               false};
-const InstrumentModel kRvm600P = {"RVM600P",
-                                  "RVM600P",
-                                  false,
-                                  "Rl",
-                                  &kSingleValueLayout,
-                                  StatusMarking{{1, 1}, {2, 63}},
-                                  &kRvm600PBits,
-                                  {{{true, 3, 2, SeriesAxis::Left}, kNoSeries}},
-                                  false};
+const InstrumentModel kRvm600PK = {"RVM600PK",       "RVM600PK",   true,           "Rl",
+                                   &kCombinedLayout, std::nullopt, &kRvm600PKBits, {true, true}};
+const InstrumentModel kVx40 = {
+    "VX40",     "QD",         false, "Qd", &kSingleQdLayout, StatusMarking{{1, 1}, {2, 255}},
+    &kVx40Bits, {false, true}};
+const InstrumentModel kRvm600P = {
+    "RVM600P",     "RVM600P",    false, "Rl", &kSingleValueLayout, StatusMarking{{1, 1}, {2, 63}},
+    &kRvm600PBits, {true, false}};
 const InstrumentModel kRvm600 = {"RVM600",
                                  "RVM600",
                                  false,
@@ -74,24 +53,9 @@ const InstrumentModel kRvm600 = {"RVM600",
                                  &kSingleValueLayout,
                                  StatusMarking{{64, kMaxCode}, {2, 63}},
                                  &kRvm600Bits,
-                                 {{{true, 3, 2, SeriesAxis::Left}, kNoSeries}},
-                                 false};
-const InstrumentModel kUnknown = {"?",
-                                  nullptr,
-                                  false,
-                                  "Rl",
-                                  &kSingleValueLayout,
-                                  std::nullopt,
-                                  nullptr,
-                                  {{kNoSeries, kNoSeries}},
-                                  false};
-
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    return text;
-}
+                                 {true, false}};
+const InstrumentModel kUnknown = {"?",          nullptr, false,         "Rl", &kSingleValueLayout,
+                                  std::nullopt, nullptr, {false, false}};
 
 } // namespace
 
@@ -123,12 +87,20 @@ const InstrumentModel& modelNamed(const std::string& name) {
     return kUnknown;
 }
 
+std::vector<std::string> layoutTitles(const TableLayout& layout, const std::string& valueName) {
+    std::vector<std::string> titles;
+    for (size_t c = 0; c < static_cast<size_t>(layout.cols); ++c)
+        titles.emplace_back(layout.titles[c] ? layout.titles[c] : valueName);
+    return titles;
+}
+
 void applyLayout(LogTable& table, const TableLayout& layout, const std::string& valueName) {
     table.setCols(layout.cols);
+    table.setLayout(&layout);
+    const std::vector<std::string> titles = layoutTitles(layout, valueName);
     for (int c = 0; c < layout.cols; ++c) {
-        const auto i = static_cast<size_t>(c);
-        table.setColWidth(c, layout.widths[i]);
-        table.setCell(c, 0, layout.titles[i] ? layout.titles[i] : valueName);
+        table.setColWidth(c, layout.widths[static_cast<size_t>(c)]);
+        table.setCell(c, 0, titles[static_cast<size_t>(c)]);
     }
 }
 
@@ -143,4 +115,16 @@ CellMark combinedMark(int32_t code) {
     if (code % 2 != 0)
         return CellMark::Red;
     return code >= 2 ? CellMark::Orange : CellMark::Normal;
+}
+
+const std::string& recordNumberCell(const LogTable& table, int row) {
+    constexpr int kNumberColumn = kCombinedLayout.column(ColumnRole::Number);
+    static_assert(kSingleValueLayout.column(ColumnRole::Number) == kNumberColumn &&
+                  kSingleQdLayout.column(ColumnRole::Number) == kNumberColumn);
+    return table.cell(kNumberColumn, row);
+}
+
+bool isRecordRow(const LogTable& table, int row) {
+    int32_t number = 0;
+    return tryStrToInt(recordNumberCell(table, row), number);
 }

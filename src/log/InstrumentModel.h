@@ -8,24 +8,52 @@
 #include <string>
 #include <vector>
 
-// The columns of the log table: titles and widths in pixels. Column 2 is titled with the value
-// name of the model.
+// What a column of the log table holds.
+enum class ColumnRole { Number, DateTime, Rl, Qd, RlStatus, QdStatus, SeqId, SeqNo };
+
+// The columns of the log table: roles, titles and widths in pixels. The value column is titled
+// with the value name of the model.
 struct TableLayout {
     int cols;
+    std::array<ColumnRole, 8> roles;
     std::array<const char*, 8> titles; // nullptr: the value name
     std::array<int, 8> widths;
+
+    // The column that holds the role; -1 where the layout has none.
+    constexpr int column(ColumnRole role) const {
+        for (int c = 0; c < cols; ++c)
+            if (roles[static_cast<size_t>(c)] == role)
+                return c;
+        return -1;
+    }
 };
 
 // Rl and Qd, each with its status: the layout after a reset and of the combined model.
 inline constexpr TableLayout kCombinedLayout = {
     8,
+    {ColumnRole::Number, ColumnRole::DateTime, ColumnRole::Rl, ColumnRole::Qd, ColumnRole::RlStatus,
+     ColumnRole::QdStatus, ColumnRole::SeqId, ColumnRole::SeqNo},
     {"#", "Date / Time", nullptr, "Qd", "RStat", "QStat", "Seq-Id", "Seq#"},
     {30, 112, 35, 35, 37, 37, 68, 50}};
-// One value with its status.
+// One value with its status, Rl or Qd; the columns stand alike for both.
 inline constexpr TableLayout kSingleValueLayout = {
     6,
-    {"#", "Date / Time", nullptr, "Stat", "Seq-Id", "Seq#", nullptr, nullptr},
-    {30, 112, 35, 37, 68, 37, 0, 0}};
+    {ColumnRole::Number, ColumnRole::DateTime, ColumnRole::Rl, ColumnRole::RlStatus,
+     ColumnRole::SeqId, ColumnRole::SeqNo},
+    {"#", "Date / Time", nullptr, "Stat", "Seq-Id", "Seq#"},
+    {30, 112, 35, 37, 68, 37}};
+inline constexpr TableLayout kSingleQdLayout = {6,
+                                                {ColumnRole::Number, ColumnRole::DateTime,
+                                                 ColumnRole::Qd, ColumnRole::QdStatus,
+                                                 ColumnRole::SeqId, ColumnRole::SeqNo},
+                                                kSingleValueLayout.titles,
+                                                kSingleValueLayout.widths};
+
+// The "#" cell of a table row, in the column every layout gives the record number; empty in a
+// row that a line without a record left.
+const std::string& recordNumberCell(const LogTable& table, int row);
+// A row whose "#" is a number: a record's, as opposed to a row left by another line.
+bool isRecordRow(const LogTable& table, int row);
 
 // Whole status codes from lo to hi; empty when lo > hi.
 struct CodeRange {
@@ -46,14 +74,6 @@ inline constexpr Quantity kQuantities[] = {Quantity::Rl, Quantity::Qd};
 
 enum class SeriesAxis { Left, Right };
 
-// Where the graph finds a quantity in the table and on which axis it draws it.
-struct SeriesRule {
-    bool shown;
-    int statusColumn;
-    int valueColumn;
-    SeriesAxis axis;
-};
-
 // Texts of status bits 0 to 7; an empty text is a bit that only gives an empty line.
 using StatusBitTexts = std::array<const char*, 8>;
 
@@ -63,14 +83,13 @@ struct InstrumentModel {
     const char* name;      // as the saved log and the graph title show it
     const char* identMark; // the model is the first whose mark the identification text holds
     bool identMatchCase;   // else the mark is looked for in the upper-cased text
-    const char* valueName; // the primary value: title of table column 2
+    const char* valueName; // the primary value: title of the value column
     const TableLayout* layout;
     std::optional<StatusMarking> singleMarking; // none: one-value records stay unmarked
     const StatusBitTexts* statusBits;           // none: a decoding gives no bit lines
-    std::array<SeriesRule, 2> series;           // by Quantity
-    bool seriesToggles;                         // the graph offers to hide each series
+    std::array<bool, 2> graphed;                // by Quantity: the graph draws it
 
-    const SeriesRule& seriesOf(Quantity q) const { return series[static_cast<size_t>(q)]; }
+    bool graphs(Quantity q) const { return graphed[static_cast<size_t>(q)]; }
 };
 
 // The known models in the order detection tries them.
@@ -82,7 +101,9 @@ const InstrumentModel& detectModel(const std::string& identification);
 // The entry of that exact name; unknownModel() for any other name.
 const InstrumentModel& modelNamed(const std::string& name);
 
-// Gives the table the layout's columns, widths and titles; column 2 is titled valueName.
+// The column titles of the layout; the value column is titled valueName.
+std::vector<std::string> layoutTitles(const TableLayout& layout, const std::string& valueName);
+// Gives the table the layout's columns, widths and titles.
 void applyLayout(LogTable& table, const TableLayout& layout, const std::string& valueName);
 // The marking of a one-value record with this status code.
 CellMark singleValueMark(const InstrumentModel& model, int32_t code);

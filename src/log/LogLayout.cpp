@@ -1,13 +1,11 @@
 #include "log/LogLayout.h"
 
-#include "log/LogTable.h"
+#include "log/InstrumentModel.h"
 
 bool isStatusCell(const LogTable& table, int col, int row) {
-    if (row < 1)
+    const TableLayout* layout = table.layout();
+    if (row < 1 || !layout || col < 0 || col >= layout->cols)
         return false;
-    if (table.cols() == 8)
-        return col == 4 || col == 5;
-    if (table.cols() == 6)
-        return col == 3;
-    return false;
+    const ColumnRole role = layout->roles[static_cast<size_t>(col)];
+    return role == ColumnRole::RlStatus || role == ColumnRole::QdStatus;
 }

@@ -39,3 +39,6 @@ LogLine parseLogLine(const std::string& line);
 // leaves its cells unmarked; the result holds a note for each, in the order of the cells.
 std::vector<std::string> writeRecord(LogTable& table, int row, const LogRecord& record,
                                      const InstrumentModel& model);
+
+// The record a row of saved cells holds, as writeRecord laid it out; a missing cell is empty.
+LogRecord readRecord(const std::vector<std::string>& cells, bool combined);

@@ -30,6 +30,7 @@ void LogTable::setCols(int cols) {
         return;
     beginResetModel();
     m_cols = cols;
+    m_layout = nullptr;
     for (auto& row : m_cells)
         row.resize(static_cast<size_t>(cols));
     m_widths.resize(static_cast<size_t>(cols), kDefaultColWidth);
@@ -50,7 +51,8 @@ void LogTable::setCell(int col, int row, std::string text) {
     if (row == 0)
         emit headerDataChanged(Qt::Horizontal, col, col);
     else
-        emit dataChanged(index(row - 1, col), index(row - 1, col), {Qt::DisplayRole});
+        emit dataChanged(index(recordIndex(row), col), index(recordIndex(row), col),
+                         {Qt::DisplayRole});
 }
 
 CellMark LogTable::mark(int col, int row) const {
@@ -64,7 +66,8 @@ void LogTable::setMark(int col, int row, CellMark mark) {
         return;
     m_cells[static_cast<size_t>(row)][static_cast<size_t>(col)].mark = mark;
     if (row > 0)
-        emit dataChanged(index(row - 1, col), index(row - 1, col), {Qt::ForegroundRole});
+        emit dataChanged(index(recordIndex(row), col), index(recordIndex(row), col),
+                         {Qt::ForegroundRole});
 }
 
 void LogTable::clearCells() {
@@ -87,27 +90,10 @@ void LogTable::insertEmptyRows(int at, int count) {
         endResetModel();
         return;
     }
-    beginInsertRows(QModelIndex(), at - 1, at - 1 + count - 1);
+    beginInsertRows(QModelIndex(), recordIndex(at), recordIndex(at) + count - 1);
     m_cells.insert(m_cells.begin() + at, static_cast<size_t>(count),
                    Row(static_cast<size_t>(m_cols)));
     endInsertRows();
-}
-
-void LogTable::removeTableRows(int at, int count) {
-    if (at < 0 || at >= rows() || count <= 0)
-        return;
-    count = std::min(count, rows() - at);
-    if (at == 0) {
-        beginResetModel();
-        m_cells.erase(m_cells.begin(), m_cells.begin() + count);
-        if (m_cells.empty())
-            m_cells.emplace_back(static_cast<size_t>(m_cols));
-        endResetModel();
-        return;
-    }
-    beginRemoveRows(QModelIndex(), at - 1, at - 1 + count - 1);
-    m_cells.erase(m_cells.begin() + at, m_cells.begin() + at + count);
-    endRemoveRows();
 }
 
 int LogTable::colWidth(int col) const {
@@ -135,7 +121,7 @@ void LogTable::setEnabled(bool enabled) {
 }
 
 int LogTable::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rows() - 1;
+    return parent.isValid() ? 0 : records();
 }
 
 int LogTable::columnCount(const QModelIndex& parent) const {
@@ -145,7 +131,7 @@ int LogTable::columnCount(const QModelIndex& parent) const {
 QVariant LogTable::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const int row = index.row() + 1;
+    const int row = recordRow(index.row());
     switch (role) {
     case Qt::DisplayRole:
         return fromCp1252(cell(index.column(), row));

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+struct TableLayout;
+
 // Text colour of a table cell: normal, or the marking of a warning or an error.
 enum class CellMark { Normal, Orange, Red };
 
@@ -21,7 +23,15 @@ public:
     int rows() const { return static_cast<int>(m_cells.size()); }
     int cols() const { return m_cols; }
     void setRows(int rows);
-    void setCols(int cols);
+    void setCols(int cols); // a new number of columns forgets the layout
+    // What the columns hold (applyLayout gives it); nullptr for a table laid out otherwise.
+    const TableLayout* layout() const { return m_layout; }
+    void setLayout(const TableLayout* layout) { m_layout = layout; }
+    // The rows below the titles, each a record's or left empty by a line that was none.
+    int records() const { return rows() - 1; }
+    // The row of the record with the index (from 0), and back.
+    static int recordRow(int index) { return index + 1; }
+    static int recordIndex(int row) { return row - 1; }
 
     // Out-of-range cells read as empty and ignore writes.
     const std::string& cell(int col, int row) const;
@@ -32,7 +42,6 @@ public:
     // Empties every cell (texts and colours), keeping the shape.
     void clearCells();
     void insertEmptyRows(int at, int count);
-    void removeTableRows(int at, int count);
 
     int colWidth(int col) const;
     void setColWidth(int col, int width);
@@ -63,5 +72,6 @@ private:
     std::vector<Row> m_cells;
     std::vector<int> m_widths;
     int m_cols = 0;
+    const TableLayout* m_layout = nullptr;
     bool m_enabled = true;
 };

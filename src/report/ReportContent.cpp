@@ -23,10 +23,6 @@ const QColor kErrorColor(200, 0, 0);
 // The lines of the graph window: Rl red, Qd blue.
 const QColor kSeriesColors[] = {QColor(255, 0, 0), QColor(0, 0, 255)};
 
-const char* seriesName(Quantity s) {
-    return s == Quantity::Rl ? "Rl" : "Qd";
-}
-
 QString levelText(Quantity s, int classIndex) {
     const PerformanceClass& c = performanceClasses(s)[static_cast<size_t>(classIndex)];
     if (classIndex == 0)
@@ -34,12 +30,6 @@ QString levelText(Quantity s, int classIndex) {
     return QStringLiteral("%1 (>= %2 mcd/m^2/lx)")
         .arg(QString::fromStdString(c.name))
         .arg(c.minimum);
-}
-
-// Rows whose "#" is a number: the records, as opposed to rows left by other lines.
-bool isRecordRow(const LogTable& table, int row) {
-    int32_t number = 0;
-    return tryStrToInt(table.cell(0, row), number);
 }
 
 QColor markColor(CellMark mark) {
@@ -59,6 +49,7 @@ void addInstrument(ReportContent& report, const LogTable& table, const Session& 
     f.emplace_back(QStringLiteral("Model"), QString::fromLatin1(session.model->name));
     f.emplace_back(QStringLiteral("Identification"), reportLines(session.identLine));
     f.emplace_back(QStringLiteral("Serial line"), reportLines(session.serialLine));
+    const int dateTime = session.model->layout->column(ColumnRole::DateTime);
     int first = -1;
     int last = -1;
     int64_t records = 0;
@@ -71,9 +62,9 @@ void addInstrument(ReportContent& report, const LogTable& table, const Session& 
         ++records;
     }
     f.emplace_back(QStringLiteral("First record"),
-                   first < 0 ? QStringLiteral("-") : reportText(table.cell(1, first)));
+                   first < 0 ? QStringLiteral("-") : reportText(table.cell(dateTime, first)));
     f.emplace_back(QStringLiteral("Last record"),
-                   last < 0 ? QStringLiteral("-") : reportText(table.cell(1, last)));
+                   last < 0 ? QStringLiteral("-") : reportText(table.cell(dateTime, last)));
     f.emplace_back(QStringLiteral("Records read"), QString::number(records));
     f.emplace_back(QStringLiteral("Records announced"), session.logCount < 0
                                                             ? QStringLiteral("reply not understood")
@@ -109,7 +100,7 @@ void addGraphs(ReportContent& report, const GraphBuild& build, const InstrumentM
             continue;
         const auto i = static_cast<size_t>(s);
         ReportGraph graph;
-        graph.title = QStringLiteral("%1 (mcd/m^2/lx) - %2").arg(seriesName(s), model.name);
+        graph.title = QStringLiteral("%1 (mcd/m^2/lx) - %2").arg(describe(s).name, model.name);
         graph.color = kSeriesColors[i];
         graph.values = series.values;
         const int classIndex = required[i];
@@ -129,14 +120,14 @@ void addLeftOut(ReportContent& report, const LogTable& table, const GraphBuild& 
         for (int row = 1; row < table.rows(); ++row) {
             if (!isRecordRow(table, row))
                 continue;
-            const auto k = static_cast<size_t>(row - 1);
+            const auto k = static_cast<size_t>(LogTable::recordIndex(row));
             const int32_t value =
                 k < series.values.size() ? series.values[k] : SeriesBuild::kNotPlotted;
             if (value == SeriesBuild::kNotPlotted || value == -1)
-                numbers.push_back(strToInt(table.cell(0, row)));
+                numbers.push_back(strToInt(recordNumberCell(table, row)));
         }
         report.leftOut << QStringLiteral("%1: %2").arg(
-            seriesName(s), numbers.empty() ? QStringLiteral("none") : numberRanges(numbers));
+            describe(s).name, numbers.empty() ? QStringLiteral("none") : numberRanges(numbers));
     }
 }
 
@@ -226,7 +217,7 @@ ReportContent reportContent(const LogTable& table, const Session& session,
     const SectionReport sections = sectionReport(table, model, build, required);
     QStringList required1;
     for (const SeriesSections& series : sections)
-        required1 << QStringLiteral("%1 %2").arg(seriesName(series.series),
+        required1 << QStringLiteral("%1 %2").arg(describe(series.series).name,
                                                  levelText(series.series, series.requiredClass));
     report.requiredLine = QStringLiteral("Required: ") + required1.join(QStringLiteral(", "));
     addSections(report, sections);

@@ -66,13 +66,9 @@ public:
           m_unit(device.logicalDpiY() / 25.4), m_heading(reportFont(16, true), &device),
           m_title(reportFont(11, true), &device), m_body(reportFont(9), &device),
           m_bold(reportFont(9, true), &device), m_small(reportFont(7), &device),
-          m_smallBold(reportFont(7, true), &device) {
-        m_left = mm(kMarginLeft);
-        m_right = device.width() - mm(kMarginRight);
-        m_top = mm(kMarginTop);
-        m_bottom = device.height() - mm(kMarginBottom);
-        m_y = m_top;
-    }
+          m_smallBold(reportFont(7, true), &device), m_left(mm(kMarginLeft)),
+          m_right(device.width() - mm(kMarginRight)), m_top(mm(kMarginTop)),
+          m_bottom(device.height() - mm(kMarginBottom)), m_y(m_top) {}
 
     int run() {
         const ReportContent& r = m_report;
@@ -445,11 +441,11 @@ private:
     Face m_bold;
     Face m_small;
     Face m_smallBold;
-    double m_left = 0;
-    double m_right = 0;
-    double m_top = 0;
-    double m_bottom = 0;
-    double m_y = 0;
+    const double m_left; // the printable area, in device units
+    const double m_right;
+    const double m_top;
+    const double m_bottom;
+    double m_y;
     int m_page = 1;
     std::function<void()> m_repeatHeader;
 };

@@ -31,6 +31,13 @@ std::string replaceFirstChar(char find, char put, const std::string& text) {
     return result;
 }
 
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    return text;
+}
+
 bool isNumeric(const std::string& text) {
     const std::string s = replaceFirstChar(',', '.', text);
     size_t i = 0;

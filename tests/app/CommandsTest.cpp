@@ -148,8 +148,8 @@ TEST(UserSettings, AFileThatIsNoRegularFileIsNeitherReadNorWritten) {
         SettingsPortMemory memory;
         EXPECT_EQ(memory.lastAnswered(), QString());
         memory.remember(QStringLiteral("COM3"));
-        EXPECT_EQ(loadRequiredClasses(), defaultRequiredClasses());
-        saveRequiredClasses({3, 3});
+        EXPECT_EQ(userRequiredClasses().load(), defaultRequiredClasses());
+        userRequiredClasses().save({3, 3});
         EXPECT_FALSE(QFileInfo(file).isFile());
         QFile::remove(file);
     }

@@ -192,7 +192,7 @@ TEST_F(SectionsSheet, TheUsersRequiredClassesAndTheCommandLineSuffix) {
     QTemporaryDir dir;
     SimRig rig;
     fillRvm600(rig.app);
-    saveRequiredClasses({5, 2});
+    userRequiredClasses().save({5, 2});
     const QString path = dir.filePath("log.XLSX");
     saveTableToFile(rig.app, path);
     std::vector<std::string> names;

@@ -7,12 +7,14 @@
 #include "export/TextLogExport.h"
 #include "export/TitledTable.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace exportfix;
@@ -219,4 +221,43 @@ TEST(Workbook, ReplacesAnExistingFileOnlyWhenComplete) {
     EXPECT_EQ(QFile::permissions(path) & 0x7077,
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     EXPECT_EQ(filesIn(dir.path()), QStringList{"RVM4711.xls"});
+}
+
+TEST(ZipWalk, VisitsThePartsInOrderAndTellsADamagedDirectory) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("log.xlsx");
+    SimRig rig;
+    fillMixedTable(rig.app);
+    saveToWorkbook(TitledTable(rig.app.table(), logTitle(rig.app.session())), path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray zip = file.readAll();
+    const qsizetype end = zip.size() - 22; // no zip comment
+
+    std::vector<QByteArray> names;
+    EXPECT_TRUE(walkZip(zip, end, [&](const ZipEntry& e) {
+        EXPECT_GE(e.data, 0) << e.name.constData();
+        names.push_back(e.name);
+        return true;
+    }));
+    EXPECT_NE(std::find(names.begin(), names.end(), "xl/worksheets/sheet1.xml"), names.end());
+    int visited = 0;
+    EXPECT_TRUE(walkZip(zip, end, [&](const ZipEntry&) { return ++visited < 2; }));
+    EXPECT_EQ(visited, 2);
+
+    // A directory that does not start where the end record says is damaged.
+    QByteArray moved = zip;
+    moved[end + 16] = static_cast<char>(moved[end + 16] + 1);
+    EXPECT_FALSE(walkZip(moved, end, [](const ZipEntry&) { return true; }));
+    // A part whose local header is gone has no data; the walk goes on.
+    QByteArray noHeader = zip;
+    noHeader[0] = 'X';
+    std::vector<qsizetype> data;
+    EXPECT_TRUE(walkZip(noHeader, end, [&](const ZipEntry& e) {
+        data.push_back(e.data);
+        return true;
+    }));
+    ASSERT_EQ(data.size(), names.size());
+    EXPECT_EQ(data.front(), -1);
+    EXPECT_EQ(std::count(data.begin(), data.end(), -1), 1);
 }

@@ -236,3 +236,19 @@ TEST(StatusCells, ClickDecodesAndHintsOnlyOnStatusCells) {
               std::vector<std::string>{
                   "message: Status Code Breakdown: \r\rStatus 'E9' is not a number"});
 }
+
+TEST(StatusCells, AreTheStatusColumnsOfTheLayoutTheTableWasGiven) {
+    LogTable t;
+    t.setCols(8);
+    t.setRows(3);
+    EXPECT_FALSE(isStatusCell(t, 4, 1)); // no layout: no roles
+    applyLayout(t, kCombinedLayout, "Rl");
+    for (int col = -1; col <= 8; ++col)
+        EXPECT_EQ(isStatusCell(t, col, 2), col == 4 || col == 5) << col;
+    applyLayout(t, kSingleQdLayout, "Qd");
+    for (int col = -1; col <= 6; ++col)
+        EXPECT_EQ(isStatusCell(t, col, 2), col == 3) << col;
+    // Other columns forget the layout.
+    t.setCols(8);
+    EXPECT_FALSE(isStatusCell(t, 4, 1));
+}

@@ -97,3 +97,51 @@ TEST(WriteRecord, WritesTheRowAndNotesStatusesThatAreNoNumber) {
         EXPECT_EQ(cells, c.cells);
     }
 }
+
+TEST(ReadRecord, GivesBackTheRecordWriteRecordLaidOut) {
+    const LogRecord records[] = {
+        {true, "12.03.2005", "10:15:00", "300", "150", "1", "4", "S1", "2"},
+        {false, "12.03.2005", "10:15:01", "512", "", "7", "", "S2", "3"},
+        {false, "", "", "", "", "", "", "", ""},
+    };
+    for (const char* name : {"RVM600PK", "VX40", "RVM600", "?"}) {
+        const InstrumentModel& model = modelNamed(name);
+        for (const LogRecord& record : records) {
+            SCOPED_TRACE(std::string(name) + " / " + record.seqId);
+            LogTable t;
+            applyLayout(t, record.combined ? kCombinedLayout : *model.layout, model.valueName);
+            t.setRows(2);
+            writeRecord(t, 1, record, model);
+            Lines cells;
+            for (int col = 0; col < t.cols(); ++col)
+                cells.push_back(t.cell(col, 1));
+            const LogRecord back = readRecord(cells, record.combined);
+            EXPECT_EQ(back.combined, record.combined);
+            EXPECT_EQ(fieldsOf(back), fieldsOf(record));
+        }
+    }
+    // Cells a saved row lacks read as empty; a date without a time keeps the time empty.
+    const LogRecord cut = readRecord({"4", "12.03.2005", "99"}, true);
+    EXPECT_EQ(fieldsOf(cut), (Lines{"12.03.2005", "", "99", "", "", "", "", ""}));
+}
+
+TEST(TableLayout, EachModelFindsItsColumnsByRole) {
+    using R = ColumnRole;
+    struct Case {
+        const char* model;
+        std::vector<int> columns; // of Number, DateTime, Rl, Qd, RlStatus, QdStatus, SeqId, SeqNo
+    } const cases[] = {
+        {"RVM600PK", {0, 1, 2, 3, 4, 5, 6, 7}},  {"VX40", {0, 1, -1, 2, -1, 3, 4, 5}},
+        {"RVM600P", {0, 1, 2, -1, 3, -1, 4, 5}}, {"RVM600", {0, 1, 2, -1, 3, -1, 4, 5}},
+        {"?", {0, 1, 2, -1, 3, -1, 4, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        const TableLayout& layout = *modelNamed(c.model).layout;
+        std::vector<int> columns;
+        for (R role :
+             {R::Number, R::DateTime, R::Rl, R::Qd, R::RlStatus, R::QdStatus, R::SeqId, R::SeqNo})
+            columns.push_back(layout.column(role));
+        EXPECT_EQ(columns, c.columns);
+    }
+}

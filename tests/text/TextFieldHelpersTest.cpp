@@ -12,6 +12,18 @@ TEST(TextFieldHelpers, ReplaceFirstCharTouchesOnlyTheFirst) {
     EXPECT_EQ(replaceFirstChar(',', '.', ""), "");
 }
 
+TEST(TextFieldHelpers, UpperTouchesOnlyTheLettersAToZ) {
+    struct Case {
+        const char* text;
+        const char* upper;
+    } const cases[] = {
+        {"s/n: 4711", "S/N: 4711"}, {"Log Status", "LOG STATUS"}, {"", ""},
+        {"az{`@[", "AZ{`@["},       {"\xE9\xB5m", "\xE9\xB5M"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(upper(c.text), c.upper) << c.text;
+}
+
 TEST(TextFieldHelpers, IsNumericFollowsTheDecimalSyntax) {
     struct Case {
         const char* text;

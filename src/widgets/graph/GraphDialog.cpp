@@ -2,6 +2,7 @@
 
 #include "app/HandlerGuard.h"
 #include "graph/GraphFormat.h"
+#include "graph/PerformanceClasses.h"
 #include "graph/StatisticsReport.h"
 #include "log/LogTable.h"
 #include "log/Session.h"
@@ -492,7 +493,7 @@ void GraphDialog::drawBuild() {
         points.clear();
         for (size_t k = 0; k < built.values.size(); ++k)
             if (built.values[k] != SeriesBuild::kNotPlotted)
-                points.append(QPointF(static_cast<double>(k + 1), built.values[k]));
+                points.append(QPointF(LogTable::recordRow(static_cast<int>(k)), built.values[k]));
         // One replace per series: appending point by point redraws the chart each time.
         m_series[s]->replace(points);
         setLabelText(m_alarmLine[s], built.alarmText);
@@ -519,7 +520,7 @@ void GraphDialog::cursorMoved(QPointF position) {
     for (Quantity series : kQuantities) {
         const auto s = static_cast<size_t>(series);
         const QPointF value = m_chart->mapToValue(position, m_series[s]);
-        setLabelText(m_readout[s], (series == Quantity::Rl ? "Rl: " : "Qd: ") +
+        setLabelText(m_readout[s], describe(series).name + std::string(": ") +
                                        formatReadout(value.y()) +
                                        " #: " + formatReadout(value.x()));
     }

@@ -1,5 +1,6 @@
 // The graph window's section report: the panel below the controls and the required levels.
 #include "graph/PerformanceClasses.h"
+#include "graph/RequiredClassSettings.h"
 #include "log/Session.h"
 #include "widgets/graph/GraphDialog.h"
 #include "widgets/graph/SectionsPanel.h"
@@ -14,7 +15,7 @@
 #include <cmath>
 
 void GraphDialog::buildSections() {
-    m_sectionsPanel = new SectionsPanel(m_splitter);
+    m_sectionsPanel = new SectionsPanel(userRequiredClasses(), m_splitter);
     m_splitter->addWidget(m_sectionsPanel);
     m_sectionsPanel->onRequiredChanged = [this] { guarded([&] { refreshSections(); }); };
     m_sectionsPanel->onShowLevelChanged = [this] { guarded([&] { refreshSections(); }); };

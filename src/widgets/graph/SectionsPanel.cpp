@@ -25,7 +25,7 @@ QString classCaption(const PerformanceClass& c) {
 
 } // namespace
 
-SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
+SectionsPanel::SectionsPanel(IRequiredClassMemory& memory, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("sectionsPanel"));
     // The controls in a row above the table; the table takes what height the panel gets.
     auto* rows = new QVBoxLayout(this);
@@ -44,7 +44,7 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
     controls->addSpacing(24);
     addLabel("requiredCaption", "Required class");
 
-    const RequiredClasses stored = loadRequiredClasses();
+    const RequiredClasses stored = memory.load();
     for (Quantity s : kQuantities) {
         const bool rl = s == Quantity::Rl;
         controls->addSpacing(8);
@@ -55,8 +55,8 @@ SectionsPanel::SectionsPanel(QWidget* parent) : QWidget(parent) {
             box->addItem(classCaption(c));
         box->setCurrentIndex(stored[static_cast<size_t>(s)]);
         controls->addWidget(box);
-        connect(box, &QComboBox::currentIndexChanged, this, [this] {
-            saveRequiredClasses(required());
+        connect(box, &QComboBox::currentIndexChanged, this, [this, kept = &memory] {
+            kept->save(required());
             if (onRequiredChanged)
                 onRequiredChanged();
         });

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+class IRequiredClassMemory;
 class QCheckBox;
 class QComboBox;
 class QTableView;
@@ -18,7 +19,8 @@ class SectionsModel;
 class SectionsPanel final : public QWidget {
     Q_OBJECT
 public:
-    explicit SectionsPanel(QWidget* parent = nullptr);
+    // The required classes start as kept in the memory and are kept there when chosen.
+    explicit SectionsPanel(IRequiredClassMemory& memory, QWidget* parent = nullptr);
 
     // The locale whose decimal separator the figures use.
     void setLocale(const QLocale& locale);
