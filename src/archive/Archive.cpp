@@ -22,20 +22,6 @@ namespace {
 // (another writer that hangs) is told soon.
 constexpr int kBusyTimeoutMs = 2000;
 
-QByteArray blob(const std::string& bytes) {
-    // Never a null QByteArray: that would be stored as NULL, not as no bytes.
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string bytesOf(const QVariant& value) {
-    const QByteArray bytes = value.toByteArray();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-std::string serialNoOf(const std::string& serialLine) {
-    return serialLine.size() > 5 ? serialLine.substr(5) : std::string();
-}
-
 DownloadSummary summaryOf(const QSqlQuery& query) {
     DownloadSummary summary;
     summary.id = query.value(0).toLongLong();
@@ -185,9 +171,9 @@ qint64 Archive::addDownload(const DownloadStart& start) {
     query.addBindValue(start.startedMs);
     query.addBindValue(start.port);
     query.addBindValue(QString::fromStdString(start.model));
-    query.addBindValue(blob(start.identLine));
-    query.addBindValue(blob(start.serialLine));
-    query.addBindValue(blob(serialNoOf(start.serialLine)));
+    query.addBindValue(storedBytes(start.identLine));
+    query.addBindValue(storedBytes(start.serialLine));
+    query.addBindValue(storedBytes(serialNoOf(start.serialLine)));
     query.addBindValue(start.announced);
     exec(query);
     return query.lastInsertId().toLongLong();
@@ -195,8 +181,8 @@ qint64 Archive::addDownload(const DownloadStart& start) {
 
 void Archive::setSerialLine(qint64 id, const std::string& serialLine) {
     QSqlQuery query = prepared("UPDATE downloads SET serial_line = ?, serial_no = ? WHERE id = ?");
-    query.addBindValue(blob(serialLine));
-    query.addBindValue(blob(serialNoOf(serialLine)));
+    query.addBindValue(storedBytes(serialLine));
+    query.addBindValue(storedBytes(serialNoOf(serialLine)));
     query.addBindValue(id);
     exec(query);
 }
@@ -207,7 +193,7 @@ void Archive::putRows(qint64 id, int firstRow, const std::vector<std::vector<std
     for (size_t i = 0; i < rows.size(); ++i) {
         query.bindValue(0, id);
         query.bindValue(1, firstRow + static_cast<int>(i));
-        query.bindValue(2, blob(joinCells(rows[i])));
+        query.bindValue(2, storedBytes(joinCells(rows[i])));
         exec(query);
     }
 }
@@ -226,7 +212,7 @@ void Archive::addMemoLines(qint64 id, int firstLine, const std::vector<std::stri
     for (size_t i = 0; i < lines.size(); ++i) {
         query.bindValue(0, id);
         query.bindValue(1, firstLine + static_cast<int>(i));
-        query.bindValue(2, blob(lines[i]));
+        query.bindValue(2, storedBytes(lines[i]));
         exec(query);
     }
 }
@@ -236,7 +222,7 @@ void Archive::addStreamBytes(qint64 id, int chunk, const std::string& bytes) {
         "INSERT OR REPLACE INTO stream_chunks (download_id, chunk, bytes) VALUES (?, ?, ?)");
     query.addBindValue(id);
     query.addBindValue(chunk);
-    query.addBindValue(blob(bytes));
+    query.addBindValue(storedBytes(bytes));
     exec(query);
 }
 
@@ -265,7 +251,7 @@ std::vector<DownloadSummary> Archive::list(const std::string& serialFilter) {
                   "WHERE instr(d.serial_no, ?) > 0 ORDER BY d.started_ms DESC, d.id DESC")
                      .c_str());
     query.setForwardOnly(true);
-    query.addBindValue(blob(serialFilter));
+    query.addBindValue(storedBytes(serialFilter));
     if (!query.exec())
         fail(QStringLiteral("cannot read"), query.lastError().databaseText());
     std::vector<DownloadSummary> downloads;
@@ -306,14 +292,8 @@ std::optional<ArchivedDownload> Archive::load(qint64 id) {
             prepared("SELECT row, cells FROM table_rows WHERE download_id = ? ORDER BY row");
         query.addBindValue(id);
         read(query);
-        while (query.next()) {
-            const int row = query.value(0).toInt();
-            if (row < 0)
-                continue;
-            if (row >= static_cast<int>(download.rows.size()))
-                download.rows.resize(static_cast<size_t>(row) + 1);
-            download.rows[static_cast<size_t>(row)] = splitCells(bytesOf(query.value(1)));
-        }
+        while (query.next())
+            putStoredRow(download, query.value(0).toInt(), bytesOf(query.value(1)));
     }
     {
         QSqlQuery query =

@@ -44,3 +44,24 @@ std::vector<std::string> splitCells(const std::string& joined) {
     cells.push_back(joined.substr(start));
     return cells;
 }
+
+void putStoredRow(ArchivedDownload& download, int row, const std::string& joinedCells) {
+    if (row < 0)
+        return;
+    if (row >= static_cast<int>(download.rows.size()))
+        download.rows.resize(static_cast<size_t>(row) + 1);
+    download.rows[static_cast<size_t>(row)] = splitCells(joinedCells);
+}
+
+QByteArray storedBytes(const std::string& bytes) {
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string bytesOf(const QVariant& value) {
+    const QByteArray bytes = value.toByteArray();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+std::string serialNoOf(const std::string& serialLine) {
+    return serialLine.size() > 5 ? serialLine.substr(5) : std::string();
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -64,3 +66,12 @@ struct ArchivedDownload {
 // cell holds one.
 std::string joinCells(const std::vector<std::string>& cells);
 std::vector<std::string> splitCells(const std::string& joined);
+// Bytes as a statement binds them: never a null QByteArray, which would be stored as NULL.
+QByteArray storedBytes(const std::string& bytes);
+// Stored bytes back.
+std::string bytesOf(const QVariant& value);
+// The serial number of a serial line: what follows its first five bytes ("S/N: ").
+std::string serialNoOf(const std::string& serialLine);
+// A stored row back into the download's table; a row past its end grows it, a negative one is
+// passed over.
+void putStoredRow(ArchivedDownload& download, int row, const std::string& joinedCells);

@@ -61,23 +61,9 @@ QString reasonOf(const QSqlError& error) {
     return text;
 }
 
-QByteArray bytea(const std::string& bytes) {
-    // Never a null QByteArray: that would be bound as NULL, not as no bytes.
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 QString text(const QString& value) {
     // Never a null QString, for the same reason.
     return value.isNull() ? QString(QLatin1String("")) : value;
-}
-
-std::string bytesOf(const QVariant& value) {
-    const QByteArray bytes = value.toByteArray();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-std::string serialNoOf(const std::string& serialLine) {
-    return serialLine.size() > 5 ? serialLine.substr(5) : std::string();
 }
 
 // A value as a connection option takes it: quoted, its quotes and backslashes escaped.
@@ -252,14 +238,14 @@ QString downloadHash(const ArchivedDownload& download) {
         hash.addData(bytes);
     };
     part(QByteArrayLiteral("logdump download 1"));
-    part(bytea(download.summary.model));
-    part(bytea(download.serialLine));
+    part(storedBytes(download.summary.model));
+    part(storedBytes(download.serialLine));
     part(download.summary.started.toUtf8());
     part(QByteArray::number(static_cast<qulonglong>(download.rows.size())));
     for (const std::vector<std::string>& row : download.rows) {
         part(QByteArray::number(static_cast<qulonglong>(row.size())));
         for (const std::string& cell : row)
-            part(bytea(cell));
+            part(storedBytes(cell));
     }
     return QString::fromLatin1(hash.result().toHex());
 }
@@ -430,9 +416,9 @@ bool TeamArchive::send(const ArchivedDownload& download, const QString& hash,
             query.addBindValue(started.isValid() ? started.toMSecsSinceEpoch() : qint64(0));
             query.addBindValue(text(s.port));
             query.addBindValue(text(QString::fromStdString(s.model)));
-            query.addBindValue(bytea(download.identLine));
-            query.addBindValue(bytea(download.serialLine));
-            query.addBindValue(bytea(serialNoOf(download.serialLine)));
+            query.addBindValue(storedBytes(download.identLine));
+            query.addBindValue(storedBytes(download.serialLine));
+            query.addBindValue(storedBytes(serialNoOf(download.serialLine)));
             query.addBindValue(s.announced);
             query.addBindValue(s.records);
             query.addBindValue(download.tableRows);
@@ -452,7 +438,7 @@ bool TeamArchive::send(const ArchivedDownload& download, const QString& hash,
                 doing);
             query.addBindValue(teamId);
             query.addBindValue(static_cast<int>(line));
-            query.addBindValue(bytea(download.memo[line]));
+            query.addBindValue(storedBytes(download.memo[line]));
             exec(query, doing);
         }
         for (size_t at = 0, chunk = 0; at < download.stream.size(); at += kStreamChunk, ++chunk) {
@@ -462,7 +448,7 @@ bool TeamArchive::send(const ArchivedDownload& download, const QString& hash,
                 doing);
             query.addBindValue(teamId);
             query.addBindValue(static_cast<int>(chunk));
-            query.addBindValue(bytea(download.stream.substr(at, kStreamChunk)));
+            query.addBindValue(storedBytes(download.stream.substr(at, kStreamChunk)));
             exec(query, doing);
         }
         for (size_t save = 0; save < download.saves.size(); ++save) {
@@ -507,7 +493,7 @@ void TeamArchive::sendRows(qint64 teamId, const std::vector<std::vector<std::str
         for (int i = 0; i < count; ++i) {
             const int row = filled[first + static_cast<size_t>(i)];
             query.bindValue(1 + 2 * i, row);
-            query.bindValue(2 + 2 * i, bytea(joinCells(rows[static_cast<size_t>(row)])));
+            query.bindValue(2 + 2 * i, storedBytes(joinCells(rows[static_cast<size_t>(row)])));
         }
         exec(query, doing);
     }
@@ -532,7 +518,7 @@ std::vector<TeamDownloadSummary> TeamArchive::list(const TeamFilter& filter) {
     QSqlQuery query = prepared(sql, doing);
     query.setForwardOnly(true);
     if (!filter.serial.empty())
-        query.addBindValue(bytea(filter.serial));
+        query.addBindValue(storedBytes(filter.serial));
     if (!filter.user.isEmpty())
         query.addBindValue(filter.user);
     if (!filter.from.isEmpty())
@@ -578,14 +564,8 @@ std::optional<ArchivedDownload> TeamArchive::load(qint64 id) {
     {
         QSqlQuery query =
             read("SELECT row_no, cells FROM logdump_row WHERE download_id = ? ORDER BY row_no");
-        while (query.next()) {
-            const int row = query.value(0).toInt();
-            if (row < 0)
-                continue;
-            if (row >= static_cast<int>(download.rows.size()))
-                download.rows.resize(static_cast<size_t>(row) + 1);
-            download.rows[static_cast<size_t>(row)] = splitCells(bytesOf(query.value(1)));
-        }
+        while (query.next())
+            putStoredRow(download, query.value(0).toInt(), bytesOf(query.value(1)));
     }
     {
         QSqlQuery query =

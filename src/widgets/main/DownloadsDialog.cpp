@@ -6,6 +6,7 @@
 #include "archive/Archive.h"
 #include "archive/ArchiveError.h"
 #include "text/Cp1252.h"
+#include "widgets/main/DownloadList.h"
 #include "widgets/main/TeamDownloadsPanel.h"
 
 #include <QDialogButtonBox>
@@ -37,12 +38,7 @@ DownloadsDialog::DownloadsDialog(App& app, const QString& archivePath, QWidget* 
     m_filter->setPlaceholderText(QStringLiteral("all"));
     m_filter->setClearButtonEnabled(true);
     filterRow->addWidget(m_filter, 1);
-    m_list->setHorizontalHeaderLabels(kColumns);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->verticalHeader()->setVisible(false);
-    m_list->horizontalHeader()->setStretchLastSection(true);
+    setUpDownloadList(*m_list, kColumns);
     m_problem->setWordWrap(true);
     m_problem->setVisible(false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -107,32 +103,16 @@ void DownloadsDialog::reload() {
             m_problem->setVisible(true);
         }
     }
-    m_list->setRowCount(static_cast<int>(m_downloads.size()));
-    for (int row = 0; row < static_cast<int>(m_downloads.size()); ++row) {
-        const DownloadSummary& d = m_downloads[static_cast<size_t>(row)];
-        const QStringList texts = {downloadTime(d),
-                                   QString::fromStdString(d.model),
-                                   fromCp1252(d.serialNo),
-                                   QStringLiteral("%1 of %2").arg(d.records).arg(d.announced),
-                                   d.ended,
-                                   d.savedPath};
-        for (int col = 0; col < texts.size(); ++col)
-            m_list->setItem(row, col, new QTableWidgetItem(texts[col]));
-    }
-    m_list->resizeColumnsToContents();
-    if (!m_downloads.empty())
-        m_list->selectRow(0);
+    std::vector<QStringList> lines;
+    for (const DownloadSummary& download : m_downloads)
+        lines.push_back(downloadColumns(download) << download.savedPath);
+    fillDownloadList(*m_list, lines);
     selectionChanged();
 }
 
 const DownloadSummary* DownloadsDialog::selected() const {
-    const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
-    if (ranges.isEmpty())
-        return nullptr;
-    const int row = ranges.first().topRow();
-    return row >= 0 && row < static_cast<int>(m_downloads.size())
-               ? &m_downloads[static_cast<size_t>(row)]
-               : nullptr;
+    const int row = selectedDownload(*m_list, m_downloads.size());
+    return row < 0 ? nullptr : &m_downloads[static_cast<size_t>(row)];
 }
 
 void DownloadsDialog::selectionChanged() {

@@ -7,6 +7,7 @@
 #include "archive/ArchiveError.h"
 #include "text/Cp1252.h"
 #include "widgets/main/BackgroundCall.h"
+#include "widgets/main/DownloadList.h"
 
 #include <QDate>
 #include <QHBoxLayout>
@@ -81,12 +82,7 @@ TeamDownloadsPanel::TeamDownloadsPanel(App& app, QWidget* parent)
     filterRow->addWidget(m_from, 1);
     filterRow->addWidget(new QLabel(QStringLiteral("to:"), this));
     filterRow->addWidget(m_to, 1);
-    m_list->setHorizontalHeaderLabels(kColumns);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->verticalHeader()->setVisible(false);
-    m_list->horizontalHeader()->setStretchLastSection(true);
+    setUpDownloadList(*m_list, kColumns);
     m_status->setWordWrap(true);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* layout = new QVBoxLayout(this);
@@ -190,35 +186,17 @@ void TeamDownloadsPanel::reload() {
 
 void TeamDownloadsPanel::showDownloads(std::vector<TeamDownloadSummary> downloads) {
     m_downloads = std::move(downloads);
-    m_list->setRowCount(static_cast<int>(m_downloads.size()));
-    for (int row = 0; row < static_cast<int>(m_downloads.size()); ++row) {
-        const TeamDownloadSummary& t = m_downloads[static_cast<size_t>(row)];
-        const DownloadSummary& d = t.download;
-        const QStringList texts = {downloadTime(d),
-                                   QString::fromStdString(d.model),
-                                   fromCp1252(d.serialNo),
-                                   QStringLiteral("%1 of %2").arg(d.records).arg(d.announced),
-                                   d.ended,
-                                   t.computer,
-                                   t.user};
-        for (int col = 0; col < texts.size(); ++col)
-            m_list->setItem(row, col, new QTableWidgetItem(texts[col]));
-    }
-    m_list->resizeColumnsToContents();
-    if (!m_downloads.empty())
-        m_list->selectRow(0);
+    std::vector<QStringList> lines;
+    for (const TeamDownloadSummary& team : m_downloads)
+        lines.push_back(downloadColumns(team.download) << team.computer << team.user);
+    fillDownloadList(*m_list, lines);
     if (onStateChanged)
         onStateChanged();
 }
 
 const TeamDownloadSummary* TeamDownloadsPanel::selected() const {
-    const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
-    if (ranges.isEmpty())
-        return nullptr;
-    const int row = ranges.first().topRow();
-    return row >= 0 && row < static_cast<int>(m_downloads.size())
-               ? &m_downloads[static_cast<size_t>(row)]
-               : nullptr;
+    const int row = selectedDownload(*m_list, m_downloads.size());
+    return row < 0 ? nullptr : &m_downloads[static_cast<size_t>(row)];
 }
 
 void TeamDownloadsPanel::openSelected() {
