@@ -105,7 +105,9 @@ std::variant<TeamAddress, QString> parseAddress(const QString& uri) {
     if (address.database.contains(QLatin1Char('/')) || url.hasFragment())
         return noUri;
     bool timeoutGiven = false;
-    for (const auto& [name, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+    for (const auto& item : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+        const QString& name = item.first;
+        const QString& value = item.second;
         if (name == QLatin1String("password"))
             return QLatin1String(kPrefix) +
                    QStringLiteral(
