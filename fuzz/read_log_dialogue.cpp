@@ -66,6 +66,9 @@ bool knownEvent(const std::string& e) {
     for (const char* k : known)
         if (e == k)
             return true;
+    // A number too large for the log status is told in the error box, as every command's error.
+    if (e.rfind("error: ", 0) == 0)
+        return contains(e, "' is not a valid integer value");
     return e.rfind("message: Log incomplete: ", 0) == 0;
 }
 
