@@ -88,7 +88,7 @@ TEST(TeamAddress, OnlyAnAddressWithoutPasswordIsTaken) {
 
 TEST(TeamHash, EveryPartOfTheContentCounts) {
     ArchivedDownload base;
-    base.summary.model = "LR 2000";
+    base.summary.model = "RVM600";
     base.summary.started = QStringLiteral("2026-12-10T06:12:44+01:00");
     base.serialLine = "SN = 2000-1234";
     base.rows = {{"No.", "Rl"}, {}, {"1", "ab", "c"}};
@@ -230,13 +230,13 @@ TEST_F(TeamArchiveTest, ADownloadSentWhileStillBeingWrittenGoesOutAgainWhenItEnd
 TEST_F(TeamArchiveTest, TextsThatLookLikeSqlAreStoredAsWritten) {
     const std::vector<std::string> hostile = {
         "'); DROP TABLE logdump_download; --", "Robert'); DELETE FROM logdump_row WHERE (''='",
-        "$1 ? :name \\ \\\\ \\x41 E'\\n'",     std::string("nul\0byte\xff\x80", 12),
+        "$1 ? :name \\ \\\\ \\x41 E'\\n'",     std::string("nul\0byte\xff\x80", 10),
         "\"quoted\" ; SELECT pg_sleep(10);",
     };
     Archive local(localPath, QStringLiteral("local"));
     for (size_t i = 0; i < hostile.size(); ++i) {
         LocalDownload d = downloadWith(2, QStringLiteral("2026-12-10T08:00:0%1+01:00").arg(i));
-        d.model = "LR 2000 " + std::to_string(i); // the model is text: valid UTF-8 only
+        d.model = "RVM600 " + std::to_string(i); // the model is text: valid UTF-8 only
         d.identLine = hostile[i];
         d.serialLine = "SN = " + hostile[i];
         d.rows[2][5] = hostile[i];
