@@ -88,7 +88,7 @@ TEST(TeamAddress, OnlyAnAddressWithoutPasswordIsTaken) {
 
 TEST(TeamHash, EveryPartOfTheContentCounts) {
     ArchivedDownload base;
-    base.summary.model = "RVM600";
+    base.summary.model = "test model";
     base.summary.started = QStringLiteral("2026-12-10T06:12:44+01:00");
     base.serialLine = "SN = 2000-1234";
     base.rows = {{"No.", "Rl"}, {}, {"1", "ab", "c"}};
@@ -236,7 +236,7 @@ TEST_F(TeamArchiveTest, TextsThatLookLikeSqlAreStoredAsWritten) {
     Archive local(localPath, QStringLiteral("local"));
     for (size_t i = 0; i < hostile.size(); ++i) {
         LocalDownload d = downloadWith(2, QStringLiteral("2026-12-10T08:00:0%1+01:00").arg(i));
-        d.model = "RVM600 " + std::to_string(i); // the model is text: valid UTF-8 only
+        d.model = "test model " + std::to_string(i); // the model is text: valid UTF-8 only
         d.identLine = hostile[i];
         d.serialLine = "SN = " + hostile[i];
         d.rows[2][5] = hostile[i];

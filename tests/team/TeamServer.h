@@ -125,9 +125,9 @@ private:
 // A download as a laptop's archive keeps it.
 struct LocalDownload {
     QString started = QStringLiteral("2026-12-10T06:12:44+01:00");
-    std::string model = "RVM600";
+    std::string model = "test model";
     std::string serialLine = "SN = 2000-1234";
-    std::string identLine = "RVM600 V1.23";
+    std::string identLine = "test model V1.23";
     std::vector<std::vector<std::string>> rows = {{"No.", "Rl", "Qd"}, {"", "", ""}};
     std::vector<std::string> memo;
     std::string stream;
