@@ -109,8 +109,14 @@ bool lockFileHeld(const std::string& path) {
     ::close(fd);
     if (n <= 0)
         return false;
+    // Four bytes are a binary id unless each is a digit, blank or line end: an id's high byte is
+    // 0, while its low byte may well read as a digit.
+    bool textual = true;
+    for (ssize_t i = 0; i < n; ++i)
+        textual =
+            textual && (text[i] == ' ' || text[i] == '\n' || (text[i] >= '0' && text[i] <= '9'));
     long id = 0;
-    if (n == static_cast<ssize_t>(sizeof(int)) && (text[0] < ' ' || text[0] > '9')) {
+    if (n == static_cast<ssize_t>(sizeof(int)) && !textual) {
         int binary = 0;
         std::memcpy(&binary, text, sizeof binary);
         id = binary;
