@@ -52,20 +52,20 @@ void resumeOutput(QSerialPort& serial) {
 } // namespace
 
 const char* portErrorMessage(PortOperation operation) {
-    static const struct {
-        PortOperation operation;
-        const char* message;
-    } kMessages[] = {
-        {PortOperation::Open, "Unable to open com port"},
-        {PortOperation::Write, "WriteFile function failed"},
-        {PortOperation::Read, "ReadFile function failed"},
-        {PortOperation::Purge, "PurgeComm function failed"},
-        {PortOperation::Settings, "SetCommState function failed"},
-        {PortOperation::Status, "ClearCommError function failed"},
-    };
-    for (const auto& entry : kMessages)
-        if (entry.operation == operation)
-            return entry.message;
+    switch (operation) {
+    case PortOperation::Open:
+        return "Unable to open com port";
+    case PortOperation::Write:
+        return "WriteFile function failed";
+    case PortOperation::Read:
+        return "ReadFile function failed";
+    case PortOperation::Purge:
+        return "PurgeComm function failed";
+    case PortOperation::Settings:
+        return "SetCommState function failed";
+    case PortOperation::Status:
+        return "ClearCommError function failed";
+    }
     return "Serial port error";
 }
 

@@ -494,7 +494,7 @@ int teamBrowseCommand(const TeamChoice& team, bool list, qint64 id, const Output
     const std::optional<QString> uri = teamAddress(team);
     if (!uri)
         return kExitUsage;
-    ConsoleOutput out(stderr, platform::isTerminal(stderr));
+    ConsoleApp console;
     std::optional<ArchivedDownload> download;
     std::string text = teamDownloadListHeader();
     try {
@@ -505,28 +505,20 @@ int teamBrowseCommand(const TeamChoice& team, bool list, qint64 id, const Output
         else
             download = teamArchive.load(id);
     } catch (const ArchiveError& e) {
-        out.line(e.what());
+        console.out.line(e.what());
         return kExitFailed;
     }
-    if (list) {
-        const bool written = !stdoutClosed &&
-                             std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
-                             std::fflush(stdout) == 0;
-        return written ? kExitComplete : kExitFailed;
-    }
+    if (list)
+        return printText(text, stdoutClosed);
     if (!download) {
-        out.line("No download " + std::to_string(id) + " in the team archive");
+        console.out.line("No download " + std::to_string(id) + " in the team archive");
         return kExitFailed;
     }
-    InstrumentPort port; // never opened: the log comes from the team archive
-    SystemClock clock;
-    ConsoleDialogs dialogs(out);
-    ConsoleView view(out);
-    App app(port, clock, dialogs, view);
-    // Its saves are recorded nowhere: its id is the team archive's, no local download's.
-    showArchivedDownload(app, *download);
-    const int status = writeOutputs(app, dialogs, outputs, kExitComplete);
-    return printTable(app.table(), stdoutClosed) ? status : kExitFailed;
+    // The port is never opened: the log comes from the team archive. Its saves are recorded
+    // nowhere: its id is the team archive's, no local download's.
+    showArchivedDownload(console.app, *download);
+    const int status = writeOutputs(console.app, console.dialogs, outputs, kExitComplete);
+    return printTable(console.app.table(), stdoutClosed) ? status : kExitFailed;
 }
 
 // `logdump-cli archive list` and `logdump-cli archive show ID`.
